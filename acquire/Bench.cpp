@@ -1,0 +1,1 @@
+#include "acquire/Bench.h"

@@ -1,0 +1,3 @@
+#include "acquire/Sequence.h"
+#include "app/Meter.h"
+void MeasureButton(Meter &, Control) {}

@@ -1,0 +1,53 @@
+#include "app/Paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QSysInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Paths {
+
+QString appDir()
+{
+    // TQX_DATA_DIR overrides for tests and relocated installs.
+    QString dir = qEnvironmentVariable("TQX_DATA_DIR");
+    if (dir.isEmpty()) {
+        const QString beside = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+        if (!beside.isEmpty() && QFileInfo::exists(beside + QStringLiteral("/TQX.wav")))
+            dir = beside;
+        else
+            dir = QStringLiteral(TQX_INSTALL_DATADIR);
+    }
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return dir;
+}
+
+QString tempWaveBase()
+{
+    // $XDG_RUNTIME_DIR is private to the user already; otherwise the cache
+    // folder. Either way our own subfolder is created owner-only.
+    QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.cache");
+    const QString dir = base + QStringLiteral("/tqx");
+    QDir().mkpath(dir);
+    ::chmod(QFile::encodeName(dir).constData(), 0700);
+    const QString id = QStringLiteral("%1").arg(static_cast<quint32>(::getpid()), 8, 16, QLatin1Char('0')).toUpper();
+    return dir + QStringLiteral("/~") + id;
+}
+
+QString osVersion()
+{
+    const QStringList parts = QSysInfo::kernelVersion().split(QLatin1Char('.'));
+    return parts.size() >= 2 ? parts[0] + QLatin1Char('.') + parts[1] : QSysInfo::kernelVersion();
+}
+
+QString defaultBaseUrl() { return QStringLiteral("http://www.tqx-meter.example/tqx/"); }
+QString formerBaseUrl() { return QStringLiteral("http://tqx.radio-amateur.example/tqx/"); }
+
+} // namespace Paths

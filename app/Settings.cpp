@@ -1,0 +1,187 @@
+// The main window's load and unload steps: parameters restored from the
+// per-user settings store (application "TQX", sections "default" and
+// "Com"), repaired silently, and written back at exit.
+
+#include "acquire/AudioUtil.h"
+#include "app/Meter.h"
+#include "app/NumText.h"
+#include "app/Paths.h"
+
+#include <QFile>
+#include <cmath>
+
+namespace {
+
+const QString kDefault = QStringLiteral("default");
+const QString kCom = QStringLiteral("Com");
+
+// Whole number as stored, or nullopt when the text is not one.
+std::optional<int> wholeNumber(const QString &text)
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (ok)
+        return v;
+    if (IsNumber(text)) {
+        const double d = ParseNumber(text);
+        if (d == std::floor(d) && std::fabs(d) < 32768)
+            return static_cast<int>(d);
+    }
+    return std::nullopt;
+}
+
+// "1", "True" and any non-zero number are true; "0", "False" and zero false.
+std::optional<bool> storedBool(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    if (IsNumber(t))
+        return ParseNumber(t) != 0;
+    return std::nullopt;
+}
+
+// Normalise a field: reformat when numeric, then replace by the fallback
+// when it is not numeric or breaks its validity rule.
+template <typename Valid>
+void normalise(Sheet &s, Field f, const QString &pattern, const QString &fallback, Valid valid)
+{
+    if (IsNumber(s.text(f)))
+        s.setText(f, FormatFixed(s.text(f), pattern));
+    if (!IsNumber(s.text(f)) || !valid(ParseNumber(s.text(f))))
+        s.setText(f, FormatFixed(ParseNumber(fallback), pattern));
+}
+
+} // namespace
+
+void Meter::Form_Load()
+{
+    Sheet &s = m_sheet;
+    ISettingsStore *store = m_platform.settings;
+    auto get = [store](const QString &section, const char *key, const QString &def) {
+        return store ? store->get(section, QLatin1String(key), def) : def;
+    };
+
+    // 1-2. The Windows mixer rule does not apply here: the mixer entries are
+    // enabled when a mixer program exists (MixerEntriesInit below).
+    OsVersion = Paths::osVersion();
+    AppDir = Paths::appDir();
+    ObsTime.clear();
+    TempWave = Paths::tempWaveBase();
+    s.setUnitsIndex(0);
+    WorkMeas.Title = QStringLiteral("Work");
+    s.setText(Field::ENR, FormatFixed(0.0, QStringLiteral("0.00")));
+
+    // 9. Restore.
+    s.setText(Field::Title, get(kDefault, "Title", QString()));
+    s.setText(Field::Interval, get(kDefault, "Interval", FormatFixed(0.15, QStringLiteral("0.00"))));
+    s.setText(Field::Notes, get(kDefault, "Notes", QString()));
+    s.setText(Field::Source, get(kDefault, "Source", QString()));
+    const auto units = wholeNumber(get(kDefault, "Units", QStringLiteral("0")));
+    s.setUnitsIndex(units && *units >= 0 && *units <= 2 ? *units : 0);
+    s.unitsTag = QString::number(s.unitsIndex());
+    s.setText(Field::Tatt1, get(kDefault, "Tatt1", QStringLiteral("290")));
+    s.setText(Field::Tatt2, get(kDefault, "Tatt2", QStringLiteral("290")));
+    s.setText(Field::Tcold, get(kDefault, "Tcold", QStringLiteral("290")));
+    s.setText(Field::Thot, get(kDefault, "Thot", QStringLiteral("29290")));
+    s.setText(Field::Frequency, get(kDefault, "Frequency", QStringLiteral("10")));
+    for (auto [f, key] : {std::pair{Field::Att11, "Att11"}, {Field::Att12, "Att12"},
+                          {Field::Att21, "Att21"}, {Field::Att22, "Att22"}})
+        s.setText(f, get(kDefault, key, QStringLiteral("0")));
+    LimitsEnabled = storedBool(get(kDefault, "Limits", QStringLiteral("1"))).value_or(true);
+    s.setChecked(Control::mnuOptionsLimits, LimitsEnabled);
+    EnrFileName = get(kDefault, "EnrFileName", QString());
+    BaseUrl = get(kDefault, "BaseUrl", Paths::defaultBaseUrl());
+    if (BaseUrl == Paths::formerBaseUrl())
+        BaseUrl = Paths::defaultBaseUrl();
+    const auto enabled = wholeNumber(get(kCom, "Enabled", QStringLiteral("0")));
+    ComEnabled = enabled && *enabled >= 0 ? *enabled : 0;
+    const auto port = wholeNumber(get(kCom, "Port", QStringLiteral("1")));
+    ComPort = port && *port >= 1 && *port <= 99 ? *port : 1;
+
+    // 10. Caption.
+    s.windowCaption = QStringLiteral("TQX - V") + versionText();
+
+    // 11-18. Repair.
+    normalise(s, Field::Interval, QStringLiteral("0.000"), QStringLiteral("2"),
+              [](double v) { return v >= 0.05 && v <= 100; });
+    s.intervalTag = NumToText(ParseNumber(s.text(Field::Interval)));
+    normalise(s, Field::Tatt1, QStringLiteral("0.0"), QStringLiteral("290"), [](double v) { return v > 0; });
+    normalise(s, Field::Tatt2, QStringLiteral("0.0"), QStringLiteral("290"), [](double v) { return v > 0; });
+    normalise(s, Field::Tcold, QStringLiteral("0.0"), QStringLiteral("290"), [&s](double v) {
+        return v > 0 && ParseNumber(s.text(Field::Thot)) > v;
+    });
+    {
+        const QString &t = s.text(Field::Thot);
+        if (IsNumber(t))
+            s.setText(Field::Thot, FormatFixed(t, QStringLiteral("0.0")));
+        const double v = ParseNumber(s.text(Field::Thot));
+        if (!IsNumber(s.text(Field::Thot)) || !(v > 0) || !(ParseNumber(s.text(Field::Tcold)) < v)) {
+            s.setText(Field::Tcold, FormatFixed(290.0, QStringLiteral("0.0")));
+            s.setText(Field::Thot, FormatFixed(290290.0, QStringLiteral("0.0")));
+        }
+    }
+    {
+        const QString &e = s.text(Field::ENR);
+        if (IsNumber(e))
+            s.setText(Field::ENR, FormatFixed(e, QStringLiteral("0.00")));
+        const double v = ParseNumber(s.text(Field::ENR));
+        if ((!s.text(Field::ENR).isEmpty() && !IsNumber(s.text(Field::ENR))) || !(v > -100) || v > 100)
+            s.setText(Field::ENR, QString());
+    }
+    // 16. ENR from Thot against the 290 K reference; skipped at or below 290 K.
+    const double thot = ParseNumber(s.text(Field::Thot));
+    if (thot > 290)
+        s.setText(Field::ENR, FormatFixed(10.0 * std::log((thot - 290) / 290) / Ln10, QStringLiteral("0.00")));
+    normalise(s, Field::Frequency, QStringLiteral("0.000"), QStringLiteral("10"),
+              [](double v) { return v >= 0.1 && v <= 100000; });
+    for (Field f : {Field::Att11, Field::Att12, Field::Att21, Field::Att22})
+        normalise(s, f, QStringLiteral("0.00"), QStringLiteral("0"), [](double v) { return v >= 0 && v <= 200; });
+
+    // Initial menu states.
+    for (Control c : {Control::mnuEnrUnl, Control::mnuSaveText, Control::mnuSaveTsv, Control::mnuSaveWave,
+                      Control::mnuCopyTextClip, Control::mnuPlayWave, Control::btnSaveTsv})
+        s.setEnabled(c, false);
+    s.setChecked(Control::mnuOptionsVerbose, false);
+    for (Field f : {Field::Teq1, Field::Teq2, Field::Teq})
+        s.setColour(f, Colour::DarkRed);
+    MixerEntriesInit(*this);
+}
+
+void Meter::Form_Unload()
+{
+    const Sheet &s = m_sheet;
+    if (ISettingsStore *store = m_platform.settings) {
+        store->deleteSection(kDefault);
+        auto put = [store](const char *key, const QString &v) { store->save(kDefault, QLatin1String(key), v); };
+        put("Title", s.text(Field::Title));
+        put("Interval", s.text(Field::Interval));
+        put("Source", s.text(Field::Source));
+        put("Units", QString::number(s.unitsIndex()));
+        put("ENR", s.text(Field::ENR));
+        put("Thot", s.text(Field::Thot));
+        put("Tcold", s.text(Field::Tcold));
+        put("Tatt1", s.text(Field::Tatt1));
+        put("Tatt2", s.text(Field::Tatt2));
+        put("Frequency", s.text(Field::Frequency));
+        put("Notes", s.text(Field::Notes));
+        put("EnrFileName", EnrFileName);
+        put("Att11", s.text(Field::Att11));
+        put("Att12", s.text(Field::Att12));
+        put("Att21", s.text(Field::Att21));
+        put("Att22", s.text(Field::Att22));
+        put("Limits", LimitsEnabled ? QStringLiteral("True") : QStringLiteral("False"));
+        put("BaseUrl", BaseUrl);
+        store->save(kCom, QStringLiteral("Enabled"), QString::number(ComEnabled));
+        store->save(kCom, QStringLiteral("Port"), QString::number(ComPort));
+        store->flush();
+    }
+    if (m_platform.windows)
+        m_platform.windows->showWorking(false);
+    if (!TempWave.isEmpty()) {
+        QFile::remove(TempWave + QStringLiteral(".wav"));
+        QFile::remove(TempWave + QStringLiteral(".tmp"));
+    }
+}

@@ -1,0 +1,3 @@
+#include "calc/CalNoiseSource.h"
+#include "app/Meter.h"
+void CalSourceDoubleClick(Meter &, Field) {}

@@ -1,0 +1,6 @@
+#pragma once
+// The update check against BaseUrl + "Update.xml".
+class UpdateCheck
+{
+public:
+};

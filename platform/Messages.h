@@ -1,0 +1,15 @@
+#pragma once
+// Modal message boxes with one OK button. The core reports failures through
+// this interface; the GUI shows them with QMessageBox, tests record them.
+
+#include <QString>
+
+enum class MsgIcon { None, Critical, Exclamation, Information };
+
+class IMessages
+{
+public:
+    virtual ~IMessages() = default;
+    // Blocks until the user has dismissed the box.
+    virtual void show(const QString &caption, const QString &text, MsgIcon icon) = 0;
+};

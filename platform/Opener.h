@@ -1,0 +1,25 @@
+#pragma once
+// The desktop's "open" action for web addresses, documents and programs,
+// and the help viewer.
+//
+// open() returns a status number r without waiting for the started program:
+// r > 32 success; r == 31 no program is associated with the document;
+// 0..30 other failures (2 = file not found).
+
+#include <QString>
+#include <QStringList>
+
+class IOpener
+{
+public:
+    virtual ~IOpener() = default;
+    virtual int open(const QString &target, const QString &workingDir) = 0;
+    // Starts a program with an argument list (never a shell string), without
+    // waiting; returns false when it could not be started.
+    virtual bool startProgram(const QString &program, const QStringList &args,
+                              const QString &workingDir) = 0;
+    // True when the program is found on PATH (or is an executable path).
+    virtual bool programAvailable(const QString &program) = 0;
+    // Shows a topic of the manual in the help window; outcome not checked.
+    virtual void showHelp(const QString &helpDir, const QString &topic) = 0;
+};

@@ -1,0 +1,18 @@
+#pragma once
+// Windows that the core asks the GUI to show: the working indicator and the
+// modal dialogs. Each dialog is a view of a core model owned by Meter.
+
+enum class DialogId { CalNoiseSource, Nmuc, ComSetup, Update, About, VirtualBench, Help };
+
+class IWindows
+{
+public:
+    virtual ~IWindows() = default;
+    // frmWorking: shown (and repainted at once) while a recording or playback
+    // blocks; the main window takes no input meanwhile.
+    virtual void showWorking(bool visible) = 0;
+    // Progress of the blocking operation, 0..1 (optional to honour).
+    virtual void setWorkingProgress(double fraction) = 0;
+    // Shows a dialog modally; returns when it is closed.
+    virtual void showDialog(DialogId id) = 0;
+};

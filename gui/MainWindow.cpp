@@ -1,0 +1,329 @@
+#include "gui/MainWindow.h"
+
+#include "app/Meter.h"
+#include "gui/FieldWidgets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+// The label text without its mnemonic marker, for accessible names.
+QString plain(QString s)
+{
+    return s.remove(QLatin1Char('&'));
+}
+
+QColor toQColor(std::uint32_t bgr)
+{
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+} // namespace
+
+MainWindow::MainWindow(Meter &meter, QWidget *parent)
+    : QMainWindow(parent)
+    , m_meter(meter)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    buildMenus();
+    buildPanel();
+    resize(1000, 700);
+}
+
+QAction *MainWindow::makeAction(QMenu *menu, Control c, const QString &caption, const QKeySequence &key,
+                                bool checkable)
+{
+    auto *a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(controlName(c)));
+    if (!key.isEmpty())
+        a->setShortcut(key);
+    a->setCheckable(checkable);
+    m_actions[static_cast<int>(c)] = a;
+    if (c == Control::mnuExit)
+        connect(a, &QAction::triggered, this, &QWidget::close);
+    else
+        connect(a, &QAction::triggered, this, [this, c] { onClick(c); });
+    return a;
+}
+
+void MainWindow::buildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    makeAction(file, Control::mnuEnrImp, QStringLiteral("Import ENR file"));
+    makeAction(file, Control::mnuEnrUnl, QStringLiteral("Unload ENR file"));
+    file->addSeparator();
+    makeAction(file, Control::mnuSaveText, QStringLiteral("&Save text file"), QKeySequence(QStringLiteral("Ctrl+S")));
+    makeAction(file, Control::mnuSaveTsv, QStringLiteral("&Record TSV"), QKeySequence(QStringLiteral("Ctrl+R")));
+    makeAction(file, Control::mnuSaveWave, QStringLiteral("Save &Wave file"));
+    file->addSeparator();
+    makeAction(file, Control::mnuPrint, QStringLiteral("&Print"));
+    file->addSeparator();
+    makeAction(file, Control::mnuExit, QStringLiteral("E&xit"));
+
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    makeAction(edit, Control::mnuCopyTextClip, QStringLiteral("&Copy text results to Clipboard"));
+
+    QMenu *util = menuBar()->addMenu(QStringLiteral("&Utility"));
+    util->setObjectName(QStringLiteral("mnuUtility"));
+    makeAction(util, Control::mnuSCCR, QStringLiteral("Sound Card Control - &Record"), QKeySequence(QStringLiteral("Ctrl+D")));
+    makeAction(util, Control::mnuSCCP, QStringLiteral("Sound Card Control - &Playback"), QKeySequence(QStringLiteral("Ctrl+K")));
+    makeAction(util, Control::mnuMMSYS, QStringLiteral("&Audio properties"), QKeySequence(QStringLiteral("Ctrl+A")));
+    makeAction(util, Control::mnuPlayWave, QStringLiteral("Play &Wave samples"), QKeySequence(QStringLiteral("Ctrl+P")));
+    util->addSeparator();
+    makeAction(util, Control::mnuVirtualBench, QStringLiteral("&Virtual bench"));
+
+    QMenu *opt = menuBar()->addMenu(QStringLiteral("&Options"));
+    opt->setObjectName(QStringLiteral("mnuOptions"));
+    QAction *verbose = makeAction(opt, Control::mnuOptionsVerbose, QStringLiteral("&Verbose"));
+    verbose->setCheckable(false); // choosing it changes nothing, not even a check mark
+    makeAction(opt, Control::mnuOptionsLimits, QStringLiteral("Measurement &limits enabled"), {}, true);
+    makeAction(opt, Control::mnuNmuc, QStringLiteral("&Uncertainty calculator"));
+    makeAction(opt, Control::mnuComSetup, QStringLiteral("&Com port setup"));
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    makeAction(help, Control::mnuHelpHelp, QStringLiteral("&Help"), QKeySequence(QKeySequence::HelpContents));
+    makeAction(help, Control::mnuHome, QStringLiteral("TQX &Home"));
+    makeAction(help, Control::mnuFaq, QStringLiteral("TQX FA&Q"));
+    makeAction(help, Control::mnuSupport, QStringLiteral("TQX &Support"));
+    help->addSeparator();
+    makeAction(help, Control::mnuUpdate, QStringLiteral("Check for &updates"));
+    makeAction(help, Control::mnuAbout, QStringLiteral("&About"));
+}
+
+FieldEdit *MainWindow::makeField(Field f)
+{
+    auto *e = new FieldEdit(f, this);
+    e->validator = [this](Field fld) { return onValidate(fld); };
+    connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { m_meter.setFieldText(f, t); });
+    connect(e, &FieldEdit::doubleClicked, this, [this](Field fld) {
+        m_meter.doubleClick(fld);
+        syncFromSheet();
+    });
+    m_fields[static_cast<int>(f)] = e;
+    return e;
+}
+
+FieldEdit *MainWindow::addField(QGridLayout *grid, int row, int col, Field f, const QString &label)
+{
+    auto *l = new QLabel(label, this);
+    l->setObjectName(QStringLiteral("lbl") + QString::fromLatin1(fieldName(f)));
+    FieldEdit *e = makeField(f);
+    l->setBuddy(e);
+    e->setAccessibleName(plain(label));
+    grid->addWidget(l, row, col);
+    grid->addWidget(e, row, col + 1);
+    return e;
+}
+
+QPushButton *MainWindow::makeButton(Control c, const QString &caption)
+{
+    auto *b = new QPushButton(caption, this);
+    b->setObjectName(QString::fromLatin1(controlName(c)));
+    b->setAccessibleName(plain(caption));
+    connect(b, &QPushButton::clicked, this, [this, c] { onClick(c); });
+    m_buttons[static_cast<int>(c)] = b;
+    return b;
+}
+
+QGroupBox *MainWindow::buildGeneral()
+{
+    auto *box = new QGroupBox(QStringLiteral("General"), this);
+    box->setObjectName(QStringLiteral("frGeneral"));
+    auto *g = new QGridLayout(box);
+    addField(g, 0, 0, Field::Title, QStringLiteral("Tit&le"));
+    addField(g, 1, 0, Field::Interval, QStringLiteral("&Interval (s)"));
+    auto *ul = new QLabel(QStringLiteral("&Units"), this);
+    m_units = new UnitsCombo(this);
+    ul->setBuddy(m_units);
+    m_units->setAccessibleName(QStringLiteral("Units"));
+    connect(m_units, &QComboBox::activated, this, [this](int i) { m_meter.setUnitsIndex(i); });
+    connect(m_units, &UnitsCombo::left, this, [this] {
+        m_meter.unitsValidate();
+        syncFromSheet();
+    });
+    g->addWidget(ul, 2, 0);
+    g->addWidget(m_units, 2, 1);
+    addField(g, 3, 0, Field::Frequency, QStringLiteral("&Frequency (MHz)"));
+    addField(g, 4, 0, Field::Tatt1, QStringLiteral("T&att1 (K)"));
+    addField(g, 5, 0, Field::Tatt2, QStringLiteral("Ta&tt2 (K)"));
+    addField(g, 6, 0, Field::Source, QStringLiteral("&Source"));
+    addField(g, 7, 0, Field::ENR, QStringLiteral("&ENR (dB)"));
+    addField(g, 8, 0, Field::Thot, QStringLiteral("T&hot (K)"));
+    addField(g, 9, 0, Field::Tcold, QStringLiteral("T&cold (K)"));
+    g->addWidget(makeButton(Control::btnNoise00, QStringLiteral("SC&Z")), 10, 0);
+    FieldEdit *zero = makeField(Field::Noise00);
+    zero->setAccessibleName(QStringLiteral("Sound card zero level"));
+    g->addWidget(zero, 10, 1);
+    g->setRowStretch(11, 1);
+    return box;
+}
+
+QGroupBox *MainWindow::buildPath(const QString &title, Field att1, Field att2, Control lo, Field loField,
+                                 Control hi, Field hiField, Field y, Field teq, Field nf, const QString &suffix)
+{
+    auto *box = new QGroupBox(title, this);
+    auto *g = new QGridLayout(box);
+    addField(g, 0, 0, att1, QStringLiteral("Att1(%1) (dB)").arg(suffix));
+    addField(g, 1, 0, att2, QStringLiteral("Att2(%1) (dB)").arg(suffix));
+    QPushButton *bLo = makeButton(lo, lo == Control::btnNoise11 ? QStringLiteral("&1 Noise LO") : QStringLiteral("&3 Noise LO"));
+    g->addWidget(bLo, 2, 0);
+    FieldEdit *eLo = makeField(loField);
+    eLo->setAccessibleName(QStringLiteral("Noise LO (%1) level").arg(suffix));
+    g->addWidget(eLo, 2, 1);
+    QPushButton *bHi = makeButton(hi, hi == Control::btnNoise12 ? QStringLiteral("&2 Noise HI") : QStringLiteral("&4 Noise HI"));
+    g->addWidget(bHi, 3, 0);
+    FieldEdit *eHi = makeField(hiField);
+    eHi->setAccessibleName(QStringLiteral("Noise HI (%1) level").arg(suffix));
+    g->addWidget(eHi, 3, 1);
+    addField(g, 4, 0, y, QStringLiteral("Y(%1) (dB)").arg(suffix));
+    addField(g, 5, 0, teq, QStringLiteral("Teq(%1) (K)").arg(suffix));
+    addField(g, 6, 0, nf, QStringLiteral("NF(%1) (dB)").arg(suffix));
+    g->setRowStretch(7, 1);
+    return box;
+}
+
+QGroupBox *MainWindow::buildDut()
+{
+    auto *box = new QGroupBox(QStringLiteral("Device Under Test (1)"), this);
+    box->setObjectName(QStringLiteral("frDut"));
+    auto *g = new QGridLayout(box);
+    addField(g, 0, 0, Field::Gain, QStringLiteral("Gain(1) (dB)"));
+    addField(g, 1, 0, Field::Teq, QStringLiteral("Teq(1) (K)"));
+    addField(g, 2, 0, Field::NF, QStringLiteral("NF(1) (dB)"));
+    g->addWidget(makeButton(Control::btnReset, QStringLiteral("&Reset")), 3, 0);
+    g->addWidget(makeButton(Control::btnSaveTsv, QStringLiteral("TS&V")), 3, 1);
+    g->setRowStretch(4, 1);
+    return box;
+}
+
+void MainWindow::buildPanel()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("panel"));
+    auto *grid = new QGridLayout(central);
+    grid->addWidget(buildGeneral(), 0, 0, 2, 1);
+    QGroupBox *cal = buildPath(QStringLiteral("Instru&ment calibration (2)"), Field::Att11, Field::Att12,
+                               Control::btnNoise11, Field::Noise11, Control::btnNoise12, Field::Noise12,
+                               Field::Y2dB, Field::Teq1, Field::NF1, QStringLiteral("2"));
+    cal->setObjectName(QStringLiteral("frCalibration"));
+    grid->addWidget(cal, 0, 1);
+    QGroupBox *comb = buildPath(QStringLiteral("Com&bined measurement (12)"), Field::Att21, Field::Att22,
+                                Control::btnNoise21, Field::Noise21, Control::btnNoise22, Field::Noise22,
+                                Field::Y12dB, Field::Teq2, Field::NF2, QStringLiteral("12"));
+    comb->setObjectName(QStringLiteral("frCombined"));
+    grid->addWidget(comb, 1, 1);
+    grid->addWidget(buildDut(), 0, 2);
+    auto *notesBox = new QGroupBox(QStringLiteral("&Notes"), this);
+    notesBox->setObjectName(QStringLiteral("frNotes"));
+    auto *nl = new QVBoxLayout(notesBox);
+    m_notes = new NotesEdit(this);
+    m_notes->setAccessibleName(QStringLiteral("Notes"));
+    nl->addWidget(m_notes);
+    connect(m_notes, &QPlainTextEdit::textChanged, this,
+            [this] { m_meter.setFieldText(Field::Notes, m_notes->toPlainText()); });
+    connect(m_notes, &NotesEdit::doubleClicked, this, [this] {
+        m_meter.doubleClick(Field::Notes);
+        syncFromSheet();
+    });
+    m_fields[static_cast<int>(Field::Notes)] = m_notes;
+    grid->addWidget(notesBox, 1, 2);
+    grid->setColumnStretch(0, 3);
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(2, 3);
+    setCentralWidget(central);
+}
+
+QWidget *MainWindow::fieldWidget(Field f) const { return m_fields[static_cast<int>(f)]; }
+QAction *MainWindow::action(Control c) const { return m_actions[static_cast<int>(c)]; }
+QPushButton *MainWindow::button(Control c) const { return m_buttons[static_cast<int>(c)]; }
+
+void MainWindow::onClick(Control c)
+{
+    m_meter.click(c);
+    syncFromSheet();
+}
+
+bool MainWindow::onValidate(Field f)
+{
+    const bool ok = m_meter.validate(f);
+    syncFromSheet();
+    return ok;
+}
+
+void MainWindow::syncFromSheet()
+{
+    const Sheet &s = m_meter.sheet();
+    for (int i = 0; i < static_cast<int>(Field::Count); ++i) {
+        const Field f = static_cast<Field>(i);
+        if (f == Field::Notes) {
+            if (m_notes->toPlainText() != s.text(f)) {
+                const QSignalBlocker block(m_notes);
+                m_notes->setPlainText(s.text(f));
+            }
+            continue;
+        }
+        auto *e = static_cast<FieldEdit *>(m_fields[i]);
+        if (!e)
+            continue;
+        if (e->text() != s.text(f))
+            e->setText(s.text(f));
+        e->setReadOnly(s.locked(f));
+        QPalette pal = e->palette();
+        const QColor want = s.colour(f) == Colour::WindowText
+                                ? QApplication::palette(e).color(QPalette::Text)
+                                : toQColor(s.colour(f));
+        if (pal.color(QPalette::Text) != want) {
+            pal.setColor(QPalette::Text, want);
+            e->setPalette(pal);
+        }
+    }
+    if (m_units->currentIndex() != s.unitsIndex())
+        m_units->setCurrentIndex(s.unitsIndex());
+    for (int i = 0; i < static_cast<int>(Control::Count); ++i) {
+        const Control c = static_cast<Control>(i);
+        if (QAction *a = m_actions[i]) {
+            a->setEnabled(s.enabled(c));
+            a->setVisible(s.visible(c));
+            if (a->isCheckable())
+                a->setChecked(s.checked(c));
+        }
+        if (QPushButton *b = m_buttons[i]) {
+            b->setEnabled(s.enabled(c));
+            b->setVisible(s.visible(c));
+        }
+    }
+    if (!s.windowCaption.isEmpty())
+        setWindowTitle(s.windowCaption);
+}
+
+void MainWindow::loadAndShow()
+{
+    m_meter.Form_Load();
+    syncFromSheet();
+    show();
+    raise();
+    m_meter.startUp();
+    syncFromSheet();
+}
+
+void MainWindow::closeEvent(QCloseEvent *e)
+{
+    if (m_meter.busy()) {
+        e->ignore(); // a reading is running; it ends within its duration
+        return;
+    }
+    if (!m_unloaded) {
+        m_unloaded = true;
+        m_meter.Form_Unload();
+    }
+    e->accept();
+}

@@ -1,0 +1,63 @@
+#pragma once
+// frmMain: the instrument panel. It shows the measurement sheet of the
+// Meter facade and forwards every user event to it; after each event it
+// mirrors the sheet (texts, colours, locks, enabled and checked states).
+// It holds no rules of its own.
+
+#include "app/Sheet.h"
+
+#include <QMainWindow>
+#include <array>
+
+class Meter;
+class FieldEdit;
+class UnitsCombo;
+class NotesEdit;
+class QAction;
+class QPushButton;
+class QGroupBox;
+class QGridLayout;
+class QLabel;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(Meter &meter, QWidget *parent = nullptr);
+
+    // Runs the load step, shows the window, then the start-up reload of the
+    // remembered ENR table.
+    void loadAndShow();
+    // Copies the sheet into the widgets.
+    void syncFromSheet();
+
+    QWidget *fieldWidget(Field f) const;
+    QAction *action(Control c) const;
+    QPushButton *button(Control c) const;
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void buildMenus();
+    void buildPanel();
+    QGroupBox *buildGeneral();
+    QGroupBox *buildPath(const QString &title, Field att1, Field att2, Control lo, Field loField,
+                         Control hi, Field hiField, Field y, Field teq, Field nf, const QString &suffix);
+    QGroupBox *buildDut();
+    FieldEdit *addField(QGridLayout *grid, int row, int col, Field f, const QString &label);
+    FieldEdit *makeField(Field f);
+    QPushButton *makeButton(Control c, const QString &caption);
+    QAction *makeAction(QMenu *menu, Control c, const QString &caption, const QKeySequence &key = {},
+                        bool checkable = false);
+    void onClick(Control c);
+    bool onValidate(Field f);
+
+    Meter &m_meter;
+    bool m_unloaded = false;
+    std::array<QWidget *, static_cast<int>(Field::Count)> m_fields{};
+    std::array<QAction *, static_cast<int>(Control::Count)> m_actions{};
+    std::array<QPushButton *, static_cast<int>(Control::Count)> m_buttons{};
+    UnitsCombo *m_units = nullptr;
+    NotesEdit *m_notes = nullptr;
+};

@@ -1,0 +1,23 @@
+#include "platform/qt/MessagesQt.h"
+
+#include <QMessageBox>
+
+void MessagesQt::show(const QString &caption, const QString &text, MsgIcon icon)
+{
+    QMessageBox box(m_parent);
+    box.setWindowTitle(caption);
+    // Lone carriage returns separate lines in some texts (the usage box).
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    box.setText(shown);
+    switch (icon) {
+    case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("messageBox"));
+    box.exec();
+}

@@ -127,12 +127,13 @@ QString FormatSig(double x, int n)
     const QString s = x < 0 ? QStringLiteral("-") : QString();
     if (x == 0)
         return QStringLiteral("0");
-    const double a = std::fabs(x);
-    // Work in doubles: with n up to 21 the digit block exceeds any integer.
-    const double lower = std::pow(10.0, n - 1), upper = std::pow(10.0, n);
-    int e = static_cast<int>(std::floor(std::log(a) / std::log(10.0)));
-    auto digitsAt = [&](int exp) { return std::floor(a / std::pow(10.0, exp - n + 1)); };
-    double P = digitsAt(e);
+    // Extended precision: with n up to 21 the digit block exceeds any
+    // integer type, and 10^k for tiny or huge x leaves the double range.
+    const long double a = std::fabs(static_cast<long double>(x));
+    const long double lower = std::pow(10.0L, n - 1), upper = std::pow(10.0L, n);
+    int e = static_cast<int>(std::floor(std::log(a) / std::log(10.0L)));
+    auto digitsAt = [&](int exp) { return std::floor(a / std::pow(10.0L, exp - n + 1)); };
+    long double P = digitsAt(e);
     if (P < lower) { // the logarithm came out one too high
         --e;
         P = digitsAt(e);
@@ -140,7 +141,7 @@ QString FormatSig(double x, int n)
         ++e;
         P = digitsAt(e);
     }
-    const double scale = std::pow(10.0, e - n + 1);
+    const long double scale = std::pow(10.0L, e - n + 1);
     if (std::fabs((P + 1) * scale - a) < std::fabs(P * scale - a))
         P += 1;
     if (e < -n - 2 || e >= n) {
@@ -150,7 +151,7 @@ QString FormatSig(double x, int n)
             ++se;
         }
         char buf[64];
-        std::snprintf(buf, sizeof buf, "%.0f", P);
+        std::snprintf(buf, sizeof buf, "%.0Lf", P);
         const QString digits = QString::fromLatin1(buf);
         return s + digits.left(1) + QLatin1Char('.') + digits.mid(1)
                + (se >= 0 ? QStringLiteral("e+") : QStringLiteral("e")) + NumToText(se);

@@ -31,9 +31,11 @@ QString tempWaveBase()
 {
     // $XDG_RUNTIME_DIR is private to the user already; otherwise the cache
     // folder. Either way our own subfolder is created owner-only.
-    QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (base.isEmpty() || !QFileInfo(base).isDir())
+        base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.cache");
+        base = QDir::tempPath() + QStringLiteral("/tqx-") + QString::number(::getuid());
     const QString dir = base + QStringLiteral("/tqx");
     QDir().mkpath(dir);
     ::chmod(QFile::encodeName(dir).constData(), 0700);

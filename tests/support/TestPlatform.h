@@ -1,1 +1,177 @@
 #pragma once
+// Test doubles at the platform boundary, and a Meter wired to them.
+// Only the platform interfaces are replaced; all rules run for real.
+
+#include "app/Meter.h"
+#include "platform/Platform.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <optional>
+
+struct ShownMessage {
+    QString caption;
+    QString text;
+    MsgIcon icon;
+};
+
+class RecordingMessages : public IMessages
+{
+public:
+    void show(const QString &caption, const QString &text, MsgIcon icon) override
+    {
+        shown.append({caption, text, icon});
+    }
+    QList<ShownMessage> shown;
+    QStringList texts() const
+    {
+        QStringList t;
+        for (const auto &m : shown)
+            t << m.text;
+        return t;
+    }
+};
+
+// An in-memory settings store.
+class MemorySettings : public ISettingsStore
+{
+public:
+    QString get(const QString &section, const QString &key, const QString &def) override
+    {
+        auto it = values.constFind(section + QLatin1Char('/') + key);
+        return it == values.cend() ? def : *it;
+    }
+    void save(const QString &section, const QString &key, const QString &value) override
+    {
+        values.insert(section + QLatin1Char('/') + key, value);
+    }
+    void deleteSection(const QString &section) override
+    {
+        for (auto it = values.begin(); it != values.end();)
+            it = it.key().startsWith(section + QLatin1Char('/')) ? values.erase(it) : std::next(it);
+    }
+    void flush() override { ++flushes; }
+    QStringList keys(const QString &section) const
+    {
+        QStringList k;
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            if (it.key().startsWith(section + QLatin1Char('/')))
+                k << it.key().mid(section.size() + 1);
+        k.sort();
+        return k;
+    }
+    QHash<QString, QString> values;
+    int flushes = 0;
+};
+
+// File dialogs answering from a queue; nullopt (cancel) when it is empty.
+class ScriptedFileDialogs : public IFileDialogs
+{
+public:
+    std::optional<QString> openFile(const FileDialogRequest &req) override { return next(req); }
+    std::optional<QString> saveFile(const FileDialogRequest &req) override { return next(req); }
+    std::deque<std::optional<QString>> answers;
+    QList<FileDialogRequest> requests;
+
+private:
+    std::optional<QString> next(const FileDialogRequest &req)
+    {
+        requests.append(req);
+        if (answers.empty())
+            return std::nullopt;
+        auto a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+class MemoryClipboard : public IClipboard
+{
+public:
+    void clear() override
+    {
+        content.reset();
+        ++clears;
+    }
+    void setText(const QString &text) override { content = text; }
+    bool hasText() override { return content.has_value(); }
+    QString text() override { return content.value_or(QString()); }
+    std::optional<QString> content;
+    int clears = 0;
+};
+
+class FakeOpener : public IOpener
+{
+public:
+    int open(const QString &target, const QString &workingDir) override
+    {
+        opened.append(target);
+        lastWorkingDir = workingDir;
+        return status;
+    }
+    bool startProgram(const QString &program, const QStringList &args, const QString &) override
+    {
+        started.append(QStringList{program} + args);
+        return startOk;
+    }
+    bool programAvailable(const QString &program) override { return available.contains(program); }
+    void showHelp(const QString &helpDir, const QString &topic) override { helpShown.append(helpDir + topic); }
+    int status = 33;
+    bool startOk = true;
+    QStringList available;
+    QStringList opened;
+    QList<QStringList> started;
+    QStringList helpShown;
+    QString lastWorkingDir;
+};
+
+// Windows: records the working indicator and runs a callback per dialog.
+class FakeWindows : public IWindows
+{
+public:
+    void showWorking(bool visible) override { workingLog.append(visible); }
+    void setWorkingProgress(double) override {}
+    void showDialog(DialogId id) override
+    {
+        dialogs.append(id);
+        if (onDialog)
+            onDialog(id);
+    }
+    QList<bool> workingLog;
+    QList<DialogId> dialogs;
+    std::function<void(DialogId)> onDialog;
+};
+
+// All doubles plus a Meter wired to them. Audio, serial and HTTP stay null
+// unless a test sets them (platform().audio etc.) through meter.setPlatform.
+struct TestBench {
+    RecordingMessages messages;
+    MemorySettings settings;
+    ScriptedFileDialogs fileDialogs;
+    MemoryClipboard clipboard;
+    FakeOpener opener;
+    FakeWindows windows;
+    Meter meter{platform()};
+
+    Platform platform()
+    {
+        Platform p;
+        p.messages = &messages;
+        p.settings = &settings;
+        p.fileDialogs = &fileDialogs;
+        p.clipboard = &clipboard;
+        p.opener = &opener;
+        p.windows = &windows;
+        return p;
+    }
+    // Form_Load on the current settings (first run when none are stored).
+    Meter &loaded()
+    {
+        meter.Form_Load();
+        return meter;
+    }
+};

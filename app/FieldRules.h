@@ -1,6 +1,18 @@
 #pragma once
-// Editing rules of the main window's validated fields.
+// Editing rules of the main window's validated fields: range checks with
+// their messages, display formats, and the follow-ups of an accepted entry
+// (ENR/Thot coupling, ENR table look-up on a new frequency, discarding the
+// readings on an interval or units change, the level-pair order rule).
+// User-interface thread only.
+
 #include "app/Sheet.h"
+
 class Meter;
-bool FieldValidate(Meter &m, Field f); // false: refused, keep the focus
+
+// Validate the field the user leaves (or presses Enter in). Returns false
+// when the entry is refused, after the "Value error:" message; the focus
+// must then stay in the field. Fields without rules return true unchanged,
+// and so do fields locked by a loaded ENR table (they cannot be typed into).
+bool FieldValidate(Meter &m, Field f);
+// Leaving the Units list: a new selection discards the zero and all levels.
 void UnitsValidate(Meter &m);

@@ -1,4 +1,86 @@
 #include "help/HelpLinks.h"
+
 #include "app/Meter.h"
-void OpenUrl(Meter &, const QString &) {}
-void HelpMenu(Meter &, Control) {}
+
+namespace {
+
+const QString kTitle = QStringLiteral("TQX");
+const QString kBrowserCaption = QStringLiteral("Browser Unavailable");
+
+// The opener's status for a document, or 33 (success, nothing to report)
+// when no opener is available.
+int openDocument(Meter &m, const QString &target)
+{
+    IOpener *opener = m.platform().opener;
+    return opener ? opener->open(target, m.AppDir) : 33;
+}
+
+} // namespace
+
+void OpenUrl(Meter &m, const QString &url)
+{
+    const int r = openDocument(m, url);
+    if (r < 31) {
+        m.message(kBrowserCaption,
+                  QStringLiteral("Problem running your web browser. You should check that your browser is "
+                                 "correctly installed. (Error %1)")
+                      .arg(r),
+                  MsgIcon::Exclamation);
+    } else if (r == 31) {
+        m.message(kBrowserCaption,
+                  kTitle + QStringLiteral(" could not find a file association for ") + url +
+                      QStringLiteral(" on your system. You should check that your browser is correctly "
+                                     "installed and associated with this type of file."),
+                  MsgIcon::Exclamation);
+    }
+}
+
+QString helpDir(const Meter &m)
+{
+    return m.AppDir + QStringLiteral("help/");
+}
+
+void HelpMenu(Meter &m, Control entry)
+{
+    switch (entry) {
+    case Control::mnuHelpHelp:
+        // The outcome of the help viewer is not checked.
+        if (IOpener *opener = m.platform().opener)
+            opener->showHelp(helpDir(m), QString::fromLatin1(kHelpFirstTopic));
+        break;
+    case Control::mnuHome: OpenUrl(m, m.BaseUrl); break;
+    case Control::mnuFaq: OpenUrl(m, m.BaseUrl + QStringLiteral("faq.htm")); break;
+    case Control::mnuSupport: OpenUrl(m, m.BaseUrl + QStringLiteral("support.htm")); break;
+    default: break;
+    }
+}
+
+AboutInfo aboutInfo()
+{
+    AboutInfo a;
+    a.caption = QStringLiteral("About ") + kTitle;
+    a.title = kTitle;
+    a.version = QStringLiteral("Version: ") + Meter::versionText();
+    a.disclaimer = QStringLiteral("Disclaimer:\rUse at your own risk, see licence for warranty statement.");
+    a.credit1 = QStringLiteral("Noise figure by the Y-factor method, with your sound card as the detector.");
+    a.credit2 = QStringLiteral("Free software under the GNU General Public License, version 3 or later. "
+                               "Built with Qt.");
+    a.licenceButton = QStringLiteral("Show Licence");
+    a.okButton = QStringLiteral("OK");
+    return a;
+}
+
+void showLicence(Meter &m)
+{
+    const int r = openDocument(m, m.AppDir + QStringLiteral("licence.txt"));
+    if (r < 31) {
+        m.message(kBrowserCaption, QStringLiteral("Problem accessing licence file. (Error %1)").arg(r),
+                  MsgIcon::Exclamation);
+    } else if (r == 31) {
+        m.message(kBrowserCaption,
+                  kTitle + QStringLiteral(" could not find a file association for licence.txt on your system. "
+                                          "You should check that your browser is correctly installed and "
+                                          "associated with this type of file."),
+                  MsgIcon::Exclamation);
+    }
+}

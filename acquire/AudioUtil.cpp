@@ -1,6 +1,127 @@
 #include "acquire/AudioUtil.h"
+
+#include "acquire/Recording.h"
 #include "app/Meter.h"
-void PlayWave(Meter &, const QString &) {}
-void SaveWaveFile(Meter &) {}
-void MixerEntry(Meter &, Control) {}
-void MixerEntriesInit(Meter &) {}
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+const QString kCaption = QStringLiteral("TQX");
+constexpr qint64 kCopyBlock = 1 << 16; // bytes per read while copying
+
+// Error number reported when there is no audio service to play with.
+constexpr int kNoAudio = 100;
+
+void showWorking(Meter &m, bool visible)
+{
+    if (IWindows *w = m.platform().windows)
+        w->showWorking(visible);
+}
+
+// Copies `from` over `to` by way of a temporary file beside the target, so
+// that an existing target survives a failed copy untouched.
+bool copyReplacing(const QString &from, const QString &to)
+{
+    QFile src(from);
+    if (!src.open(QIODevice::ReadOnly))
+        return false;
+    QSaveFile dst(to);
+    if (!dst.open(QIODevice::WriteOnly))
+        return false;
+    while (!src.atEnd()) {
+        const QByteArray block = src.read(kCopyBlock);
+        if (block.isEmpty() || dst.write(block) != block.size()) {
+            dst.cancelWriting();
+            break;
+        }
+    }
+    if (src.error() != QFileDevice::NoError)
+        dst.cancelWriting();
+    return dst.commit();
+}
+
+} // namespace
+
+void PlayWave(Meter &m, const QString &wavefile)
+{
+    BusyGuard busy(m);
+    showWorking(m, true);
+    IAudio *audio = m.platform().audio;
+    const AudioStatus st = audio ? audio->play(wavefile)
+                                 : AudioStatus{kNoAudio, QStringLiteral("No audio device is available.")};
+    showWorking(m, false);
+    if (!st.ok())
+        m.message(kCaption,
+                  QStringLiteral("Error: playing wave file: ") + st.text + QStringLiteral("(")
+                      + QString::number(st.number) + QStringLiteral(")."),
+                  MsgIcon::Critical);
+}
+
+void SaveWaveFile(Meter &m)
+{
+    IFileDialogs *dialogs = m.platform().fileDialogs;
+    if (!dialogs)
+        return;
+    FileDialogRequest req;
+    req.filter = QStringLiteral("All Files (*.*)|*.*|Wave files (*.wav)|*.wav");
+    req.filterIndex = 2;
+    req.fileName = m.ObsTime; // no extension is added
+    const std::optional<QString> target = dialogs->saveFile(req);
+    if (!target || target->isEmpty())
+        return; // cancelled
+    const QString source = m.TempWave + QStringLiteral(".wav");
+    if (!copyReplacing(source, *target)) {
+        m.message(kCaption,
+                  QStringLiteral("Error copying ") + source + QStringLiteral(" to ") + *target
+                      + QStringLiteral("."),
+                  MsgIcon::Critical);
+        return;
+    }
+    m.sheet().setEnabled(Control::mnuSaveWave, false); // each reading is saved once
+}
+
+// The PulseAudio volume control opens on the tab that matches the entry:
+// 3 output devices (playback levels), 4 input devices (capture levels and
+// port), 5 configuration (card profiles). pavucontrol-qt takes the same
+// option and numbering.
+QList<MixerProgram> mixerCandidates(Control entry)
+{
+    QString tab;
+    switch (entry) {
+    case Control::mnuSCCR: tab = QStringLiteral("--tab=4"); break;
+    case Control::mnuSCCP: tab = QStringLiteral("--tab=3"); break;
+    case Control::mnuMMSYS: tab = QStringLiteral("--tab=5"); break;
+    default: return {};
+    }
+    return {MixerProgram{QStringLiteral("pavucontrol"), {tab}},
+            MixerProgram{QStringLiteral("pavucontrol-qt"), {tab}}};
+}
+
+void MixerEntry(Meter &m, Control entry)
+{
+    IOpener *opener = m.platform().opener;
+    if (!opener)
+        return;
+    for (const MixerProgram &p : mixerCandidates(entry)) {
+        if (opener->programAvailable(p.program)) {
+            opener->startProgram(p.program, p.args, m.AppDir); // outcome not reported
+            return;
+        }
+    }
+}
+
+void MixerEntriesInit(Meter &m)
+{
+    IOpener *opener = m.platform().opener;
+    for (Control entry : {Control::mnuSCCR, Control::mnuSCCP, Control::mnuMMSYS}) {
+        bool found = false;
+        if (opener) {
+            for (const MixerProgram &p : mixerCandidates(entry))
+                found = found || opener->programAvailable(p.program);
+        }
+        if (!found)
+            m.sheet().setEnabled(entry, false);
+    }
+}

@@ -1,9 +1,19 @@
 #pragma once
-// Audio utilities: play and save the last reading, the mixer entries.
+// Audio utilities around the last reading (TempWave + ".wav"): playing it
+// back, saving a copy, and the shortcuts to the desktop's mixer. UI thread.
 #include "app/Sheet.h"
 #include <QString>
+#include <QStringList>
 class Meter;
 void PlayWave(Meter &m, const QString &wavefile);
 void SaveWaveFile(Meter &m);              // mnuSaveWave
 void MixerEntry(Meter &m, Control entry); // mnuSCCR, mnuSCCP, mnuMMSYS
-void MixerEntriesInit(Meter &m);          // at load: enable what exists
+void MixerEntriesInit(Meter &m);          // at load: disable what has no program
+
+// The desktop program behind a mixer entry: candidates in order of
+// preference, each with its arguments.
+struct MixerProgram {
+    QString program;
+    QStringList args;
+};
+QList<MixerProgram> mixerCandidates(Control entry);

@@ -83,7 +83,7 @@ private:
         requests.append(req);
         if (answers.empty())
             return std::nullopt;
-        auto a = answers.front();
+        std::optional<QString> a = std::move(answers.front());
         answers.pop_front();
         return a;
     }

@@ -5,24 +5,18 @@
 #include "app/Meter.h"
 #include "gui/MainWindow.h"
 #include "gui/WindowsHost.h"
+#include "platform/qt/AudioQt.h"
+#include "platform/qt/DialogsQt.h"
+#include "platform/qt/HttpQt.h"
 #include "platform/qt/MessagesQt.h"
+#include "platform/qt/OpenerQt.h"
+#include "platform/qt/SerialQt.h"
 #include "platform/qt/SettingsQt.h"
 
 #include <QApplication>
 #include <cstdio>
+#include <memory>
 
-#if __has_include("platform/qt/DialogsQt.h")
-#include "platform/qt/DialogsQt.h"
-#define TQX_HAVE_DIALOGS 1
-#endif
-#if __has_include("platform/qt/OpenerQt.h")
-#include "platform/qt/OpenerQt.h"
-#define TQX_HAVE_OPENER 1
-#endif
-#if __has_include("platform/qt/HttpQt.h")
-#include "platform/qt/HttpQt.h"
-#define TQX_HAVE_HTTP 1
-#endif
 
 int main(int argc, char *argv[])
 {
@@ -49,6 +43,9 @@ int main(int argc, char *argv[])
     }
 
     SettingsQt settings;
+    // The audio engine is created first and destroyed last but one: it must
+    // be gone before QApplication, while the event loop objects still exist.
+    auto audio = std::make_unique<AudioQt>();
     Platform platform;
     platform.messages = &messages;
     platform.settings = &settings;
@@ -60,24 +57,26 @@ int main(int argc, char *argv[])
     messages.setParent(&window);
     WindowsHost windows(meter, &window);
     platform.windows = &windows;
-#ifdef TQX_HAVE_DIALOGS
+    audio->setProgressHandler([&windows](double f) { windows.setWorkingProgress(f); });
     FileDialogsQt fileDialogs(&window);
     ClipboardQt clipboard;
     PrintingQt printing(&window);
+    OpenerQt opener;
+    HttpQt http;
+    SerialQt serial;
     platform.fileDialogs = &fileDialogs;
     platform.clipboard = &clipboard;
     platform.printing = &printing;
-#endif
-#ifdef TQX_HAVE_OPENER
-    OpenerQt opener;
     platform.opener = &opener;
-#endif
-#ifdef TQX_HAVE_HTTP
-    HttpQt http;
     platform.http = &http;
-#endif
+    platform.serial = &serial;
+    platform.audio = audio.get();
     meter.setPlatform(platform);
 
     window.loadAndShow();
-    return app.exec();
+    const int rc = app.exec();
+    platform.audio = nullptr;
+    meter.setPlatform(platform);
+    audio.reset();
+    return rc;
 }

@@ -1,7 +1,135 @@
 #include "report/TextReport.h"
+
 #include "app/Meter.h"
-QString TextResults(const Meter &) { return QString(); }
-void SaveTextFile(Meter &) {}
-void CopyTextClip(Meter &) {}
-void PrintForm(Meter &) {}
-void CopyField(Meter &, Field) {}
+
+#include <QSaveFile>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kTab = QStringLiteral("\t");
+
+// The save dialog's filter: "Text files" (entry 2) is preselected.
+const QString kSaveFilter = QStringLiteral("All Files (*.*)|*.*|Text files (*.txt;*.tab)|*.txt;*.tab");
+constexpr int kSaveFilterIndex = 2;
+
+} // namespace
+
+QString TextResults(const Meter &m)
+{
+    const Sheet &s = m.sheet();
+    const QString units = s.unitsText();
+    QString r;
+    auto line = [&r](const QString &text) { r += text + kCrLf; };
+    auto data = [&line](const QString &label, const QString &value) { line(label + kTab + value); };
+    auto field = [&data, &s](const char *label, Field f) { data(QString::fromLatin1(label), s.text(f)); };
+    auto level = [&data, &s, &units](const char *label, Field f) {
+        data(QString::fromLatin1(label) + QStringLiteral(" (") + units + QLatin1Char(')'), s.text(f));
+    };
+
+    data(QStringLiteral("Program"), QString::fromLatin1(kReportCaption));
+    data(QStringLiteral("Version"), Meter::versionText());
+    data(QStringLiteral("ObsTime"), m.ObsTime);
+    field("Title", Field::Title);
+    field("Frequency (MHz)", Field::Frequency);
+    field("Interval", Field::Interval);
+    field("Tatt1 (K)", Field::Tatt1);
+    field("Tatt2 (K)", Field::Tatt2);
+    field("Source", Field::Source);
+    field("ENR (dB)", Field::ENR);
+    field("Thot (K)", Field::Thot);
+    field("Tcold (K)", Field::Tcold);
+
+    // Teq1/NF1 belong to the instrument (path 2), Teq2/NF2 to the
+    // combination (path 12); the headings have no blank before "(".
+    line(QStringLiteral("Instrument calibration(2):"));
+    field("Att1(2) (dB)", Field::Att11);
+    field("Att2(2) (dB)", Field::Att12);
+    level("Noise LO(2)", Field::Noise11);
+    level("Noise HI(2)", Field::Noise12);
+    field("Y(2) (dB)", Field::Y2dB);
+    field("Teq(2) (K)", Field::Teq1);
+    field("NF(2) (dB)", Field::NF1);
+
+    line(QStringLiteral("Combined measurement(12):"));
+    field("Att1(12) (dB)", Field::Att21);
+    field("Att2(12) (dB)", Field::Att22);
+    level("Noise LO(12)", Field::Noise21);
+    level("Noise HI(12)", Field::Noise22);
+    field("Y(12) (dB)", Field::Y12dB);
+    field("Teq(12) (K)", Field::Teq2);
+    field("NF(12) (dB)", Field::NF2);
+
+    line(QStringLiteral("Device under test(1):"));
+    field("Gain(1) (dB)", Field::Gain);
+    field("Teq(1) (K)", Field::Teq);
+    field("NF(1) (dB)", Field::NF);
+    line(QString());
+    line(QStringLiteral("Notes:"));
+    // The notes keep their own line breaks.
+    line(s.text(Field::Notes));
+    return r;
+}
+
+void SaveTextFile(Meter &m)
+{
+    IFileDialogs *dialogs = m.platform().fileDialogs;
+    if (!dialogs)
+        return;
+    FileDialogRequest req;
+    req.initialDir = QString(); // the process's current directory
+    req.filter = kSaveFilter;
+    req.filterIndex = kSaveFilterIndex;
+    req.fileName = m.ObsTime; // no extension is added
+    const std::optional<QString> path = dialogs->saveFile(req);
+    if (!path)
+        return; // cancelled or the dialog failed: nothing written, no message
+
+    // File format: the report in UTF-8 (no byte order mark), CR LF line
+    // ends, one more CR LF at the end. QSaveFile writes beside the target
+    // and renames on commit, so the old file survives any failure.
+    const QByteArray bytes = (TextResults(m) + kCrLf).toUtf8();
+    // Unbuffered: a failing write (disk full, file size limit) shows up in
+    // write() itself; QSaveFile's commit() does not notice a failed flush of
+    // its buffer and would put the cut-off file in place of the old one.
+    QSaveFile file(*path);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    ok = ok && file.write(bytes) == bytes.size() && file.error() == QFileDevice::NoError;
+    ok = ok && file.commit();
+    if (!ok) {
+        m.message(QString::fromLatin1(kReportCaption), QStringLiteral("Error saving to ") + *path + QLatin1Char('.'),
+                  MsgIcon::Critical);
+        return;
+    }
+    m.sheet().setEnabled(Control::mnuSaveText, false);
+}
+
+void CopyTextClip(Meter &m)
+{
+    IClipboard *clip = m.platform().clipboard;
+    if (!clip)
+        return;
+    clip->clear();
+    clip->setText(TextResults(m));
+}
+
+void PrintForm(Meter &m)
+{
+    IPrinting *printing = m.platform().printing;
+    if (!printing)
+        return;
+    const PrintOutcome outcome = printing->printMainWindow();
+    if (outcome.cancelled)
+        return;
+    if (outcome.failed)
+        m.message(QString::fromLatin1(kReportCaption), QStringLiteral("The form can't be printed."), MsgIcon::None);
+}
+
+void CopyField(Meter &m, Field f)
+{
+    IClipboard *clip = m.platform().clipboard;
+    if (!clip || f == Field::Count)
+        return;
+    clip->clear();
+    clip->setText(m.sheet().text(f));
+}

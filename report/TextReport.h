@@ -1,10 +1,34 @@
 #pragma once
-// The text report and its outlets.
+// The text report and its outlets: a fixed, line-oriented summary of the
+// measurement built from the field texts exactly as the main window shows
+// them (saved to a file, copied to the clipboard), printing an image of the
+// main window, and copying single result fields. User-interface thread only.
+
 #include "app/Sheet.h"
+
 #include <QString>
+
 class Meter;
+
+// Caption of every message box of the report outlets.
+inline constexpr char kReportCaption[] = "TQX";
+
+// The report: 34 fixed lines ("label" TAB "value", or a heading alone),
+// then the notes verbatim, every line ended by CR LF. Side-effect free; may
+// be called before any result exists.
 QString TextResults(const Meter &m);
-void SaveTextFile(Meter &m);        // mnuSaveText
-void CopyTextClip(Meter &m);        // mnuCopyTextClip
-void PrintForm(Meter &m);           // mnuPrint
-void CopyField(Meter &m, Field f);  // double click on a result field or Notes
+
+// mnuSaveText: file-save dialog, then the report plus one more CR LF as
+// UTF-8. The file is replaced atomically, so a failed save leaves an
+// existing file as it was. Disables mnuSaveText after success.
+void SaveTextFile(Meter &m);
+
+// mnuCopyTextClip: the report, as TextResults returns it, onto the clipboard.
+void CopyTextClip(Meter &m);
+
+// mnuPrint: printer dialog, then one image of the main window per copy.
+void PrintForm(Meter &m);
+
+// Double click on Gain, Teq, NF, Teq1, Teq2, NF1, NF2, Y2dB, Y12dB or Notes:
+// clears the clipboard and places that field's text on it.
+void CopyField(Meter &m, Field f);

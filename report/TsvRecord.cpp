@@ -1,4 +1,115 @@
 #include "report/TsvRecord.h"
+
 #include "app/Meter.h"
-QString UrlEncode(const QString &t) { return t; }
-void RecordTsv(Meter &, bool) {}
+
+#include <QFile>
+#include <QStringList>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Record file format: UTF-8 text, lines ended by CR LF, fields separated by
+// one TAB, nothing quoted. The header line (written only into an empty file)
+// has 18 names each followed by a TAB; a data line has 18 fields joined by
+// TAB, the notes percent-encoded so that they cannot break the line.
+
+namespace {
+
+const char *const kHeaderNames[] = {"Program", "Version", "ObsTime", "Title", "Frequency", "Tatt1",
+                                    "Tatt2", "Source", "Thot", "Tcold", "Y2", "Teq2",
+                                    "NF2", "Y21", "Gain", "Teq", "NF", "Notes"};
+
+QByteArray headerLine()
+{
+    QByteArray line;
+    for (const char *name : kHeaderNames)
+        line += QByteArray(name) + '\t';
+    return line + "\r\n";
+}
+
+QByteArray dataLine(const Meter &m)
+{
+    const Sheet &s = m.sheet();
+    const QStringList fields = {
+        QStringLiteral("TQX"), Meter::versionText(), m.ObsTime,
+        s.text(Field::Title), s.text(Field::Frequency), s.text(Field::Tatt1), s.text(Field::Tatt2),
+        s.text(Field::Source), s.text(Field::Thot), s.text(Field::Tcold),
+        s.text(Field::Y2dB),  // column Y2: the instrument's Y factor (dB)
+        s.text(Field::Teq1),  // column Teq2: the instrument's Teq (K)
+        s.text(Field::NF1),   // column NF2: the instrument's noise figure (dB)
+        s.text(Field::Y12dB), // column Y21: the combination's Y factor (dB)
+        s.text(Field::Gain), s.text(Field::Teq), s.text(Field::NF), UrlEncode(s.text(Field::Notes))};
+    return (fields.join(QLatin1Char('\t')) + QStringLiteral("\r\n")).toUtf8();
+}
+
+// One write() per line. With O_APPEND the kernel places each write at the
+// end of the file as a whole, so lines of other writers never interleave
+// with ours. A short write is a failure (disk full): it is reported, and what
+// the file held before stays untouched.
+bool writeLine(int fd, const QByteArray &line)
+{
+    ssize_t n;
+    do {
+        n = ::write(fd, line.constData(), static_cast<size_t>(line.size()));
+    } while (n < 0 && errno == EINTR);
+    return n == static_cast<ssize_t>(line.size());
+}
+
+// Steps 1 to 4 of a recording; false on any error.
+bool appendRecord(const Meter &m)
+{
+    const QByteArray path = QFile::encodeName(m.TsvFileName);
+    if (path.isEmpty())
+        return false;
+    // O_NONBLOCK: a FIFO without a reader fails at once instead of hanging
+    // the user interface (it has no effect on regular files).
+    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok && st.st_size == 0)
+        ok = writeLine(fd, headerLine());
+    if (ok)
+        ok = writeLine(fd, dataLine(m));
+    // Linux closes the descriptor even when close() reports EINTR.
+    if (::close(fd) != 0 && errno != EINTR)
+        ok = false;
+    return ok;
+}
+
+} // namespace
+
+QString UrlEncode(const QString &text)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    const QByteArray bytes = text.toUtf8();
+    QString out;
+    out.reserve(bytes.size() * 3);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
+            out += QLatin1Char(c);
+        } else {
+            out += QLatin1Char('%');
+            out += QLatin1Char(kHex[b >> 4]);
+            out += QLatin1Char(kHex[b & 0x0F]);
+        }
+    }
+    return out;
+}
+
+void RecordTsv(Meter &m, bool fromButton)
+{
+    if (appendRecord(m)) {
+        m.sheet().setEnabled(Control::mnuSaveTsv, false);
+        m.sheet().setEnabled(Control::btnSaveTsv, false);
+        return;
+    }
+    m.message(QStringLiteral("TQX"), QStringLiteral("IO Error writing file ") + m.TsvFileName + QLatin1Char('.'),
+              MsgIcon::Critical);
+    if (fromButton)
+        m.sheet().setEnabled(Control::btnSaveTsv, false);
+}

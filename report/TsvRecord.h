@@ -1,6 +1,21 @@
 #pragma once
-// The TSV record: one appended line per set of results.
+// The TSV record: each recording appends one tab-separated line with the
+// parameters and results of the measurement to the record file
+// (Meter::TsvFileName, relative to the current directory), preceded by a
+// header line when the file is empty. The file is only ever appended to and
+// never read. User-interface thread only.
+
 #include <QString>
+
 class Meter;
+
+// Percent-encodes a text so that it fits one TSV field: ASCII letters and
+// digits stay, every other character becomes "%" and two upper-case hex
+// digits per byte of its UTF-8 form (blank %20, TAB %09, CR LF %0D%0A,
+// "é" %C3%A9).
 QString UrlEncode(const QString &text);
-void RecordTsv(Meter &m, bool fromButton); // mnuSaveTsv / btnSaveTsv
+
+// mnuSaveTsv (fromButton false) and btnSaveTsv (true). On success both
+// outlets are disabled; on failure a message names the file and mnuSaveTsv
+// stays enabled. The button disables itself whatever the outcome.
+void RecordTsv(Meter &m, bool fromButton);

@@ -1,5 +1,23 @@
 #pragma once
-// The five measurement buttons.
+// The five measurement buttons: the sound-card zero ("SC&Z", btnNoise00) and
+// the four noise readings btnNoise11 (source off), btnNoise12 (source on),
+// btnNoise21 (combined path, source off) and btnNoise22 (combined, source on).
+// Each records one reading, writes its level in dB relative to digital full
+// scale into its level field, and recomputes or clears the results.
+// Runs on the user-interface thread and blocks it for the reading.
+
 #include "app/Sheet.h"
+
+#include <QString>
+
 class Meter;
-void MeasureButton(Meter &m, Control button); // btnNoise00 .. btnNoise22
+
+// btnNoise00 .. btnNoise22; any other control is ignored.
+void MeasureButton(Meter &m, Control button);
+
+// What Noise00 shows for a zero reading of pure digital silence (Rms == 0),
+// which has no level in dB: the zero is then 0 and later readings are
+// simply 10 log10(W).
+inline const QString kSilenceText = QStringLiteral("silence");
+// What a noise field shows for a reading that is not above the zero.
+inline const QString kNotAboveZeroText = QStringLiteral("******");

@@ -83,9 +83,12 @@ private:
         requests.append(req);
         if (answers.empty())
             return std::nullopt;
-        std::optional<QString> a = std::move(answers.front());
+        const bool chosen = answers.front().has_value();
+        const QString path = chosen ? *answers.front() : QString();
         answers.pop_front();
-        return a;
+        if (!chosen)
+            return std::nullopt;
+        return path;
     }
 };
 

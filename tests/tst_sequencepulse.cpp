@@ -1,0 +1,149 @@
+// End to end on a private headless PulseAudio server (scripts/pulse-test-
+// server): a cold and a hot level 10 dB apart are played into its null sink,
+// whose monitor is the default input, while the real buttons "&1 Noise LO"
+// and "&2 Noise HI" take their readings through Qt Multimedia. Set
+// TQX_ALLOW_SKIP_AUDIO to skip (rather than fail) where no server can run.
+
+#include "acquire/Sequence.h"
+#include "app/Meter.h"
+#include "app/NumText.h"
+#include "platform/qt/AudioQt.h"
+#include "support/TestPlatform.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kRate = 48000; // the server's rate, and the template's
+
+// A canonical 16-bit mono wave file of a 997 Hz sine (amplitude re full scale).
+bool writeTone(const QString &path, double amplitude, double seconds)
+{
+    const int n = int(kRate * seconds);
+    QByteArray wav = QByteArray::fromHex("524946460000000057415645666d7420100000000100010080bb0000"
+                                         "00770100020010006461746100000000");
+    wav.resize(44 + 2 * n);
+    qToLittleEndian<quint32>(36 + 2 * n, wav.data() + 4);
+    qToLittleEndian<quint32>(2 * n, wav.data() + 40);
+    for (int i = 0; i < n; ++i)
+        qToLittleEndian<qint16>(qint16(std::lround(32767 * amplitude * std::sin(2 * M_PI * 997.0 * i / kRate))),
+                                wav.data() + 44 + 2 * i);
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();
+}
+
+QString script()
+{
+    return qEnvironmentVariable("TQX_SOURCE_DIR", QStringLiteral(TQX_SOURCE_DIR_FALLBACK))
+        + QStringLiteral("/scripts/pulse-test-server");
+}
+
+} // namespace
+
+class TestSequencePulse : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_pulseDir;
+
+    // Plays `tone` into the sink while `button` takes its reading.
+    void readWhilePlaying(Meter &m, const QString &tone, Control button)
+    {
+        QProcess player;
+        player.start(QStringLiteral("paplay"), {QStringLiteral("--device=tqx_out"), tone});
+        QVERIFY(player.waitForStarted(5000));
+        QTest::qWait(500); // the stream runs before the recording starts
+        m.click(button);
+        player.kill();
+        player.waitForFinished(3000);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QLocale::setDefault(QLocale::c());
+        QProcess p;
+        p.start(QStringLiteral("bash"), {script(), QStringLiteral("start")});
+        const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        if (!ok) {
+            p.kill();
+            const QString why = QStringLiteral("PulseAudio test server did not start: ")
+                + QString::fromLocal8Bit(p.readAllStandardError().right(2000));
+            if (qEnvironmentVariableIsSet("TQX_ALLOW_SKIP_AUDIO"))
+                QSKIP(qPrintable(why));
+            QFAIL(qPrintable(why));
+        }
+        // Before any Qt Multimedia use: the environment the audio engine reads.
+        static const QRegularExpression line(QStringLiteral("^export ([A-Z_]+)='([^']*)'$"));
+        for (const QString &l : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+            const auto mt = line.match(l.trimmed());
+            if (mt.hasMatch())
+                qputenv(mt.captured(1).toLatin1().constData(), mt.captured(2).toLocal8Bit());
+        }
+        m_pulseDir = qEnvironmentVariable("TQX_PULSE_DIR");
+        QVERIFY(!m_pulseDir.isEmpty());
+        QVERIFY(writeTone(m_dir.filePath(QStringLiteral("TQX.wav")), 0, 0.001));
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_pulseDir.isEmpty())
+            return;
+        QProcess p;
+        p.start(QStringLiteral("bash"), {script(), QStringLiteral("stop"), m_pulseDir});
+        p.waitForFinished(10000);
+    }
+
+    void instrumentYFactorOfTenDb()
+    {
+        const QString cold = m_dir.filePath(QStringLiteral("cold.wav"));
+        const QString hot = m_dir.filePath(QStringLiteral("hot.wav"));
+        QVERIFY(writeTone(cold, 0.03, 15));
+        QVERIFY(writeTone(hot, 0.03 * std::sqrt(10.0), 15)); // +10 dB
+
+        TestBench bench;
+        AudioQt audio;
+        Platform p = bench.platform();
+        p.audio = &audio;
+        Meter &m = bench.meter;
+        m.setPlatform(p);
+        m.AppDir = m_dir.path() + QLatin1Char('/');
+        m.TempWave = m_dir.filePath(QStringLiteral("~0000E2E0"));
+        Sheet &s = m.sheet();
+        s.setChecked(Control::mnuOptionsLimits, true);
+        s.setText(Field::Interval, QStringLiteral("1"));
+        for (Field f : {Field::Tatt1, Field::Tatt2, Field::Tcold})
+            s.setText(f, QStringLiteral("290"));
+        s.setText(Field::Thot, QStringLiteral("9460"));
+        for (Field f : {Field::Att11, Field::Att12, Field::Att21, Field::Att22})
+            s.setText(f, QStringLiteral("0"));
+
+        // The zero of an idle null sink; whatever it is, never -inf or nan.
+        m.click(Control::btnNoise00);
+        QCOMPARE(bench.messages.texts(), QStringList());
+        const QString zero = s.text(Field::Noise00);
+        QVERIFY2(zero == kSilenceText || IsNumber(zero), qPrintable(zero));
+
+        readWhilePlaying(m, cold, Control::btnNoise11);
+        readWhilePlaying(m, hot, Control::btnNoise12);
+        QCOMPARE(bench.messages.texts(), QStringList());
+        const double lo = ParseNumber(s.text(Field::Noise11));
+        const double hi = ParseNumber(s.text(Field::Noise12));
+        // A 0.03 FS sine is 10 log10(0.03^2 / 2) = -33.47 dBFS.
+        QVERIFY2(std::abs(lo - 10 * std::log10(0.03 * 0.03 / 2)) < 0.2, qPrintable(s.text(Field::Noise11)));
+        QVERIFY2(std::abs(ParseNumber(s.text(Field::Y2dB)) - 10.0) < 0.1,
+                 qPrintable(QStringLiteral("Y = %1 dB (LO %2, HI %3)").arg(s.text(Field::Y2dB)).arg(lo).arg(hi)));
+        QCOMPARE(s.colour(Field::Noise12), Colour::WindowText);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSequencePulse)
+#include "tst_sequencepulse.moc"

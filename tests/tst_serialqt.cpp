@@ -1,0 +1,294 @@
+// The QSerialPort back end on a pseudo-terminal: port number 7 is pointed at
+// the pty slave through TQX_SERIAL_PORT_7, so no real serial device is ever
+// opened. The modem-line shim (tests/modemshim) gives the pty DTR and RTS and
+// logs every change with a CLOCK_MONOTONIC time stamp; this binary
+// re-executes itself with the shim preloaded. Run with TQX_HOLD_PORT=<device>
+// it instead holds that device through QSerialPort until its standard input
+// closes: the other program of the port-in-use test.
+
+#include "acquire/NoiseSwitch.h"
+#include "platform/qt/SerialQt.h"
+#include "support/TestPlatform.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kPort = 7;
+constexpr qint64 kSettleNs = 500'000'000;
+
+qint64 monotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// One line of the shim's log: "<ns> <fd> <attach|set|close> DTR=<0|1> RTS=<0|1>".
+struct LineEvent {
+    qint64 ns;
+    QByteArray what;
+    QString lines; // "DTR=1 RTS=0"
+};
+
+// A quiet square wave per reading, or a device error; notes each start.
+class TimedAudio : public IAudio
+{
+public:
+    QList<qint64> starts;
+    bool fail = false;
+    AudioStatus record(int, qint64 samples, QVector<qint16> &out) override
+    {
+        starts.append(monotonicNs());
+        if (fail)
+            return {5, QStringLiteral("device not ready")};
+        out.resize(samples);
+        for (qint64 i = 0; i < samples; ++i)
+            out[i] = qint16(i % 2 ? -300 : 300);
+        return {};
+    }
+    AudioStatus play(const QString &) override { return {}; }
+    void beep(int, int) override {}
+    bool hasInput() override { return true; }
+};
+
+} // namespace
+
+class TestSerialQt : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    int m_master = -1; // pty master, open for the whole test function
+    QString m_slave;
+
+    QString log() const { return m_dir.filePath(QStringLiteral("lines.log")); }
+    QList<LineEvent> events() const
+    {
+        QList<LineEvent> ev;
+        QFile f(log());
+        if (f.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : f.read(1 << 20).split('\n')) {
+                const QList<QByteArray> p = line.split(' ');
+                if (p.size() == 5)
+                    ev.append({p[0].toLongLong(), p[2], QString::fromLatin1(p[3] + ' ' + p[4])});
+            }
+        }
+        return ev;
+    }
+    static void mapPort(int port, const QString &device)
+    {
+        qputenv(SerialQt::overrideVariable(port).toLatin1(), device.toLocal8Bit());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QFile t(m_dir.filePath(QStringLiteral("TQX.wav"))); // PCM mono 8000 Hz 16 bit, empty
+        QVERIFY(t.open(QIODevice::WriteOnly));
+        t.write(QByteArray::fromHex("524946462400000057415645666d74201000000001000100"
+                                    "401f0000803e0000020010006461746100000000"));
+        qputenv("TQX_MODEMSHIM_LOG", QFile::encodeName(log()));
+    }
+    void init()
+    {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0);
+        m_slave = QString::fromLocal8Bit(ptsname(m_master));
+        mapPort(kPort, m_slave);
+        QFile::remove(log());
+    }
+    void cleanup() { ::close(m_master); }
+
+    void portNumberRule_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("device");
+        QTest::newRow("first on-board port") << 1 << "/dev/ttyS0";
+        QTest::newRow("last on-board port") << 16 << "/dev/ttyS15";
+        QTest::newRow("first USB adapter") << 17 << "/dev/ttyUSB0";
+        QTest::newRow("first CDC-ACM device") << 41 << "/dev/ttyACM0";
+        QTest::newRow("last ARM UART") << 80 << "/dev/ttyAMA15";
+        QTest::newRow("reserved for overrides") << 81 << "";
+        QTest::newRow("outside 1 to 99, even overridden") << 0 << "";
+    }
+    void portNumberRule()
+    {
+        QFETCH(int, port);
+        QFETCH(QString, device);
+        mapPort(0, m_slave);
+        mapPort(port ? port : 1, QString()); // an empty override means the rule
+        SerialQt serial;
+        QCOMPARE(serial.deviceName(port), device);
+        QCOMPARE(serial.deviceName(kPort), m_slave);
+        QVERIFY(serial.deviceExists(kPort));
+        qunsetenv("TQX_SERIAL_PORT_0");
+    }
+
+    void openErrors_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("device"); // mapped to the port; empty: none
+        QTest::addColumn<QString>("text");
+        QTest::newRow("missing device") << 12 << "/dev/pts/no-such-pty" << "Invalid port number";
+        QTest::newRow("number without a device") << 95 << "" << "Invalid port number";
+        QTest::newRow("not a terminal") << 13 << "not-a-tty" << "Other error...";
+        QTest::newRow("already open") << kPort << "" << "Operation not valid while the port is opened";
+    }
+    void openErrors()
+    {
+        QFETCH(int, port);
+        QFETCH(QString, device);
+        QFETCH(QString, text);
+        if (device == QLatin1String("not-a-tty")) {
+            device = m_dir.filePath(device);
+            QFile f(device);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        if (!device.isEmpty())
+            mapPort(port, device);
+        SerialQt serial;
+        const bool twice = port == kPort;
+        if (twice)
+            QCOMPARE(serial.open(kPort, true, false), 0);
+        QCOMPARE(CommErrorText(serial.open(port, true, true)), text);
+        QCOMPARE(serial.isOpen(), twice);
+        if (twice) // the first open stands, with its lines
+            QCOMPARE(events().last().lines, QStringLiteral("DTR=1 RTS=0"));
+        if (!device.isEmpty())
+            qunsetenv(SerialQt::overrideVariable(port).toLatin1());
+    }
+
+    void portHeldByAnotherProgram()
+    {
+        QProcess holder;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TQX_HOLD_PORT"), m_slave);
+        holder.setProcessEnvironment(env);
+        holder.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readLine(), QByteArray("held\n"));
+        SerialQt serial;
+        QCOMPARE(serial.open(kPort, true, false), 8005); // "Port In Use"
+        QVERIFY(!serial.isOpen());
+        holder.closeWriteChannel(); // the holder lets go and ends
+        QVERIFY(holder.waitForFinished(10000));
+        QCOMPARE(serial.open(kPort, true, false), 0);
+    }
+
+    // A reading through the real port: the lines while the recording runs,
+    // 500 ms of settling before it, and both lines down and the port closed
+    // after it, also when the recording fails (the next reading then opens
+    // the port again rather than failing with 8000).
+    void readingSwitchesTheLines_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("during"); // empty: the port is not used
+        QTest::addColumn<bool>("fail");
+        QTest::newRow("1 Noise LO") << int(Control::btnNoise11) << "" << false;
+        QTest::newRow("2 Noise HI") << int(Control::btnNoise12) << "DTR=1 RTS=0" << false;
+        QTest::newRow("3 Noise LO") << int(Control::btnNoise21) << "DTR=0 RTS=1" << false;
+        QTest::newRow("4 Noise HI") << int(Control::btnNoise22) << "DTR=1 RTS=1" << false;
+        QTest::newRow("4 Noise HI, recording fails") << int(Control::btnNoise22) << "DTR=1 RTS=1" << true;
+    }
+    void readingSwitchesTheLines()
+    {
+        QFETCH(int, button);
+        QFETCH(QString, during);
+        QFETCH(bool, fail);
+        SerialQt serial;
+        TimedAudio audio;
+        audio.fail = fail;
+        TestBench bench;
+        Platform p = bench.platform();
+        p.serial = &serial;
+        p.audio = &audio;
+        Meter &m = bench.meter;
+        m.setPlatform(p);
+        m.AppDir = m_dir.path() + QLatin1Char('/');
+        m.TempWave = m_dir.filePath(QStringLiteral("~0000SER"));
+        m.sheet().setText(Field::Interval, QStringLiteral("0.5"));
+        m.ComEnabled = 1;
+        m.ComPort = kPort;
+
+        m.click(Control(button));
+        QCOMPARE(bench.messages.shown.size(), fail ? 1 : 0); // the recording's own message
+        QCOMPARE(audio.starts.size(), 1);
+        QVERIFY(!serial.isOpen());
+        const QList<LineEvent> ev = events();
+        if (during.isEmpty()) {
+            QVERIFY(ev.isEmpty());
+            return;
+        }
+        QList<LineEvent> before, after;
+        for (const LineEvent &e : ev)
+            (e.ns <= audio.starts[0] ? before : after).append(e);
+        QVERIFY(!before.isEmpty() && !after.isEmpty());
+        QCOMPARE(before.last().lines, during);
+        QVERIFY(audio.starts[0] - before.last().ns >= kSettleNs);
+        QCOMPARE(after.last().what, QByteArray("close"));
+        QCOMPARE(after.last().lines, QStringLiteral("DTR=0 RTS=0"));
+        if (fail) {
+            audio.fail = false;
+            m.click(Control(button));
+            QCOMPARE(bench.messages.shown.size(), 1);
+            QCOMPARE(audio.starts.size(), 2);
+        }
+    }
+};
+
+namespace {
+
+// Holds `device` the way another program would, until standard input
+// closes (at most 60 s).
+int holdPort(const QString &device, int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QSerialPort port(device);
+    if (!port.open(QIODevice::ReadWrite) || ::write(STDOUT_FILENO, "held\n", 5) != 5)
+        return 2;
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    ::poll(&in, 1, 60000);
+    return 0;
+}
+
+void ensureModemShim(char **argv)
+{
+    if (dlsym(RTLD_DEFAULT, "tqx_modemshim_present"))
+        return;
+    if (qEnvironmentVariableIsSet("TQX_MODEMSHIM_REEXEC"))
+        qFatal("the modem-line shim %s did not load", TQX_MODEMSHIM_PATH);
+    QByteArray preload(TQX_MODEMSHIM_PATH);
+    if (const QByteArray old = qgetenv("LD_PRELOAD"); !old.isEmpty())
+        preload += ' ' + old;
+    qputenv("LD_PRELOAD", preload);
+    qputenv("TQX_MODEMSHIM_REEXEC", "1");
+    // Sanitizer builds: the shim is preloaded ahead of the sanitizer runtime.
+    const QByteArray asan = qgetenv("ASAN_OPTIONS");
+    qputenv("ASAN_OPTIONS", asan + (asan.isEmpty() ? "" : ":") + "verify_asan_link_order=0");
+    execv("/proc/self/exe", argv);
+    qFatal("cannot re-execute with the modem-line shim");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet("TQX_HOLD_PORT"))
+        return holdPort(qEnvironmentVariable("TQX_HOLD_PORT"), argc, argv);
+    ensureModemShim(argv);
+    QCoreApplication app(argc, argv);
+    TestSerialQt test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_serialqt.moc"

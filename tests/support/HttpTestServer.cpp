@@ -16,30 +16,26 @@ HttpTestServer::HttpTestServer()
 
 void HttpTestServer::serve(QTcpSocket *socket)
 {
-    // Wait for the whole request head; refuse silly sizes.
-    QByteArray head = socket->property("head").toByteArray() + socket->readAll();
+    const QByteArray head = socket->property("head").toByteArray() + socket->readAll();
     socket->setProperty("head", head);
     if (head.size() > 16 * 1024)
         return socket->abort();
-    if (!head.contains("\r\n\r\n"))
+    if (!head.contains("\r\n\r\n")) // wait for the whole request head
         return;
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
-    const QList<QByteArray> words = head.left(head.indexOf("\r\n")).split(' '); // GET /path HTTP/1.1
-    const QString path = QString::fromLatin1(words.value(1));
+    const QString path = QString::fromLatin1(head.left(head.indexOf("\r\n")).split(' ').value(1)); // GET /path HTTP/1.1
     m_requests.append(path);
-    const Route r = m_routes.value(path, respond(404, "not found"));
-
-    if (r.mode == Mode::NeverAnswer)
+    const Route r = m_routes.value(path, {404, "not found", {}});
+    if (r.status == NeverAnswer)
         return;
-    if (r.mode == Mode::Endless) {
+    if (r.status == Endless) {
         socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n");
         auto *feed = new QTimer(socket); // dies with the socket
         connect(feed, &QTimer::timeout, socket, [socket]() {
             if (socket->bytesToWrite() < 256 * 1024)
                 socket->write(QByteArray(8192, 'x'));
         });
-        feed->start(1);
-        return;
+        return feed->start(1);
     }
     socket->write("HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nContent-Type: text/xml\r\nContent-Length: " +
                   QByteArray::number(r.body.size()) + "\r\n" + r.extraHeaders + "Connection: close\r\n\r\n" + r.body);

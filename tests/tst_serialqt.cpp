@@ -1,11 +1,6 @@
-// The QSerialPort back end on a pseudo-terminal: port number 7 is pointed at
-// the pty slave through TQX_SERIAL_PORT_7, so no real serial device is ever
-// opened. The modem-line shim (tests/modemshim) gives the pty DTR and RTS and
-// logs every change with a CLOCK_MONOTONIC time stamp; this binary
-// re-executes itself with the shim preloaded. Run with TQX_HOLD_PORT=<device>
-// it instead holds that device through QSerialPort until its standard input
-// closes: the other program of the port-in-use test.
-
+// QSerialPort on a pseudo-terminal mapped to port 7; the preloaded modem-line shim (tests/modemshim)
+// logs DTR/RTS changes with CLOCK_MONOTONIC stamps. With TQX_HOLD_PORT=<device> this binary holds the
+// device until its standard input closes: the other program of the port-in-use test.
 #include "acquire/NoiseSwitch.h"
 #include "platform/qt/SerialQt.h"
 #include "support/TestPlatform.h"
@@ -36,7 +31,7 @@ qint64 monotonicNs()
 struct LineEvent {
     qint64 ns;
     QByteArray what;
-    QString lines; // "DTR=1 RTS=0"
+    QString lines;
 };
 
 // A quiet square wave per reading, or a device error; notes each start.
@@ -112,7 +107,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("device");
-        QTest::newRow("first on-board port") << 1 << "/dev/ttyS0";
         QTest::newRow("last on-board port") << 16 << "/dev/ttyS15";
         QTest::newRow("first USB adapter") << 17 << "/dev/ttyUSB0";
         QTest::newRow("first CDC-ACM device") << 41 << "/dev/ttyACM0";
@@ -184,24 +178,21 @@ private Q_SLOTS:
         QCOMPARE(serial.open(kPort, true, false), 0);
     }
 
-    // A reading through the real port: the lines while the recording runs,
-    // 500 ms of settling before it, and both lines down and the port closed
-    // after it, also when the recording fails (the next reading then opens
-    // the port again rather than failing with 8000).
+    // Lines set 500 ms before the recording, both down and the port closed after it, also on failure.
     void readingSwitchesTheLines_data()
     {
-        QTest::addColumn<int>("button");
+        QTest::addColumn<Control>("button");
         QTest::addColumn<QString>("during"); // empty: the port is not used
         QTest::addColumn<bool>("fail");
-        QTest::newRow("1 Noise LO") << int(Control::btnNoise11) << "" << false;
-        QTest::newRow("2 Noise HI") << int(Control::btnNoise12) << "DTR=1 RTS=0" << false;
-        QTest::newRow("3 Noise LO") << int(Control::btnNoise21) << "DTR=0 RTS=1" << false;
-        QTest::newRow("4 Noise HI") << int(Control::btnNoise22) << "DTR=1 RTS=1" << false;
-        QTest::newRow("4 Noise HI, recording fails") << int(Control::btnNoise22) << "DTR=1 RTS=1" << true;
+        QTest::newRow("1 Noise LO") << Control::btnNoise11 << "" << false;
+        QTest::newRow("2 Noise HI") << Control::btnNoise12 << "DTR=1 RTS=0" << false;
+        QTest::newRow("3 Noise LO") << Control::btnNoise21 << "DTR=0 RTS=1" << false;
+        QTest::newRow("4 Noise HI") << Control::btnNoise22 << "DTR=1 RTS=1" << false;
+        QTest::newRow("4 Noise HI, recording fails") << Control::btnNoise22 << "DTR=1 RTS=1" << true;
     }
     void readingSwitchesTheLines()
     {
-        QFETCH(int, button);
+        QFETCH(Control, button);
         QFETCH(QString, during);
         QFETCH(bool, fail);
         SerialQt serial;
@@ -219,7 +210,7 @@ private Q_SLOTS:
         m.ComEnabled = 1;
         m.ComPort = kPort;
 
-        m.click(Control(button));
+        m.click(button);
         QCOMPARE(bench.messages.shown.size(), fail ? 1 : 0); // the recording's own message
         QCOMPARE(audio.starts.size(), 1);
         QVERIFY(!serial.isOpen());
@@ -238,7 +229,7 @@ private Q_SLOTS:
         QCOMPARE(after.last().lines, QStringLiteral("DTR=0 RTS=0"));
         if (fail) {
             audio.fail = false;
-            m.click(Control(button));
+            m.click(button);
             QCOMPARE(bench.messages.shown.size(), 1);
             QCOMPARE(audio.starts.size(), 2);
         }
@@ -247,8 +238,7 @@ private Q_SLOTS:
 
 namespace {
 
-// Holds `device` the way another program would, until standard input
-// closes (at most 60 s).
+// Holds `device` as another program would, until standard input closes (at most 60 s).
 int holdPort(const QString &device, int argc, char **argv)
 {
     QCoreApplication app(argc, argv);

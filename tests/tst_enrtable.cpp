@@ -1,32 +1,13 @@
-// ENR table: parsing and its failure messages, the natural spline against
-// the textbook equations solved directly, applying the table to the sheet,
-// loading over a loaded table, import, unload and the reload at start-up.
+// ENR table: parsing and its failure messages, the natural spline against the
+// textbook equations, loading over a loaded table, import, unload and reload.
+#include "support/TestPlatform.h"
 
-#include "app/Meter.h"
 #include "calc/EnrTable.h"
 
 #include <QtTest>
 #include <cmath>
 
 namespace {
-class RecordingMessages : public IMessages
-{
-public:
-    void show(const QString &caption, const QString &text, MsgIcon icon) override
-    {
-        shown << caption + '|' + text + '|' + (icon == MsgIcon::Critical ? "Critical" : icon == MsgIcon::None ? "None" : "?");
-    }
-    QStringList shown;
-};
-class FakeFileDialogs : public IFileDialogs
-{
-public:
-    std::optional<QString> openFile(const FileDialogRequest &req) override { requests << req; return answer; }
-    std::optional<QString> saveFile(const FileDialogRequest &) override { return std::nullopt; }
-    std::optional<QString> answer;
-    QList<FileDialogRequest> requests;
-};
-
 const QString kNotFound = "TQX ENR File error:|ENR File not found, load aborted.|Critical";
 const QString kTooLarge = "TQX ENR File error:|ENR File larger than 1 MiB, load aborted.|Critical";
 const QString kBad = "TQX ENR File error:|Bad data record, aborting.|None";
@@ -34,19 +15,18 @@ const QString kUnsorted = "GKR Antenna File error:|Antenna File not sorted, load
 const QString kTooFew = "GKR Antenna File error:|Not enough records in Antenna File (min=3).|Critical";
 const QString kRange = "TQX ENR File error:|ENR data out of range, load aborted.|Critical";
 const QByteArray kThree = "# test source\n1000\t15\n2000\t15.5\n3000\t14.8\n";
+const QStringList kThreeAt1500{"15.36", "290.00", "10253.2", "L"};
 
-// Natural spline from its textbook equations, solved by the Thomas algorithm:
-// h[i-1] M[i-1] + 2 (h[i-1] + h[i]) M[i] + h[i] M[i+1] = 6 (s[i] - s[i-1]), M[0] = M[n] = 0.
+// Natural spline from its textbook equations (M[0] = M[n] = 0), solved by the Thomas algorithm.
 QVector<double> directM(const QVector<double> &x, const QVector<double> &y)
 {
     const int n = x.size() - 1;
     QVector<double> M(n + 1, 0.0), c(n + 1, 0.0), d(n + 1, 0.0);
     for (int i = 1; i < n; ++i) {
         const double hl = x[i] - x[i - 1], hr = x[i + 1] - x[i];
-        const double rhs = 6 * ((y[i + 1] - y[i]) / hr - (y[i] - y[i - 1]) / hl);
         const double den = 2 * (hl + hr) - hl * c[i - 1];
         c[i] = hr / den;
-        d[i] = (rhs - hl * d[i - 1]) / den;
+        d[i] = (6 * ((y[i + 1] - y[i]) / hr - (y[i] - y[i - 1]) / hl) - hl * d[i - 1]) / den;
     }
     for (int i = n - 1; i >= 1; --i)
         M[i] = d[i] - c[i] * M[i + 1];
@@ -65,12 +45,11 @@ double directEval(const QVector<double> &x, const QVector<double> &y, const QVec
 class TstEnrTable : public QObject
 {
     Q_OBJECT
-    RecordingMessages m_messages;
-    FakeFileDialogs m_dialogs;
-    std::unique_ptr<Meter> m_meter;
+    std::unique_ptr<TestBench> m_tb;
     std::unique_ptr<QTemporaryDir> m_dir;
 
-    Sheet &sheet() { return m_meter->sheet(); }
+    Meter &meter() { return m_tb->meter; }
+    Sheet &sheet() { return m_tb->meter.sheet(); }
     QString file(const QByteArray &content, const QString &name = "t.tab")
     {
         QFile f(m_dir->filePath(name));
@@ -81,10 +60,17 @@ class TstEnrTable : public QObject
     int load(const QString &path, const QString &frequency = "1500.000")
     {
         sheet().setText(Field::Frequency, frequency);
-        m_meter->EnrFileName = path;
-        return LoadEnrTable(*m_meter);
+        meter().EnrFileName = path;
+        return LoadEnrTable(meter());
     }
-    // ENR, Tcold, Thot, then L/U (locked and blue / unlocked and normal, all three and mnuEnrUnl alike).
+    QStringList messages()
+    {
+        QStringList l;
+        for (const ShownMessage &m : m_tb->messages.shown)
+            l << m.caption + '|' + m.text + (m.icon == MsgIcon::Critical ? "|Critical" : m.icon == MsgIcon::None ? "|None" : "|?");
+        return l;
+    }
+    // ENR, Tcold, Thot, then L/U: locked and blue / unlocked and normal, all three and mnuEnrUnl alike.
     QStringList fields()
     {
         bool locked = sheet().enabled(Control::mnuEnrUnl), consistent = true;
@@ -97,16 +83,10 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_messages.shown.clear();
-        m_dialogs.requests.clear();
-        m_dialogs.answer.reset();
-        Platform p;
-        p.messages = &m_messages;
-        p.fileDialogs = &m_dialogs;
-        m_meter = std::make_unique<Meter>(p);
-        m_meter->Form_Load(); // ENR 20.00, Tcold 290.0, Thot 29290.0, no table
+        m_tb = std::make_unique<TestBench>();
+        m_tb->loaded(); // ENR 20.00, Tcold 290.0, Thot 29290.0, no table
     }
-    void cleanup() { m_meter.reset(); m_dir.reset(); }
+    void cleanup() { m_tb.reset(); m_dir.reset(); }
 
     void load_data()
     {
@@ -114,30 +94,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("where");
         QTest::addColumn<QString>("frequency");
         QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QStringList>("expected"); // ENR, Tcold, Thot, lock state
-        const QStringList unchanged = {"20.00", "290.0", "29290.0", "U"};
-        auto ok = [](const char *enr, const char *thot) { return QStringList{enr, "290.00", thot, "L"}; };
-        QTest::newRow("1500 MHz") << kThree << "" << "1500" << QStringList() << ok("15.36", "10253.2");
-        QTest::newRow("3500 MHz extrapolated") << kThree << "" << "3500" << QStringList() << ok("14.34", "8167.7");
-        QTest::newRow("knot") << kThree << "" << "2000" << QStringList() << ok("15.50", "10579.6");
+        QTest::addColumn<QStringList>("expected"); // ENR, Tcold, Thot, lock state; empty: unchanged
+        QTest::addColumn<QString>("source");
+        auto bad = [](const char *name, const QByteArray &content, const QStringList &msgs, const char *where = "", const char *freq = "1500") {
+            QTest::newRow(name) << content << QString(where) << QString(freq) << msgs << QStringList() << "kept";
+        };
+        auto good = [](const char *name, const QByteArray &content, const char *freq, const QStringList &expected, const char *source = "kept") {
+            QTest::newRow(name) << content << QString() << QString(freq) << QStringList() << expected << QString(source);
+        };
+        good("1500 MHz", kThree, "1500", kThreeAt1500);
+        good("3500 MHz extrapolated", kThree, "3500", {"14.34", "290.00", "8167.7", "L"});
         QByteArray crlf = "\xEF\xBB\xBF#* Noise Source NS-1\r\n\r\n1000\t15\r\n2000\t15.5\t# note\tx\r\n3000\t14.8";
-        QTest::newRow("CR LF, BOM, no final line end") << crlf << "" << "1500" << QStringList() << ok("15.36", "10253.2");
-        QTest::newRow("CR only") << crlf.replace("\r\n", "\r") << "" << "1500" << QStringList() << ok("15.36", "10253.2");
-        QTest::newRow("missing file") << QByteArray() << "missing" << "1500" << QStringList{kNotFound} << unchanged;
-        QTest::newRow("directory") << QByteArray() << "directory" << "1500" << QStringList{kNotFound} << unchanged;
-        QTest::newRow("endless device") << QByteArray() << "/dev/zero" << "1500" << QStringList{kTooLarge} << unchanged;
-        QTest::newRow("over 1 MiB") << QByteArray(1024 * 1024 + 1, '#') << "" << "1500" << QStringList{kTooLarge} << unchanged;
-        QTest::newRow("record without tab") << QByteArray("1000 15\n2000\t15.5\n3000\t14.8\n") << "" << "1500" << QStringList{kBad, kTooFew} << unchanged;
-        QTest::newRow("line of blanks") << QByteArray("1000\t15\n  \n2000\t1\n3000\t1\n") << "" << "1500" << QStringList{kBad, kTooFew} << unchanged;
-        QTest::newRow("bad record after three") << kThree + "4000 14\n" << "" << "1500" << QStringList{kBad} << unchanged;
-        QTest::newRow("equal frequencies") << QByteArray("1000\t15\n1000\t15\n3000\t14\n") << "" << "1500" << QStringList{kUnsorted, kTooFew} << unchanged;
-        QTest::newRow("first frequency 0") << QByteArray("0\t15\n2000\t15\n3000\t14\n") << "" << "1500" << QStringList{kUnsorted, kTooFew} << unchanged;
-        QTest::newRow("decreasing after three") << kThree + "2500\t14\n" << "" << "1500" << QStringList{kUnsorted} << unchanged;
-        QTest::newRow("frequency not a number") << kThree + "4k\t14\n" << "" << "1500" << QStringList{kUnsorted} << unchanged;
-        QTest::newRow("comments only") << QByteArray("#* S\n\n# c\n") << "" << "1500" << QStringList{kTooFew} << unchanged;
-        QTest::newRow("ENR at or below 0") << QByteArray("1000\t-5\n2000\t-4\n3000\t-6\n") << "" << "1500" << QStringList{kRange} << unchanged;
-        QTest::newRow("extrapolated beyond 200") << QByteArray("1000\t10\n2000\t20\n3000\t10\n") << "" << "10000" << QStringList{kRange} << unchanged;
-        QTest::newRow("overflowing values") << QByteArray("1000\t1e308\n2000\t-1e308\n3000\t1e308\n") << "" << "1500" << QStringList{kRange} << unchanged;
+        good("CR LF, BOM, no final line end", crlf, "1500", kThreeAt1500, "Noise Source NS-1");
+        good("CR only", crlf.replace("\r\n", "\r"), "1500", kThreeAt1500, "Noise Source NS-1");
+        good("later source line wins, 30 characters", "#* first\n#* 0123456789ABCDEFGHIJ0123456789abcdefghij\n#*x\n" + kThree,
+             "1500", kThreeAt1500, "0123456789ABCDEFGHIJ0123456789");
+        bad("missing file", {}, {kNotFound}, "missing");
+        bad("endless device", {}, {kTooLarge}, "/dev/zero");
+        bad("over 1 MiB", QByteArray(1024 * 1024 + 1, '#'), {kTooLarge});
+        bad("record without tab", "1000 15\n2000\t15.5\n3000\t14.8\n", {kBad, kTooFew});
+        bad("bad record after three", kThree + "4000 14\n", {kBad});
+        bad("equal frequencies", "1000\t15\n1000\t15\n3000\t14\n", {kUnsorted, kTooFew});
+        bad("decreasing after three", kThree + "2500\t14\n", {kUnsorted});
+        bad("comments only", "#* S\n\n# c\n", {kTooFew});
+        bad("ENR at or below 0", "1000\t-5\n2000\t-4\n3000\t-6\n", {kRange});
+        bad("extrapolated beyond 200", "1000\t10\n2000\t20\n3000\t10\n", {kRange}, "", "10000");
+        bad("overflowing values", "1000\t1e308\n2000\t-1e308\n3000\t1e308\n", {kRange});
     }
     void load()
     {
@@ -146,23 +128,34 @@ private Q_SLOTS:
         QFETCH(QString, frequency);
         QFETCH(QStringList, messages);
         QFETCH(QStringList, expected);
-        const QString path = where.isEmpty() ? file(content) : where == "missing" ? m_dir->filePath("none.tab")
-                           : where == "directory" ? m_dir->path() : where;
+        QFETCH(QString, source);
+        const QString path = where.isEmpty() ? file(content) : where == "missing" ? m_dir->filePath("none.tab") : where;
         sheet().setText(Field::Source, "kept");
         const bool good = messages.isEmpty();
         QCOMPARE(load(path, frequency), good ? 0 : 1);
-        QCOMPARE(m_messages.shown, messages);
-        QCOMPARE(fields(), expected);
-        QCOMPARE(m_meter->EnrFileName, good ? path : QString());
-        QCOMPARE(m_meter->enrTable().size(), good ? 3 : 0);
-        QCOMPARE(sheet().text(Field::Source), content.contains("NS-1") ? "Noise Source NS-1" : "kept"); // no CR
+        QCOMPARE(this->messages(), messages);
+        QCOMPARE(fields(), (good ? expected : QStringList{"20.00", "290.0", "29290.0", "U"}));
+        QCOMPARE(meter().EnrFileName, good ? path : QString());
+        QCOMPARE(meter().enrTable().size(), good ? 3 : 0);
+        QCOMPARE(sheet().text(Field::Source), source);
     }
 
+    void tooManyRecords()
+    {
+        QByteArray content;
+        for (int i = 1; i <= 101; ++i)
+            content += QByteArray::number(i * 10) + "\t15\n";
+        QCOMPARE(load(file(content)), 0);
+        QCOMPARE(messages(), QStringList{"GKR Antenna File error:|Too many records in Antenna File, discarding excess.|None"});
+        QCOMPARE(meter().enrTable().size(), 100);
+        QCOMPARE(fields(), (QStringList{"15.00", "290.00", "9460.6", "L"}));
+    }
+
+    // Against the directly solved spline, inside and beyond both ends; A is single precision (~1e-6 dB).
     void spline_data()
     {
         QTest::addColumn<QVector<double>>("x");
         QTest::addColumn<QVector<double>>("y");
-        QTest::newRow("three knots") << QVector<double>{1000, 2000, 3000} << QVector<double>{15, 15.5, 14.8};
         QTest::newRow("irregular knots") << QVector<double>{10, 50, 60, 400, 1000, 1296, 5000}
                                          << QVector<double>{5.2, 5.9, 6.1, 14.0, 15.3, 15.1, 11.7};
         QVector<double> x, y;
@@ -179,35 +172,17 @@ private Q_SLOTS:
         const QVector<double> M = directM(x, y);
         for (int i = 0; i < x.size(); ++i)
             QVERIFY(std::fabs(t.y2[i] - M[i]) <= 1e-9 * (1 + std::fabs(M[i])));
-        // Inside and beyond both ends; A is single precision, so ~1e-6 dB.
         for (int j = -20; j <= 220; ++j) {
             const double X = x.first() + (x.last() - x.first()) * j / 200.0;
             QVERIFY2(std::fabs(csinterpolate(t, X) - directEval(x, y, M, X)) < 1e-5, qPrintable(QString::number(X)));
         }
     }
 
-    void tooManyRecords()
-    {
-        QByteArray content;
-        for (int i = 1; i <= 101; ++i)
-            content += QByteArray::number(i * 10) + "\t15\n";
-        QCOMPARE(load(file(content)), 0);
-        QCOMPARE(m_messages.shown, QStringList{"GKR Antenna File error:|Too many records in Antenna File, discarding excess.|None"});
-        QCOMPARE(m_meter->enrTable().size(), 100);
-        QCOMPARE(fields(), (QStringList{"15.00", "290.00", "9460.6", "L"}));
-    }
-
-    void sourceLine()
-    {
-        QCOMPARE(load(file("#* first\n#* 0123456789ABCDEFGHIJ0123456789abcdefghij\n#*x\n" + kThree)), 0);
-        QCOMPARE(sheet().text(Field::Source), "0123456789ABCDEFGHIJ0123456789"); // later line wins, 30 characters
-    }
-
+    // A failed load keeps the loaded table; a good one replaces it.
     void loadOverLoadedTable_data()
     {
         QTest::addColumn<QByteArray>("second"); // empty: the file is missing
         QTest::newRow("unsorted") << QByteArray("3000\t15\n2000\t15.5\n1000\t14.8\n");
-        QTest::newRow("bad record after three") << kThree + "x\n";
         QTest::newRow("out of range") << QByteArray("100\t-3\n200\t-3\n300\t-3\n");
         QTest::newRow("missing") << QByteArray();
         QTest::newRow("good file replaces") << QByteArray("1000\t5.2\n2000\t5.2\n3000\t5.2\n");
@@ -216,38 +191,32 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, second);
         QCOMPARE(load(file(kThree, "first.tab")), 0);
-        const EnrTable old = m_meter->enrTable();
+        const EnrTable old = meter().enrTable();
         const bool replaces = second.contains("5.2");
         const QString path = second.isEmpty() ? m_dir->filePath("gone.tab") : file(second, "second.tab");
         QCOMPARE(load(path), replaces ? 0 : 1);
-        const QStringList expected = replaces ? QStringList{"5.20", "290.00", "1250.3", "L"}
-                                              : QStringList{"15.36", "290.00", "10253.2", "L"};
-        QCOMPARE(fields(), expected);
-        QCOMPARE(m_meter->enrTable().y2 == old.y2, !replaces);
-        QCOMPARE(m_meter->EnrFileName, replaces ? path : QString());
+        QCOMPARE(fields(), (replaces ? QStringList{"5.20", "290.00", "1250.3", "L"} : kThreeAt1500));
+        QCOMPARE(meter().enrTable().y2 == old.y2, !replaces);
+        QCOMPARE(meter().EnrFileName, replaces ? path : QString());
     }
 
     void importAndUnload()
     {
-        m_meter->EnrFileName = "previous.tab";
+        meter().EnrFileName = "previous.tab";
         sheet().setText(Field::Frequency, "1500.000");
-        m_meter->click(Control::mnuEnrImp); // cancelled: nothing changes
-        QCOMPARE(m_meter->EnrFileName, "previous.tab");
-        QCOMPARE(fields().last(), "U");
-        m_dialogs.answer = file(kThree);
-        m_meter->click(Control::mnuEnrImp);
-        QCOMPARE(m_dialogs.requests.size(), 2);
-        const FileDialogRequest &req = m_dialogs.requests.last();
-        QVERIFY(req.initialDir.isEmpty() && req.fileName.isEmpty() && req.mustExist);
+        meter().click(Control::mnuEnrImp); // cancelled: nothing changes
+        QCOMPARE(meter().EnrFileName + fields().last(), "previous.tabU");
+        m_tb->fileDialogs.answers.push_back(file(kThree));
+        meter().click(Control::mnuEnrImp);
+        const FileDialogRequest &req = m_tb->fileDialogs.requests.last();
+        QVERIFY(req.initialDir.isEmpty() && req.fileName.isEmpty() && req.mustExist && req.filterIndex == 1);
         QCOMPARE(req.filter, "Text files (*.tab)|*.tab");
-        QCOMPARE(req.filterIndex, 1);
-        QCOMPARE(m_meter->EnrFileName, *m_dialogs.answer);
-        QCOMPARE(fields(), (QStringList{"15.36", "290.00", "10253.2", "L"}));
-        m_meter->click(Control::mnuEnrUnl); // texts stay, fields editable again
+        QCOMPARE(meter().EnrFileName, m_dir->filePath("t.tab"));
+        QCOMPARE(fields(), kThreeAt1500);
+        meter().click(Control::mnuEnrUnl); // texts stay, fields editable again
         QCOMPARE(fields(), (QStringList{"15.36", "290.00", "10253.2", "U"}));
-        QVERIFY(m_meter->EnrFileName.isEmpty());
-        QCOMPARE(m_meter->enrTable().freq, (QVector<double>{0, 0}));
-        QVERIFY(m_messages.shown.isEmpty());
+        QVERIFY(meter().EnrFileName.isEmpty() && messages().isEmpty());
+        QCOMPARE(meter().enrTable().freq, (QVector<double>{0, 0}));
     }
 
     void startUpReload_data()
@@ -260,12 +229,12 @@ private Q_SLOTS:
     void startUpReload()
     {
         QFETCH(QString, remembered);
-        m_meter->EnrFileName = remembered == "file" ? file(kThree) : remembered.isEmpty() ? "" : m_dir->filePath("v.tab");
+        meter().EnrFileName = remembered == "file" ? file(kThree) : remembered.isEmpty() ? "" : m_dir->filePath("v.tab");
         sheet().setText(Field::Frequency, "1500.000");
-        m_meter->startUp();
-        QCOMPARE(m_messages.shown, remembered == "vanished" ? QStringList{kNotFound} : QStringList());
+        meter().startUp();
+        QCOMPARE(messages(), remembered == "vanished" ? QStringList{kNotFound} : QStringList());
         QCOMPARE(fields().last(), remembered == "file" ? "L" : "U");
-        QCOMPARE(m_meter->EnrFileName.isEmpty(), remembered != "file");
+        QCOMPARE(meter().EnrFileName.isEmpty(), remembered != "file");
     }
 };
 

@@ -1,7 +1,5 @@
-// Field rules: bounds and messages, the ENR/Thot coupling, the level
-// pairs, discarding readings on an interval or units change, and the ENR
-// table look-up on a new frequency.
-
+// Field rules: bounds and messages, ENR/Thot coupling, level pairs, discarding
+// readings on an interval or units change, ENR table look-up on a new frequency.
 #include "app/FieldRules.h"
 #include "app/Meter.h"
 #include "app/NumText.h"
@@ -79,13 +77,10 @@ private Q_SLOTS:
                       const QStringList &enr = {}, bool de = false, const QStringList &preset = {}) {
             QTest::newRow(name) << de << int(f) << QString(in) << QString(out) << msg << enr << preset;
         };
-        row("Interval 0.05", Field::Interval, "0.05", "0.050", "");
         row("Interval 100", Field::Interval, "100", "100.000", "");
         row("Interval 0.049", Field::Interval, "0.049", "0.049", kInterval);
         row("Interval 100.001", Field::Interval, "100.001", "100.001", kInterval);
-        row("Interval text", Field::Interval, "abc", "abc", kInterval);
         row("Tatt1 0.04 rounds to 0", Field::Tatt1, "0.04", "0.0", "Value error:|Tatt1 must be > 0");
-        row("Tatt2 77", Field::Tatt2, "77", "77.0", "");
         row("Tatt2 -5", Field::Tatt2, "-5", "-5.0", "Value error:|Tatt2 must be > 0");
         row("Tcold equal to Thot", Field::Tcold, "29290", "29290.0", "Value error:|Tcold must be > 0 and < Thot");
         row("Thot equal to Tcold", Field::Thot, "290", "290.0", "Value error:|Thot must be > 0 and > Tcold");
@@ -100,16 +95,11 @@ private Q_SLOTS:
         row("ENR -100", Field::ENR, "-100", "-100.00", "Value error:|ENR must be > -100 and <= 100");
         row("ENR blanks", Field::ENR, "  ", "  ", "Value error:|ENR must be > -100 and <= 100");
         row("Frequency 0.0999 rounds to 0.1", Field::Frequency, "0.0999", "0.100", "");
-        row("Frequency 0.09", Field::Frequency, "0.09", "0.090", kFreq);
-        row("Frequency 100000", Field::Frequency, "100000", "100000.000", "");
         row("Frequency 100000.001", Field::Frequency, "100000.001", "100000.001", kFreq);
         row("Att11 -200", Field::Att11, "-200", "-200.00", "");
-        row("Att12 200", Field::Att12, "200", "200.00", "");
         row("Att21 -200.01", Field::Att21, "-200.01", "-200.01", kAtt.arg(21));
-        row("Att22 text", Field::Att22, "3 dB", "3 dB", kAtt.arg(22));
         row("Title has no rule", Field::Title, " 1,2 ", " 1,2 ", "");
         row("German Interval 0,05", Field::Interval, "0,05", "0,050", "", {}, true);
-        row("German Att11 -200,01", Field::Att11, "-200,01", "-200,01", kAtt.arg(11), {}, true);
         row("German Thot 9452,7", Field::Thot, "9452,7", "9452,7", "", {"15,00", "290,0", "9452,7"}, true);
     }
     void entry()
@@ -139,8 +129,7 @@ private Q_SLOTS:
             QCOMPARE(enrFields(), enr);
         else if (Field(field) != Field::ENR && Field(field) != Field::Tcold && Field(field) != Field::Thot)
             QCOMPARE(enrFields(), before);
-        const bool ruled = field != int(Field::Title);
-        QCOMPARE(sheet().text(Field::Y2dB) != kStale, accepted && ruled); // accepted entries recalculate
+        QCOMPARE(sheet().text(Field::Y2dB) != kStale, accepted && field != int(Field::Title)); // accepted entries recalculate
     }
 
     void levels_data()
@@ -160,7 +149,6 @@ private Q_SLOTS:
         row("dB 200.001", 0, Field::Noise12, "200.001", "", "200.001", kDb, false);
         row("LO above HI", 0, Field::Noise11, "25", "20.000", "25.000", kOrder, false);
         row("HI equal to LO after rounding", 0, Field::Noise12, "10.0004", "10.000", "10.000", kOrder, false);
-        row("HI below LO", 0, Field::Noise22, "5", "10.000", "5.000", kOrder, false);
         row("LO with HI empty", 0, Field::Noise21, "25", "", "25.000", "", true);
         row("HI with LO not numeric", 0, Field::Noise12, "5", "abc", "5.000", "", true);
         row("empty in dB recalculates", 0, Field::Noise11, "", "20.000", "", "", true);
@@ -206,7 +194,6 @@ private Q_SLOTS:
         QTest::newRow("interval 1.000 re-entered") << "1.000" << 0 << false;
         QTest::newRow("interval refused") << "500" << 0 << false;
         QTest::newRow("units dB to Watt") << "" << 1 << true;
-        QTest::newRow("units dB again") << "" << 0 << false;
     }
     void discardReadings()
     {
@@ -254,16 +241,13 @@ private Q_SLOTS:
         sheet().setText(Field::Frequency, "1500.000");
         m_meter->EnrFileName = f.fileName();
         QCOMPARE(LoadEnrTable(*m_meter), 0);
-        for (Field locked : {Field::ENR, Field::Thot, Field::Tcold}) // locked fields keep the table's texts
-            QVERIFY(m_meter->validate(locked));
         sheet().setText(Field::Y2dB, kStale);
         m_meter->setFieldText(Field::Frequency, input);
         m_meter->validate(Field::Frequency);
         QCOMPARE(m_messages.shown, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(enrFields(), expected);
         const bool loaded = !message.contains("unloaded");
-        QCOMPARE(sheet().enabled(Control::mnuEnrUnl), loaded);
-        QCOMPARE(sheet().locked(Field::ENR), loaded);
+        QVERIFY(sheet().enabled(Control::mnuEnrUnl) == loaded && sheet().locked(Field::ENR) == loaded);
         QCOMPARE(sheet().text(Field::Y2dB) != kStale, !message.startsWith("Value")); // recalculated unless refused
     }
 };

@@ -1,7 +1,5 @@
-// Y-factor results: worked examples in every unit, an independent model of
-// the set-up (source, attenuators, device, instrument) that must be
-// inverted exactly, the empty and failed cases, and the reset actions.
-
+// Y-factor results: worked examples in every unit, an independent model of the
+// set-up that must be inverted exactly, the empty and failed cases, the resets.
 #include "app/Meter.h"
 #include "app/NumText.h"
 #include "calc/Results.h"
@@ -72,8 +70,6 @@ private Q_SLOTS:
         const QStringList cal = {"10.000", "678", "5.23", "", "", "", "", "", "", "BRR1111"};
         const QStringList none = {"", "", "", "", "", "", "", "", "", "RRR0000"};
         QTest::newRow("dB") << false << 0 << dB << base << all;
-        QTest::newRow("dB, Att22 3 dB") << false << 0 << dB << QStringList{"9000", "3"}
-            << QStringList{"10.000", "678", "5.23", "8.000", "1.35e+3", "7.53", "20.7", "1.34e+3", "7.49", "BBB1111"};
         QTest::newRow("Watt") << false << 1 << QStringList{"1", "10", "100", full(std::pow(10, 2.8))} << base << all;
         QTest::newRow("Volt") << false << 2 << QStringList{"1", full(std::sqrt(10)), "10", full(std::pow(10, 1.4))} << base << all;
         // Decimal comma; the scientific "1.35e+3" keeps its '.' and still counts as positive.
@@ -82,9 +78,7 @@ private Q_SLOTS:
         QTest::newRow("calibration pair empty") << false << 0 << QStringList{"", "", "30", "38"} << base
             << QStringList{"", "", "", "8.000", "1.35e+3", "7.53", "", "", "", "RBR0000"};
         QTest::newRow("equal pair") << false << 0 << QStringList{"10", "10", "", ""} << base << none;
-        QTest::newRow("reversed pair") << false << 0 << QStringList{"20", "10", "", ""} << base << none;
         QTest::newRow("non-numeric LO") << false << 0 << QStringList{"abc", "20", "", ""} << base << none;
-        QTest::newRow("Noise22 empty") << false << 0 << QStringList{"10", "20", "30", ""} << base << cal;
         QTest::newRow("Watt, LO of 0: no logarithm") << false << 1 << QStringList{"0", "10", "100", "600"} << base << none;
         QTest::newRow("unknown units") << false << 3 << dB << base << none;
         // 10^(1e-18) is exactly 1, so Te = x / 0: stop before writing.
@@ -112,14 +106,11 @@ private Q_SLOTS:
         QCOMPARE(state(), expected);
     }
 
-    // Levels an ideal set-up of known Te2, G1, Te1 would give; the meter
-    // must recover them. Attenuator 2 (at Tatt2) follows the device.
+    // Levels an ideal set-up of known Te2, G1, Te1 gives must be inverted; attenuator 2 (at Tatt2) follows the device.
     void cascadeInversion_data()
     {
         QTest::addColumn<int>("units");
         QTest::addColumn<QList<double>>("p"); // Att11, Att12, Att21, Att22 (dB), Tatt1, Tatt2 (K), Te2, G1 (dB), Te1
-        QTest::newRow("no attenuators") << 0 << QList<double>{0, 0, 0, 0, 290, 290, 600, 20, 150};
-        QTest::newRow("Att22 6 dB cooled to 77 K") << 0 << QList<double>{0, 0, 0, 6, 290, 77, 600, 20, 150};
         QTest::newRow("all attenuators, Tatt2 400 K") << 0 << QList<double>{1, 4, 2, 10, 350, 400, 1200, 25, 75};
         QTest::newRow("Watt, Att22 6 dB at 77 K") << 1 << QList<double>{0, 0, 0, 6, 290, 77, 600, 20, 150};
         QTest::newRow("Volt, Tatt2 320 K") << 2 << QList<double>{0, 3, 0, 5, 290, 320, 900, 15, 420};

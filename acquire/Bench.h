@@ -1,7 +1,234 @@
 #pragma once
-// The virtual bench: a simulated noise source, attenuators, DUT, receiver
-// and sound card.
+// The virtual bench: a simulated noise source, two attenuators, a device
+// under test (DUT), a receiver and a sound card, so that a complete Y-factor
+// measurement can be taken without hardware.
+//
+// The model follows the physics of the real set-up. The source presents
+// Thot = 290 (10^(ENR/10) + 1) K when on and Tcold when off. In the
+// calibration path it reaches the receiver through Att11 (at Tatt1) and
+// Att12 (at Tatt2); in the combined path through Att21 (at Tatt1), the DUT
+// (gain G, noise temperature Te) and Att22 (at Tatt2). An attenuator of loss
+// L (linear) at physical temperature Tp turns T into T/L + Tp (L - 1)/L.
+// The receiver adds its own noise temperature Trx and has a power gain Grx
+// from its input (W) to the sound card (mean square relative to full scale,
+// a full-scale square wave being 1), so the receiver's audio power is
+//     k (T + Trx) Grx ENBW
+// with k Boltzmann's constant and ENBW the noise bandwidth (Hz) of the audio
+// band-pass (fourth-order Butterworth high-pass and low-pass at the band
+// edges). The sound card adds its own white noise floor and a DC offset,
+// quantises to 16 bits and clips at full scale.
+//
+// Noise comes from std::mt19937_64 seeded with the settings' seed; every
+// recording advances it, so a run of readings is repeatable from the seed.
+//
+// The attenuators are the main window's: while the bench is active their
+// losses and temperatures are read from the measurement sheet at every
+// recording, so the fields the user types are the bench's truth.
+//
+// Owned by Meter; user-interface thread only.
+
+#include "acquire/BenchDevices.h"
+#include "platform/Platform.h"
+
+#include <QString>
+#include <QVector>
+#include <QtGlobal>
+
+#include <cmath>
+#include <functional>
+#include <random>
+#include <utility>
+
+class Meter;
+class Sheet;
+
+// Ranges the bench accepts (the bench window's spin boxes use them too).
+namespace BenchRange {
+inline constexpr double enrMinDb = -10, enrMaxDb = 45;
+inline constexpr double tcoldMinK = 0, tcoldMaxK = 100000;
+inline constexpr double gainMinDb = -30, gainMaxDb = 60;
+inline constexpr double nfMinDb = 0, nfMaxDb = 40;
+inline constexpr double rxGainMinDb = 0, rxGainMaxDb = 250;
+inline constexpr double bandMinHz = 20, bandMaxHz = 90000;
+// Below about -95 dB full scale the floor (half a 16-bit step rms) would
+// vanish in the rounding instead of adding step^2/12 of quantisation noise.
+inline constexpr double floorMinDbfs = -95, floorMaxDbfs = -20;
+inline constexpr double dcMax = 0.5; // |offset| in full scale
+inline constexpr double attMaxDb = 200, tattMaxK = 1e6;
+// Highest band edge as a fraction of the sample rate (keeps the low-pass
+// well below the Nyquist frequency).
+inline constexpr double bandMaxOfRate = 0.45;
+} // namespace BenchRange
+
+// The bench's true values, as the user sets them in the bench window.
+struct BenchSettings {
+    double enrDb = 15.0;      // source excess noise ratio (dB)
+    double tcoldK = 290.0;    // source off (K)
+    double dutGainDb = 20.0;  // DUT available gain (dB)
+    double dutNfDb = 1.5;     // DUT noise figure (dB)
+    double rxNfDb = 10.0;     // receiver noise figure (dB)
+    // Full-scale mean square per watt at the receiver input (dB). The default
+    // puts the loudest reading (DUT in path, source on) near -26 dB full
+    // scale: Gaussian noise then stays 8 sigma inside the 0.4 full-scale
+    // clipping limit, and the quietest reading still lies 39 dB above the
+    // sound card's floor.
+    double rxGainDb = 109.0;
+    double bandLowHz = 300.0;  // audio band-pass lower edge (Hz, -3 dB)
+    double bandHighHz = 2700.0;// audio band-pass upper edge (Hz, -3 dB)
+    double floorDbfs = -90.0;  // sound card's own white noise, mean square (dB full scale)
+    double dcOffset = 0.002;   // sound card's DC offset (full scale)
+    quint64 seed = 1;
+};
+
+// Losses (dB) and physical temperatures (K) of the two attenuators.
+struct BenchAttenuators {
+    double att11 = 0, att12 = 0; // calibration path
+    double att21 = 0, att22 = 0; // combined path: before / after the DUT
+    double tatt1 = 290, tatt2 = 290;
+};
+
+// The switches of the bench at one moment.
+struct BenchState {
+    bool sourceOn = false;          // noise source powered (hot)
+    bool combined = false;          // DUT in the path
+    bool receiverConnected = true;  // receiver audio reaches the sound card
+};
+
+// True values derived from the settings, to compare with what TQX measures.
+struct BenchTruth {
+    double thotK = 0, tcoldK = 0;          // source (K)
+    double dutGainDb = 0, dutTeK = 0, dutNfDb = 0;
+    double rxTeK = 0, rxNfDb = 0;          // receiver alone
+};
+
 class Bench
 {
 public:
+    static constexpr double kBoltzmann = 1.380649e-23; // J/K
+    static constexpr double kT0 = 290.0;               // reference temperature (K)
+    static constexpr int kDisplayRate = 48000;         // rate for expectations before any recording (Hz)
+
+    Bench();
+    ~Bench();
+    Bench(const Bench &) = delete;
+    Bench &operator=(const Bench &) = delete;
+
+    // --- true values ------------------------------------------------------
+    const BenchSettings &settings() const { return m_settings; }
+    // Takes new settings; a changed seed restarts the noise from it.
+    void setSettings(const BenchSettings &s);
+    // Restarts the noise generator from the settings' seed.
+    void reseed();
+    // Empty when the bench can simulate `s`, else a message for the user.
+    static QString validate(const BenchSettings &s);
+    static QString validate(const BenchAttenuators &a);
+
+    const BenchAttenuators &attenuators() const { return m_atts; }
+    void setAttenuators(const BenchAttenuators &a) { m_atts = a; }
+    // The attenuator fields of the sheet (Att11, Att12, Att21, Att22 in dB,
+    // Tatt1, Tatt2 in K), as the results calculation reads them.
+    static BenchAttenuators attenuatorsFrom(const Sheet &sheet);
+
+    BenchTruth truth() const;
+    static double thotFromEnr(double enrDb) { return kT0 * (std::pow(10.0, enrDb / 10.0) + 1.0); }
+
+    // --- switches ---------------------------------------------------------
+    // Manual switches, used while the virtual port is closed.
+    void setManualSource(bool on);
+    void setManualCombined(bool on);
+    void setReceiverConnected(bool on);
+    bool manualSource() const { return m_manualSource; }
+    bool manualCombined() const { return m_manualCombined; }
+    bool receiverConnected() const { return m_receiverConnected; }
+    // The virtual port: while open, DTR is the source and RTS the path.
+    void setPortLines(bool open, bool dtr, bool rts);
+    bool portOpen() const { return m_portOpen; }
+    // The switches now in force.
+    BenchState state() const;
+
+    // --- the model --------------------------------------------------------
+    // Noise temperature presented to the receiver input (K), without the
+    // receiver's own noise.
+    double receiverInputTempK(const BenchState &st) const { return receiverInputTempK(st, m_atts); }
+    double receiverInputTempK(const BenchState &st, const BenchAttenuators &a) const;
+    // Noise bandwidth of the audio band-pass, integral of |H|^2 (Hz), and
+    // its statistical bandwidth (integral |H|^2)^2 / integral |H|^4 (Hz):
+    // a mean square over T seconds has 2 B T degrees of freedom with the
+    // latter.
+    double noiseBandwidthHz(int rate) const;
+    double statisticalBandwidthHz(int rate) const;
+    // Expected mean square (full scale = 1) of a reading in state `st`
+    // after DC removal: receiver audio, sound-card floor and 16-bit
+    // quantisation noise. Clipping is not modelled here.
+    double expectedMeanSquare(const BenchState &st, int rate) const { return expectedMeanSquare(st, rate, m_atts); }
+    double expectedMeanSquare(const BenchState &st, int rate, const BenchAttenuators &a) const;
+    // The sound card alone (receiver disconnected): floor plus quantisation.
+    double floorMeanSquare() const;
+
+    // Generates `samples` samples at `rate` Hz for state `st`. Empty on
+    // success; otherwise a message and `out` is empty.
+    QString generate(const BenchState &st, int rate, qint64 samples, QVector<qint16> &out);
+    // Rate of the last recording (kDisplayRate before the first one).
+    int lastRate() const { return m_lastRate; }
+
+    // --- devices and routing ---------------------------------------------
+    BenchAudio &audio() { return m_audio; }
+    BenchSerial &serial() { return m_serial; }
+    // Routes the meter's readings to the bench: its audio input and serial
+    // port become the bench's devices, and the sheet's attenuator fields
+    // become the bench's attenuators. Counted: each activate needs one
+    // deactivate.
+    void activate(Meter &m);
+    // Gives the meter back the devices it had before, unless something else
+    // replaced the bench's devices meanwhile (then that is left alone).
+    void deactivate(Meter &m);
+    bool isActive() const { return m_activations > 0; }
+    // The attenuators from the active meter's sheet (no-op when inactive).
+    // Empty, or a message when the sheet holds values the bench cannot use.
+    QString refreshAttenuators();
+
+    // Before a measurement button: when the machine has no audio input and
+    // the bench is not active, asks whether to open the virtual bench (once
+    // per run) and opens it on yes. Returns whether the reading goes ahead
+    // (always true: without the bench it fails with the device's message).
+    bool offerIfNoInput(Meter &m);
+
+    // Called after every change of the switches in force and after every
+    // recording (the bench window shows them). Not owned.
+    void setListener(std::function<void()> listener) { m_listener = std::move(listener); }
+
+private:
+    void notify() const;
+    // Noise and statistical bandwidth (Hz) of the band-pass at `rate`,
+    // computed once per rate and band.
+    std::pair<double, double> bandwidths(int rate) const;
+
+    BenchSettings m_settings;
+    BenchAttenuators m_atts;
+    bool m_manualSource = false;
+    bool m_manualCombined = false;
+    bool m_receiverConnected = true;
+    bool m_portOpen = false;
+    bool m_portDtr = false;
+    bool m_portRts = false;
+    int m_lastRate = kDisplayRate;
+
+    std::mt19937_64 m_rng;
+    std::normal_distribution<double> m_normal{0.0, 1.0};
+
+    BenchAudio m_audio{*this};
+    BenchSerial m_serial{*this};
+    Meter *m_meter = nullptr; // the activated meter, not owned
+    int m_activations = 0;
+    IAudio *m_prevAudio = nullptr;
+    ISerialLines *m_prevSerial = nullptr;
+    bool m_offered = false;
+    std::function<void()> m_listener;
+
+    struct BandwidthCache {
+        int rate = 0;
+        double lowHz = 0, highHz = 0;
+        double noiseHz = 0, statisticalHz = 0;
+    };
+    mutable BandwidthCache m_bwCache;
 };

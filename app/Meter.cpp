@@ -91,7 +91,11 @@ void Meter::click(Control c)
     case Control::btnNoise11:
     case Control::btnNoise12:
     case Control::btnNoise21:
-    case Control::btnNoise22: MeasureButton(*this, c); break;
+    case Control::btnNoise22:
+        // Without any audio input the virtual bench is offered first.
+        if (m_bench->offerIfNoInput(*this))
+            MeasureButton(*this, c);
+        break;
     case Control::btnReset: ResetAction(*this); break;
     case Control::Count: break;
     }

@@ -12,4 +12,7 @@ public:
     virtual ~IMessages() = default;
     // Blocks until the user has dismissed the box.
     virtual void show(const QString &caption, const QString &text, MsgIcon icon) = 0;
+    // A Yes/No question; true for Yes. Blocks until answered. A service that
+    // cannot ask answers No.
+    virtual bool ask(const QString & /*caption*/, const QString & /*text*/) { return false; }
 };

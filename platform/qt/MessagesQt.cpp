@@ -21,3 +21,15 @@ void MessagesQt::show(const QString &caption, const QString &text, MsgIcon icon)
     box.setObjectName(QStringLiteral("messageBox"));
     box.exec();
 }
+
+bool MessagesQt::ask(const QString &caption, const QString &text)
+{
+    QMessageBox box(m_parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    box.setIcon(QMessageBox::Question);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setObjectName(QStringLiteral("questionBox"));
+    return box.exec() == QMessageBox::Yes;
+}

@@ -11,6 +11,7 @@ public:
     explicit MessagesQt(QWidget *parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget *parent) { m_parent = parent; }
     void show(const QString &caption, const QString &text, MsgIcon icon) override;
+    bool ask(const QString &caption, const QString &text) override; // Yes/No, question icon
 
 private:
     QWidget *m_parent;

@@ -81,7 +81,7 @@ QString FormatFixed(double value, const QString &pattern)
     QString s = QString::fromLatin1(digits);
     if (decimals > 0)
         s.replace(QLatin1Char('.'), QLocale().decimalPoint());
-    // VB-style "0." pattern: a whole number followed by the separator.
+    // The "0." pattern: a whole number followed by the separator (95.).
     if (decimals == 0 && pattern.endsWith(QLatin1Char('.')))
         s += QLocale().decimalPoint();
     if (value < 0 && !zero)

@@ -24,7 +24,8 @@ QByteArray wave(const QVector<qint16> &s, int rate = 48000, int fmtSize = 16, in
 {
     QByteArray fmt = le(tag, 2) + le(1, 2) + le(rate) + le(rate * align) + le(align, 2) + le(16, 2);
     QByteArray data(2 * s.size(), '\0');
-    qToLittleEndian<qint16>(s.constData(), s.size(), data.data());
+    if (!s.isEmpty())
+        qToLittleEndian<qint16>(s.constData(), s.size(), data.data());
     const QByteArray body = "WAVEfmt " + le(fmtSize) + fmt + QByteArray(fmtSize - 16, '\0') + between + "data"
         + le(dataSize < 0 ? data.size() : dataSize) + data;
     return "RIFF" + le(body.size()) + body;

@@ -278,11 +278,14 @@ void MainWindow::syncFromSheet()
             e->setText(s.text(f));
         e->setReadOnly(s.locked(f));
         QPalette pal = e->palette();
-        const QColor want = s.colour(f) == Colour::WindowText
-                                ? QApplication::palette(e).color(QPalette::Text)
-                                : toQColor(s.colour(f));
-        if (pal.color(QPalette::Text) != want) {
+        const QPalette base = QApplication::palette(e);
+        const QColor want = s.colour(f) == Colour::WindowText ? base.color(QPalette::Text) : toQColor(s.colour(f));
+        // Read-only fields (results, the zero, a table's locked values) sit on
+        // the window colour, so that what can be typed into stands out.
+        const QColor back = s.locked(f) ? base.color(QPalette::Window) : base.color(QPalette::Base);
+        if (pal.color(QPalette::Text) != want || pal.color(QPalette::Base) != back) {
             pal.setColor(QPalette::Text, want);
+            pal.setColor(QPalette::Base, back);
             e->setPalette(pal);
         }
     }

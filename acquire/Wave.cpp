@@ -235,6 +235,10 @@ LevelResult analyseLevel(QIODevice &file, qint64 dataStart, qint64 samples, int 
         aPow[j + 1] = aPow[j] * a;
     double partial[L] = {};
     double peak[L] = {}; // largest |d| per lane; clipping is decided once at the end
+    // The pass works in sample counts: scaling by the full scale 2^15 is exact
+    // in binary floating point, so the result is bit for bit the same as in
+    // full-scale units, one multiply per sample cheaper.
+    dc *= kFullScale;
     if (!file.seek(dataStart))
         return r;
     for (qint64 done = 0; done < n;) {
@@ -252,7 +256,7 @@ LevelResult analyseLevel(QIODevice &file, qint64 dataStart, qint64 samples, int 
             double x[G][L], c[G][L + 1];
             for (int g = 0; g < G; ++g)
                 for (int j = 0; j < L; ++j)
-                    x[g][j] = qFromLittleEndian<qint16>(p + 2 * (i + g * L + j)) * (1.0 / kFullScale);
+                    x[g][j] = qFromLittleEndian<qint16>(p + 2 * (i + g * L + j));
             for (int g = 0; g < G; ++g)
                 c[g][0] = 0.0;
             for (int j = 0; j < L; ++j)
@@ -270,7 +274,7 @@ LevelResult analyseLevel(QIODevice &file, qint64 dataStart, qint64 samples, int 
         for (; i + L <= count; i += L) {
             double x[L], c[L + 1], e[L];
             for (int j = 0; j < L; ++j)
-                x[j] = qFromLittleEndian<qint16>(p + 2 * (i + j)) * (1.0 / kFullScale);
+                x[j] = qFromLittleEndian<qint16>(p + 2 * (i + j));
             c[0] = 0.0;
             for (int j = 0; j < L; ++j)
                 c[j + 1] = a * c[j] + k * x[j];
@@ -284,7 +288,7 @@ LevelResult analyseLevel(QIODevice &file, qint64 dataStart, qint64 samples, int 
             dc = aPow[L] * dc + c[L];
         }
         for (; i < count; ++i) {
-            const double d = sampleAt(i) - dc;
+            const double d = qFromLittleEndian<qint16>(p + 2 * i) - dc;
             peak[0] = std::max(peak[0], std::fabs(d));
             dc += k * d;
             partial[0] += d * d;
@@ -295,10 +299,10 @@ LevelResult analyseLevel(QIODevice &file, qint64 dataStart, qint64 samples, int 
     bool over = false;
     for (int j = 0; j < L; ++j) {
         power += partial[j];
-        over = over || peak[j] > kClipLevel;
+        over = over || peak[j] > kClipLevel * kFullScale;
     }
     r.ok = true;
-    r.ms = power / n;
+    r.ms = power / (kFullScale * kFullScale) / n;
     r.clipped = limits && over;
     r.analysed = n;
     return r;

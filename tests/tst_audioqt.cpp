@@ -3,6 +3,7 @@
 #include "acquire/Recording.h"
 #include "acquire/Wave.h"
 #include "platform/qt/AudioQt.h"
+#include "support/PulseServer.h"
 #include "support/TestPlatform.h"
 
 #include <QElapsedTimer>
@@ -18,34 +19,6 @@ namespace {
 
 const char *const kChildVar = "TQX_AUDIOQT_CHILD";
 constexpr int kRate = 48000;
-
-QByteArray le32(quint32 v)
-{
-    QByteArray b(4, '\0');
-    qToLittleEndian(v, b.data());
-    return b;
-}
-
-// A canonical 16-bit mono wave file of a sine of `amplitude` (full scale 1).
-bool writeTone(const QString &path, double amplitude, double hz, double seconds)
-{
-    const int n = int(kRate * seconds);
-    QByteArray data(2 * n, '\0');
-    for (int i = 0; i < n; ++i)
-        qToLittleEndian<qint16>(qint16(std::lround(32768 * amplitude * std::sin(2 * M_PI * hz * i / kRate))),
-                                data.data() + 2 * i);
-    const QByteArray fmt = le32(16) + QByteArray("\x01\x00\x01\x00", 4) + le32(kRate) + le32(2 * kRate)
-        + QByteArray("\x02\x00\x10\x00", 4);
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly)
-        && f.write("RIFF" + le32(36 + data.size()) + "WAVEfmt " + fmt + "data" + le32(data.size()) + data) > 0;
-}
-
-QString script()
-{
-    return qEnvironmentVariable("TQX_SOURCE_DIR", QStringLiteral(TQX_SOURCE_DIR_FALLBACK))
-        + QStringLiteral("/scripts/pulse-test-server");
-}
 
 } // namespace
 
@@ -69,7 +42,7 @@ class TstAudioQt : public QObject
             bench.meter.TempWave = dir + QStringLiteral("/~00000001");
             bench.meter.sheet().setChecked(Control::mnuOptionsLimits, true);
             QFile::remove(dir + QStringLiteral("/TQX.wav"));
-            writeTone(dir + QStringLiteral("/TQX.wav"), 0, 0, 0.001);
+            writeToneWave(dir + QStringLiteral("/TQX.wav"), 0, 0, 0.001);
         }
     };
 
@@ -80,35 +53,17 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale::c());
         if (m_child)
             return; // the child runs without any server on purpose
-        QProcess p;
-        p.start(QStringLiteral("bash"), {script(), QStringLiteral("start")});
-        const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-        if (!ok) {
-            p.kill();
-            const QString why = QStringLiteral("PulseAudio test server did not start: ")
-                + QString::fromLocal8Bit(p.readAllStandardError().right(2000));
+        const QString why = startPulseServer(&m_pulseDir);
+        if (!why.isEmpty()) {
             if (qEnvironmentVariableIsSet("TQX_ALLOW_SKIP_AUDIO"))
                 QSKIP(qPrintable(why));
             QFAIL(qPrintable(why));
         }
-        // Before any Qt Multimedia use: the environment the audio engine reads.
-        static const QRegularExpression line(QStringLiteral("^export ([A-Z_]+)='([^']*)'$"));
-        for (const QString &l : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
-            const auto m = line.match(l.trimmed());
-            if (m.hasMatch())
-                qputenv(m.captured(1).toLatin1().constData(), m.captured(2).toLocal8Bit());
-        }
-        m_pulseDir = qEnvironmentVariable("TQX_PULSE_DIR");
-        QVERIFY(!m_pulseDir.isEmpty());
     }
 
     void cleanupTestCase()
     {
-        if (m_pulseDir.isEmpty())
-            return;
-        QProcess p;
-        p.start(QStringLiteral("bash"), {script(), QStringLiteral("stop"), m_pulseDir});
-        p.waitForFinished(10000);
+        stopPulseServer(m_pulseDir);
     }
 
     void init()
@@ -125,7 +80,7 @@ private Q_SLOTS:
         const double amplitude = 0.25;
         const QString interval = QStringLiteral("0.500");
         const QString tone = m_dir.filePath(QStringLiteral("tone.wav"));
-        QVERIFY(writeTone(tone, amplitude, 997, 15));
+        QVERIFY(writeToneWave(tone, amplitude, 997, 15));
         QProcess player;
         player.start(QStringLiteral("paplay"), {QStringLiteral("--device=tqx_out"), tone});
         QVERIFY(player.waitForStarted(5000));

@@ -4,6 +4,7 @@
 #include "app/Meter.h"
 #include "app/NumText.h"
 #include "platform/qt/AudioQt.h"
+#include "support/PulseServer.h"
 #include "support/TestPlatform.h"
 
 #include <QFile>
@@ -14,34 +15,6 @@
 #include <QtTest>
 
 #include <cmath>
-
-namespace {
-
-constexpr int kRate = 48000; // the server's rate, and the template's
-
-// A canonical 16-bit mono wave file of a 997 Hz sine (amplitude re full scale).
-bool writeTone(const QString &path, double amplitude, double seconds)
-{
-    const int n = int(kRate * seconds);
-    QByteArray wav = QByteArray::fromHex("524946460000000057415645666d7420100000000100010080bb0000"
-                                         "00770100020010006461746100000000");
-    wav.resize(44 + 2 * n);
-    qToLittleEndian<quint32>(36 + 2 * n, wav.data() + 4);
-    qToLittleEndian<quint32>(2 * n, wav.data() + 40);
-    for (int i = 0; i < n; ++i)
-        qToLittleEndian<qint16>(qint16(std::lround(32767 * amplitude * std::sin(2 * M_PI * 997.0 * i / kRate))),
-                                wav.data() + 44 + 2 * i);
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();
-}
-
-QString script()
-{
-    return qEnvironmentVariable("TQX_SOURCE_DIR", QStringLiteral(TQX_SOURCE_DIR_FALLBACK))
-        + QStringLiteral("/scripts/pulse-test-server");
-}
-
-} // namespace
 
 class TestSequencePulse : public QObject
 {
@@ -66,44 +39,26 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         QLocale::setDefault(QLocale::c());
-        QProcess p;
-        p.start(QStringLiteral("bash"), {script(), QStringLiteral("start")});
-        const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-        if (!ok) {
-            p.kill();
-            const QString why = QStringLiteral("PulseAudio test server did not start: ")
-                + QString::fromLocal8Bit(p.readAllStandardError().right(2000));
+        const QString why = startPulseServer(&m_pulseDir);
+        if (!why.isEmpty()) {
             if (qEnvironmentVariableIsSet("TQX_ALLOW_SKIP_AUDIO"))
                 QSKIP(qPrintable(why));
             QFAIL(qPrintable(why));
         }
-        // Before any Qt Multimedia use: the environment the audio engine reads.
-        static const QRegularExpression line(QStringLiteral("^export ([A-Z_]+)='([^']*)'$"));
-        for (const QString &l : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
-            const auto mt = line.match(l.trimmed());
-            if (mt.hasMatch())
-                qputenv(mt.captured(1).toLatin1().constData(), mt.captured(2).toLocal8Bit());
-        }
-        m_pulseDir = qEnvironmentVariable("TQX_PULSE_DIR");
-        QVERIFY(!m_pulseDir.isEmpty());
-        QVERIFY(writeTone(m_dir.filePath(QStringLiteral("TQX.wav")), 0, 0.001));
+        QVERIFY(writeToneWave(m_dir.filePath(QStringLiteral("TQX.wav")), 0, 997, 0.001));
     }
 
     void cleanupTestCase()
     {
-        if (m_pulseDir.isEmpty())
-            return;
-        QProcess p;
-        p.start(QStringLiteral("bash"), {script(), QStringLiteral("stop"), m_pulseDir});
-        p.waitForFinished(10000);
+        stopPulseServer(m_pulseDir);
     }
 
     void instrumentYFactorOfTenDb()
     {
         const QString cold = m_dir.filePath(QStringLiteral("cold.wav"));
         const QString hot = m_dir.filePath(QStringLiteral("hot.wav"));
-        QVERIFY(writeTone(cold, 0.03, 15));
-        QVERIFY(writeTone(hot, 0.03 * std::sqrt(10.0), 15)); // +10 dB
+        QVERIFY(writeToneWave(cold, 0.03, 997, 15));
+        QVERIFY(writeToneWave(hot, 0.03 * std::sqrt(10.0), 997, 15)); // +10 dB
 
         TestBench bench;
         AudioQt audio;

@@ -1,0 +1,14 @@
+#pragma once
+// The headless PulseAudio server of the audio tests (scripts/pulse-test-server)
+// and the tone files they play into it.
+
+#include <QString>
+
+// Starts the server and exports its environment into this process (before
+// any Qt Multimedia use). Returns an empty text and the server's folder in
+// *pulseDir, or the reason it did not start.
+QString startPulseServer(QString *pulseDir);
+void stopPulseServer(const QString &pulseDir);
+
+// A canonical 16-bit mono wave file of a sine of `amplitude` (full scale 1).
+bool writeToneWave(const QString &path, double amplitude, double hz, double seconds, int rate = 48000);

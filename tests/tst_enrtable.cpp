@@ -10,7 +10,7 @@
 namespace {
 const QString kNotFound = "TQX ENR File error:|ENR File not found, load aborted.|Critical";
 const QString kTooLarge = "TQX ENR File error:|ENR File larger than 1 MiB, load aborted.|Critical";
-const QString kBad = "TQX ENR File error:|Bad data record, aborting.|None";
+const QString kBad = "TQX ENR File error:|Bad data record, aborting.";
 const QString kUnsorted = "GKR Antenna File error:|Antenna File not sorted, load aborted.|Critical";
 const QString kTooFew = "GKR Antenna File error:|Not enough records in Antenna File (min=3).|Critical";
 const QString kRange = "TQX ENR File error:|ENR data out of range, load aborted.|Critical";
@@ -63,13 +63,7 @@ class TstEnrTable : public QObject
         meter().EnrFileName = path;
         return LoadEnrTable(meter());
     }
-    QStringList messages()
-    {
-        QStringList l;
-        for (const ShownMessage &m : m_tb->messages.shown)
-            l << m.caption + '|' + m.text + (m.icon == MsgIcon::Critical ? "|Critical" : m.icon == MsgIcon::None ? "|None" : "|?");
-        return l;
-    }
+    QStringList messages() { return m_tb->messages.lines(); }
     // ENR, Tcold, Thot, then L/U: locked and blue / unlocked and normal, all three and mnuEnrUnl alike.
     QStringList fields()
     {
@@ -146,7 +140,7 @@ private Q_SLOTS:
         for (int i = 1; i <= 101; ++i)
             content += QByteArray::number(i * 10) + "\t15\n";
         QCOMPARE(load(file(content)), 0);
-        QCOMPARE(messages(), QStringList{"GKR Antenna File error:|Too many records in Antenna File, discarding excess.|None"});
+        QCOMPARE(messages(), QStringList{"GKR Antenna File error:|Too many records in Antenna File, discarding excess."});
         QCOMPARE(meter().enrTable().size(), 100);
         QCOMPARE(fields(), (QStringList{"15.00", "290.00", "9460.6", "L"}));
     }

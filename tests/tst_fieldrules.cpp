@@ -4,19 +4,11 @@
 #include "app/Meter.h"
 #include "app/NumText.h"
 #include "calc/EnrTable.h"
+#include "support/TestPlatform.h"
 
 #include <QtTest>
 
 namespace {
-class RecordingMessages : public IMessages
-{
-public:
-    void show(const QString &caption, const QString &text, MsgIcon icon) override
-    {
-        shown << caption + '|' + text + (icon == MsgIcon::None ? "" : icon == MsgIcon::Critical ? "|Critical" : "|?");
-    }
-    QStringList shown;
-};
 const QString kStale = "stale"; // a result no recalculation has touched
 const QString kDb = "Value error:|Noise must be > -200 and < 200 and Noise HI > Noise LO";
 const QString kLin = "Value error:|Noise must be > 0 and < 10000 and Noise HI > Noise LO";
@@ -124,7 +116,7 @@ private Q_SLOTS:
         const bool accepted = m_meter->validate(Field(field));
         QCOMPARE(accepted, message.isEmpty());
         QCOMPARE(sheet().text(Field(field)), shown);
-        QCOMPARE(m_messages.shown, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(m_messages.lines(), message.isEmpty() ? QStringList() : QStringList{message});
         if (!enr.isEmpty())
             QCOMPARE(enrFields(), enr);
         else if (Field(field) != Field::ENR && Field(field) != Field::Tcold && Field(field) != Field::Thot)
@@ -177,7 +169,7 @@ private Q_SLOTS:
         m_meter->setFieldText(f, input);
         QCOMPARE(m_meter->validate(f), message.isEmpty());
         QCOMPARE(sheet().text(f), shown);
-        QCOMPARE(m_messages.shown, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(m_messages.lines(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(sheet().text(Field::Y2dB) != kStale, recalc);
         QCOMPARE(sheet().colour(f), message.isEmpty() && !shown.isEmpty() ? Colour::WindowText : Colour::DarkRed);
         // Every visit renews the time stamp, accepted or not.
@@ -244,7 +236,7 @@ private Q_SLOTS:
         sheet().setText(Field::Y2dB, kStale);
         m_meter->setFieldText(Field::Frequency, input);
         m_meter->validate(Field::Frequency);
-        QCOMPARE(m_messages.shown, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(m_messages.lines(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(enrFields(), expected);
         const bool loaded = !message.contains("unloaded");
         QVERIFY(sheet().enabled(Control::mnuEnrUnl) == loaded && sheet().locked(Field::ENR) == loaded);

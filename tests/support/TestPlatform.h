@@ -27,6 +27,16 @@ public:
         shown.append({caption, text, icon});
     }
     QList<ShownMessage> shown;
+    // "caption|text", with "|Critical", "|Exclamation" or "|Information"
+    // appended for a box with an icon.
+    QStringList lines() const
+    {
+        static const char *const suffix[] = {"", "|Critical", "|Exclamation", "|Information"};
+        QStringList l;
+        for (const auto &m : shown)
+            l << m.caption + QLatin1Char('|') + m.text + QLatin1String(suffix[int(m.icon)]);
+        return l;
+    }
     QStringList texts() const
     {
         QStringList t;

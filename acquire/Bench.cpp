@@ -205,7 +205,7 @@ BenchAttenuators Bench::attenuatorsFrom(const Sheet &sheet)
 BenchTruth Bench::truth() const
 {
     BenchTruth t;
-    t.thotK = thotFromEnr(m_settings.enrDb);
+    t.thotK = ThotFromEnr(m_settings.enrDb);
     t.tcoldK = m_settings.tcoldK;
     t.dutGainDb = m_settings.dutGainDb;
     t.dutNfDb = m_settings.dutNfDb;

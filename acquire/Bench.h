@@ -130,7 +130,6 @@ public:
     static BenchAttenuators attenuatorsFrom(const Sheet &sheet);
 
     BenchTruth truth() const;
-    static double thotFromEnr(double enrDb) { return kT0 * (std::pow(10.0, enrDb / 10.0) + 1.0); }
 
     // --- switches ---------------------------------------------------------
     // Manual switches, used while the virtual port is closed.

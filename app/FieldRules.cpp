@@ -59,10 +59,7 @@ const RangeRule *ruleFor(Field f)
 // reference. Undefined for Thot <= 290 K: ENR then keeps its text.
 void enrFromThot(Sheet &s)
 {
-    const double tHot = ParseNumber(s.text(Field::Thot));
-    if (!(tHot > kT0))
-        return;
-    const double enr = 10.0 * std::log((tHot - kT0) / kT0) / Ln10;
+    const double enr = EnrFromThot(ParseNumber(s.text(Field::Thot)));
     if (std::isfinite(enr))
         s.setText(Field::ENR, FormatFixed(enr, QStringLiteral("0.00")));
 }
@@ -71,7 +68,7 @@ void enrFromThot(Sheet &s)
 // counts as 0 dB and gives 580.0 K).
 void thotFromEnr(Sheet &s)
 {
-    const double tHot = kT0 * std::pow(10.0, ParseNumber(s.text(Field::ENR)) / 10.0) + kT0;
+    const double tHot = ThotFromEnr(ParseNumber(s.text(Field::ENR)));
     if (std::isfinite(tHot))
         s.setText(Field::Thot, FormatFixed(tHot, QStringLiteral("0.0")));
 }

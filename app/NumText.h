@@ -28,6 +28,11 @@ std::int32_t IntPart(double value);
 // Noise temperature (K) seen through an attenuator of loss lossDb (dB) at
 // physical temperature tPhys (K) when t (K) is presented to it.
 double AttenuatorTemp(double t, double tPhys, double lossDb);
+// Noise source: excess noise ratio (dB) against the 290 K reference,
+// ENR = 10 log10((Thot - 290 K) / 290 K); NaN for Thot <= 290 K, where the
+// source adds no excess noise. ThotFromEnr is its inverse (K).
+double EnrFromThot(double thot);
+double ThotFromEnr(double enrDb);
 // Dotted version comparison over at most maxFields fields: -1, 0 or 1.
 int VersionCompare(const QString &a, const QString &b, int maxFields);
 

@@ -132,9 +132,9 @@ void Meter::Form_Load()
             s.setText(Field::ENR, QString());
     }
     // 16. ENR from Thot against the 290 K reference; skipped at or below 290 K.
-    const double thot = ParseNumber(s.text(Field::Thot));
-    if (thot > 290)
-        s.setText(Field::ENR, FormatFixed(10.0 * std::log((thot - 290) / 290) / Ln10, QStringLiteral("0.00")));
+    const double enr = EnrFromThot(ParseNumber(s.text(Field::Thot)));
+    if (std::isfinite(enr))
+        s.setText(Field::ENR, FormatFixed(enr, QStringLiteral("0.00")));
     normalise(s, Field::Frequency, QStringLiteral("0.000"), QStringLiteral("10"),
               [](double v) { return v >= 0.1 && v <= 100000; });
     for (Field f : {Field::Att11, Field::Att12, Field::Att21, Field::Att22})

@@ -15,9 +15,7 @@ constexpr double kT0 = 290.0; // reference temperature, K
 // source adds no excess noise.
 QString enrText(double thot)
 {
-    if (!(thot > kT0))
-        return QString();
-    return FormatFixed(10.0 * std::log(thot / kT0 - 1.0) / Ln10, QStringLiteral("0.00"));
+    return FormatFixed(EnrFromThot(thot), QStringLiteral("0.00")); // empty when undefined
 }
 
 } // namespace

@@ -207,7 +207,7 @@ int LoadEnrTable(Meter &m)
     s.setText(Field::ENR, enrText);
     s.setText(Field::Tcold, FormatFixed(kT0, QStringLiteral("0.00")));
     // Thot from the ENR as shown (rounded): Thot = 290 K * (10^(ENR/10) + 1).
-    s.setText(Field::Thot, FormatFixed(kT0 * (std::pow(10.0, v / 10.0) + 1.0), QStringLiteral("0.0")));
+    s.setText(Field::Thot, FormatFixed(ThotFromEnr(v), QStringLiteral("0.0")));
     s.setEnabled(Control::mnuEnrUnl, true);
     setEnrFieldsLocked(s, true);
     ResultsCalc(m);

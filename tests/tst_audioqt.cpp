@@ -3,7 +3,7 @@
 #include "acquire/Recording.h"
 #include "acquire/Wave.h"
 #include "platform/qt/AudioQt.h"
-#include "support/PulseServer.h"
+#include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 
 #include <QElapsedTimer>

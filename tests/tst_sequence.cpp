@@ -2,6 +2,7 @@
 #include "acquire/Sequence.h"
 #include "app/Meter.h"
 #include "app/NumText.h"
+#include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 
 #include <QFile>
@@ -102,10 +103,9 @@ private Q_SLOTS:
     void initTestCase()
     {
         QLocale::setDefault(QLocale::c());
-        QFile f(m_dir.filePath(QStringLiteral("TQX.wav"))); // PCM mono 8000 Hz 16 bit, empty
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        QCOMPARE(f.write(QByteArray::fromHex("524946462400000057415645666d74201000000001000100"
-                                             "401f0000803e0000020010006461746100000000")), 44);
+        // The template: PCM mono 8000 Hz 16 bit, no samples.
+        QVERIFY(writeToneWave(m_dir.filePath(QStringLiteral("TQX.wav")), 0, 0, 0, 8000));
+        QCOMPARE(QFileInfo(m_dir.filePath(QStringLiteral("TQX.wav"))).size(), 44);
     }
 
     void init()

@@ -4,7 +4,7 @@
 #include "app/Meter.h"
 #include "app/NumText.h"
 #include "platform/qt/AudioQt.h"
-#include "support/PulseServer.h"
+#include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 
 #include <QFile>

@@ -3,6 +3,7 @@
 // device until its standard input closes: the other program of the port-in-use test.
 #include "acquire/NoiseSwitch.h"
 #include "platform/qt/SerialQt.h"
+#include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 
 #include <QProcess>
@@ -87,10 +88,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QFile t(m_dir.filePath(QStringLiteral("TQX.wav"))); // PCM mono 8000 Hz 16 bit, empty
-        QVERIFY(t.open(QIODevice::WriteOnly));
-        t.write(QByteArray::fromHex("524946462400000057415645666d74201000000001000100"
-                                    "401f0000803e0000020010006461746100000000"));
+        // The template: PCM mono 8000 Hz 16 bit, no samples.
+        QVERIFY(writeToneWave(m_dir.filePath(QStringLiteral("TQX.wav")), 0, 0, 0, 8000));
         qputenv("TQX_MODEMSHIM_LOG", QFile::encodeName(log()));
     }
     void init()

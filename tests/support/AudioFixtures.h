@@ -1,6 +1,6 @@
 #pragma once
-// The headless PulseAudio server of the audio tests (scripts/pulse-test-server)
-// and the tone files they play into it.
+// Audio fixtures of the tests: the headless PulseAudio server
+// (scripts/pulse-test-server) and wave files of a known tone.
 
 #include <QString>
 

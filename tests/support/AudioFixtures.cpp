@@ -1,4 +1,4 @@
-#include "PulseServer.h"
+#include "AudioFixtures.h"
 
 #include <QFile>
 #include <QProcess>

@@ -76,16 +76,19 @@ private Q_SLOTS:
         QTest::addColumn<int>("units");
         QTest::addColumn<QString>("notes");
         QTest::addColumn<QString>("unitText");
-        QTest::newRow("dB, empty notes") << 0 << "" << "dB";
-        QTest::newRow("Watt, multi-line notes kept verbatim") << 1 << "first line\r\nsecond\twith TAB\r\n" << "Watt";
+        QTest::addColumn<QString>("reported");
+        QTest::newRow("dB, empty notes") << 0 << "" << "dB" << "";
+        QTest::newRow("Watt, notes lines end in CR LF") << 1 << "first\nsecond\twith TAB\r\nthird\r" << "Watt"
+                                                       << "first\r\nsecond\twith TAB\r\nthird\r\n";
     }
     void report()
     {
         QFETCH(int, units);
         QFETCH(QString, notes);
         QFETCH(QString, unitText);
+        QFETCH(QString, reported);
         fillSheet(units, notes);
-        const QString expected = expectedReport(unitText, notes);
+        const QString expected = expectedReport(unitText, reported);
         QCOMPARE(TextResults(meter()), expected);
         meter().click(Control::mnuCopyTextClip);
         QCOMPARE(m_bench->clipboard.content, std::optional<QString>(expected));
@@ -95,6 +98,8 @@ private Q_SLOTS:
         QFile saved(dir.filePath("r.txt"));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), (expected + "\r\n").toUtf8());
+        meter().doubleClick(Field::Notes);
+        QCOMPARE(m_bench->clipboard.content, std::optional<QString>(reported));
         const FileDialogRequest &req = m_bench->fileDialogs.requests.at(0);
         QCOMPARE(req.fileName + '|' + req.filter + '|' + QString::number(req.filterIndex),
                  QStringLiteral("20240501123456|All Files (*.*)|*.*|Text files (*.txt;*.tab)|*.txt;*.tab|2"));

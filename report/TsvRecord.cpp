@@ -1,7 +1,7 @@
 #include "report/TsvRecord.h"
 
-#include "app/Meter.h"
 #include "report/TextReport.h"
+#include "sheet/Meter.h"
 
 #include <QFile>
 #include <QStringList>

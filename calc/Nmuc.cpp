@@ -6,7 +6,8 @@
 void Nmuc::load()
 {
     m_text[idx(NmucField::Bandwidth)] = QStringLiteral("2000");
-    m_text[idx(NmucField::Interval)] = QStringLiteral("0.1");
+    // Written in the user's locale, like every number typed in (0,1 in German).
+    m_text[idx(NmucField::Interval)] = NumToText(0.1);
     m_text[idx(NmucField::Confidence)] = QStringLiteral("95");
     m_uncertainty.clear();
     m_fast = false;

@@ -7,7 +7,7 @@
 // createUpdateDialog, exec()ed and deleted by the window host; GUI thread.
 #include "gui/Dialogs.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "help/UpdateCheck.h"
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "help/UpdateCheck.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "help/HelpLinks.h"
 
 #include <QProcess>

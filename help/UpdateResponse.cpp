@@ -1,6 +1,6 @@
 #include "help/UpdateResponse.h"
 
-#include "app/NumText.h"
+#include "sheet/NumText.h"
 
 #include <QRegularExpression>
 #include <QXmlStreamReader>

@@ -31,5 +31,5 @@ foreach(src IN LISTS TQX_FUZZ_SOURCES)
   # -runs=0: execute every seed once, then stop; any sanitizer report fails the test.
   add_test(NAME ${name} COMMAND ${CMAKE_BINARY_DIR}/fuzz/${name} -runs=0 ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${target})
   set_tests_properties(${name} PROPERTIES TIMEOUT 120
-    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    ENVIRONMENT "ASAN_OPTIONS=abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endforeach()

@@ -22,7 +22,6 @@ void TstCommandLine::startup_data()
     QTest::addColumn<QString>("tsv");
     const int run = StartupDecision::Run, usage = StartupDecision::ShowUsage, err = StartupDecision::Error;
     QTest::newRow("no arguments") << QStringList{} << run << "" << "";
-    QTest::newRow("-d -h") << QStringList{"-d", "-h"} << usage << "" << "";
     QTest::newRow("-dh") << QStringList{"-dh"} << usage << "" << "";
     QTest::newRow("-l is not valid") << QStringList{"-l"} << err << "Error: \"l\" is not a valid option." << "";
     QTest::newRow("case-sensitive -D") << QStringList{"-D"} << err << "Error: \"D\" is not a valid option." << "";
@@ -30,10 +29,8 @@ void TstCommandLine::startup_data()
     QTest::newRow("-t alone") << QStringList{"-t"} << err << "Error: \"t\" option requires an argument." << "";
     QTest::newRow("-t NAME") << QStringList{"-t", "out.tab"} << run << "" << "out.tab";
     QTest::newRow("-tNAME") << QStringList{"-dtout.tab"} << run << "" << "out.tab";
-    QTest::newRow("-t with blanks") << QStringList{"-t", "my data.tab"} << run << "" << "my data.tab";
     QTest::newRow("-t with quotes") << QStringList{"-t", "my \"x\" file.tab"} << run << "" << "my \"x\" file.tab";
     QTest::newRow("-t a lone quote") << QStringList{"-t", "\""} << run << "" << "\"";
-    QTest::newRow("-t empty, then more") << QStringList{"-t", "", "-x"} << err << "Error: \"x\" is not a valid option." << "";
     QTest::newRow("-t value starting with hyphen") << QStringList{"-t", "-x"} << run << "" << "-x";
     QTest::newRow("-- stops parsing") << QStringList{"--", "-x"} << run << "" << "";
     QTest::newRow("non-option stops parsing") << QStringList{"file.tab", "-x"} << run << "" << "";
@@ -49,11 +46,9 @@ void TstCommandLine::startup()
     QFETCH(QString, error);
     QFETCH(QString, tsv);
     QList<QByteArray> bytes{"tqx"};
-    std::vector<const char *> pointers;
+    std::vector<const char *> pointers{bytes[0].constData()};
     for (const QString &a : argv)
-        bytes << a.toUtf8();
-    for (const QByteArray &b : bytes)
-        pointers.push_back(b.constData());
+        pointers.push_back((bytes << a.toUtf8()).last().constData());
     const StartupDecision d = decideStartup(SplitCommandLine(int(pointers.size()), pointers.data(), 5));
     QCOMPARE(int(d.kind), kind);
     QCOMPARE(d.errorText, error);

@@ -14,6 +14,14 @@ HttpTestServer::HttpTestServer()
     });
 }
 
+int HttpTestServer::openRequests() const
+{
+    int n = 0;
+    for (const QTcpSocket *s : findChildren<QTcpSocket *>())
+        n += s->property("head").isValid();
+    return n;
+}
+
 void HttpTestServer::serve(QTcpSocket *socket)
 {
     const QByteArray head = socket->property("head").toByteArray() + socket->readAll();

@@ -1,11 +1,9 @@
 #pragma once
 // A small HTTP/1.1 server on 127.0.0.1 for tests, one canned route per path (else 404), one request per connection.
 #include <QHash>
-#include <algorithm>
 #include <QHostAddress>
 #include <QStringList>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QUrl>
 
 class HttpTestServer : public QObject
@@ -23,11 +21,7 @@ public:
     QUrl url(const QString &path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path)); }
     void setRoute(const QString &path, const Route &route) { m_routes.insert(path, route); }
     const QStringList &requests() const { return m_requests; } // paths, in order
-    int openRequests() const // connections that carried a request and are still open
-    {
-        const QList<QTcpSocket *> open = findChildren<QTcpSocket *>();
-        return int(std::count_if(open.begin(), open.end(), [](QTcpSocket *s) { return s->property("head").isValid(); }));
-    }
+    int openRequests() const; // connections that carried a request and are still open
 
 private:
     void serve(QTcpSocket *socket);

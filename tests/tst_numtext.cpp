@@ -44,6 +44,7 @@ private Q_SLOTS:
         QTest::newRow("sig: 1350.43") << FormatSig(1350.43, 3) << "1.35e+3";
         QTest::newRow("sig: one digit scientific") << FormatSig(50000, 1) << "5.e+4";
         QTest::newRow("sig: tie in extended precision") << FormatSig(3.5e-8, 1) << "4.e-8";
+        QTest::newRow("sig: exact tie keeps the lower digit") << FormatSig(25000, 1) << "2.e+4";
         QTest::newRow("sig: 1e6 not a factor ten off") << FormatSig(1e6, 3) << "1.00e+6";
         QTest::newRow("sig: carry in scientific") << FormatSig(99999.7, 3) << "1.00e+5";
         QTest::newRow("int: negative rounds down") << QString::number(IntPart(-2.3)) << "-3";

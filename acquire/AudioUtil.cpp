@@ -1,6 +1,6 @@
 #include "acquire/AudioUtil.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 
 #include <QFile>
 #include <QSaveFile>

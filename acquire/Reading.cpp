@@ -2,7 +2,7 @@
 
 #include "acquire/NoiseSwitch.h"
 #include "acquire/Wave.h"
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 
 #include <QFile>
 #include <QTemporaryFile>

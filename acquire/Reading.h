@@ -20,7 +20,7 @@
 //
 // UI thread only; the Meter and its platform services outlive the reading.
 
-#include "app/Operation.h"
+#include "sheet/Operation.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "acquire/Sequence.h"
 
 #include "acquire/Reading.h"
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 #include "calc/Results.h"
 
 #include <cmath>

@@ -8,7 +8,7 @@
 // operation; the sheet changes only when it ends, and a cancelled reading
 // changes nothing. UI thread.
 
-#include "app/Sheet.h"
+#include "sheet/Sheet.h"
 
 #include <QString>
 

@@ -3,7 +3,7 @@
 #include "gui/Dialogs.h"
 #include "gui/WorkingWindow.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 
 #include <QDialog>
 #include <QWidget>

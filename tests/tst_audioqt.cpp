@@ -1,7 +1,7 @@
 // Qt Multimedia against a private PulseAudio server (scripts/pulse-test-server): a tone played into
 // the null sink tqx_out is read back from its monitor by a real reading. TQX_ALLOW_SKIP_AUDIO skips
 // without a server. The last test kills the server in the middle of a recording.
-#include "app/NumText.h"
+#include "sheet/NumText.h"
 #include "platform/qt/AudioQt.h"
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"

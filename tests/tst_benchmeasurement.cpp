@@ -4,8 +4,8 @@
 // statistics of the readings allow.
 
 #include "acquire/Bench.h"
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 #include "calc/Nmuc.h"
 #include "calc/Results.h"
 #include "support/TestPlatform.h"

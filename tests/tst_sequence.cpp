@@ -2,7 +2,7 @@
 // sample patterns; cancelling at every stage; the window answering while a reading runs.
 #include "acquire/Reading.h"
 #include "acquire/Sequence.h"
-#include "app/NumText.h"
+#include "sheet/NumText.h"
 #include "gui/MainWindow.h"
 #include "gui/WindowsHost.h"
 #include "gui/WorkingWindow.h"

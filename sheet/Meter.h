@@ -9,9 +9,9 @@
 // one current Operation; when it ends, the change handler tells the GUI to
 // mirror the sheet again.
 
-#include "app/Measurement.h"
-#include "app/Operation.h"
-#include "app/Sheet.h"
+#include "sheet/Measurement.h"
+#include "sheet/Operation.h"
+#include "sheet/Sheet.h"
 #include "platform/Platform.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #include "acquire/AudioUtil.h"
 
 #include "acquire/Recording.h"
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 
 #include <QFile>
 #include <QSaveFile>

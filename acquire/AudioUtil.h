@@ -1,7 +1,7 @@
 #pragma once
 // Audio utilities around the last reading (TempWave + ".wav"): playing it
 // back, saving a copy, and the shortcuts to the desktop's mixer. UI thread.
-#include "app/Sheet.h"
+#include "sheet/Sheet.h"
 #include <QString>
 #include <QStringList>
 class Meter;

@@ -1,7 +1,7 @@
 #include "acquire/NoiseSwitch.h"
 
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
 #include "acquire/Recording.h"
 
 #include "acquire/Wave.h"
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 
 #include <QDateTime>
 #include <QFile>

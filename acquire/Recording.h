@@ -8,7 +8,7 @@
 // file it is given to Ms, Rms and ClipFlag of a Measurement. Both return 0 on
 // success and 1 after a failure (already reported). UI thread only; both
 // block for the whole recording.
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include <QString>
 class Measurement;
 int RecordWave(Meter &m, const QString &wavefile, double dur); // 0 ok, 1 failed

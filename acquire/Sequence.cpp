@@ -2,8 +2,8 @@
 
 #include "acquire/NoiseSwitch.h"
 #include "acquire/Recording.h"
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 #include "calc/Results.h"
 
 #include <cmath>

@@ -6,7 +6,7 @@
 // scale into its level field, and recomputes or clears the results.
 // Runs on the user-interface thread and blocks it for the reading.
 
-#include "app/Sheet.h"
+#include "sheet/Sheet.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "app/FieldRules.h"
 
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 #include "calc/EnrTable.h"
 #include "calc/Results.h"
 

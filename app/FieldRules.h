@@ -5,7 +5,7 @@
 // readings on an interval or units change, the level-pair order rule).
 // User-interface thread only.
 
-#include "app/Sheet.h"
+#include "sheet/Sheet.h"
 
 class Meter;
 

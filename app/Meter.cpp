@@ -1,4 +1,4 @@
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 
 #include "acquire/AudioUtil.h"
 #include "acquire/Bench.h"

@@ -3,9 +3,9 @@
 // "Com"), repaired silently, and written back at exit.
 
 #include "acquire/AudioUtil.h"
-#include "app/Meter.h"
-#include "app/NumText.h"
-#include "app/Paths.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
+#include "sheet/Paths.h"
 
 #include <QFile>
 #include <cmath>

@@ -13,7 +13,7 @@
 // keeps the entry for the next opening; Cancel unloads it, so the next
 // opening starts afresh (with the clipboard's number pre-filled).
 
-#include "app/Sheet.h"
+#include "sheet/Sheet.h"
 
 #include <QString>
 

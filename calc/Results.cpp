@@ -22,8 +22,8 @@
 
 #include "calc/Results.h"
 
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 
 #include <QLocale>
 #include <cmath>

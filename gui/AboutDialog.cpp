@@ -3,7 +3,7 @@
 // GUI thread only.
 #include "gui/Dialogs.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "help/HelpLinks.h"
 
 #include <QApplication>

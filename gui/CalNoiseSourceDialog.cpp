@@ -3,7 +3,7 @@
 // CalLevel and the two buttons, then mirrors the model.
 #include "gui/Dialogs.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "calc/CalNoiseSource.h"
 
 #include <QDialog>

@@ -1,7 +1,7 @@
 #include "gui/ComSetupDialog.h"
 
 #include "acquire/NoiseSwitch.h"
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "gui/Dialogs.h"
 
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 // (focus in/out, Enter, double click) to their owner; every rule runs in
 // the core behind the Meter facade.
 
-#include "app/Sheet.h"
+#include "sheet/Sheet.h"
 
 #include <QComboBox>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "gui/MainWindow.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "gui/FieldWidgets.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 // mirrors the sheet (texts, colours, locks, enabled and checked states).
 // It holds no rules of its own.
 
-#include "app/Sheet.h"
+#include "sheet/Sheet.h"
 
 #include <QMainWindow>
 #include <array>

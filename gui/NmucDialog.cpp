@@ -3,7 +3,7 @@
 // mirrors the model.
 #include "gui/Dialogs.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "calc/Nmuc.h"
 
 #include <QCheckBox>

@@ -4,7 +4,7 @@
 // exec()ed and deleted by the window host; GUI thread only.
 #include "gui/Dialogs.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "help/UpdateCheck.h"
 
 #include <QApplication>

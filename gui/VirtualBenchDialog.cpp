@@ -7,8 +7,8 @@
 #include "gui/Dialogs.h"
 
 #include "acquire/Bench.h"
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 // the real platform services.
 
 #include "app/CommandLine.h"
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "gui/MainWindow.h"
 #include "gui/Startup.h"
 #include "gui/WindowsHost.h"

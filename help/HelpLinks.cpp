@@ -1,6 +1,6 @@
 #include "help/HelpLinks.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 
 namespace {
 

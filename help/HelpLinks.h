@@ -3,7 +3,7 @@
 // texts and the licence. Everything here runs on the user-interface thread;
 // messages go through Meter::message, documents through the platform opener.
 
-#include "app/Sheet.h"
+#include "sheet/Sheet.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "help/UpdateCheck.h"
 
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 #include "help/HelpLinks.h"
 
 #include <QProcess>

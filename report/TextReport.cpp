@@ -1,6 +1,6 @@
 #include "report/TextReport.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 
 #include <QSaveFile>
 

@@ -4,7 +4,7 @@
 // them (saved to a file, copied to the clipboard), printing an image of the
 // main window, and copying single result fields. User-interface thread only.
 
-#include "app/Sheet.h"
+#include "sheet/Sheet.h"
 
 #include <QString>
 

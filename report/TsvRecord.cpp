@@ -1,6 +1,6 @@
 #include "report/TsvRecord.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 
 #include <QFile>
 #include <QStringList>

@@ -3,7 +3,7 @@
 // readings while its window is open, and it is offered without audio input.
 
 #include "acquire/Bench.h"
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "gui/Dialogs.h"
 #include "support/TestPlatform.h"
 

@@ -5,8 +5,8 @@
 
 #include "acquire/Bench.h"
 #include "acquire/Recording.h"
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 #include "calc/Nmuc.h"
 #include "calc/Results.h"
 #include "support/TestPlatform.h"

@@ -1,7 +1,7 @@
 // Noise source calibration: solving for ENR, Thot or Tcold, the entry rules, OK versus Cancel.
 #include "support/TestPlatform.h"
 
-#include "app/NumText.h"
+#include "sheet/NumText.h"
 #include "calc/CalNoiseSource.h"
 #include "gui/Dialogs.h"
 

@@ -1,8 +1,8 @@
 // Field rules: bounds and messages, ENR/Thot coupling, level pairs, discarding
 // readings on an interval or units change, ENR table look-up on a new frequency.
 #include "app/FieldRules.h"
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 #include "calc/EnrTable.h"
 #include "support/TestPlatform.h"
 

@@ -2,7 +2,7 @@
 // closed forms, the skipping sum against the plain one, the dialog's rules.
 #include "support/TestPlatform.h"
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "calc/Nmuc.h"
 #include "gui/Dialogs.h"
 

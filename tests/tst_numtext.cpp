@@ -1,6 +1,6 @@
 // Numeric text helpers in a decimal-point (C) and a decimal-comma (German)
 // locale.
-#include "app/NumText.h"
+#include "sheet/NumText.h"
 
 #include <QLocale>
 #include <QtTest>

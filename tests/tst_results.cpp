@@ -1,7 +1,7 @@
 // Y-factor results: worked examples in every unit, an independent model of the
 // set-up that must be inverted exactly, the empty and failed cases, the resets.
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 #include "calc/Results.h"
 
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The five measurement buttons through the real recording and analysis, on known sample patterns.
 #include "acquire/Sequence.h"
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 

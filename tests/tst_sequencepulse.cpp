@@ -1,8 +1,8 @@
 // End to end on a private PulseAudio server: cold and hot tones 10 dB apart played into its null sink
 // while buttons 1 and 2 read them through Qt Multimedia. TQX_ALLOW_SKIP_AUDIO skips without a server.
 #include "acquire/Sequence.h"
-#include "app/Meter.h"
-#include "app/NumText.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
 #include "platform/qt/AudioQt.h"
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"

@@ -2,7 +2,7 @@
 // Test doubles at the platform boundary, and a Meter wired to them.
 // Only the platform interfaces are replaced; all rules run for real.
 
-#include "app/Meter.h"
+#include "sheet/Meter.h"
 #include "platform/Platform.h"
 
 #include <QHash>

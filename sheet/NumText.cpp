@@ -1,4 +1,4 @@
-#include "app/NumText.h"
+#include "sheet/NumText.h"
 
 #include <QLocale>
 #include <cmath>

@@ -8,8 +8,8 @@
 // user-interface thread; blocking work (recording, playback, the settling
 // wait, the update check) runs inside these calls.
 
-#include "app/Measurement.h"
-#include "app/Sheet.h"
+#include "sheet/Measurement.h"
+#include "sheet/Sheet.h"
 #include "platform/Platform.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "app/Paths.h"
+#include "sheet/Paths.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/Sheet.h"
+#include "sheet/Sheet.h"
 
 namespace {
 const char *const kFieldNames[] = {

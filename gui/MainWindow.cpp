@@ -258,6 +258,7 @@ void MainWindow::buildPanel()
     auto *scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("panelScroll"));
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // a click beside a field must not take the focus from it
     scroll->setWidgetResizable(true);
     scroll->setWidget(central);
     setCentralWidget(scroll);

@@ -98,21 +98,24 @@ void WindowsHost::showBench()
 {
     // Modeless: the user measures while the bench is open. It must never
     // cover the measurement buttons and results: a window beside the main
-    // window where the screen has room, else a compact dock at the main
-    // window's right edge (the panel scrolls), which the user can float
-    // and move.
-    QDialog *dlg = createVirtualBenchDialog(m_meter, m_main);
-    if (!dlg)
-        return; // already open: brought forward
-    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    // window where the screen has room (wide, else compact), else a compact
+    // dock at the main window's right edge (the panel scrolls), which the
+    // user can float and move.
     auto *main = qobject_cast<QMainWindow *>(m_main.data());
-    if (!main || placeBeside(dlg, main)) {
-        dlg->show();
-        dlg->raise();
-        return;
+    QDialog *dlg = nullptr;
+    for (bool compact : {false, true}) {
+        dlg = createVirtualBenchDialog(m_meter, m_main, compact);
+        if (!dlg)
+            return; // already open: brought forward
+        if (!main || placeBeside(dlg, main)) {
+            dlg->setAttribute(Qt::WA_DeleteOnClose);
+            dlg->show();
+            dlg->raise();
+            return;
+        }
+        if (!compact)
+            delete dlg;
     }
-    delete dlg;
-    dlg = createVirtualBenchDialog(m_meter, m_main, true);
     auto *dock = new QDockWidget(dlg->windowTitle(), main);
     dock->setObjectName(QStringLiteral("dockVirtualBench"));
     dock->setAttribute(Qt::WA_DeleteOnClose);

@@ -3,8 +3,10 @@
 #include "sheet/Meter.h"
 #include "sheet/NumText.h"
 #include "calc/Results.h"
+#include "physics/Spline.h"
 
 #include <QFile>
+#include <QLocale>
 #include <QStringList>
 #include <cmath>
 
@@ -48,17 +50,21 @@ FileBytes readBounded(const QString &path)
     return r;
 }
 
-// Lines of the file. CR, LF and CR LF all end a line; the empty lines that
-// a CR LF pair leaves behind are ignored like any other empty line, so no
-// CR ever reaches a number or the Source text. A UTF-8 byte order mark at
-// the start is dropped.
+// Lines of the file. CR LF, a lone CR and a lone LF each end one line, so
+// line numbers in messages match what an editor shows and no CR ever reaches
+// a number or the Source text. A UTF-8 byte order mark at the start is
+// dropped.
 QStringList splitLines(const QByteArray &bytes)
 {
     QString text = QString::fromUtf8(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text.split(QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // after the final line end
+    return lines;
 }
 
 void setEnrFieldsLocked(Sheet &s, bool locked)
@@ -71,55 +77,99 @@ void setEnrFieldsLocked(Sheet &s, bool locked)
 
 } // namespace
 
+namespace {
+std::span<const double> values(const QVector<double> &v)
+{
+    return {v.constData(), static_cast<std::size_t>(v.size())};
+}
+} // namespace
+
 void fitSpline(EnrTable &t)
 {
-    // Natural cubic spline: y2 = 0 at both ends; forward elimination of the
-    // tridiagonal system in y2/u, then back substitution.
-    const int count = t.size();
-    t.y2.fill(0.0, count);
-    if (count < 3)
-        return;
-    const int n = count - 1;
-    const QVector<double> &x = t.freq, &y = t.enr;
-    QVector<double> u(n, 0.0);
-    QVector<double> &y2 = t.y2;
-    for (int i = 1; i <= n - 1; ++i) {
-        const double sig = (x[i] - x[i - 1]) / (x[i + 1] - x[i - 1]);
-        const double p = sig * y2[i - 1] + 2.0;
-        y2[i] = (sig - 1.0) / p;
-        u[i] = (y[i + 1] - y[i]) / (x[i + 1] - x[i]) - (y[i] - y[i - 1]) / (x[i] - x[i - 1]);
-        u[i] = (6.0 * u[i] / (x[i + 1] - x[i - 1]) - sig * u[i - 1]) / p;
-    }
-    y2[n] = 0.0;
-    for (int k = n - 1; k >= 0; --k)
-        y2[k] = y2[k] * y2[k + 1] + u[k];
+    const std::vector<double> y2 = physics::naturalSplineSecondDerivatives(values(t.freq), values(t.enr));
+    t.y2 = QVector<double>(y2.begin(), y2.end());
 }
 
 double csinterpolate(const EnrTable &t, double abscissa)
 {
-    const int count = t.size();
-    if (count < 2 || t.enr.size() < count || t.y2.size() < count)
-        return std::nan("");
-    const QVector<double> &x = t.freq, &y = t.enr, &y2 = t.y2;
-    int klo = 0, khi = count - 1;
-    while (khi - klo > 1) {
-        // Midpoint rounded to the nearest integer, halves to the even one.
-        const int sum = khi + klo;
-        int k = sum / 2;
-        if (sum % 2 != 0 && k % 2 != 0)
-            ++k;
-        if (x[k] > abscissa)
-            khi = k;
-        else
-            klo = k;
+    return physics::splineAt(values(t.freq), values(t.enr), values(t.y2), abscissa);
+}
+
+std::optional<double> EnrFileNumber(const QString &text)
+{
+    QString t = text.trimmed();
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    // Only the C locale's own syntax remains: one '.', no grouping.
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double v = c.toDouble(t, &ok);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+EnrFileContents ParseEnrFile(const QByteArray &bytes)
+{
+    EnrFileContents r;
+    EnrTable &table = r.table;
+    table.freq.reserve(kMaxRecords);
+    table.enr.reserve(kMaxRecords);
+    auto say = [&r](const QString &caption, const char *text, MsgIcon icon) {
+        r.messages.append({caption, QString::fromLatin1(text), icon});
+    };
+    double previous = 0; // the first frequency must be > 0
+    int status = 0;
+    int lineNo = 0;
+    for (const QString &line : splitLines(bytes)) {
+        ++lineNo;
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith(QLatin1String("#* "))) {
+            r.source = line.mid(3, kSourceChars);
+            continue;
+        }
+        if (line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList parts = line.split(QLatin1Char('\t'));
+        if (parts.size() < 2) {
+            say(kTqxCaption, "Bad data record, aborting.", MsgIcon::None);
+            status = 2;
+            break;
+        }
+        if (table.size() >= kMaxRecords) {
+            say(kAntennaCaption, "Too many records in Antenna File, discarding excess.", MsgIcon::None);
+            status = -1;
+            break;
+        }
+        // A value that is not a number would count as 0 dB or 0 MHz and
+        // silently bend the curve: the record is refused, naming its line.
+        const std::optional<double> f = EnrFileNumber(parts[0]);
+        const std::optional<double> e = EnrFileNumber(parts[1]);
+        if (!f || !e) {
+            r.messages.append({kTqxCaption,
+                               QStringLiteral("Line %1: the %2 is not a number, load aborted.")
+                                   .arg(lineNo)
+                                   .arg(f ? QStringLiteral("ENR") : QStringLiteral("frequency")),
+                               MsgIcon::Critical});
+            status = 1;
+            break;
+        }
+        if (!(*f > previous)) {
+            say(kAntennaCaption, "Antenna File not sorted, load aborted.", MsgIcon::Critical);
+            status = 1;
+            break;
+        }
+        previous = *f;
+        table.freq.append(*f);
+        table.enr.append(*e); // ENR values are not checked
     }
-    const double h = x[khi] - x[klo];
-    // A is held in single precision, B in double: the interpolated values
-    // then match the table program's own to the last digit shown.
-    const float aSingle = static_cast<float>((x[khi] - abscissa) / h);
-    const double a = aSingle;
-    const double b = (abscissa - x[klo]) / h;
-    return a * y[klo] + b * y[khi] + ((a * a * a - a) * y2[klo] + (b * b * b - b) * y2[khi]) * (h * h) / 6.0;
+    if (table.size() < kMinRecords) {
+        say(kAntennaCaption, "Not enough records in Antenna File (min=3).", MsgIcon::Critical);
+        status = 2;
+    }
+    r.failed = status > 0;
+    return r;
 }
 
 int LoadEnrTable(Meter &m)
@@ -138,56 +188,14 @@ int LoadEnrTable(Meter &m)
     }
 
     // The table in use stays untouched until the whole load has succeeded.
-    EnrTable table;
-    table.freq.reserve(kMaxRecords);
-    table.enr.reserve(kMaxRecords);
-    QString source;
-    bool haveSource = false;
-    double previous = 0; // the first frequency must be > 0
-    int status = 0;
-    for (const QString &line : splitLines(file.data)) {
-        if (line.isEmpty())
-            continue;
-        if (line.startsWith(QLatin1String("#* "))) {
-            source = line.mid(3, kSourceChars);
-            haveSource = true;
-            continue;
-        }
-        if (line.startsWith(QLatin1Char('#')))
-            continue;
-        const QStringList parts = line.split(QLatin1Char('\t'));
-        if (parts.size() < 2) {
-            m.message(kTqxCaption, QStringLiteral("Bad data record, aborting."), MsgIcon::None);
-            status = 2;
-            break;
-        }
-        if (table.size() >= kMaxRecords) {
-            m.message(kAntennaCaption, QStringLiteral("Too many records in Antenna File, discarding excess."),
-                      MsgIcon::None);
-            status = -1;
-            break;
-        }
-        // A frequency that is not a number cannot be placed in order: such
-        // a file is refused as unsorted.
-        const double f = ParseNumber(parts[0]);
-        if (!IsNumber(parts[0]) || !(f > previous)) {
-            m.message(kAntennaCaption, QStringLiteral("Antenna File not sorted, load aborted."), MsgIcon::Critical);
-            status = 1;
-            break;
-        }
-        previous = f;
-        table.freq.append(f);
-        table.enr.append(ParseNumber(parts[1])); // ENR values are not checked
-    }
-    if (table.size() < kMinRecords) {
-        m.message(kAntennaCaption, QStringLiteral("Not enough records in Antenna File (min=3)."), MsgIcon::Critical);
-        status = 2;
-    }
-    if (status > 0) {
+    EnrFileContents contents = ParseEnrFile(file.data);
+    for (const EnrFileMessage &msg : contents.messages)
+        m.message(msg.caption, msg.text, msg.icon);
+    if (contents.failed) {
         m.EnrFileName.clear();
         return 1;
     }
-
+    EnrTable &table = contents.table;
     fitSpline(table);
 
     // Apply at the current frequency; the value must lie in (0, 200) dB as
@@ -202,8 +210,8 @@ int LoadEnrTable(Meter &m)
     }
 
     m.enrTable() = std::move(table);
-    if (haveSource)
-        s.setText(Field::Source, source);
+    if (contents.source)
+        s.setText(Field::Source, *contents.source);
     s.setText(Field::ENR, enrText);
     s.setText(Field::Tcold, FormatFixed(kT0, QStringLiteral("0.00")));
     // Thot from the ENR as shown (rounded): Thot = 290 K * (10^(ENR/10) + 1).

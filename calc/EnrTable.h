@@ -10,9 +10,16 @@
 //   "#..."              comment
 //   freq TAB enr [TAB anything]   data record, frequency in MHz, ENR in dB
 // 3 to 100 records with strictly increasing frequencies, the first > 0.
+// Numbers take '.' or ',' as the decimal mark, whatever the user's locale:
+// the file is interchange data, and vendors write their tables with points.
 
+#include "platform/Messages.h"
+
+#include <QList>
 #include <QString>
 #include <QVector>
+
+#include <optional>
 
 class Meter;
 
@@ -35,10 +42,32 @@ void fitSpline(EnrTable &table);
 // first or last interval extrapolates; there is no range check.
 double csinterpolate(const EnrTable &table, double abscissa);
 
+// A number of the ENR file: optional blanks, sign, digits with '.' or ','
+// as the decimal mark, optional exponent; no grouping. Empty when the text
+// is not a finite number.
+std::optional<double> EnrFileNumber(const QString &text);
+
+// What reading an ENR file yields, before anything on the sheet changes.
+struct EnrFileMessage {
+    QString caption;
+    QString text;
+    MsgIcon icon = MsgIcon::None;
+};
+struct EnrFileContents {
+    EnrTable table;                  // the records read (y2 not yet fitted)
+    std::optional<QString> source;   // the last "#* " line, at most 30 characters
+    QList<EnrFileMessage> messages;  // to be shown in this order
+    bool failed = false;             // the load is refused
+};
+// Parses the bytes of an ENR file (UTF-8, CR, LF or CR LF line ends, an
+// optional byte order mark). Pure; at most kEnrFileMaxBytes are expected.
+EnrFileContents ParseEnrFile(const QByteArray &bytes);
+
 // Load Meter::EnrFileName, fit the spline and apply the ENR at the current
 // Frequency (ENR, Tcold, Thot set, locked and blue; mnuEnrUnl enabled).
 // Reports every problem itself; 0 on success, 1 on failure. A failed load
-// empties EnrFileName and leaves the table in use and the fields untouched.
+// empties EnrFileName and leaves the table in use, the fields and Source
+// untouched.
 int LoadEnrTable(Meter &m);
 void EnrImport(Meter &m); // mnuEnrImp: choose a file, then LoadEnrTable
 void EnrUnload(Meter &m); // mnuEnrUnl: forget the table, unlock the fields

@@ -43,6 +43,13 @@ MainWindow::MainWindow(Meter &meter, QWidget *parent)
     // F10 reaches the menu bar, as on every desktop: it opens the first menu.
     auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(f10, &QShortcut::activated, this, [this] { menuBar()->setActiveAction(menuBar()->actions().value(0)); });
+    // A reading or playback ends later, from the event loop.
+    m_meter.setChangeHandler([this] { syncFromSheet(); });
+}
+
+MainWindow::~MainWindow()
+{
+    m_meter.setChangeHandler(nullptr);
 }
 
 QAction *MainWindow::makeAction(QMenu *menu, Control c, const QString &caption, const QKeySequence &key,
@@ -381,17 +388,14 @@ void MainWindow::loadAndShow()
 
 void MainWindow::closeEvent(QCloseEvent *e)
 {
-    if (m_meter.busy()) {
-        e->ignore(); // a reading is running; it ends within its duration
+    // Closing acts on the sheet (its values are saved): a refused entry
+    // keeps the window open with the focus in the field.
+    if (!m_unloaded && !validateFocused()) {
+        e->ignore();
         return;
     }
+    m_meter.cancel(); // a running reading or playback stops first
     if (!m_unloaded) {
-        // Closing acts on the sheet (its values are saved): a refused entry
-        // keeps the window open with the focus in the field.
-        if (!validateFocused()) {
-            e->ignore();
-            return;
-        }
         m_unloaded = true;
         m_meter.Form_Unload();
     }

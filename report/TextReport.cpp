@@ -15,6 +15,15 @@ constexpr int kSaveFilterIndex = 2;
 
 } // namespace
 
+QString NotesText(const Sheet &s)
+{
+    QString notes = s.text(Field::Notes);
+    notes.replace(kCrLf, QStringLiteral("\n"));
+    notes.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    notes.replace(QLatin1Char('\n'), kCrLf);
+    return notes;
+}
+
 QString TextResults(const Meter &m)
 {
     const Sheet &s = m.sheet();
@@ -66,8 +75,8 @@ QString TextResults(const Meter &m)
     field("NF(1) (dB)", Field::NF);
     line(QString());
     line(QStringLiteral("Notes:"));
-    // The notes keep their own line breaks.
-    line(s.text(Field::Notes));
+    // The notes keep their own line breaks, as CR LF like every other line.
+    line(NotesText(s));
     return r;
 }
 
@@ -131,5 +140,5 @@ void CopyField(Meter &m, Field f)
     if (!clip || f == Field::Count)
         return;
     clip->clear();
-    clip->setText(m.sheet().text(f));
+    clip->setText(f == Field::Notes ? NotesText(m.sheet()) : m.sheet().text(f));
 }

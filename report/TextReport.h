@@ -13,6 +13,10 @@ class Meter;
 // Caption of every message box of the report outlets.
 inline constexpr char kReportCaption[] = "TQX";
 
+// The Notes text with every line break (LF as the notes box yields it, CR,
+// or CR LF) written as CR LF, the line end of every text TQX puts out.
+QString NotesText(const Sheet &s);
+
 // The report: 34 fixed lines ("label" TAB "value", or a heading alone),
 // then the notes verbatim, every line ended by CR LF. Side-effect free; may
 // be called before any result exists.
@@ -30,5 +34,6 @@ void CopyTextClip(Meter &m);
 void PrintForm(Meter &m);
 
 // Double click on Gain, Teq, NF, Teq1, Teq2, NF1, NF2, Y2dB, Y12dB or Notes:
-// clears the clipboard and places that field's text on it.
+// clears the clipboard and places that field's text on it (the notes with
+// CR LF line ends).
 void CopyField(Meter &m, Field f);

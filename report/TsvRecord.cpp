@@ -1,11 +1,13 @@
 #include "report/TsvRecord.h"
 
+#include "report/TextReport.h"
 #include "sheet/Meter.h"
 
 #include <QFile>
 #include <QStringList>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,21 +42,33 @@ QByteArray dataLine(const Meter &m)
         s.text(Field::Teq1),  // column Teq2: the instrument's Teq (K)
         s.text(Field::NF1),   // column NF2: the instrument's noise figure (dB)
         s.text(Field::Y12dB), // column Y21: the combination's Y factor (dB)
-        s.text(Field::Gain), s.text(Field::Teq), s.text(Field::NF), UrlEncode(s.text(Field::Notes))};
+        s.text(Field::Gain), s.text(Field::Teq), s.text(Field::NF), UrlEncode(NotesText(s))};
     return (fields.join(QLatin1Char('\t')) + QStringLiteral("\r\n")).toUtf8();
 }
 
 // One write() per line. With O_APPEND the kernel places each write at the
 // end of the file as a whole, so lines of other writers never interleave
-// with ours. A short write is a failure (disk full): it is reported, and what
-// the file held before stays untouched.
+// with ours. A short write (disk full, file size limit) is a failure: the
+// file is cut back to the length it had before this line, so that it only
+// ever holds whole lines and the next record starts on a line of its own.
 bool writeLine(int fd, const QByteArray &line)
 {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return false;
     ssize_t n;
     do {
         n = ::write(fd, line.constData(), static_cast<size_t>(line.size()));
     } while (n < 0 && errno == EINTR);
-    return n == static_cast<ssize_t>(line.size());
+    if (n == static_cast<ssize_t>(line.size()))
+        return true;
+    if (n > 0) {
+        int r;
+        do {
+            r = ::ftruncate(fd, st.st_size);
+        } while (r != 0 && errno == EINTR);
+    }
+    return false;
 }
 
 // Steps 1 to 4 of a recording; false on any error.
@@ -63,6 +77,9 @@ bool appendRecord(const Meter &m)
     const QByteArray path = QFile::encodeName(m.TsvFileName);
     if (path.isEmpty())
         return false;
+    // A write beyond the file size limit must fail with EFBIG like a full
+    // disk, instead of ending the program by SIGXFSZ in the middle of a line.
+    std::signal(SIGXFSZ, SIG_IGN);
     // O_NONBLOCK: a FIFO without a reader fails at once instead of hanging
     // the user interface (it has no effect on regular files).
     const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);

@@ -1,37 +1,80 @@
 #include "platform/qt/SettingsQt.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+// A settings file holds a few hundred bytes; anything beyond this bound is
+// not a settings file of ours and is not read (the defaults apply).
+constexpr qint64 kMaxSettingsBytes = 4 * 1024 * 1024;
+
+QString defaultFileName()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/TQX/TQX.ini");
+}
+
+} // namespace
+
 SettingsQt::SettingsQt()
-    : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("TQX"), QStringLiteral("TQX"))
+    : SettingsQt(defaultFileName())
 {
 }
 
 SettingsQt::SettingsQt(const QString &iniFile)
-    : m_settings(iniFile, QSettings::IniFormat)
+    : m_fileName(iniFile)
 {
+    QFile file(iniFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return; // first run: no file yet
+    const QByteArray bytes = file.read(kMaxSettingsBytes + 1);
+    if (bytes.size() <= kMaxSettingsBytes)
+        m_doc = ParseSettingsIni(bytes);
 }
 
 QString SettingsQt::get(const QString &section, const QString &key, const QString &def)
 {
-    const QVariant v = m_settings.value(section + QLatin1Char('/') + key);
-    if (!v.isValid())
-        return def;
-    // A hand-edited value such as "a, b" reads back as a list; join it again.
-    if (v.typeId() == QMetaType::QStringList)
-        return v.toStringList().join(QStringLiteral(", "));
-    return v.toString();
+    for (const IniSection &s : std::as_const(m_doc))
+        if (s.name == section)
+            for (const IniEntry &e : s.entries)
+                if (e.key == key)
+                    return e.value;
+    return def;
 }
 
 void SettingsQt::save(const QString &section, const QString &key, const QString &value)
 {
-    m_settings.setValue(section + QLatin1Char('/') + key, value);
+    for (IniSection &s : m_doc)
+        if (s.name == section) {
+            for (IniEntry &e : s.entries)
+                if (e.key == key) {
+                    e.value = value;
+                    return;
+                }
+            s.entries.append(IniEntry{key, value});
+            return;
+        }
+    m_doc.append(IniSection{section, {IniEntry{key, value}}});
 }
 
 void SettingsQt::deleteSection(const QString &section)
 {
-    m_settings.remove(section);
+    m_doc.removeIf([&section](const IniSection &s) { return s.name == section; });
 }
 
 void SettingsQt::flush()
 {
-    m_settings.sync();
+    // Written beside the old file and renamed over it: a failure (disk
+    // full) leaves the previous settings as they were. Settings are written
+    // at exit only, so a failure has no one to tell and is ignored.
+    QDir().mkpath(QFileInfo(m_fileName).absolutePath());
+    QSaveFile file(m_fileName);
+    const QByteArray bytes = WriteSettingsIni(m_doc);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size())
+        file.commit();
+    else
+        file.cancelWriting();
 }

@@ -1,11 +1,13 @@
 #pragma once
-// The per-user settings store: an INI file read and written with QSettings
-// ($XDG_CONFIG_HOME/TQX/TQX.ini, normally ~/.config/TQX/TQX.ini), sections
-// "default" and "Com", every value a string, so it can be edited by hand.
+// The per-user settings store: an INI file ($XDG_CONFIG_HOME/TQX/TQX.ini,
+// normally ~/.config/TQX/TQX.ini), sections "default" and "Com", every value
+// a string, so it can be edited by hand. The file is read once when the
+// store is made and written whole by flush(). Values are read as plain text
+// (app/SettingsIni.h): a hand-made or hostile file can make TQX show odd
+// texts, never decode a stored object. User-interface thread only.
 
+#include "app/SettingsIni.h"
 #include "platform/SettingsStore.h"
-
-#include <QSettings>
 
 class SettingsQt : public ISettingsStore
 {
@@ -16,8 +18,9 @@ public:
     void save(const QString &section, const QString &key, const QString &value) override;
     void deleteSection(const QString &section) override;
     void flush() override;
-    QString fileName() const { return m_settings.fileName(); }
+    QString fileName() const { return m_fileName; }
 
 private:
-    QSettings m_settings;
+    QString m_fileName;
+    IniDocument m_doc;
 };

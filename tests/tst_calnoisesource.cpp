@@ -187,9 +187,9 @@ private Q_SLOTS:
         QTest::keyClicks(level, QStringLiteral("0"));
         QVERIFY(ok->isEnabled());
         optTeq->click();
-        QCOMPARE(lbl->text() + unit->text(), QStringLiteral("Receiver Noise TemperatureK"));
+        QCOMPARE(lbl->text() + unit->text(), QStringLiteral("&Receiver Noise TemperatureK"));
         optNF->click();
-        QCOMPARE(lbl->text() + unit->text(), QStringLiteral("Receiver Noise FiguredB"));
+        QCOMPARE(lbl->text() + unit->text(), QStringLiteral("&Receiver Noise FiguredB"));
         // Enter with 0: refused silently, the dialog and the focus stay.
         QTest::keyClick(level, Qt::Key_Return);
         QVERIFY(dlg->isVisible() && QApplication::focusWidget() == level && tb.messages.shown.isEmpty());

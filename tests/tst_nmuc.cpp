@@ -114,8 +114,8 @@ void TstNmuc::dialogWidget()
         if (l->buddy())
             buddied << l->buddy()->objectName() + '=' + l->text() + '=' + dlg->findChild<QLineEdit *>(l->buddy()->objectName())->text();
     buddied.sort();
-    QCOMPARE(buddied, (QStringList{"Bandwidth=Bandwidth (Hz)=2000", "Confidence=Confidence Levell (%)=95",
-                                   "Interval=Interval (s)=0.1", "Uncertainty=Measurement uncertainty (dB)="}));
+    QCOMPARE(buddied, (QStringList{"Bandwidth=&Bandwidth (Hz)=2000", "Confidence=C&onfidence Levell (%)=95",
+                                   "Interval=&Interval (s)=0.1", "Uncertainty=&Measurement uncertainty (dB)="}));
     QVERIFY(!fast->isChecked()); // a fresh load clears Fast
 
     dlg->show();

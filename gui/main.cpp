@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "sheet/Meter.h"
 #include "gui/MainWindow.h"
+#include "gui/Startup.h"
 #include "gui/WindowsHost.h"
 #include "platform/qt/AudioQt.h"
 #include "platform/qt/DialogsQt.h"
@@ -14,9 +15,7 @@
 #include "platform/qt/SettingsQt.h"
 
 #include <QApplication>
-#include <cstdio>
 #include <memory>
-
 
 int main(int argc, char *argv[])
 {
@@ -29,18 +28,8 @@ int main(int argc, char *argv[])
     QStringList rawArgs = QCoreApplication::arguments().mid(1);
     const StartupDecision d = decideStartup(SplitCommandLine(JoinCommandLine(rawArgs), 5));
     MessagesQt messages;
-    if (d.kind == StartupDecision::ShowUsage) {
-        // A terminal user sees the usage on standard output as well.
-        std::fputs(qPrintable(usageText().replace(QLatin1Char('\r'), QLatin1Char('\n'))), stdout);
-        std::fflush(stdout);
-        messages.show(QStringLiteral("TQX - Help"), usageText(), MsgIcon::None);
-        return 0;
-    }
-    if (d.kind == StartupDecision::Error) {
-        std::fprintf(stderr, "%s\n", qPrintable(d.errorText));
-        messages.show(QStringLiteral("TQX"), d.errorText, MsgIcon::Critical);
-        return 1;
-    }
+    if (const int rc = showStartupBox(d, messages); rc >= 0)
+        return rc;
 
     SettingsQt settings;
     // The audio engine is created first and destroyed last but one: it must
@@ -57,7 +46,6 @@ int main(int argc, char *argv[])
     messages.setParent(&window);
     WindowsHost windows(meter, &window);
     platform.windows = &windows;
-    audio->setProgressHandler([&windows](double f) { windows.setWorkingProgress(f); });
     FileDialogsQt fileDialogs(&window);
     ClipboardQt clipboard;
     PrintingQt printing(&window);

@@ -122,7 +122,7 @@ private Q_SLOTS:
         QTest::keyClicks(level, QStringLiteral("0"));
         QVERIFY(ok->isEnabled());
         optTeq->click();
-        QCOMPARE(lbl->text() + dlg->findChild<QLabel *>(QStringLiteral("lblUnit"))->text(), QStringLiteral("Receiver Noise TemperatureK"));
+        QCOMPARE(lbl->text() + dlg->findChild<QLabel *>(QStringLiteral("lblUnit"))->text(), QStringLiteral("&Receiver Noise TemperatureK"));
         dlg->findChild<QRadioButton *>(QStringLiteral("optNF"))->click();
         QTest::keyClick(level, Qt::Key_Return);
         QVERIFY(dlg->isVisible() && QApplication::focusWidget() == level && tb.messages.shown.isEmpty());

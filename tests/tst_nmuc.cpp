@@ -70,7 +70,7 @@ private Q_SLOTS:
     void dialogWidget();
 };
 
-// The dialog: the default texts, Calculate, Fast, and a
+// The dialog: labelled fields with their default texts, Calculate, Fast, and a
 // refused entry that keeps the focus whether left by Enter or by Tab.
 void TstNmuc::dialogWidget()
 {
@@ -82,7 +82,13 @@ void TstNmuc::dialogWidget()
     auto *un = dlg->findChild<QLineEdit *>(QStringLiteral("Uncertainty"));
     auto *fast = dlg->findChild<QCheckBox *>(QStringLiteral("Fast"));
     auto *calc = dlg->findChild<QPushButton *>(QStringLiteral("CalcButton"));
-    QCOMPARE(bw->text() + dlg->findChild<QLineEdit *>(QStringLiteral("Interval"))->text(), QStringLiteral("20000.1"));
+    QStringList buddied; // every field is named by its label, with its Alt letter
+    for (QLabel *l : dlg->findChildren<QLabel *>())
+        if (auto *e = qobject_cast<QLineEdit *>(l->buddy()))
+            buddied << e->objectName() + '=' + l->text() + '=' + e->text();
+    buddied.sort();
+    QCOMPARE(buddied, (QStringList{"Bandwidth=&Bandwidth (Hz)=2000", "Confidence=C&onfidence Levell (%)=95",
+                                   "Interval=&Interval (s)=0.1", "Uncertainty=&Measurement uncertainty (dB)="}));
     QVERIFY(!fast->isChecked()); // a fresh load clears Fast
     dlg->show();
     QVERIFY(QTest::qWaitForWindowActive(dlg.get()));

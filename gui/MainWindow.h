@@ -24,6 +24,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 public:
     explicit MainWindow(Meter &meter, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // Runs the load step, shows the window, then the start-up reload of the
     // remembered ENR table.
@@ -50,6 +51,8 @@ private:
     QPushButton *makeButton(Control c, const QString &caption);
     QAction *makeAction(QMenu *menu, Control c, const QString &caption, const QKeySequence &key = {},
                         bool checkable = false);
+    void fitToScreen();
+    bool validateFocused();
     void onClick(Control c);
     bool onValidate(Field f);
 

@@ -3,9 +3,42 @@
 #include "gui/Dialogs.h"
 #include "gui/WorkingWindow.h"
 
-#include <QCoreApplication>
+#include "sheet/Meter.h"
+
 #include <QDialog>
+#include <QDockWidget>
+#include <QMainWindow>
+#include <QScreen>
 #include <QWidget>
+
+#include <algorithm>
+
+namespace {
+
+// Moves a top-level window next to the main window, right or left of it,
+// when it fits there on the screen; false when there is no such room.
+bool placeBeside(QWidget *w, const QWidget *main)
+{
+    const QScreen *screen = main->screen();
+    if (!screen || !main->isVisible())
+        return false;
+    const QRect avail = screen->availableGeometry();
+    const QRect outer = main->frameGeometry();
+    const QSize frame = outer.size() - main->size(); // title bar and borders
+    const QSize need = w->sizeHint().expandedTo(w->minimumSizeHint()) + frame;
+    if (need.height() > avail.height())
+        return false;
+    const int y = std::clamp(outer.top(), avail.top(), avail.bottom() + 1 - need.height());
+    if (avail.right() - outer.right() >= need.width())
+        w->move(outer.right() + 1, y);
+    else if (outer.left() - avail.left() >= need.width())
+        w->move(outer.left() - need.width(), y);
+    else
+        return false;
+    return true;
+}
+
+} // namespace
 
 WindowsHost::WindowsHost(Meter &meter, QWidget *mainWindow)
     : m_meter(meter)
@@ -21,21 +54,19 @@ WindowsHost::~WindowsHost()
 void WindowsHost::showWorking(bool visible)
 {
     if (visible) {
-        if (!m_working)
+        if (!m_working) {
             m_working = new WorkingWindow(m_main);
+            // Cancel, Esc or closing the window: the running operation stops.
+            QObject::connect(m_working, &WorkingWindow::cancelRequested, m_working, [this] { m_meter.cancel(); });
+        }
         m_working->setProgress(0);
+        // Application-modal: the main window takes no input meanwhile, this
+        // one does. Shown without waiting; the operation runs on.
         m_working->show();
         m_working->raise();
-        // The main window takes no input while a reading blocks.
-        if (m_main)
-            m_main->setEnabled(false);
-        m_working->repaint();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    } else {
-        if (m_working)
-            m_working->hide();
-        if (m_main)
-            m_main->setEnabled(true);
+        m_working->activateWindow();
+    } else if (m_working) {
+        m_working->hide();
     }
 }
 
@@ -54,18 +85,40 @@ void WindowsHost::showDialog(DialogId id)
     case DialogId::ComSetup: dlg = createComSetupDialog(m_meter, m_main); break;
     case DialogId::Update: dlg = createUpdateDialog(m_meter, m_main); break;
     case DialogId::About: dlg = createAboutDialog(m_meter, m_main); break;
-    case DialogId::VirtualBench: dlg = createVirtualBenchDialog(m_meter, m_main); break;
-    case DialogId::Help: dlg = createHelpWindow(m_meter, m_main); break;
+    case DialogId::VirtualBench: showBench(); return;
     }
     if (!dlg)
         return;
-    if (id == DialogId::VirtualBench || id == DialogId::Help) {
-        // Modeless: the user measures while the bench or the manual is open.
-        dlg->setAttribute(Qt::WA_DeleteOnClose);
-        dlg->show();
-        dlg->raise();
-        return;
-    }
     dlg->exec();
     delete dlg;
+}
+
+void WindowsHost::showBench()
+{
+    // Modeless: the user measures while the bench is open. It must never
+    // cover the measurement buttons and results: a window beside the main
+    // window where the screen has room (wide, else compact), else a compact
+    // dock at the main window's right edge (the panel scrolls), which the
+    // user can float and move.
+    auto *main = qobject_cast<QMainWindow *>(m_main.data());
+    QDialog *dlg = nullptr;
+    for (bool compact : {false, true}) {
+        dlg = createVirtualBenchDialog(m_meter, m_main, compact);
+        if (!dlg)
+            return; // already open: brought forward
+        if (!main || placeBeside(dlg, main)) {
+            dlg->setAttribute(Qt::WA_DeleteOnClose);
+            dlg->show();
+            dlg->raise();
+            return;
+        }
+        if (!compact)
+            delete dlg;
+    }
+    auto *dock = new QDockWidget(dlg->windowTitle(), main);
+    dock->setObjectName(QStringLiteral("dockVirtualBench"));
+    dock->setAttribute(Qt::WA_DeleteOnClose);
+    dock->setWidget(dlg); // now a child: routed while shown, see the bench window
+    main->addDockWidget(Qt::RightDockWidgetArea, dock);
+    dock->show();
 }

@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "sheet/Meter.h"
 #include "gui/MainWindow.h"
+#include "gui/Startup.h"
 #include "gui/WindowsHost.h"
 #include "platform/qt/AudioQt.h"
 #include "platform/qt/DialogsQt.h"
@@ -14,7 +15,6 @@
 #include "platform/qt/SettingsQt.h"
 
 #include <QApplication>
-#include <cstdio>
 #include <memory>
 
 int main(int argc, char *argv[])
@@ -30,18 +30,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(Meter::versionText());
 
     MessagesQt messages;
-    if (d.kind == StartupDecision::ShowUsage) {
-        // A terminal user sees the usage on standard output as well.
-        std::fputs(qPrintable(usageText().replace(QLatin1Char('\r'), QLatin1Char('\n'))), stdout);
-        std::fflush(stdout);
-        messages.show(QStringLiteral("TQX - Help"), usageText(), MsgIcon::None);
-        return 0;
-    }
-    if (d.kind == StartupDecision::Error) {
-        std::fprintf(stderr, "%s\n", qPrintable(d.errorText));
-        messages.show(QStringLiteral("TQX"), d.errorText, MsgIcon::Critical);
-        return 1;
-    }
+    if (const int rc = showStartupBox(d, messages); rc >= 0)
+        return rc;
 
     SettingsQt settings;
     HttpQt http; // outlives the meter, whose update check may hold a request
@@ -59,7 +49,6 @@ int main(int argc, char *argv[])
     messages.setParent(&window);
     WindowsHost windows(meter, &window);
     platform.windows = &windows;
-    audio->setProgressHandler([&windows](double f) { windows.setWorkingProgress(f); });
     FileDialogsQt fileDialogs(&window);
     ClipboardQt clipboard;
     PrintingQt printing(&window);

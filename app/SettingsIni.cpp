@@ -184,6 +184,11 @@ QByteArray IniEscapedValue(const QString &value)
         } else if (QChar::isHighSurrogate(ch) && k + 1 < s.size() && s[k + 1].isLowSurrogate()) {
             r += s.mid(k, 2).toUtf8();
             ++k;
+        } else if (QChar::isSurrogate(ch)) {
+            // A lone surrogate (only an escape in a crafted file yields one)
+            // has no UTF-8 form: keep it as the escape it came from.
+            r += "\\x" + QByteArray::number(ch, 16);
+            escapeNextIfHex = true;
         } else {
             r += QString(QChar(ch)).toUtf8();
         }

@@ -33,7 +33,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("opened"); // then caption|text|icon of the message, if any
         const QString base = QStringLiteral("http://www.tqx-meter.example/tqx/"), box = "|Browser Unavailable|";
-        QTest::newRow("faq, 32 is success") << Control::mnuFaq << 32 << base + "faq.htm";
+        QTest::newRow("home, 32 is success") << Control::mnuHome << 32 << base;
         QTest::newRow("support, 30 is a failure") << Control::mnuSupport << 30 << base + "support.htm" + box +
             "Problem running your web browser. You should check that your browser is correctly installed. (Error 30)|Exclamation";
         QTest::newRow("faq, no association") << Control::mnuFaq << 31 << base + "faq.htm" + box + "TQX could not find a "
@@ -64,9 +64,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("target");
         QTest::addColumn<int>("status");
         const QString url = QStringLiteral("http://example.org/");
-        QTest::newRow("blanks, quotes, shell syntax") << QByteArray("0")
-            << "http://example.org/a page/\"d\" 's';rm -rf ~;$(id)`id`$HOME|&&>o*?\\" << 33;
-        QTest::newRow("newline") << QByteArray("0") << "http://example.org/a\nb" << 33;
+        QTest::newRow("blanks, quotes, shell syntax, newline") << QByteArray("0")
+            << "http://example.org/a page/\"d\" 's';rm -rf ~;$(id)`id`$HOME|&&>o*?\\\nb" << 33;
         QTest::newRow("exit 3 no tool") << QByteArray("3") << url << 31;
         QTest::newRow("exit 31 capped") << QByteArray("31") << url << 30;
         QTest::newRow("opener not on PATH") << QByteArray("absent") << url << 31;

@@ -1,10 +1,10 @@
 #include "acquire/AudioUtil.h"
 
-#include "acquire/Recording.h"
 #include "sheet/Meter.h"
 
 #include <QFile>
 #include <QSaveFile>
+#include <QTimer>
 
 namespace {
 
@@ -44,19 +44,80 @@ bool copyReplacing(const QString &from, const QString &to)
 
 } // namespace
 
+namespace {
+
+// Playback of the last reading as the meter's operation: the working window
+// shows while it plays; Cancel stops it without a message.
+class Playback : public Operation
+{
+public:
+    Playback(Meter &m, const QString &wavefile) : m_meter(m), m_file(wavefile) {}
+    void start()
+    {
+        showWorking(m_meter, true);
+        IAudio *audio = m_meter.platform().audio;
+        if (!audio) {
+            QTimer::singleShot(0, this, [this] {
+                done(AudioStatus{kNoAudio, QStringLiteral("No audio device is available.")});
+            });
+            return;
+        }
+        m_job = audio->play(m_file);
+        connect(m_job.get(), &AudioJob::finished, this, &Playback::done);
+        connect(m_job.get(), &AudioJob::progress, this, [this](double f) {
+            if (IWindows *w = m_meter.platform().windows)
+                w->setWorkingProgress(f);
+        });
+    }
+    void cancel() override
+    {
+        if (m_ended)
+            return;
+        discardJob(m_job);
+        cancelled();
+    }
+
+private:
+    void done(const AudioStatus &st)
+    {
+        if (m_ended)
+            return;
+        discardJob(m_job);
+        end();
+        if (!st.ok())
+            m_meter.message(kCaption,
+                            QStringLiteral("Error: playing wave file: ") + st.text + QStringLiteral("(")
+                                + QString::number(st.number) + QStringLiteral(")."),
+                            MsgIcon::Critical);
+        Q_EMIT ended();
+    }
+    void cancelled()
+    {
+        end();
+        Q_EMIT ended();
+    }
+    void end()
+    {
+        m_ended = true;
+        showWorking(m_meter, false); // before any message
+    }
+
+    Meter &m_meter;
+    QString m_file;
+    std::unique_ptr<AudioJob> m_job;
+    bool m_ended = false;
+};
+
+} // namespace
+
 void PlayWave(Meter &m, const QString &wavefile)
 {
-    BusyGuard busy(m);
-    showWorking(m, true);
-    IAudio *audio = m.platform().audio;
-    const AudioStatus st = audio ? audio->play(wavefile)
-                                 : AudioStatus{kNoAudio, QStringLiteral("No audio device is available.")};
-    showWorking(m, false);
-    if (!st.ok())
-        m.message(kCaption,
-                  QStringLiteral("Error: playing wave file: ") + st.text + QStringLiteral("(")
-                      + QString::number(st.number) + QStringLiteral(")."),
-                  MsgIcon::Critical);
+    if (m.busy())
+        return;
+    auto owned = std::make_unique<Playback>(m, wavefile);
+    Playback *p = owned.get();
+    m.begin(std::move(owned));
+    p->start();
 }
 
 void SaveWaveFile(Meter &m)

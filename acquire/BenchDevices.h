@@ -2,8 +2,11 @@
 // The virtual bench's sound card and serial port: stand-ins for the real
 // devices that read from, and switch, a Bench model instead of hardware.
 //
-// BenchAudio records the receiver's simulated audio output at once (no
-// real-time pacing: a reading takes milliseconds, not seconds). BenchSerial
+// BenchAudio records the receiver's simulated audio output as fast as the
+// event loop turns (no real-time pacing: a reading takes milliseconds, not
+// seconds), half a second of samples per turn so that a cancel is seen at
+// once; its stream delivers 0.1 s every 100 ms, paused while a recording
+// runs. BenchSerial
 // is a port whose DTR line powers the simulated noise source and whose RTS
 // line puts the simulated DUT in the path, with the error numbers of the
 // real port. Both are owned by their Bench and used on the user-interface
@@ -26,19 +29,24 @@ class BenchAudio : public IAudio
 public:
     explicit BenchAudio(Bench &bench) : m_bench(bench) {}
 
-    // Fills `out` with exactly `samples` samples of the bench's present
-    // state (source, path, receiver connection) and returns at once.
-    AudioStatus record(int rate, qint64 samples, QVector<qint16> &out) override;
-    // Nothing to hear on a virtual bench: both succeed silently.
-    AudioStatus play(const QString &wavFile) override;
+    // Exactly `samples` samples of the bench's state (source, path,
+    // receiver connection) at the time of each block.
+    std::unique_ptr<AudioJob> record(int rate, qint64 samples) override;
+    std::unique_ptr<AudioJob> stream(int rate) override;
+    // Nothing to hear on a virtual bench: it succeeds silently.
+    std::unique_ptr<AudioJob> play(const QString &wavFile) override;
     void beep(int hz, int ms) override;
     bool hasInput() override { return true; }
 
-    int recordings() const { return m_recordings; } // successful record() calls
+    int recordings() const { return m_recordings; } // completed recordings
+    // Recordings running now (streams pause meanwhile).
+    int activeRecordings() const { return m_active; }
 
 private:
+    friend class BenchJob;
     Bench &m_bench;
     int m_recordings = 0;
+    int m_active = 0;
 };
 
 class BenchSerial : public ISerialLines
@@ -55,7 +63,9 @@ public:
     // bench while the port is open. 8000 when it is open already, 8002 for
     // a number outside 1..99.
     int open(int port, bool dtr, bool rts) override;
-    void setLines(bool dtr, bool rts) override;
+    bool setLines(bool dtr, bool rts) override;
+    // The bench's port never fails once open.
+    int fault() override { return 0; }
     // Releases both lines: the bench falls back to its manual switches.
     void close() override;
     bool isOpen() const override { return m_open; }

@@ -5,19 +5,16 @@
 
 #include <QLocale>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <cmath>
 
 namespace {
 
-// Time the noise source needs after DTR rises (or falls) and the path relay
-// after RTS changes, before the recording may start.
-constexpr unsigned long kSettleMs = 500;
-
 // Reported when switching is enabled but the program has no serial back end
 // at all; outside the error table, so it reads "Other error...".
 constexpr int kNoSerialBackend = 9999;
+// "Port ERROR": the port failed while a reading held it.
+constexpr int kPortFailed = 8020;
 
 const QString kTitle = QStringLiteral("TQX");
 
@@ -65,8 +62,17 @@ int NoiseSwitchOn(Meter &m, bool sourceOn, bool combined)
         NoiseSwitchOff(m);
         return rc;
     }
-    QThread::msleep(kSettleMs);
     return 0;
+}
+
+// Only meaningful between a successful NoiseSwitchOn and NoiseSwitchOff.
+int NoiseSwitchFault(Meter &m)
+{
+    ISerialLines *serial = m.platform().serial;
+    if (m.ComEnabled <= 0 || !serial)
+        return 0;
+    // Switched on and closed since: something else let go of the port.
+    return serial->isOpen() ? serial->fault() : kPortFailed;
 }
 
 void NoiseSwitchOff(Meter &m)

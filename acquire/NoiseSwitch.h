@@ -15,11 +15,19 @@ class Meter;
 // "Other error..." for any number outside the table.
 QString CommErrorText(int number);
 
+// Time the noise source needs after DTR rises (or falls) and the path relay
+// after RTS changes, before the recording may start (ms). The reading waits
+// it on a timer after NoiseSwitchOn.
+inline constexpr int kSettleMs = 500;
+
 // Before a reading: unless switching is disabled (ComEnabled == 0), opens
-// port ComPort at 4800,n,8,1 with DTR = sourceOn and RTS = combined, then
-// blocks 500 ms so the source and the relays settle. Returns 0, or the port
+// port ComPort at 4800,n,8,1 with DTR = sourceOn and RTS = combined and
+// returns at once (the caller waits kSettleMs). Returns 0, or the port
 // error number; on an error the port is left closed with both lines down.
 int NoiseSwitchOn(Meter &m, bool sourceOn, bool combined);
+// While the lines are switched: 0, or the error number of a port that
+// failed since NoiseSwitchOn (vanished, refused a line change).
+int NoiseSwitchFault(Meter &m);
 // After a reading, on every exit path: both lines off, port closed. Does
 // nothing when the port is not open (switching disabled, or a failed open).
 void NoiseSwitchOff(Meter &m);

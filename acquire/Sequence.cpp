@@ -1,7 +1,6 @@
 #include "acquire/Sequence.h"
 
-#include "acquire/NoiseSwitch.h"
-#include "acquire/Recording.h"
+#include "acquire/Reading.h"
 #include "sheet/Meter.h"
 #include "sheet/NumText.h"
 #include "calc/Results.h"
@@ -11,38 +10,65 @@
 namespace {
 
 const QString kLevelFormat = QStringLiteral("0.000"); // dB, three decimals
+const QString kCaption = QStringLiteral("TQX");
 
-// Runs NoiseSwitchOff on every exit once the lines are switched on: after a
-// clean reading, a clipped one, one not above the zero, and a failed
-// recording or analysis alike, so that the next reading meets a closed port.
-class SwitchOffScope
-{
-public:
-    explicit SwitchOffScope(Meter &m) : m_meter(m) {}
-    ~SwitchOffScope() { NoiseSwitchOff(m_meter); }
-    SwitchOffScope(const SwitchOffScope &) = delete;
-    SwitchOffScope &operator=(const SwitchOffScope &) = delete;
+constexpr Field kLevelFields[] = {Field::Noise00, Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
 
-private:
-    Meter &m_meter;
+struct Button {
+    Control button;
+    Field field;
+    bool sourceOn; // DTR
+    bool combined; // RTS
+    bool usesPort;
 };
 
-QString waveFile(const Meter &m) { return m.TempWave + QStringLiteral(".wav"); }
+constexpr Button kButtons[] = {
+    {Control::btnNoise00, Field::Noise00, false, false, false},
+    {Control::btnNoise11, Field::Noise11, false, false, false},
+    {Control::btnNoise12, Field::Noise12, true, false, true},
+    {Control::btnNoise21, Field::Noise21, false, true, true},
+    {Control::btnNoise22, Field::Noise22, true, true, true},
+};
+
+void showWorking(Meter &m, bool visible)
+{
+    if (IWindows *w = m.platform().windows)
+        w->showWorking(visible);
+}
+
+// Measured levels are always dB. Levels typed in Watt or Volt would be read
+// as dB from here on, so they go, and the zero with them, as a change of
+// Units discards them; the remembered unit stays.
+void selectDb(Meter &m)
+{
+    Sheet &s = m.sheet();
+    if (s.unitsIndex() != 0) {
+        m.ZeroMeas.Reset();
+        for (Field f : kLevelFields)
+            s.setText(f, QString());
+    }
+    s.setUnitsIndex(0);
+}
 
 // SC&Z: the level with no signal at the receiver, kept in ZeroMeas and
-// subtracted (as a power) from every later reading.
-void zeroReading(Meter &m)
+// subtracted (as a power) from every later reading. The old zero and all
+// levels go whatever became of the recording (but not when cancelled).
+void zeroDone(Meter &m, const ReadingResult &r)
 {
     Sheet &s = m.sheet();
     m.ZeroMeas.Reset();
-    for (Field f : {Field::Noise00, Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22})
+    for (Field f : kLevelFields)
         s.setText(f, QString());
     ResultsReset(m);
-    s.setUnitsIndex(0); // measured levels are always dB; the remembered unit stays
     s.setColour(Field::Noise00, Colour::DarkBlue);
-    if (MeasureLevel(m, waveFile(m), m.ZeroMeas) != 0)
-        return; // reported by the recording; all five fields stay empty
-
+    if (r.outcome != ReadingResult::Outcome::Succeeded) {
+        m.ZeroMeas.err = -1;
+        return; // all five fields stay empty
+    }
+    s.setUnitsIndex(0);
+    m.ZeroMeas.Ms = r.ms;
+    m.ZeroMeas.ClipFlag = r.clipped ? -1 : 0;
+    m.ZeroMeas.Calc();
     const double rms = m.ZeroMeas.Rms;
     // 20 log10(Rms) = 10 log10(Ms): dB relative to a full-scale square wave.
     // Digital silence (Rms == 0) has no level; it shows a marker instead of
@@ -51,43 +77,25 @@ void zeroReading(Meter &m)
         s.setText(Field::Noise00, FormatFixed(20.0 * std::log10(rms), kLevelFormat));
     else
         s.setText(Field::Noise00, kSilenceText);
-    if (m.ZeroMeas.ClipFlag != 0)
+    if (r.clipped)
         s.setColour(Field::Noise00, Colour::DarkRed);
 }
 
-struct NoiseButton {
-    Control button;
-    Field field;
-    bool sourceOn; // DTR
-    bool combined; // RTS
-    bool usesPort;
-};
-
-constexpr NoiseButton kNoiseButtons[] = {
-    {Control::btnNoise11, Field::Noise11, false, false, false},
-    {Control::btnNoise12, Field::Noise12, true, false, true},
-    {Control::btnNoise21, Field::Noise21, false, true, true},
-    {Control::btnNoise22, Field::Noise22, true, true, true},
-};
-
-void noiseReading(Meter &m, const NoiseButton &b)
+void noiseDone(Meter &m, const Button &b, const ReadingResult &r)
 {
     Sheet &s = m.sheet();
-    if (b.usesPort) {
-        const int err = NoiseSwitchOn(m, b.sourceOn, b.combined);
-        if (err != 0) {
-            // Nothing recorded, no level written, no results computed; the
-            // port is already closed again.
-            ReportPortError(m, err);
-            return;
-        }
+    if (r.outcome != ReadingResult::Outcome::Succeeded) {
+        m.WorkMeas.err = -1;
+        if (!r.portError)
+            s.setColour(b.field, Colour::WindowText);
+        return; // the field keeps its previous text, Units its selection
     }
-    SwitchOffScope switchOff(m); // no-op for btnNoise11 (port never opened)
-
-    s.setUnitsIndex(0);
+    m.WorkMeas.Ms = r.ms;
+    m.WorkMeas.ClipFlag = r.clipped ? -1 : 0;
+    m.WorkMeas.Calc();
+    m.WorkMeas.err = 0;
+    selectDb(m);
     s.setColour(b.field, Colour::WindowText);
-    if (MeasureLevel(m, waveFile(m), m.WorkMeas) != 0)
-        return; // the field keeps its previous text
 
     const double z = m.ZeroMeas.Ms; // zero power (full scale = 1), 0 without a zero
     const double w = m.WorkMeas.Ms;
@@ -98,7 +106,7 @@ void noiseReading(Meter &m, const NoiseButton &b)
         return; // results stay as they were
     }
     s.setText(b.field, FormatFixed(10.0 * std::log10(w - z), kLevelFormat));
-    if (m.WorkMeas.ClipFlag == 0) {
+    if (!r.clipped) {
         ResultsCalc(m);
     } else {
         s.setColour(b.field, Colour::DarkRed);
@@ -106,20 +114,58 @@ void noiseReading(Meter &m, const NoiseButton &b)
     }
 }
 
+void readingEnded(Meter &m, const Button &b, const ReadingResult &r)
+{
+    showWorking(m, false); // before any message
+    if (r.outcome == ReadingResult::Outcome::Cancelled)
+        return;
+    if (r.stamped)
+        m.ObsTime = r.obsTime;
+    if (r.recorded) {
+        m.sheet().setEnabled(Control::mnuPlayWave, true);
+        m.sheet().setEnabled(Control::mnuSaveWave, true);
+    }
+    if (b.button == Control::btnNoise00)
+        zeroDone(m, r);
+    else
+        noiseDone(m, b, r);
+    if (!r.message.isEmpty())
+        m.message(kCaption, r.message, MsgIcon::Critical);
+}
+
 } // namespace
 
 void MeasureButton(Meter &m, Control button)
 {
-    if (button == Control::btnNoise00) {
-        BusyGuard busy(m); // no second action starts while this one blocks
-        zeroReading(m);
+    const Button *b = nullptr;
+    for (const Button &candidate : kButtons)
+        if (candidate.button == button)
+            b = &candidate;
+    if (!b || m.busy())
         return;
-    }
-    for (const NoiseButton &b : kNoiseButtons) {
-        if (b.button == button) {
-            BusyGuard busy(m); // no second action starts while this one blocks
-            noiseReading(m, b);
-            return;
-        }
-    }
+    ReadingPlan plan;
+    plan.usePort = b->usesPort;
+    plan.sourceOn = b->sourceOn;
+    plan.combined = b->combined;
+    plan.dur = ParseNumber(m.sheet().text(Field::Interval));
+    plan.limits = m.sheet().checked(Control::mnuOptionsLimits); // cannot change while it runs
+
+    auto owned = std::make_unique<Reading>(m, plan);
+    Reading *reading = owned.get();
+    const Button button_ = *b;
+    // The working window from the end of the switching (a port that
+    // refuses reports at once) until the reading ends; Cancel and Esc there
+    // reach Meter::cancel.
+    QObject::connect(reading, &Reading::stageChanged, reading, [&m](Reading::Stage st) {
+        if (st == Reading::Stage::Settling)
+            showWorking(m, true);
+    });
+    QObject::connect(reading, &Reading::progress, reading, [&m](double f) {
+        if (IWindows *w = m.platform().windows)
+            w->setWorkingProgress(f);
+    });
+    QObject::connect(reading, &Operation::ended, reading,
+                     [&m, reading, button_] { readingEnded(m, button_, reading->result()); });
+    m.begin(std::move(owned));
+    reading->start();
 }

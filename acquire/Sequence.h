@@ -2,9 +2,11 @@
 // The five measurement buttons: the sound-card zero ("SC&Z", btnNoise00) and
 // the four noise readings btnNoise11 (source off), btnNoise12 (source on),
 // btnNoise21 (combined path, source off) and btnNoise22 (combined, source on).
-// Each records one reading, writes its level in dB relative to digital full
-// scale into its level field, and recomputes or clears the results.
-// Runs on the user-interface thread and blocks it for the reading.
+// Each takes one reading (acquire/Reading.h), writes its level in dB
+// relative to digital full scale into its level field, and recomputes or
+// clears the results. The reading runs asynchronously as the meter's
+// operation; the sheet changes only when it ends, and a cancelled reading
+// changes nothing. UI thread.
 
 #include "sheet/Sheet.h"
 
@@ -12,7 +14,7 @@
 
 class Meter;
 
-// btnNoise00 .. btnNoise22; any other control is ignored.
+// btnNoise00 .. btnNoise22; any other control is ignored. Returns at once.
 void MeasureButton(Meter &m, Control button);
 
 // What Noise00 shows for a zero reading of pure digital silence (Rms == 0),

@@ -2,22 +2,18 @@
 
 #include <QFileDevice>
 #include <QIODevice>
+#include <QSysInfo>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
 // Samples moved per read or write while streaming (64 KiB of data).
 constexpr qint64 kBlockSamples = 32768;
-// Full scale of a signed 16-bit sample.
-constexpr double kFullScale = 32768.0;
-// DC-removed magnitude, relative to full scale, above which a reading clips.
-constexpr double kClipLevel = 0.4;
-// Corner of the DC tracker in Hz.
-constexpr double kDcCornerHz = 20.0;
 
 bool readAt(QIODevice &f, qint64 pos, char *buf, qint64 len)
 {
@@ -177,133 +173,41 @@ bool buildTrimmedWave(QIODevice &raw, qint64 headerLen, qint64 skip, qint64 keep
     return true;
 }
 
-double dcTrackerCoefficient(int rate)
-{
-    const double pi = 4.0 * std::atan(1.0);
-    return 1.0 - std::exp(-2.0 * pi * kDcCornerHz / rate);
-}
-
-qint64 initialDcWindow(int rate)
-{
-    return roundHalfEven(0.01 * rate);
-}
-
 LevelResult analyseLevel(QIODevice &file, qint64 dataStart, qint64 samples, int rate, bool limits)
 {
-    LevelResult r;
     const qint64 inFile = (file.size() - dataStart) / 2; // whole samples present
     const qint64 n = std::min(samples, inFile);
     if (rate <= 0 || n <= 0 || dataStart < 0)
-        return r;
-
-    const double k = dcTrackerCoefficient(rate);
-    QByteArray block(2 * kBlockSamples, Qt::Uninitialized); // reused for every read
-    auto readBlock = [&](qint64 count) { return file.read(block.data(), 2 * count) == 2 * count; };
-    auto sampleAt = [&](qint64 i) {
-        return qFromLittleEndian<qint16>(block.constData() + 2 * i) / kFullScale;
+        return LevelResult();
+    physics::LevelAnalysis analysis(rate, n);
+    // Read straight into 16-bit samples; the file is little-endian.
+    std::vector<qint16> block(kBlockSamples);
+    auto readBlock = [&](qint64 count) {
+        if (file.read(reinterpret_cast<char *>(block.data()), 2 * count) != 2 * count)
+            return false;
+        if constexpr (QSysInfo::ByteOrder != QSysInfo::LittleEndian)
+            qFromLittleEndian<qint16>(block.data(), count, block.data());
+        return true;
     };
-
-    // Initial DC estimate over M + 1 samples, divided by 0.01 R (not M + 1).
-    // A reading shorter than that window averages what it has.
-    const qint64 window = std::min(initialDcWindow(rate) + 1, n);
-    const double divisor = window == initialDcWindow(rate) + 1 ? 0.01 * rate : double(window);
-    double sum = 0;
+    // The initial DC estimate over the first samples, then the whole pass
+    // from the first sample again.
     if (!file.seek(dataStart))
-        return r;
-    for (qint64 done = 0; done < window;) {
-        const qint64 count = std::min(kBlockSamples, window - done);
+        return LevelResult();
+    for (qint64 done = 0; done < analysis.dcWindow();) {
+        const qint64 count = std::min(kBlockSamples, analysis.dcWindow() - done);
         if (!readBlock(count))
-            return r;
-        for (qint64 i = 0; i < count; ++i)
-            sum += sampleAt(i);
+            return LevelResult();
+        analysis.addDcSamples(block.data(), static_cast<std::size_t>(count));
         done += count;
     }
-    double dc = sum / divisor;
-
-    // One pass. Per sample: d = x - dc (before the tracker moves on), then
-    // dc += k d, which is dc' = a dc + k x with a = 1 - k. That chain through
-    // dc would cost a full multiply-add latency per sample, so the samples go
-    // in groups of L: with c_0 = 0 and c_(j+1) = a c_j + k x_j (independent
-    // of dc), dc_j = a^j dc + c_j. Equal to the sample-by-sample loop up to
-    // rounding; the squares are summed in L partial sums, and the largest |d|
-    // is compared with the clipping level once at the end.
-    constexpr int L = 16;
-    const double a = 1.0 - k;
-    double aPow[L + 1];
-    aPow[0] = 1.0;
-    for (int j = 0; j < L; ++j)
-        aPow[j + 1] = aPow[j] * a;
-    double partial[L] = {};
-    double peak[L] = {}; // largest |d| per lane; clipping is decided once at the end
-    // The pass works in sample counts: scaling by the full scale 2^15 is exact
-    // in binary floating point, so the result is bit for bit the same as in
-    // full-scale units, one multiply per sample cheaper.
-    dc *= kFullScale;
     if (!file.seek(dataStart))
-        return r;
+        return LevelResult();
     for (qint64 done = 0; done < n;) {
         const qint64 count = std::min(kBlockSamples, n - done);
         if (!readBlock(count))
-            return r;
-        const char *p = block.constData();
-        qint64 i = 0;
-        // G groups at a time: their c chains do not depend on dc or on each
-        // other, so they run interleaved instead of one latency per sample;
-        // only the dc hand-over between groups stays serial (one multiply-add
-        // per L samples). Same arithmetic per group as the loop below.
-        constexpr int G = 8;
-        for (; i + G * L <= count; i += G * L) {
-            double x[G][L], c[G][L + 1];
-            for (int g = 0; g < G; ++g)
-                for (int j = 0; j < L; ++j)
-                    x[g][j] = qFromLittleEndian<qint16>(p + 2 * (i + g * L + j));
-            for (int g = 0; g < G; ++g)
-                c[g][0] = 0.0;
-            for (int j = 0; j < L; ++j)
-                for (int g = 0; g < G; ++g)
-                    c[g][j + 1] = a * c[g][j] + k * x[g][j];
-            for (int g = 0; g < G; ++g) {
-                for (int j = 0; j < L; ++j) {
-                    const double d = (x[g][j] - c[g][j]) - aPow[j] * dc;
-                    peak[j] = std::max(peak[j], std::fabs(d));
-                    partial[j] += d * d;
-                }
-                dc = aPow[L] * dc + c[g][L];
-            }
-        }
-        for (; i + L <= count; i += L) {
-            double x[L], c[L + 1], e[L];
-            for (int j = 0; j < L; ++j)
-                x[j] = qFromLittleEndian<qint16>(p + 2 * (i + j));
-            c[0] = 0.0;
-            for (int j = 0; j < L; ++j)
-                c[j + 1] = a * c[j] + k * x[j];
-            for (int j = 0; j < L; ++j)
-                e[j] = x[j] - c[j];
-            for (int j = 0; j < L; ++j) {
-                const double d = e[j] - aPow[j] * dc;
-                peak[j] = std::max(peak[j], std::fabs(d));
-                partial[j] += d * d;
-            }
-            dc = aPow[L] * dc + c[L];
-        }
-        for (; i < count; ++i) {
-            const double d = qFromLittleEndian<qint16>(p + 2 * i) - dc;
-            peak[0] = std::max(peak[0], std::fabs(d));
-            dc += k * d;
-            partial[0] += d * d;
-        }
+            return LevelResult();
+        analysis.addSamples(block.data(), static_cast<std::size_t>(count));
         done += count;
     }
-    double power = 0;
-    bool over = false;
-    for (int j = 0; j < L; ++j) {
-        power += partial[j];
-        over = over || peak[j] > kClipLevel * kFullScale;
-    }
-    r.ok = true;
-    r.ms = power / (kFullScale * kFullScale) / n;
-    r.clipped = limits && over;
-    r.analysed = n;
-    return r;
+    return analysis.result(limits);
 }

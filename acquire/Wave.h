@@ -1,13 +1,15 @@
 #pragma once
 // Wave files of the sound-card detector: the fixed RIFF/WAVE header walk,
-// writing the raw recording, building the trimmed reading, and reducing a
-// reading to its mean-square level. Pure functions on QIODevice; no state.
+// writing the raw recording, building the trimmed reading, and streaming a
+// reading into the level analysis. Pure functions on QIODevice; no state.
 //
 // Accepted layout (little-endian, offsets from the start of the file):
 //   0 "RIFF", 8 "WAVE", 12 "fmt ", 16 fmt size F, 20 format tag (1 = PCM),
 //   24 sample rate, 32 block align (2), 20+F "data", 24+F data size D,
 //   28+F first sample. No chunk may stand between "fmt " and "data".
 // Samples are signed 16-bit mono; full scale is 32768.
+
+#include "physics/Level.h"
 
 #include <QByteArray>
 #include <QString>
@@ -48,22 +50,12 @@ bool writeRawWave(QIODevice &out, const QByteArray &templateHeader,
 bool buildTrimmedWave(QIODevice &raw, qint64 headerLen, qint64 skip, qint64 keep,
                       QIODevice &out, QString *error);
 
-// One-pole low-pass with a 20 Hz corner that tracks the sound card's DC
-// offset: k = 1 - exp(-2 pi 20 / rate).
-double dcTrackerCoefficient(int rate);
-// Samples summed for the initial DC estimate minus one: 0.01 * rate rounded
-// half-to-even (441 at 44100 Hz, 220 at 22050 Hz).
-qint64 initialDcWindow(int rate);
-
-struct LevelResult {
-    bool ok = false;      // false: no sample could be analysed
-    double ms = 0;        // mean square of the DC-removed samples (full scale = 1)
-    bool clipped = false; // a DC-removed sample exceeded 0.4 of full scale
-    qint64 analysed = 0;  // samples that went into ms
-};
+// The analysis itself (DC tracker, mean square, clipping) is physics/Level.
+using physics::LevelResult;
 
 // Streams `samples` samples of `rate` Hz from `file`, starting at byte
-// `dataStart`, in blocks (no buffer of the whole reading). The count is
+// `dataStart`, in blocks (no buffer of the whole reading) through
+// physics::LevelAnalysis. The count is
 // clipped to the whole samples the file really holds, so an odd or
 // overstated data size never reads past the end. `limits`: whether the
 // clipping check counts (the "Measurement limits enabled" option).

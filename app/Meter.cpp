@@ -25,7 +25,36 @@ Meter::Meter(const Platform &platform)
 {
 }
 
-Meter::~Meter() = default;
+Meter::~Meter()
+{
+    // Nothing runs on after the meter: devices and lines are released, but
+    // no handler touches the half-destroyed meter any more.
+    m_changed = nullptr;
+    if (m_operation) {
+        m_operation->blockSignals(true);
+        m_operation->cancel();
+    }
+}
+
+void Meter::begin(std::unique_ptr<Operation> op)
+{
+    Operation *raw = op.get();
+    m_operation = std::move(op);
+    // Connected after the operation's own handlers: the sheet is final then.
+    QObject::connect(raw, &Operation::ended, raw, [this, raw] {
+        if (m_operation.get() != raw)
+            return;
+        m_operation.release()->deleteLater(); // it is still emitting
+        if (m_changed)
+            m_changed();
+    });
+}
+
+void Meter::cancel()
+{
+    if (m_operation)
+        m_operation->cancel();
+}
 
 void Meter::message(const QString &caption, const QString &text, MsgIcon icon) const
 {
@@ -56,7 +85,7 @@ void Meter::unitsValidate()
 
 void Meter::click(Control c)
 {
-    if (m_busy)
+    if (busy())
         return; // a reading or playback is running: no second action starts
     auto show = [this](DialogId id) {
         if (m_platform.windows)
@@ -103,7 +132,7 @@ void Meter::click(Control c)
 
 void Meter::doubleClick(Field f)
 {
-    if (m_busy)
+    if (busy())
         return;
     switch (f) {
     case Field::Noise00: ResetAction(*this); break;

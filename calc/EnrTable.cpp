@@ -3,6 +3,7 @@
 #include "sheet/Meter.h"
 #include "sheet/NumText.h"
 #include "calc/Results.h"
+#include "physics/Spline.h"
 
 #include <QFile>
 #include <QLocale>
@@ -76,55 +77,22 @@ void setEnrFieldsLocked(Sheet &s, bool locked)
 
 } // namespace
 
+namespace {
+std::span<const double> values(const QVector<double> &v)
+{
+    return {v.constData(), static_cast<std::size_t>(v.size())};
+}
+} // namespace
+
 void fitSpline(EnrTable &t)
 {
-    // Natural cubic spline: y2 = 0 at both ends; forward elimination of the
-    // tridiagonal system in y2/u, then back substitution.
-    const int count = t.size();
-    t.y2.fill(0.0, count);
-    if (count < 3)
-        return;
-    const int n = count - 1;
-    const QVector<double> &x = t.freq, &y = t.enr;
-    QVector<double> u(n, 0.0);
-    QVector<double> &y2 = t.y2;
-    for (int i = 1; i <= n - 1; ++i) {
-        const double sig = (x[i] - x[i - 1]) / (x[i + 1] - x[i - 1]);
-        const double p = sig * y2[i - 1] + 2.0;
-        y2[i] = (sig - 1.0) / p;
-        u[i] = (y[i + 1] - y[i]) / (x[i + 1] - x[i]) - (y[i] - y[i - 1]) / (x[i] - x[i - 1]);
-        u[i] = (6.0 * u[i] / (x[i + 1] - x[i - 1]) - sig * u[i - 1]) / p;
-    }
-    y2[n] = 0.0;
-    for (int k = n - 1; k >= 0; --k)
-        y2[k] = y2[k] * y2[k + 1] + u[k];
+    const std::vector<double> y2 = physics::naturalSplineSecondDerivatives(values(t.freq), values(t.enr));
+    t.y2 = QVector<double>(y2.begin(), y2.end());
 }
 
 double csinterpolate(const EnrTable &t, double abscissa)
 {
-    const int count = t.size();
-    if (count < 2 || t.enr.size() < count || t.y2.size() < count)
-        return std::nan("");
-    const QVector<double> &x = t.freq, &y = t.enr, &y2 = t.y2;
-    int klo = 0, khi = count - 1;
-    while (khi - klo > 1) {
-        // Midpoint rounded to the nearest integer, halves to the even one.
-        const int sum = khi + klo;
-        int k = sum / 2;
-        if (sum % 2 != 0 && k % 2 != 0)
-            ++k;
-        if (x[k] > abscissa)
-            khi = k;
-        else
-            klo = k;
-    }
-    const double h = x[khi] - x[klo];
-    // A is held in single precision, B in double: the interpolated values
-    // then match the table program's own to the last digit shown.
-    const float aSingle = static_cast<float>((x[khi] - abscissa) / h);
-    const double a = aSingle;
-    const double b = (abscissa - x[klo]) / h;
-    return a * y[klo] + b * y[khi] + ((a * a * a - a) * y2[klo] + (b * b * b - b) * y2[khi]) * (h * h) / 6.0;
+    return physics::splineAt(values(t.freq), values(t.enr), values(t.y2), abscissa);
 }
 
 std::optional<double> EnrFileNumber(const QString &text)

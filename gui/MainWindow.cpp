@@ -34,6 +34,13 @@ MainWindow::MainWindow(Meter &meter, QWidget *parent)
     buildMenus();
     buildPanel();
     resize(1000, 700);
+    // A reading or playback ends later, from the event loop.
+    m_meter.setChangeHandler([this] { syncFromSheet(); });
+}
+
+MainWindow::~MainWindow()
+{
+    m_meter.setChangeHandler(nullptr);
 }
 
 QAction *MainWindow::makeAction(QMenu *menu, Control c, const QString &caption, const QKeySequence &key,
@@ -320,10 +327,7 @@ void MainWindow::loadAndShow()
 
 void MainWindow::closeEvent(QCloseEvent *e)
 {
-    if (m_meter.busy()) {
-        e->ignore(); // a reading is running; it ends within its duration
-        return;
-    }
+    m_meter.cancel(); // a running reading or playback stops first
     if (!m_unloaded) {
         m_unloaded = true;
         m_meter.Form_Unload();

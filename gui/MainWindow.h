@@ -24,6 +24,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 public:
     explicit MainWindow(Meter &meter, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // Runs the load step, shows the window, then the start-up reload of the
     // remembered ENR table.

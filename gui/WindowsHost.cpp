@@ -3,7 +3,8 @@
 #include "gui/Dialogs.h"
 #include "gui/WorkingWindow.h"
 
-#include <QCoreApplication>
+#include "sheet/Meter.h"
+
 #include <QDialog>
 #include <QWidget>
 
@@ -21,21 +22,19 @@ WindowsHost::~WindowsHost()
 void WindowsHost::showWorking(bool visible)
 {
     if (visible) {
-        if (!m_working)
+        if (!m_working) {
             m_working = new WorkingWindow(m_main);
+            // Cancel, Esc or closing the window: the running operation stops.
+            QObject::connect(m_working, &WorkingWindow::cancelRequested, m_working, [this] { m_meter.cancel(); });
+        }
         m_working->setProgress(0);
+        // Application-modal: the main window takes no input meanwhile, this
+        // one does. Shown without waiting; the operation runs on.
         m_working->show();
         m_working->raise();
-        // The main window takes no input while a reading blocks.
-        if (m_main)
-            m_main->setEnabled(false);
-        m_working->repaint();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    } else {
-        if (m_working)
-            m_working->hide();
-        if (m_main)
-            m_main->setEnabled(true);
+        m_working->activateWindow();
+    } else if (m_working) {
+        m_working->hide();
     }
 }
 

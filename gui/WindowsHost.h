@@ -1,6 +1,6 @@
 #pragma once
-// The GUI side of IWindows: the working indicator and the modal dialogs the
-// core asks for. Lives on the user-interface thread; owns the working window.
+// The GUI side of IWindows: the working indicator (whose Cancel reaches
+// Meter::cancel) and the modal dialogs the core asks for. Lives on the user-interface thread; owns the working window.
 
 #include "platform/Windows.h"
 

@@ -1,8 +1,10 @@
 #include "gui/WorkingWindow.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -12,6 +14,7 @@ WorkingWindow::WorkingWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmWorking"));
     setWindowTitle(QStringLiteral("TQX: working..."));
+    setWindowModality(Qt::ApplicationModal);
     auto *lay = new QVBoxLayout(this);
     m_label = new QLabel(QStringLiteral("Working, please wait..."), this);
     m_label->setObjectName(QStringLiteral("lblWorking"));
@@ -21,8 +24,13 @@ WorkingWindow::WorkingWindow(QWidget *parent)
     m_bar->setRange(0, 1000);
     m_bar->setTextVisible(false);
     m_bar->setAccessibleName(QStringLiteral("Progress"));
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("btnCancel"));
+    m_cancel->setAutoDefault(false);
+    connect(m_cancel, &QPushButton::clicked, this, &WorkingWindow::cancelRequested);
     lay->addWidget(m_label);
     lay->addWidget(m_bar);
+    lay->addWidget(m_cancel, 0, Qt::AlignHCenter);
     setMinimumWidth(260);
 }
 
@@ -40,10 +48,23 @@ int WorkingWindow::progressPermille() const
 void WorkingWindow::showEvent(QShowEvent *event)
 {
     m_bar->setValue(0); // every operation starts from zero
+    m_cancel->setFocus();
     QWidget::showEvent(event);
 }
 
 void WorkingWindow::closeEvent(QCloseEvent *event)
 {
-    event->ignore(); // only the window host hides it, when the work is done
+    // Only the window host hides it, when the operation has ended; closing
+    // it by hand asks for the cancel that ends the operation.
+    event->ignore();
+    Q_EMIT cancelRequested();
+}
+
+void WorkingWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        Q_EMIT cancelRequested();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

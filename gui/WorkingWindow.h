@@ -1,26 +1,34 @@
 #pragma once
-// frmWorking: "TQX: working..." with the label "Working, please wait..." and
-// a progress bar, shown while a recording or playback blocks the
-// user-interface thread. It has no behaviour of its own and cannot be closed
-// by the user; the window host shows and hides it. GUI thread only.
+// frmWorking: "TQX: working..." with the label "Working, please wait...", a
+// progress bar and a Cancel button, shown while a reading or a playback
+// runs. It is window-modal to the whole application, so the main window
+// takes no input meanwhile while this window does: Cancel, Esc and the
+// window's close button all ask to cancel. The window host shows and hides
+// it. GUI thread only.
 #include <QWidget>
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class WorkingWindow : public QWidget
 {
     Q_OBJECT
 public:
     explicit WorkingWindow(QWidget *parent = nullptr);
-    // Fraction 0..1 of the blocking operation; anything else is clamped
-    // (a NaN shows as 0).
+    // Fraction 0..1 of the operation; anything else is clamped (a NaN
+    // shows as 0).
     void setProgress(double fraction);
     int progressPermille() const;
+
+Q_SIGNALS:
+    void cancelRequested();
 
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QLabel *m_label = nullptr;
     QProgressBar *m_bar = nullptr;
+    QPushButton *m_cancel = nullptr;
 };

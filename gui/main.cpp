@@ -57,7 +57,6 @@ int main(int argc, char *argv[])
     messages.setParent(&window);
     WindowsHost windows(meter, &window);
     platform.windows = &windows;
-    audio->setProgressHandler([&windows](double f) { windows.setWorkingProgress(f); });
     FileDialogsQt fileDialogs(&window);
     ClipboardQt clipboard;
     PrintingQt printing(&window);

@@ -8,10 +8,11 @@ class IWindows
 {
 public:
     virtual ~IWindows() = default;
-    // frmWorking: shown (and repainted at once) while a recording or playback
-    // blocks; the main window takes no input meanwhile.
+    // frmWorking: shown while a reading or playback runs; the main window
+    // takes no input meanwhile. Its Cancel (and Esc) calls Meter::cancel.
+    // Returns at once.
     virtual void showWorking(bool visible) = 0;
-    // Progress of the blocking operation, 0..1 (optional to honour).
+    // Progress of the running operation, 0..1 (optional to honour).
     virtual void setWorkingProgress(double fraction) = 0;
     // Shows a dialog modally; returns when it is closed.
     virtual void showDialog(DialogId id) = 0;

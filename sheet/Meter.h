@@ -5,14 +5,17 @@
 // states), the two readings, the process-wide values and the models of the
 // dialogs. The GUI forwards user events to the methods below and then
 // mirrors the sheet; it holds no rules of its own. Everything runs on the
-// user-interface thread; blocking work (recording, playback, the settling
-// wait, the update check) runs inside these calls.
+// user-interface thread. A reading or a playback runs asynchronously as the
+// one current Operation; when it ends, the change handler tells the GUI to
+// mirror the sheet again.
 
 #include "sheet/Measurement.h"
+#include "sheet/Operation.h"
 #include "sheet/Sheet.h"
 #include "platform/Platform.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 struct EnrTable;
@@ -79,16 +82,27 @@ public:
     // A double click on a field.
     void doubleClick(Field f);
 
-    // True while a blocking reading or playback runs.
-    bool busy() const { return m_busy; }
-    void setBusy(bool b) { m_busy = b; }
+    // --- the running operation (a reading or a playback) -------------------
+    // True while one runs; click() then ignores everything.
+    bool busy() const { return m_operation != nullptr; }
+    Operation *operation() const { return m_operation.get(); }
+    // Takes over a new operation (started by the caller right after); it is
+    // deleted once it has ended, and the change handler runs then.
+    void begin(std::unique_ptr<Operation> op);
+    // Cancels the running operation at once (Cancel, Esc, closing the
+    // window); nothing happens when none runs.
+    void cancel();
+    // Called after an operation has changed the sheet outside any event the
+    // GUI forwarded (the GUI mirrors the sheet then).
+    void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
 
     static QString versionText(); // "major.minor.revision"
 
 private:
     Platform m_platform;
     Sheet m_sheet;
-    bool m_busy = false;
+    std::unique_ptr<Operation> m_operation;
+    std::function<void()> m_changed;
     std::unique_ptr<EnrTable> m_enrTable;
     std::unique_ptr<CalNoiseSource> m_calNoiseSource;
     std::unique_ptr<Nmuc> m_nmuc;

@@ -161,24 +161,6 @@ QString FormatSig(double x, int n)
     return FormatFixed(x, QStringLiteral("0"));
 }
 
-double AttenuatorTemp(double t, double tPhys, double lossDb)
-{
-    const double L = std::pow(10.0, lossDb / 10.0);
-    return t / L + tPhys * (L - 1.0) / L;
-}
-
-double EnrFromThot(double thot)
-{
-    constexpr double t0 = 290.0;
-    return thot > t0 ? 10.0 * std::log((thot - t0) / t0) / Ln10 : std::numeric_limits<double>::quiet_NaN();
-}
-
-double ThotFromEnr(double enrDb)
-{
-    constexpr double t0 = 290.0;
-    return t0 * std::pow(10.0, enrDb / 10.0) + t0;
-}
-
 int VersionCompare(const QString &a, const QString &b, int maxFields)
 {
     // Positions are 1-based as in the dotted-text walk: a missing "." counts

@@ -4,8 +4,15 @@
 // separator and, on input, grouping separators are the locale's.
 // All functions are pure and never throw.
 
+#include "physics/Conversions.h"
+
 #include <QString>
 #include <cstdint>
+
+// The conversions the field rules apply to texts they have parsed.
+using physics::AttenuatorTemp;
+using physics::EnrFromThot;
+using physics::ThotFromEnr;
 
 // True when the locale-aware conversion accepts the text as a finite number
 // (leading/trailing blanks, sign, grouping, exponent "E"/"e" allowed).
@@ -25,16 +32,5 @@ QString NumToText(double value);
 QString FormatSig(double x, int n);
 // Largest whole number not greater than the value, clamped to 32 bits.
 std::int32_t IntPart(double value);
-// Noise temperature (K) seen through an attenuator of loss lossDb (dB) at
-// physical temperature tPhys (K) when t (K) is presented to it.
-double AttenuatorTemp(double t, double tPhys, double lossDb);
-// Noise source: excess noise ratio (dB) against the 290 K reference,
-// ENR = 10 log10((Thot - 290 K) / 290 K); NaN for Thot <= 290 K, where the
-// source adds no excess noise. ThotFromEnr is its inverse (K).
-double EnrFromThot(double thot);
-double ThotFromEnr(double enrDb);
 // Dotted version comparison over at most maxFields fields: -1, 0 or 1.
 int VersionCompare(const QString &a, const QString &b, int maxFields);
-
-// Shared constant: every ratio r in dB is 10 * ln(r) / Ln10.
-inline constexpr double Ln10 = 2.302585092994046;

@@ -1,5 +1,5 @@
-// Uncertainty calculator: chi-square routines against published values and
-// closed forms, the skipping sum against the plain one, the dialog's rules.
+// Uncertainty calculator: the dialog's rules and widget (the statistics are
+// tested in tst_physics).
 #include "support/TestPlatform.h"
 
 #include "sheet/Meter.h"
@@ -26,18 +26,6 @@ template <typename T, std::size_t N> void rows(const T (&table)[N])
     for (std::size_t i = 0; i < N; ++i)
         QTest::newRow(table[i].name) << int(i);
 }
-
-// Published chi-square percentage points (upper-tail p); the bisection stops at a width of 1e-6.
-struct Crit { const char *name; double p; int df; double expected, tolerance; };
-const Crit kCrit[] = {
-    {"df 1, lower 2.5 %", 0.975, 1, 0.000982069, 1e-6},
-    {"df 10, lower 2.5 %", 0.975, 10, 3.24697, 2e-5},
-    {"df 399, lower 2.5 %", 0.975, 399, 345.55, 0.005},
-    {"df 10, upper 2.5 %", 0.025, 10, 20.4832, 1e-3},
-    {"df 2, upper 10 % = 2 ln 10", 0.1, 2, 2.0 * std::log(10.0), 1e-6},
-    {"p 0 gives the ceiling", 0.0, 10, 99999.0, 0.0},
-    {"p above 1 gives 0", 1.5, 10, 0.0, 0.0},
-};
 
 // fields: Bandwidth, Interval, Confidence.
 struct Calc { const char *name; QStringList fields; bool fastBefore; const char *uncertainty; bool fastAfter; };
@@ -77,55 +65,6 @@ class TstNmuc : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void critChi_data() { rows(kCrit); }
-    void critChi()
-    {
-        QFETCH(int, row);
-        const Crit &c = kCrit[row];
-        const double got = CritChi(c.p, c.df);
-        QVERIFY2(std::fabs(got - c.expected) <= c.tolerance, qPrintable(QString::number(got, 'g', 10)));
-    }
-
-    // Algorithm 209 against erfc (about 1e-9; beyond |z| = 6 exactly 0 or 1), and the chi-square closed forms.
-    void closedForms()
-    {
-        for (double x : {0.01, 1.0, 7.5, 39.9, 40.1, 80.0}) {
-            for (double z : {std::sqrt(x), -std::sqrt(x), x / 10.0 - 4.0})
-                QVERIFY(std::fabs(poz(z) - 0.5 * std::erfc(-z / std::sqrt(2.0))) < 2e-9);
-            QCOMPARE(pochisq(x, 1), 2.0 * poz(-std::sqrt(x)));
-            QCOMPARE(pochisq(x, 2), x / 2.0 > 20.0 ? 0.0 : std::exp(-x / 2.0));
-            QVERIFY(std::fabs(pochisq(x, 4) - std::exp(-x / 2.0) * (1.0 + x / 2.0)) <= 1e-8); // ex() cut drops < 3e-9
-            QVERIFY(pochisq(-x, 5) == 1.0 && pochisq(x, 0) == 1.0); // outside the domain the tail is 1
-        }
-    }
-
-    // Leaving out the terms ex() returns as 0 must not move anything that could show.
-    void skippingMatchesPlain_data()
-    {
-        QTest::addColumn<double>("dof");
-        QTest::addColumn<bool>("fast");
-        QTest::newRow("400 dof") << 400.0 << false;
-        QTest::newRow("401 dof, odd nu") << 401.0 << false;
-        QTest::newRow("100 000 dof") << 100000.0 << false;
-        QTest::newRow("fast mode") << 5000.0 << true;
-    }
-    void skippingMatchesPlain()
-    {
-        QFETCH(double, dof);
-        QFETCH(bool, fast);
-        for (double c : {50.0, 95.0, 99.9}) {
-            const double skip = nmucUncertainty(dof / 2.0, 1.0, c, fast, Summation::Skipping);
-            const double plain = nmucUncertainty(dof / 2.0, 1.0, c, fast, Summation::Plain);
-            QVERIFY2(skip > 0.0 && std::fabs(skip - plain) < 1e-6, qPrintable(QString::number(skip - plain)));
-        }
-        // The tail itself; the plain sum's running log-factorial carries ~1e-9 rounding in the exponent.
-        const int df = static_cast<int>(dof) - 1;
-        for (double x : {0.9 * df, df - 2.0 * std::sqrt(2.0 * df), double(df), 1.1 * df}) {
-            const double skip = pochisq(x, df), plain = pochisqPlain(x, df);
-            QVERIFY2(std::fabs(skip - plain) <= 1e-8 * plain + 1e-300, qPrintable(QString::number(x)));
-        }
-    }
-
     void calcNmuc_data() { rows(kCalc); }
     void calcNmuc()
     {

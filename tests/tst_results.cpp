@@ -1,5 +1,5 @@
-// Y-factor results: worked examples in every unit, an independent model of the
-// set-up that must be inverted exactly, the empty and failed cases, the resets.
+// Y-factor results on the sheet: worked examples in every unit and locale,
+// the empty and failed cases, the resets (the physics is tested in tst_physics).
 #include "sheet/Meter.h"
 #include "sheet/NumText.h"
 #include "calc/Results.h"
@@ -12,11 +12,6 @@ const Field kResults[] = {Field::Y2dB, Field::Teq1,  Field::NF1, Field::Y12dB, F
                           Field::NF2,  Field::Gain, Field::Teq, Field::NF};
 const Control kOutlets[] = {Control::mnuSaveText, Control::mnuCopyTextClip, Control::mnuSaveTsv, Control::btnSaveTsv};
 QString full(double v) { return QString::number(v, 'g', 17); }
-// Noise temperature behind an attenuator, written out independently.
-double through(double t, double tPhys, double lossDb)
-{
-    return t / std::pow(10, lossDb / 10) + tPhys * (1 - std::pow(10, -lossDb / 10));
-}
 } // namespace
 
 class TstResults : public QObject
@@ -104,36 +99,6 @@ private Q_SLOTS:
         setLevels(units, levels);
         ResultsCalc(*m_meter);
         QCOMPARE(state(), expected);
-    }
-
-    // Levels an ideal set-up of known Te2, G1, Te1 gives must be inverted; attenuator 2 (at Tatt2) follows the device.
-    void cascadeInversion_data()
-    {
-        QTest::addColumn<int>("units");
-        QTest::addColumn<QList<double>>("p"); // Att11, Att12, Att21, Att22 (dB), Tatt1, Tatt2 (K), Te2, G1 (dB), Te1
-        QTest::newRow("all attenuators, Tatt2 400 K") << 0 << QList<double>{1, 4, 2, 10, 350, 400, 1200, 25, 75};
-        QTest::newRow("Watt, Att22 6 dB at 77 K") << 1 << QList<double>{0, 0, 0, 6, 290, 77, 600, 20, 150};
-        QTest::newRow("Volt, Tatt2 320 K") << 2 << QList<double>{0, 3, 0, 5, 290, 320, 900, 15, 420};
-    }
-    void cascadeInversion()
-    {
-        QFETCH(int, units);
-        QFETCH(QList<double>, p);
-        const double tHot = 9000, tCold = 77, k = 1e-6, g1 = std::pow(10, p[7] / 10), te2 = p[6], te1 = p[8];
-        auto cal = [&](double ts) { return k * (through(through(ts, p[4], p[0]), p[5], p[1]) + te2); };
-        auto comb = [&](double ts) { return k * (through(g1 * (through(ts, p[4], p[2]) + te1), p[5], p[3]) + te2); };
-        auto level = [units](double w) { return full(units == 0 ? 10 * std::log10(w) : units == 1 ? w : std::sqrt(w)); };
-        setTexts({Field::Thot, Field::Tcold, Field::Att11, Field::Att12, Field::Att21, Field::Att22, Field::Tatt1,
-                  Field::Tatt2},
-                 {full(tHot), full(tCold), full(p[0]), full(p[1]), full(p[2]), full(p[3]), full(p[4]), full(p[5])});
-        setLevels(units, {level(cal(tCold)), level(cal(tHot)), level(comb(tCold)), level(comb(tHot))});
-        ResultsCalc(*m_meter);
-        const double l22 = std::pow(10, p[3] / 10), te12 = te1 + ((l22 - 1) * p[5] + l22 * te2) / g1;
-        QCOMPARE(sheet().text(Field::Teq1), FormatSig(te2, 3));
-        QCOMPARE(sheet().text(Field::Teq2), FormatSig(te12, 3));
-        QCOMPARE(sheet().text(Field::Gain), FormatFixed(p[7], "0.0"));
-        QCOMPARE(sheet().text(Field::Teq), FormatSig(te1, 3));
-        QCOMPARE(sheet().text(Field::NF), FormatFixed(10 * std::log10(1 + te1 / 290), "0.00"));
     }
 
     void resetActions_data()

@@ -1,17 +1,22 @@
-// The five measurement buttons through the real recording and analysis, on known sample patterns.
+// The five measurement buttons through the real reading machine, recording and analysis, on known
+// sample patterns; cancelling at every stage; the window answering while a reading runs.
+#include "acquire/Reading.h"
 #include "acquire/Sequence.h"
-#include "sheet/Meter.h"
 #include "sheet/NumText.h"
+#include "gui/MainWindow.h"
+#include "gui/WindowsHost.h"
+#include "gui/WorkingWindow.h"
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 
-#include <QFile>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
-#include <deque>
 #include <memory>
 
 namespace {
@@ -20,35 +25,12 @@ constexpr int kRate = 8000; // template rate (Hz); one-second interval
 constexpr int kFail = -1;   // "amplitude" of a reading whose recording fails
 constexpr int kNone = -2;   // no zero reading taken
 
-// Every reading is +a, -a, +a, ... (a square wave at half the rate), or a device error.
-class PatternAudio : public IAudio
-{
-public:
-    std::deque<int> amplitudes;
-    int recordings = 0;
-    AudioStatus record(int, qint64 samples, QVector<qint16> &out) override
-    {
-        ++recordings;
-        const int a = amplitudes.empty() ? 0 : amplitudes.front();
-        if (!amplitudes.empty())
-            amplitudes.pop_front();
-        if (a == kFail)
-            return {5, QStringLiteral("device not ready")};
-        out.resize(samples);
-        for (qint64 i = 0; i < samples; ++i)
-            out[i] = qint16(i % 2 == 0 ? a : -a);
-        return {};
-    }
-    AudioStatus play(const QString &) override { return {}; }
-    void beep(int, int) override {}
-    bool hasInput() override { return true; }
-};
-
-// Records the calls: "open <port> <dtr> <rts>", "lines <dtr> <rts>", "close".
+// Records the calls: "open <port> <dtr> <rts>", "lines <dtr> <rts>", "close"; `faultAt` > 0 makes
+// the port fail at that call of fault().
 class RecordingSerial : public ISerialLines
 {
 public:
-    int openResult = 0;
+    int openResult = 0, faultAt = 0, faults = 0;
     QStringList calls;
     bool opened = false;
     int open(int port, bool dtr, bool rts) override
@@ -57,21 +39,25 @@ public:
         opened = openResult == 0;
         return openResult;
     }
-    void setLines(bool dtr, bool rts) override { calls << QStringLiteral("lines %1 %2").arg(int(dtr)).arg(int(rts)); }
-    void close() override { calls << QStringLiteral("close"); opened = false; }
+    bool setLines(bool dtr, bool rts) override
+    {
+        calls << QStringLiteral("lines %1 %2").arg(int(dtr)).arg(int(rts));
+        return true;
+    }
+    void close() override { calls << QStringLiteral("close"), opened = false; }
     bool isOpen() const override { return opened; }
+    int fault() override { return ++faults == faultAt ? 8020 : 0; }
     QString deviceName(int) const override { return QString(); }
     bool deviceExists(int) const override { return false; }
 };
 
-// The pattern's power after the 20 Hz DC high-pass: its gain at half the rate is (2 / (2 - k))^2.
+// The pattern +a, -a, ... after the 20 Hz DC high-pass: its gain at half the rate is (2 / (2 - k))^2.
 double expectedDb(int a)
 {
     const double k = 1.0 - std::exp(-2.0 * M_PI * 20.0 / kRate);
     return 10.0 * std::log10(a * a / (32768.0 * 32768.0) * 4.0 / ((2.0 - k) * (2.0 - k)));
 }
 
-// A level text: a number in dB with three decimals.
 void verifyLevel(const QString &text, double db)
 {
     static const QRegularExpression shape(QStringLiteral("^-?[0-9]+\\.[0-9]{3}$"));
@@ -86,8 +72,8 @@ const Field kLevelFields[] = {Field::Noise00, Field::Noise11, Field::Noise12, Fi
 class TestSequence : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    PatternAudio m_audio;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedAudio m_audio;
     RecordingSerial m_serial;
     std::unique_ptr<TestBench> m_bench;
     Meter *m_meter = nullptr;
@@ -95,22 +81,20 @@ class TestSequence : public QObject
     Sheet &sheet() { return m_meter->sheet(); }
     void click(Control button, int amplitude)
     {
-        m_audio.amplitudes = {amplitude};
+        m_audio.status = amplitude == kFail ? AudioStatus{5, QStringLiteral("device not ready")} : AudioStatus{};
+        m_audio.signal = [amplitude](qint64 i) { return qint16(i % 2 == 0 ? amplitude : -amplitude); };
         m_meter->click(button);
+        QVERIFY(waitIdle(*m_meter));
     }
+    QStringList files() const { return QDir(m_dir->path()).entryList(QDir::Files, QDir::Name); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale::c());
-        // The template: PCM mono 8000 Hz 16 bit, no samples.
-        QVERIFY(writeToneWave(m_dir.filePath(QStringLiteral("TQX.wav")), 0, 0, 0, 8000));
-        QCOMPARE(QFileInfo(m_dir.filePath(QStringLiteral("TQX.wav"))).size(), 44);
-    }
-
     void init()
     {
-        m_audio = PatternAudio();
+        QLocale::setDefault(QLocale::c());
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(writeToneWave(m_dir->filePath(QStringLiteral("TQX.wav")), 0, 0, 0, kRate));
+        m_audio = ScriptedAudio();
         m_serial = RecordingSerial();
         m_bench = std::make_unique<TestBench>();
         Platform p = m_bench->platform();
@@ -118,12 +102,10 @@ private Q_SLOTS:
         p.serial = &m_serial;
         m_meter = &m_bench->meter;
         m_meter->setPlatform(p);
-        m_meter->AppDir = m_dir.path() + QLatin1Char('/');
-        m_meter->TempWave = m_dir.filePath(QStringLiteral("~0000TEST"));
+        m_meter->AppDir = m_dir->path() + QLatin1Char('/');
+        m_meter->TempWave = m_dir->filePath(QStringLiteral("~0000TEST"));
         sheet().setText(Field::Interval, QStringLiteral("1"));
         sheet().setChecked(Control::mnuOptionsLimits, true);
-        m_meter->LimitsEnabled = true;
-        m_meter->ComEnabled = 0;
     }
 
     void zeroReading_data()
@@ -148,16 +130,12 @@ private Q_SLOTS:
         for (Field f : kLevelFields)
             sheet().setText(f, QStringLiteral("-1.000"));
         sheet().setText(Field::Y2dB, QStringLiteral("5.000"));
-        sheet().setUnitsIndex(2);
-        sheet().unitsTag = QStringLiteral("2");
         m_meter->ZeroMeas.Ms = 0.5;
 
         click(Control::btnNoise00, amplitude);
 
         for (Field f : {Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22, Field::Y2dB})
             QCOMPARE(sheet().text(f), QString()); // readings and results cleared
-        QCOMPARE(sheet().unitsIndex(), 0);
-        QCOMPARE(sheet().unitsTag, QStringLiteral("2")); // the remembered unit stays
         QCOMPARE(sheet().colour(Field::Noise00), colour);
         if (text == QLatin1String("level"))
             verifyLevel(sheet().text(Field::Noise00), expectedDb(amplitude));
@@ -165,6 +143,7 @@ private Q_SLOTS:
             QCOMPARE(sheet().text(Field::Noise00), text);
         if (amplitude == kFail)
             QCOMPARE(m_meter->ZeroMeas.Ms, 0.0); // the old zero is forgotten
+        QCOMPARE(files().size(), amplitude == kFail ? 1 : 3); // the template, and the reading's two files
     }
 
     // Zero power comes off the reading; not above it: "******" in red, results kept; clipped: red, cleared.
@@ -204,11 +183,9 @@ private Q_SLOTS:
         sheet().setText(Field::Y2dB, QStringLiteral("sentinel"));
         sheet().setText(Field::Y12dB, QStringLiteral("sentinel"));
         sheet().setColour(field, Colour::DarkRed);
-        sheet().setUnitsIndex(1);
 
         click(button, amplitude);
 
-        QCOMPARE(sheet().unitsIndex(), 0);
         QCOMPARE(sheet().colour(field), colour);
         if (zero == kNone || amplitude > zero) {
             const double z = zero > 0 ? std::pow(10.0, expectedDb(zero) / 10) : 0.0;
@@ -224,58 +201,162 @@ private Q_SLOTS:
                 QVERIFY2(results == QLatin1String("cleared") ? t.isEmpty() : IsNumber(t), qPrintable(t));
         }
         QVERIFY(m_bench->messages.shown.isEmpty());
+        QCOMPARE(m_audio.beeps.value(zero == kNone ? 0 : 1), (QPair<int, int>{2000, 100}));
     }
 
-    // Readings 2 to 4 use the port when enabled; it is released whatever became of the
-    // reading; a port error ends the reading before anything is recorded.
-    void portUse_data()
+    // Readings 2 to 4 switch the port when enabled; it is released whatever became of the reading; a
+    // port error, at the open or later, ends the reading with the port's message and writes no level.
+    // Units turn to dB only with a written level; levels typed in Watt go then, as a Units change.
+    void portAndUnits_data()
     {
         QTest::addColumn<int>("enabled");
         QTest::addColumn<Control>("button");
         QTest::addColumn<int>("openResult");
+        QTest::addColumn<int>("faultAt"); // fault(): 1 after settling, 2 after recording, 3 before writing
         QTest::addColumn<int>("amplitude");
         QTest::addColumn<QString>("calls");
         QTest::addColumn<QString>("message");
         const Control hi = Control::btnNoise12;
         const QString released = QStringLiteral("open 6 1 0|lines 0 0|close");
-        QTest::newRow("disabled: HI touches no port") << 0 << hi << 0 << 100 << "" << "";
-        QTest::newRow("enabled: LO never uses the port") << 1 << Control::btnNoise11 << 0 << 100 << "" << "";
-        QTest::newRow("combined LO: RTS") << 1 << Control::btnNoise21 << 0 << 100 << "open 6 0 1|lines 0 0|close" << "";
-        QTest::newRow("combined HI: both lines") << 1 << Control::btnNoise22 << 0 << 100 << "open 6 1 1|lines 0 0|close" << "";
-        QTest::newRow("released after a reading not above zero") << 1 << hi << 0 << 0 << released << "";
-        QTest::newRow("released after a clipped reading") << 1 << hi << 0 << 20000 << released << "";
+        QTest::newRow("disabled: HI touches no port") << 0 << hi << 0 << 0 << 100 << "" << "";
+        QTest::newRow("enabled: LO never uses the port") << 1 << Control::btnNoise11 << 0 << 0 << 100 << "" << "";
+        QTest::newRow("combined LO: RTS") << 1 << Control::btnNoise21 << 0 << 0 << 100 << "open 6 0 1|lines 0 0|close" << "";
+        QTest::newRow("combined HI: both lines") << 1 << Control::btnNoise22 << 0 << 0 << 100 << "open 6 1 1|lines 0 0|close" << "";
+        QTest::newRow("released after a reading not above zero") << 1 << hi << 0 << 0 << 0 << released << "";
         QTest::newRow("released after a failed recording")
-            << 1 << hi << 0 << kFail << released << "Error: recording wave file: device not ready(5).";
-        QTest::newRow("missing port") << 1 << hi << 8002 << 100 << "open 6 1 0" << "Error: Invalid port number";
-        QTest::newRow("port held elsewhere") << 1 << hi << 8005 << 100 << "open 6 1 0" << "Error: Port In Use";
-        QTest::newRow("back-end failure") << 1 << hi << 9011 << 100 << "open 6 1 0" << "Error: Other error...";
+            << 1 << hi << 0 << 0 << kFail << released << "Error: recording wave file: device not ready(5).";
+        QTest::newRow("missing port") << 1 << hi << 8002 << 0 << 100 << "open 6 1 0" << "Error: Invalid port number";
+        QTest::newRow("port held elsewhere") << 1 << hi << 8005 << 0 << 100 << "open 6 1 0" << "Error: Port In Use";
+        QTest::newRow("back-end failure") << 1 << hi << 9011 << 0 << 100 << "open 6 1 0" << "Error: Other error...";
+        for (int at : {1, 2, 3})
+            QTest::addRow("port fails, check %d", at) << 1 << hi << 0 << at << 100 << released << "Error: Port ERROR";
     }
-    void portUse()
+    void portAndUnits()
     {
         QFETCH(int, enabled);
         QFETCH(Control, button);
         QFETCH(int, openResult);
+        QFETCH(int, faultAt);
         QFETCH(int, amplitude);
         QFETCH(QString, calls);
         QFETCH(QString, message);
         m_meter->ComEnabled = enabled;
         m_meter->ComPort = 6;
         m_serial.openResult = openResult;
+        m_serial.faultAt = faultAt;
         for (Field f : kLevelFields)
-            sheet().setText(f, QStringLiteral("-42.000"));
-        sheet().setUnitsIndex(2);
+            sheet().setText(f, QStringLiteral("0.042"));
+        sheet().setUnitsIndex(1); // Watt
         click(button, amplitude);
         QCOMPARE(m_serial.calls.join(u'|'), calls);
         QVERIFY(!m_serial.isOpen());
-        QCOMPARE(m_bench->messages.texts().join(u'|'), message);
-        if (openResult) {
-            QCOMPARE(m_bench->messages.shown[0].caption, QStringLiteral("TQX"));
-            QCOMPARE(m_bench->messages.shown[0].icon, MsgIcon::Critical);
-            QCOMPARE(m_audio.recordings, 0);
-            QCOMPARE(sheet().unitsIndex(), 2);
+        QCOMPARE(m_bench->messages.lines().join(u'|'), message.isEmpty() ? "" : "TQX|" + message + "|Critical");
+        const bool written = message.isEmpty();
+        QCOMPARE(m_audio.requests.size(), openResult || faultAt == 1 ? 0 : 1);
+        QCOMPARE(sheet().unitsIndex(), written ? 0 : 1);
+        for (Field f : kLevelFields) // written: its own level, the others gone
+            QCOMPARE(sheet().text(f) == QLatin1String("0.042"), !written);
+        QCOMPARE(sheet().text(Field::Noise00).isEmpty(), written);
+    }
+
+    // A cancel at any stage: no level, no result, no message, the lines released, no partial file,
+    // the previous reading's files untouched, no device held.
+    void cancelAtEachStage_data()
+    {
+        QTest::addColumn<Control>("button");
+        QTest::addColumn<int>("stage"); // Reading::Stage to cancel in; -1: a playback
+        for (Control c : {Control::btnNoise00, Control::btnNoise22})
+            for (Reading::Stage st : {Reading::Stage::Settling, Reading::Stage::Recording, Reading::Stage::Analysing})
+                QTest::addRow("%s, %s", controlName(c), QMetaEnum::fromType<Reading::Stage>().valueToKey(int(st)))
+                    << c << int(st);
+        QTest::newRow("playback") << Control::mnuPlayWave << -1;
+    }
+    void cancelAtEachStage()
+    {
+        QFETCH(Control, button);
+        QFETCH(int, stage);
+        m_meter->ComEnabled = 1;
+        m_meter->ComPort = 6;
+        m_meter->ObsTime = QStringLiteral("20240102030405");
+        for (Field f : kLevelFields)
+            sheet().setText(f, QStringLiteral("-7.000"));
+        sheet().setText(Field::Y2dB, QStringLiteral("sentinel"));
+        sheet().setUnitsIndex(2);
+        for (const char *ext : {".wav", ".tmp"})
+            QVERIFY(writeToneWave(m_meter->TempWave + QLatin1String(ext), 0.1, 100, 0.01, kRate));
+        const QStringList before = files();
+        m_audio.hold = stage == int(Reading::Stage::Recording) || stage == -1;
+        m_meter->click(button);
+        QVERIFY(m_meter->busy());
+        if (auto *r = qobject_cast<Reading *>(m_meter->operation())) {
+            connect(r, &Reading::stageChanged, r, [this, stage](Reading::Stage st) {
+                if (int(st) == stage)
+                    m_meter->cancel();
+            });
+            if (int(r->stage()) == stage)
+                m_meter->cancel();
+        } else {
+            QTimer::singleShot(100, [this] { m_meter->cancel(); });
         }
-        if (openResult || amplitude == kFail) // no level written
-            QCOMPARE(sheet().text(Field::Noise12), QStringLiteral("-42.000"));
+        QVERIFY(waitIdle(*m_meter));
+        for (Field f : kLevelFields)
+            QCOMPARE(sheet().text(f), QStringLiteral("-7.000"));
+        QCOMPARE(sheet().text(Field::Y2dB), QStringLiteral("sentinel"));
+        QCOMPARE(sheet().unitsIndex(), 2);
+        QCOMPARE(m_meter->ObsTime, QStringLiteral("20240102030405"));
+        QVERIFY(m_bench->messages.shown.isEmpty() && m_audio.beeps.isEmpty());
+        QCOMPARE(m_serial.isOpen(), false);
+        QCOMPARE(m_serial.calls.join(u'|'), button == Control::btnNoise22 ? "open 6 1 1|lines 0 0|close" : "");
+        QCOMPARE(files(), before);
+        QCOMPARE(m_audio.live, 0);
+        QCOMPARE(m_bench->windows.workingLog.last(), false);
+    }
+
+    // Through the real window: a timer fires and a click on Cancel (or Esc, or closing the main
+    // window) is delivered while a 100 s reading records; the reading is gone within 0.2 s.
+    void windowAnswersDuringReading_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Cancel button") << "click";
+        QTest::newRow("Esc in the working window") << "esc";
+        QTest::newRow("closing the main window") << "close";
+    }
+    void windowAnswersDuringReading()
+    {
+        QFETCH(QString, how);
+        sheet().setText(Field::Interval, QStringLiteral("100"));
+        m_audio.hold = true;
+        MainWindow w(*m_meter);
+        WindowsHost host(*m_meter, &w);
+        Platform p = m_meter->platform();
+        p.windows = &host;
+        m_meter->setPlatform(p);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.button(Control::btnNoise11), Qt::LeftButton);
+        QVERIFY(m_meter->busy());
+        QTRY_COMPARE(m_audio.requests.value(0).second, qint64(kRate * 101.1));
+        auto *working = w.findChild<WorkingWindow *>(QStringLiteral("frmWorking"));
+        QVERIFY(working && working->isVisible() && working->windowTitle() == QLatin1String("TQX: working..."));
+        bool fired = false;
+        QTimer::singleShot(50, working, [&fired] { fired = true; });
+        QTRY_VERIFY(fired);
+        QElapsedTimer t;
+        t.start();
+        if (how == QLatin1String("click"))
+            QTest::mouseClick(working->findChild<QPushButton *>(QStringLiteral("btnCancel")), Qt::LeftButton);
+        else if (how == QLatin1String("esc"))
+            QTest::keyClick(working, Qt::Key_Escape);
+        else
+            w.close();
+        QVERIFY(waitIdle(*m_meter, 200));
+        QVERIFY(t.elapsed() < 200);
+        QVERIFY(!working->isVisible());
+        QCOMPARE(sheet().text(Field::Noise11), QString());
+        QVERIFY(m_bench->messages.shown.isEmpty());
+        QCOMPARE(m_audio.live, 0);
+        p.windows = &m_bench->windows;
+        m_meter->setPlatform(p);
     }
 };
 

@@ -7,9 +7,9 @@
 #include <QAudioSource>
 #include <QBuffer>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QMediaDevices>
+#include <QPointer>
 #include <QProcess>
 #include <QTimer>
 
@@ -18,14 +18,15 @@
 
 namespace {
 
-// How often the blocking loops look at the stream, in ms.
+// How often a job looks at its stream, in ms.
 constexpr int kPollMs = 20;
+// Samples read from the device at a time.
+constexpr qint64 kReadBlock = 16384;
 // Longest recording or playback held in memory, in samples (128 MiB).
 constexpr qint64 kMaxSamples = qint64(1) << 26;
 // Beep: rate of the generated tone and its peak level (fraction of full scale).
 constexpr int kBeepRate = 48000;
 constexpr double kBeepLevel = 0.3;
-// A beep never blocks longer than its length plus this, in ms.
 constexpr int kBeepGraceMs = 1000;
 
 QAudioFormat monoInt16(int rate)
@@ -54,94 +55,232 @@ AudioStatus qtError(QAudio::Error e)
     return AudioStatus{static_cast<int>(e), qtAudioErrorText(e)};
 }
 
-// The server's default source name, or empty (bounded: 2 s).
-QString pulseDefaultSource()
-{
-    QProcess p;
-    p.start(QStringLiteral("pactl"), {QStringLiteral("get-default-source")}, QIODevice::ReadOnly);
-    if (!p.waitForStarted(2000))
-        return {};
-    if (!p.waitForFinished(2000)) {
-        p.kill();
-        p.waitForFinished(500);
-        return {};
-    }
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput().left(1024)).trimmed();
-}
+} // namespace
 
-// Plays `pcm` (16-bit mono at `rate`) on the default output and returns when
-// it has been played, failed, or `timeoutMs` passed. `progress` may be null.
-AudioStatus playPcm(const QByteArray &pcm, int rate, int timeoutMs,
-                    const std::function<void(double)> &progress)
-{
-    const QAudioDevice dev = QMediaDevices::defaultAudioOutput();
-    if (dev.isNull())
-        return {AudioQtError::NoOutput, QStringLiteral("No audio output device is available.")};
-    const QAudioFormat fmt = monoInt16(rate);
-    if (!dev.isFormatSupported(fmt))
-        return {AudioQtError::Format,
-                QStringLiteral("The audio output does not support 16-bit mono at %1 Hz.").arg(rate)};
-    if (pcm.isEmpty())
-        return {};
-
-    QByteArray data = pcm; // QBuffer wants a non-const array
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    // The sink is declared after the buffer so that it is destroyed first.
-    QAudioSink sink(dev, fmt);
-    const qint64 nominalMs = 1000 * (data.size() / 2) / rate;
-
-    QEventLoop loop;
-    QElapsedTimer clock;
-    AudioStatus st;
-    bool done = false;
-    auto check = [&]() {
-        if (done)
-            return;
-        if (sink.error() != QAudio::NoError && sink.error() != QAudio::UnderrunError) {
-            st = qtError(sink.error());
-            done = true;
-        } else if (buffer.atEnd() && clock.elapsed() >= nominalMs
-                   && sink.state() != QAudio::ActiveState) {
-            done = true; // the data has been handed over and its time has passed
-        } else if (clock.elapsed() > timeoutMs) {
-            st = {AudioQtError::Timeout, QStringLiteral("Playback did not complete in time.")};
-            done = true;
+struct AudioQt::Shared {
+    int recordings = 0;
+    QList<QPointer<QAudioSource>> streams;
+    QString serverDefault; // `pactl get-default-source`, once it has answered
+    void pauseStreams(bool pause)
+    {
+        for (const QPointer<QAudioSource> &s : std::as_const(streams)) {
+            if (!s)
+                continue;
+            if (pause && s->state() == QAudio::ActiveState)
+                s->suspend();
+            else if (!pause && s->state() == QAudio::SuspendedState)
+                s->resume();
         }
-        if (progress && nominalMs > 0)
-            progress(std::min(1.0, double(clock.elapsed()) / nominalMs));
-        if (done)
-            loop.quit();
-    };
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, check);
-    QObject::connect(&sink, &QAudioSink::stateChanged, &loop, check);
-
-    clock.start();
-    sink.start(&buffer);
-    if (sink.error() != QAudio::NoError) {
-        sink.stop();
-        return qtError(sink.error());
     }
-    poll.start(kPollMs);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    poll.stop();
-    QObject::disconnect(&sink, nullptr, &loop, nullptr);
-    sink.stop();
-    return st;
-}
+};
+
+namespace {
+
+// A recording (exactly `total` samples) or a stream (total < 0) from an input.
+class CaptureJob : public AudioJob
+{
+public:
+    CaptureJob(std::shared_ptr<AudioQt::Shared> shared, const QAudioDevice &dev, int rate, qint64 total,
+               int graceMs)
+        : m_shared(std::move(shared)), m_total(total), m_source(dev, monoInt16(rate))
+    {
+        if (recording()) {
+            ++m_shared->recordings;
+            m_shared->pauseStreams(true);
+            m_timeoutMs = 1000 * total / rate + graceMs;
+        } else {
+            m_shared->streams.append(&m_source);
+        }
+        m_clock.start();
+        m_io = m_source.start();
+        if (!m_io || m_source.error() != QAudio::NoError) {
+            finishLater(qtError(m_source.error() == QAudio::NoError ? QAudio::OpenError : m_source.error()));
+            return;
+        }
+        // Only now: nothing may end the job inside the constructor.
+        connect(m_io.data(), &QIODevice::readyRead, this, &CaptureJob::drain);
+        connect(&m_source, &QAudioSource::stateChanged, this, &CaptureJob::drain);
+        connect(&m_poll, &QTimer::timeout, this, &CaptureJob::drain);
+        if (!recording() && m_shared->recordings > 0)
+            m_source.suspend(); // a reading has the card
+        m_poll.start(kPollMs);
+        if (total == 0)
+            finishLater({});
+    }
+    ~CaptureJob() override { cancel(); }
+
+protected:
+    void halt() override
+    {
+        m_poll.stop();
+        disconnect(&m_source, nullptr, this, nullptr);
+        if (m_io)
+            disconnect(m_io.data(), nullptr, this, nullptr);
+        m_source.stop();
+        if (recording() && --m_shared->recordings == 0)
+            m_shared->pauseStreams(false);
+        m_shared->streams.removeAll(QPointer<QAudioSource>(&m_source));
+    }
+
+private:
+    bool recording() const { return m_total >= 0; }
+
+    void drain()
+    {
+        if (ended())
+            return;
+        // The source's own verdict first: a dead server stops it, and the
+        // back end may already have deleted the device it handed out.
+        const QAudio::Error e = m_source.error();
+        if (e != QAudio::NoError && e != QAudio::UnderrunError)
+            return finish(qtError(e));
+        if (!m_io || m_source.state() == QAudio::StoppedState)
+            return finish(qtError(QAudio::IOError));
+        // The device's bytesAvailable() is not reliable here: read until it
+        // has nothing more, a bounded block at a time.
+        for (;;) {
+            qint64 want = kReadBlock;
+            if (recording())
+                want = std::min(want, m_total - m_got);
+            if (want <= 0 || !m_io)
+                break;
+            QVector<qint16> block(want); // Qt's samples are native-endian
+            const qint64 n = m_io->read(reinterpret_cast<char *>(block.data()), 2 * want);
+            if (n <= 0)
+                break;
+            block.resize(n / 2);
+            m_got += n / 2;
+            deliver(block);
+            if (ended())
+                return;
+            if (recording())
+                Q_EMIT progress(m_total > 0 ? double(m_got) / m_total : 1.0);
+        }
+        if (recording() && m_got >= m_total)
+            return finish({});
+        if (recording() && m_clock.elapsed() > m_timeoutMs)
+            return finish({AudioQtError::Timeout,
+                           QStringLiteral("The recording did not complete in time (%1 of %2 samples).")
+                               .arg(m_got).arg(m_total)});
+    }
+
+    std::shared_ptr<AudioQt::Shared> m_shared;
+    qint64 m_total;
+    qint64 m_got = 0;
+    qint64 m_timeoutMs = 0;
+    QAudioSource m_source;
+    QPointer<QIODevice> m_io; // owned by the source; the back end may delete it
+    QTimer m_poll;
+    QElapsedTimer m_clock;
+};
+
+// Plays 16-bit mono PCM from memory to its end.
+class PlayJob : public AudioJob
+{
+public:
+    PlayJob(const QByteArray &pcm, int rate, qint64 timeoutMs) : m_data(pcm), m_timeoutMs(timeoutMs)
+    {
+        const QAudioDevice dev = QMediaDevices::defaultAudioOutput();
+        const QAudioFormat fmt = monoInt16(rate);
+        if (dev.isNull()) {
+            finishLater({AudioQtError::NoOutput, QStringLiteral("No audio output device is available.")});
+            return;
+        }
+        if (!dev.isFormatSupported(fmt)) {
+            finishLater({AudioQtError::Format,
+                         QStringLiteral("The audio output does not support 16-bit mono at %1 Hz.").arg(rate)});
+            return;
+        }
+        if (m_data.isEmpty()) {
+            finishLater({});
+            return;
+        }
+        m_nominalMs = 1000 * (m_data.size() / 2) / rate;
+        m_buffer.setBuffer(&m_data);
+        m_buffer.open(QIODevice::ReadOnly);
+        m_sink = std::make_unique<QAudioSink>(dev, fmt);
+        connect(m_sink.get(), &QAudioSink::stateChanged, this, &PlayJob::check);
+        connect(&m_poll, &QTimer::timeout, this, &PlayJob::check);
+        m_clock.start();
+        m_sink->start(&m_buffer);
+        if (m_sink->error() != QAudio::NoError) {
+            finishLater(qtError(m_sink->error()));
+            return;
+        }
+        m_poll.start(kPollMs);
+    }
+    ~PlayJob() override { cancel(); }
+
+protected:
+    void halt() override
+    {
+        m_poll.stop();
+        if (m_sink) {
+            disconnect(m_sink.get(), nullptr, this, nullptr);
+            m_sink->stop();
+        }
+    }
+
+private:
+    void check()
+    {
+        if (ended() || !m_sink)
+            return;
+        if (m_sink->error() != QAudio::NoError && m_sink->error() != QAudio::UnderrunError)
+            return finish(qtError(m_sink->error()));
+        if (m_nominalMs > 0)
+            Q_EMIT progress(std::min(1.0, double(m_clock.elapsed()) / m_nominalMs));
+        // The data has been handed over and its time has passed.
+        if (m_buffer.atEnd() && m_clock.elapsed() >= m_nominalMs && m_sink->state() != QAudio::ActiveState)
+            return finish({});
+        if (m_clock.elapsed() > m_timeoutMs)
+            return finish({AudioQtError::Timeout, QStringLiteral("Playback did not complete in time.")});
+    }
+
+    QByteArray m_data;
+    QBuffer m_buffer;
+    std::unique_ptr<QAudioSink> m_sink; // declared after the buffer: stopped first
+    QTimer m_poll;
+    QElapsedTimer m_clock;
+    qint64 m_nominalMs = 0;
+    qint64 m_timeoutMs;
+};
+
+// A job that only reports a refusal.
+class RefusedJob : public AudioJob
+{
+public:
+    explicit RefusedJob(const AudioStatus &st) { finishLater(st); }
+    ~RefusedJob() override { cancel(); }
+
+protected:
+    void halt() override {}
+};
 
 } // namespace
 
-void AudioQt::progress(double fraction) const
+AudioQt::AudioQt() : m_shared(std::make_shared<Shared>())
 {
-    if (m_progress)
-        m_progress(fraction);
+    // Qt 6.4 may not know the PulseAudio default source; ask the server
+    // once, without waiting for the answer.
+    auto *p = new QProcess;
+    std::weak_ptr<Shared> shared = m_shared;
+    QObject::connect(p, &QProcess::finished, p, [p, shared](int code, QProcess::ExitStatus status) {
+        if (auto s = shared.lock(); s && status == QProcess::NormalExit && code == 0)
+            s->serverDefault = QString::fromUtf8(p->readAllStandardOutput().left(1024)).trimmed();
+        p->deleteLater();
+    });
+    QObject::connect(p, &QProcess::errorOccurred, p, [p](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            p->deleteLater();
+    });
+    QTimer::singleShot(5000, p, [p] { p->kill(); }); // never lingers
+    p->start(QStringLiteral("pactl"), {QStringLiteral("get-default-source")}, QIODevice::ReadOnly);
 }
 
-QAudioDevice AudioQt::defaultInput()
+AudioQt::~AudioQt() = default;
+
+QAudioDevice AudioQt::defaultInput() const
 {
     const QAudioDevice qtDefault = QMediaDevices::defaultAudioInput();
     if (!qtDefault.isNull())
@@ -149,9 +288,8 @@ QAudioDevice AudioQt::defaultInput()
     const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
     if (inputs.isEmpty())
         return {};
-    const QString name = pulseDefaultSource();
     for (const QAudioDevice &d : inputs) {
-        if (!name.isEmpty() && QString::fromUtf8(d.id()) == name)
+        if (!m_shared->serverDefault.isEmpty() && QString::fromUtf8(d.id()) == m_shared->serverDefault)
             return d;
     }
     return inputs.first();
@@ -162,105 +300,52 @@ bool AudioQt::hasInput()
     return !defaultInput().isNull();
 }
 
-AudioStatus AudioQt::record(int rate, qint64 samples, QVector<qint16> &out)
+std::unique_ptr<AudioJob> AudioQt::record(int rate, qint64 samples)
 {
-    out.clear();
     if (rate <= 0 || samples < 0)
-        return {AudioQtError::Format, QStringLiteral("Invalid recording format (%1 Hz).").arg(rate)};
+        return std::make_unique<RefusedJob>(
+            AudioStatus{AudioQtError::Format, QStringLiteral("Invalid recording format (%1 Hz).").arg(rate)});
     if (samples > kMaxSamples)
-        return {AudioQtError::TooLong, QStringLiteral("The recording is too long.")};
+        return std::make_unique<RefusedJob>(AudioStatus{AudioQtError::TooLong, QStringLiteral("The recording is too long.")});
     const QAudioDevice dev = defaultInput();
     if (dev.isNull())
-        return {AudioQtError::NoInput, QStringLiteral("No audio input device is available.")};
-    const QAudioFormat fmt = monoInt16(rate);
-    if (!dev.isFormatSupported(fmt))
-        return {AudioQtError::Format,
-                QStringLiteral("The audio input does not support 16-bit mono at %1 Hz.").arg(rate)};
-    out.resize(samples);
-    if (samples == 0)
-        return {};
-
-    // Qt's samples are native-endian: read straight into the vector.
-    char *const dst = reinterpret_cast<char *>(out.data());
-    const qint64 wanted = 2 * samples;
-    qint64 got = 0;
-    const qint64 timeoutMs = 1000 * samples / rate + m_graceMs;
-
-    QAudioSource source(dev, fmt);
-    QEventLoop loop;
-    QElapsedTimer clock;
-    AudioStatus st;
-    bool done = false;
-    QIODevice *io = nullptr;
-    // The source never stops by itself: take exactly what is needed.
-    auto drain = [&]() {
-        if (done)
-            return;
-        if (io) {
-            while (got < wanted) {
-                const qint64 n = io->read(dst + got, wanted - got);
-                if (n <= 0)
-                    break;
-                got += n;
-            }
-        }
-        if (got >= wanted) {
-            done = true;
-        } else if (source.error() != QAudio::NoError && source.error() != QAudio::UnderrunError) {
-            st = qtError(source.error());
-            done = true;
-        } else if (source.state() == QAudio::StoppedState && clock.elapsed() > kPollMs) {
-            st = qtError(source.error() == QAudio::NoError ? QAudio::IOError : source.error());
-            done = true;
-        } else if (clock.elapsed() > timeoutMs) {
-            st = {AudioQtError::Timeout,
-                  QStringLiteral("The recording did not complete in time (%1 of %2 samples).")
-                      .arg(got / 2).arg(samples)};
-            done = true;
-        }
-        progress(double(got) / wanted);
-        if (done)
-            loop.quit();
-    };
-
-    clock.start();
-    io = source.start();
-    if (!io || source.error() != QAudio::NoError) {
-        const QAudio::Error e = source.error() == QAudio::NoError ? QAudio::OpenError : source.error();
-        source.stop();
-        out.clear();
-        return qtError(e);
-    }
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, drain);
-    QObject::connect(io, &QIODevice::readyRead, &loop, drain);
-    poll.start(kPollMs);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    poll.stop();
-    QObject::disconnect(io, nullptr, &loop, nullptr);
-    source.stop();
-    if (!st.ok())
-        out.clear();
-    return st;
+        return std::make_unique<RefusedJob>(
+            AudioStatus{AudioQtError::NoInput, QStringLiteral("No audio input device is available.")});
+    if (!dev.isFormatSupported(monoInt16(rate)))
+        return std::make_unique<RefusedJob>(AudioStatus{
+            AudioQtError::Format, QStringLiteral("The audio input does not support 16-bit mono at %1 Hz.").arg(rate)});
+    return std::make_unique<CaptureJob>(m_shared, dev, rate, samples, m_graceMs);
 }
 
-AudioStatus AudioQt::play(const QString &wavFile)
+std::unique_ptr<AudioJob> AudioQt::stream(int rate)
+{
+    const QAudioDevice dev = defaultInput();
+    if (dev.isNull())
+        return std::make_unique<RefusedJob>(
+            AudioStatus{AudioQtError::NoInput, QStringLiteral("No audio input device is available.")});
+    if (rate <= 0 || !dev.isFormatSupported(monoInt16(rate)))
+        return std::make_unique<RefusedJob>(AudioStatus{
+            AudioQtError::Format, QStringLiteral("The audio input does not support 16-bit mono at %1 Hz.").arg(rate)});
+    return std::make_unique<CaptureJob>(m_shared, dev, rate, -1, m_graceMs);
+}
+
+std::unique_ptr<AudioJob> AudioQt::play(const QString &wavFile)
 {
     QFile file(wavFile);
     if (!file.open(QIODevice::ReadOnly))
-        return {AudioQtError::FileOpen,
-                QStringLiteral("Cannot open %1: %2").arg(wavFile, file.errorString())};
+        return std::make_unique<RefusedJob>(
+            AudioStatus{AudioQtError::FileOpen, QStringLiteral("Cannot open %1: %2").arg(wavFile, file.errorString())});
     const WaveInfo info = ReadWaveHeader(file);
     if (info.Rate <= 0 || info.Samples < 0)
-        return {AudioQtError::FileFormat, QStringLiteral("%1 is not a 16-bit mono PCM wave file.").arg(wavFile)};
+        return std::make_unique<RefusedJob>(AudioStatus{
+            AudioQtError::FileFormat, QStringLiteral("%1 is not a 16-bit mono PCM wave file.").arg(wavFile)});
     // Never past the data nor the end of the file.
     const qint64 n = std::min<qint64>(wholeSamples(info), (file.size() - file.pos()) / 2);
     if (n > kMaxSamples)
-        return {AudioQtError::TooLong, QStringLiteral("%1 is too long to play.").arg(wavFile)};
+        return std::make_unique<RefusedJob>(
+            AudioStatus{AudioQtError::TooLong, QStringLiteral("%1 is too long to play.").arg(wavFile)});
     const QByteArray pcm = file.read(2 * std::max<qint64>(n, 0));
-    file.close();
-    const int timeoutMs = int(1000 * (pcm.size() / 2) / info.Rate) + m_graceMs;
-    return playPcm(pcm, info.Rate, timeoutMs, m_progress);
+    return std::make_unique<PlayJob>(pcm, info.Rate, 1000 * (pcm.size() / 2) / info.Rate + m_graceMs);
 }
 
 void AudioQt::beep(int hz, int ms)
@@ -280,5 +365,6 @@ void AudioQt::beep(int hz, int ms)
             gain = double(n - 1 - i) / ramp;
         s[i] = qint16(std::lround(32767.0 * kBeepLevel * gain * std::sin(2 * pi * hz * i / kBeepRate)));
     }
-    playPcm(pcm, kBeepRate, ms + kBeepGraceMs, nullptr); // a beep never fails a reading
+    // A new beep replaces one still playing; a failed beep is not reported.
+    m_beep = std::make_unique<PlayJob>(pcm, kBeepRate, ms + kBeepGraceMs);
 }

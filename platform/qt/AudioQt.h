@@ -1,11 +1,14 @@
 #pragma once
 // The sound card through Qt Multimedia (PulseAudio on the desktop).
 //
-// Every call blocks the calling (user-interface) thread in a local event
-// loop, so windows keep repainting, and gives up after the nominal duration
-// plus a grace period: nothing here can hang on a missing device or a
-// vanished audio server. Create and use on the GUI thread; destroy before the
-// QCoreApplication ends (no audio stream outlives a call anyway).
+// Nothing here blocks: a recording or a stream reads its QAudioSource in
+// pull mode whenever the device has data (and on a 20 ms poll), a playback
+// feeds a QAudioSink from memory, and each reports through its AudioJob.
+// Every job gives up after its nominal duration plus a grace period, so
+// nothing hangs on a missing device or a vanished audio server. When the
+// server dies, Qt's PulseAudio back end deletes the QIODevice it handed
+// out; the jobs hold it through a QPointer and end with an I/O error then.
+// Create and use on the GUI thread; destroy before the QCoreApplication ends.
 //
 // Error numbers: 1..4 are Qt's QAudio::Error (1 open, 2 I/O, 3 underrun,
 // 4 fatal); the others are listed in AudioQtError below.
@@ -13,7 +16,6 @@
 #include "platform/Audio.h"
 
 #include <QAudioDevice>
-#include <functional>
 
 namespace AudioQtError {
 inline constexpr int NoInput = 20;     // no audio input device
@@ -28,26 +30,26 @@ inline constexpr int TooLong = 26;     // more samples than the back end will ho
 class AudioQt : public IAudio
 {
 public:
-    AudioQt() = default;
-    ~AudioQt() override = default;
+    AudioQt();
+    ~AudioQt() override;
 
-    AudioStatus record(int rate, qint64 samples, QVector<qint16> &out) override;
-    AudioStatus play(const QString &wavFile) override;
+    std::unique_ptr<AudioJob> record(int rate, qint64 samples) override;
+    std::unique_ptr<AudioJob> stream(int rate) override;
+    std::unique_ptr<AudioJob> play(const QString &wavFile) override;
     void beep(int hz, int ms) override;
     bool hasInput() override;
 
-    // Called with 0..1 while a recording or playback runs (GUI thread).
-    void setProgressHandler(std::function<void(double)> handler) { m_progress = std::move(handler); }
-    // Time a blocking call may take beyond its nominal duration, in ms.
+    // Time a job may take beyond its nominal duration, in ms.
     void setGraceMs(int ms) { m_graceMs = ms; }
 
-    // The desktop's default input: Qt's idea of it, else the server's
-    // default source (`pactl get-default-source`), else the first input.
-    static QAudioDevice defaultInput();
+    // The desktop's default input: Qt's idea of it, else the first input
+    // named like the server's default source (when known), else the first.
+    QAudioDevice defaultInput() const;
+
+    struct Shared; // recordings running and streams to pause, shared with the jobs
 
 private:
-    void progress(double fraction) const;
-
-    std::function<void(double)> m_progress;
+    std::shared_ptr<Shared> m_shared;
+    std::unique_ptr<AudioJob> m_beep; // the tone now playing, if any
     int m_graceMs = 5000;
 };

@@ -39,6 +39,16 @@ bool emptyUartSlot(const QString &device)
 
 } // namespace
 
+SerialQt::SerialQt()
+{
+    // A device that hangs up or vanishes while open shows as a read error
+    // from the port's notifier; remember the first one until the close.
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port, [this](QSerialPort::SerialPortError e) {
+        if (e != QSerialPort::NoError && m_port.isOpen() && m_fault == 0)
+            m_fault = kPortFailed;
+    });
+}
+
 SerialQt::~SerialQt()
 {
     // Never leave the noise source powered when the program goes away.
@@ -120,9 +130,11 @@ int SerialQt::open(int port, bool dtr, bool rts)
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl); // RTS is ours, not the flow control's
+    m_fault = 0;
     if (!m_port.open(QIODevice::ReadWrite)) {
         const int number = openErrorNumber(m_port.error(), device);
         m_port.clearError();
+        m_fault = 0;
         return number;
     }
     // The open raised both lines; put them where this reading wants them.
@@ -132,6 +144,7 @@ int SerialQt::open(int port, bool dtr, bool rts)
         applyLines(false, false);
         m_port.close();
         m_port.clearError();
+        m_fault = 0;
         return number;
     }
     return 0;
@@ -144,12 +157,28 @@ bool SerialQt::applyLines(bool dtr, bool rts)
     return dtrOk && rtsOk;
 }
 
-void SerialQt::setLines(bool dtr, bool rts)
+bool SerialQt::setLines(bool dtr, bool rts)
 {
     if (!m_port.isOpen())
-        return;
-    applyLines(dtr, rts);
+        return false;
+    const bool ok = applyLines(dtr, rts);
+    if (!ok && m_fault == 0)
+        m_fault = kPortFailed;
     m_port.clearError();
+    return ok;
+}
+
+int SerialQt::fault()
+{
+    if (!m_port.isOpen() || m_fault != 0)
+        return m_fault;
+    // Ask the device for its modem lines: a vanished device fails here
+    // even before its notifier has fired.
+    m_port.pinoutSignals();
+    if (m_port.error() != QSerialPort::NoError)
+        m_fault = kPortFailed;
+    m_port.clearError();
+    return m_fault;
 }
 
 void SerialQt::close()
@@ -157,4 +186,5 @@ void SerialQt::close()
     if (m_port.isOpen())
         m_port.close();
     m_port.clearError();
+    m_fault = 0;
 }

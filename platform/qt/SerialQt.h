@@ -23,6 +23,8 @@
 //   8002  no such device (no device for the number, or the path is missing)
 //   8005  held by another program (QSerialPort's lock file, or TIOCEXCL)
 //   8000  this port object is already open
+//   8020  the open port failed while in use: the device vanished or hung up
+//         (QSerialPort::errorOccurred), or it refused a line change
 //   9000 + QSerialPort::SerialPortError for anything else ("Other error...")
 //
 // Owned by the application; user-interface thread only.
@@ -38,13 +40,16 @@ public:
     static constexpr int kLastPort = 99;
     static constexpr int kOtherErrorBase = 9000;
 
-    SerialQt() = default;
+    static constexpr int kPortFailed = 8020;
+
+    SerialQt();
     ~SerialQt() override;
 
     int open(int port, bool dtr, bool rts) override;
-    void setLines(bool dtr, bool rts) override;
+    bool setLines(bool dtr, bool rts) override;
     void close() override;
     bool isOpen() const override;
+    int fault() override;
     QString deviceName(int port) const override;
     bool deviceExists(int port) const override;
 
@@ -59,4 +64,5 @@ private:
     bool applyLines(bool dtr, bool rts);
 
     QSerialPort m_port;
+    int m_fault = 0; // first failure since the open, 0 while healthy
 };

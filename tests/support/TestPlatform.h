@@ -9,6 +9,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTest>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -158,6 +160,66 @@ public:
     QList<DialogId> dialogs;
     std::function<void(DialogId)> onDialog;
 };
+
+// The sound card: a recording delivers signal(0 .. n-1-shortBy) in one block
+// `delayMs` after it starts (never while `hold`), then ends with `status`.
+class ScriptedAudio : public IAudio
+{
+public:
+    struct Job : AudioJob {
+        Job(ScriptedAudio &a, qint64 n, bool rec) : audio(a)
+        {
+            ++audio.live;
+            timer.setSingleShot(true);
+            connect(&timer, &QTimer::timeout, this, [this, n, rec] {
+                QVector<qint16> v(rec && audio.status.ok() ? std::max<qint64>(n - audio.shortBy, 0) : 0);
+                for (qint64 i = 0; i < v.size(); ++i)
+                    v[i] = audio.signal(i);
+                deliver(v);
+                finish(audio.status);
+            });
+            if (!audio.hold)
+                timer.start(audio.delayMs);
+        }
+        ~Job() override { cancel(); }
+        void halt() override
+        {
+            timer.stop();
+            --audio.live;
+        }
+        ScriptedAudio &audio;
+        QTimer timer;
+    };
+    std::unique_ptr<AudioJob> record(int rate, qint64 n) override
+    {
+        requests.append({rate, n});
+        return std::make_unique<Job>(*this, n, true);
+    }
+    std::unique_ptr<AudioJob> stream(int) override { return std::make_unique<Job>(*this, 0, false); }
+    std::unique_ptr<AudioJob> play(const QString &f) override
+    {
+        played << f;
+        return std::make_unique<Job>(*this, 0, false);
+    }
+    void beep(int hz, int ms) override { beeps.append({hz, ms}); }
+    bool hasInput() override { return true; }
+
+    std::function<qint16(qint64)> signal = [](qint64 i) { return qint16(i % 2 ? -300 : 300); };
+    AudioStatus status;
+    qint64 shortBy = 0;
+    int delayMs = 0;
+    bool hold = false;
+    int live = 0; // jobs not yet ended
+    QList<QPair<int, qint64>> requests;
+    QStringList played;
+    QList<QPair<int, int>> beeps;
+};
+
+// Runs the event loop until the meter's operation has ended.
+inline bool waitIdle(const Meter &m, int ms = 10000)
+{
+    return QTest::qWaitFor([&m] { return !m.busy(); }, ms);
+}
 
 // All doubles plus a Meter wired to them. Audio, serial and HTTP stay null
 // unless a test sets them (platform().audio etc.) through meter.setPlatform.

@@ -6,7 +6,10 @@
 #include "sheet/Meter.h"
 
 #include <QDialog>
+#include <QBoxLayout>
 #include <QDockWidget>
+#include <QScrollArea>
+#include <QStyle>
 #include <QMainWindow>
 #include <QScreen>
 #include <QWidget>
@@ -128,6 +131,44 @@ void WindowsHost::showBench()
     dock->setObjectName(QStringLiteral("dockVirtualBench"));
     dock->setAttribute(Qt::WA_DeleteOnClose);
     dock->setWidget(dlg); // now a child: routed while shown, see the bench window
-    main->addDockWidget(Qt::RightDockWidgetArea, dock);
+    auto *scroll = dlg->findChild<QScrollArea *>(QStringLiteral("benchScroll"));
+    auto *columns = dlg->findChild<QBoxLayout *>(QStringLiteral("benchColumns"));
+    // The bench's groups run across a dock at the bottom and down one at the
+    // side; the scrolling area keeps the switches and levels in full view.
+    auto arrange = [scroll, columns](Qt::DockWidgetArea area) {
+        const bool across = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
+        columns->setDirection(across ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+        const int bar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        const QSize inner = scroll->widget()->sizeHint();
+        // Across: the switches and the expected levels (the first two
+        // groups) show whole, taller groups scroll.
+        const QMargins m = columns->contentsMargins();
+        const int first = std::max(columns->itemAt(0)->sizeHint().height(), columns->itemAt(1)->sizeHint().height());
+        scroll->setMinimumSize(across ? 0 : inner.width() + bar, across ? first + m.top() + m.bottom() + bar : 0);
+    };
+    QObject::connect(dock, &QDockWidget::dockLocationChanged, dock, arrange);
+    // Below the window when the screen has room for it there (the panel
+    // then shows whole), else at its right edge; the window grows into the
+    // free part of the screen to hold it.
+    const QRect avail = main->screen()->availableGeometry();
+    const QRect outer = main->frameGeometry();
+    arrange(Qt::BottomDockWidgetArea);
+    const int below = dock->minimumSizeHint().height();
+    const bool bottom = avail.height() - outer.height() >= below;
+    if (!bottom)
+        arrange(Qt::RightDockWidgetArea);
+    QRect grown = main->geometry();
+    const QMargins frame(grown.left() - outer.left(), grown.top() - outer.top(), outer.right() - grown.right(),
+                         outer.bottom() - grown.bottom());
+    const QRect room = avail.marginsRemoved(frame); // for the client area
+    if (bottom)
+        grown.setHeight(std::min(room.height(), grown.height() + below));
+    else
+        grown.setWidth(std::min(room.width(), grown.width() + dock->minimumSizeHint().width()));
+    grown.moveTo(std::max(room.left(), std::min(grown.left(), room.right() + 1 - grown.width())),
+                 std::max(room.top(), std::min(grown.top(), room.bottom() + 1 - grown.height())));
+    main->addDockWidget(bottom ? Qt::BottomDockWidgetArea : Qt::RightDockWidgetArea, dock);
+    main->setGeometry(grown);
     dock->show();
+    main->resizeDocks({dock}, {bottom ? below : dock->minimumSizeHint().width()}, bottom ? Qt::Vertical : Qt::Horizontal);
 }

@@ -41,11 +41,7 @@ bool placeBeside(QWidget *w, const QWidget *main)
 
 } // namespace
 
-WindowsHost::WindowsHost(Meter &meter, QWidget *mainWindow)
-    : m_meter(meter)
-    , m_main(mainWindow)
-{
-}
+WindowsHost::WindowsHost(Meter &meter, QWidget *mainWindow) : m_meter(meter), m_main(mainWindow) {}
 
 WindowsHost::~WindowsHost()
 {
@@ -58,7 +54,8 @@ void WindowsHost::showWorking(bool visible)
         if (!m_working) {
             m_working = new WorkingWindow(m_main);
             // Cancel, Esc or closing the window: the running operation stops.
-            QObject::connect(m_working, &WorkingWindow::cancelRequested, m_working, [this] { m_meter.cancel(); });
+            QObject::connect(m_working, &WorkingWindow::cancelRequested, m_working,
+                             [this] { m_meter.cancel(); });
         }
         m_working->setProgress(0);
         // Application-modal: the main window takes no input meanwhile, this
@@ -81,12 +78,24 @@ void WindowsHost::showDialog(DialogId id)
 {
     QDialog *dlg = nullptr;
     switch (id) {
-    case DialogId::CalNoiseSource: dlg = createCalNoiseSourceDialog(m_meter, m_main); break;
-    case DialogId::Nmuc: dlg = createNmucDialog(m_meter, m_main); break;
-    case DialogId::ComSetup: dlg = createComSetupDialog(m_meter, m_main); break;
-    case DialogId::Update: dlg = createUpdateDialog(m_meter, m_main); break;
-    case DialogId::About: dlg = createAboutDialog(m_meter, m_main); break;
-    case DialogId::VirtualBench: showBench(); return;
+    case DialogId::CalNoiseSource:
+        dlg = createCalNoiseSourceDialog(m_meter, m_main);
+        break;
+    case DialogId::Nmuc:
+        dlg = createNmucDialog(m_meter, m_main);
+        break;
+    case DialogId::ComSetup:
+        dlg = createComSetupDialog(m_meter, m_main);
+        break;
+    case DialogId::Update:
+        dlg = createUpdateDialog(m_meter, m_main);
+        break;
+    case DialogId::About:
+        dlg = createAboutDialog(m_meter, m_main);
+        break;
+    case DialogId::VirtualBench:
+        showBench();
+        return;
     }
     if (!dlg)
         return;

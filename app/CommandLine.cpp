@@ -1,56 +1,12 @@
 #include "app/CommandLine.h"
 
-QStringList SplitCommandLine(const QString &text, int maxArgs)
+QStringList SplitCommandLine(int argc, const char *const *argv, int maxArgs)
 {
-    QStringList args(maxArgs + 1);
-    int n = 0;
-    bool inArg = false, inQuotes = false;
-    const int len = text.size();
-    for (int i = 0; i < len; ++i) {
-        QChar c = text[i];
-        const bool blank = c == QLatin1Char(' ') || c == QLatin1Char('\t');
-        if (blank && !inQuotes) {
-            inArg = false;
-            inQuotes = false;
-            continue;
-        }
-        if (!inArg) {
-            if (n == maxArgs)
-                break; // the rest of the text is ignored
-            ++n;
-            inArg = true;
-            if (c == QLatin1Char('"')) {
-                inQuotes = true;
-                if (i + 1 < len) {
-                    ++i; // the opening quote is never stored
-                    c = text[i];
-                }
-            }
-        }
-        if (c == QLatin1Char('"') && inQuotes) {
-            const bool last = i + 1 >= len;
-            if (!last && text[i + 1] != QLatin1Char(' ') && text[i + 1] != QLatin1Char('\t'))
-                args[n] += c; // a quote inside a quoted argument
-            else
-                inQuotes = false; // the closing quote
-        } else {
-            args[n] += c;
-        }
-    }
-    args[0] = QString::number(n);
-    return args.mid(0, n + 1);
-}
-
-QString JoinCommandLine(const QStringList &args)
-{
-    QStringList parts;
-    for (const QString &a : args) {
-        if (a.isEmpty() || a.contains(QLatin1Char(' ')) || a.contains(QLatin1Char('\t')))
-            parts << QLatin1Char('"') + a + QLatin1Char('"');
-        else
-            parts << a;
-    }
-    return parts.join(QLatin1Char(' '));
+    QStringList args{QString()};
+    for (int i = 1; i < argc && args.size() <= maxArgs; ++i)
+        args << QString::fromUtf8(argv[i]);
+    args[0] = QString::number(args.size() - 1);
+    return args;
 }
 
 namespace {

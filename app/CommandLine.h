@@ -1,19 +1,15 @@
 #pragma once
-// Command line of the program: splitting the command-line text into at most
-// a few arguments, and a getopt-style option parser over "dht:".
+// Command line of the program: the first few arguments, and a getopt-style
+// option parser over "dht:".
 
 #include <QString>
 #include <QStringList>
 
-// Splits a command-line text (the part after the program name) into at most
-// maxArgs arguments. Element 0 of the result holds the count n as text,
-// elements 1..n the arguments.
-QStringList SplitCommandLine(const QString &commandLine, int maxArgs = 10);
-
-// Joins argv-style arguments into one command-line text that
-// SplitCommandLine splits back: arguments containing blanks or tabs, and
-// empty ones, are put in double quotes.
-QString JoinCommandLine(const QStringList &args);
+// The process's arguments as the option parser sees them: argv[1] to
+// argv[argc - 1], each exactly as the system passed it (the shell has done
+// any quoting), at most maxArgs of them. Element 0 of the result holds the
+// count n as text, elements 1..n the arguments. Bytes are read as UTF-8.
+QStringList SplitCommandLine(int argc, const char *const *argv, int maxArgs = 10);
 
 struct OptionParser {
     int OptInd = 1;

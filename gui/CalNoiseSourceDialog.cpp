@@ -66,9 +66,9 @@ CalNoiseSourceDialog::CalNoiseSourceDialog(Meter &m, QWidget *parent)
 
     auto *frame = new QGroupBox(QStringLiteral("Receiver"), this);
     frame->setObjectName(QStringLiteral("frCalSource"));
-    m_optNF = new QRadioButton(QStringLiteral("Known noise figure (dB)"), frame);
+    m_optNF = new QRadioButton(QStringLiteral("Known &noise figure (dB)"), frame);
     m_optNF->setObjectName(QStringLiteral("optNF"));
-    m_optTeq = new QRadioButton(QStringLiteral("Known equivalent noise temperature (K)"), frame);
+    m_optTeq = new QRadioButton(QStringLiteral("Known &equivalent noise temperature (K)"), frame);
     m_optTeq->setObjectName(QStringLiteral("optTeq"));
     auto *frameLayout = new QVBoxLayout(frame);
     frameLayout->addWidget(m_optNF);
@@ -126,7 +126,7 @@ void CalNoiseSourceDialog::sync()
 {
     m_optNF->setChecked(!m_model.teq());
     m_optTeq->setChecked(m_model.teq());
-    m_lblCalLevel->setText(m_model.levelCaption());
+    m_lblCalLevel->setText(QLatin1Char('&') + m_model.levelCaption()); // Alt+R: the entry
     m_lblUnit->setText(m_model.unitText());
     if (m_calLevel->text() != m_model.calLevel())
         m_calLevel->setText(m_model.calLevel());

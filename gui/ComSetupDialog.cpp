@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QComboBox *makeList(QWidget *parent, const char *name, const QStringList &items, int index)
@@ -40,7 +42,7 @@ ComSetupDialog::ComSetupDialog(Meter &meter, QWidget *parent)
     setWindowTitle(QStringLiteral("Com setup"));
     setAccessibleName(QStringLiteral("Com setup"));
 
-    m_enable = new QCheckBox(QStringLiteral("Enable"), this);
+    m_enable = new QCheckBox(QStringLiteral("&Enable"), this);
     m_enable->setObjectName(QStringLiteral("ComEn"));
     m_enable->setChecked(model.enabled());
 
@@ -60,6 +62,13 @@ ComSetupDialog::ComSetupDialog(Meter &meter, QWidget *parent)
     m_device->setObjectName(QStringLiteral("lblPortDevice"));
     m_device->setAccessibleName(QStringLiteral("Serial device of the port"));
     m_device->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The line changes with every key typed into the port box; it gets a
+    // fixed room for its longest usual text, so the dialog keeps its width.
+    m_device->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    int room = 0;
+    for (const char *t : {"not a port number (1 to 99)", "no device for this number", "/dev/ttyUSB99  (not present)"})
+        room = std::max(room, m_device->fontMetrics().horizontalAdvance(QLatin1String(t)));
+    m_device->setMinimumWidth(room);
 
     m_speed = makeList(this, "speed", ComSetup::speedItems(), model.speedIndex());
     m_parity = makeList(this, "parity", ComSetup::parityItems(), model.parityIndex());
@@ -78,13 +87,13 @@ ComSetupDialog::ComSetupDialog(Meter &meter, QWidget *parent)
         form->addRow(label, w);
     };
     form->addRow(m_enable);
-    addRow(QStringLiteral("Comm Port"), m_port);
+    addRow(QStringLiteral("Comm &Port"), m_port);
     form->addRow(QString(), m_device);
-    addRow(QStringLiteral("Speed"), m_speed);
-    addRow(QStringLiteral("Parity"), m_parity);
-    addRow(QStringLiteral("Data bits"), m_dbits);
-    addRow(QStringLiteral("Stop bits"), m_sbits);
-    addRow(QStringLiteral("Accuracy (m)"), m_acc);
+    addRow(QStringLiteral("&Speed"), m_speed);
+    addRow(QStringLiteral("P&arity"), m_parity);
+    addRow(QStringLiteral("&Data bits"), m_dbits);
+    addRow(QStringLiteral("S&top bits"), m_sbits);
+    addRow(QStringLiteral("A&ccuracy (m)"), m_acc);
 
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));

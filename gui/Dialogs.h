@@ -13,5 +13,5 @@ QDialog *createNmucDialog(Meter &m, QWidget *parent);           // frmNmuc
 QDialog *createComSetupDialog(Meter &m, QWidget *parent);       // frmComSetup
 QDialog *createUpdateDialog(Meter &m, QWidget *parent);         // frmUpdate
 QDialog *createAboutDialog(Meter &m, QWidget *parent);          // frmAbout
-QDialog *createVirtualBenchDialog(Meter &m, QWidget *parent);   // the virtual bench window
-QDialog *createHelpWindow(Meter &m, QWidget *parent);           // the manual
+// The virtual bench window; compact: one scrolling column, for a dock.
+QDialog *createVirtualBenchDialog(Meter &m, QWidget *parent, bool compact = false);

@@ -1,7 +1,11 @@
 #include "gui/FieldWidgets.h"
 
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QTextEdit>
 #include <QTimer>
 
 bool FieldEdit::s_validating = false;
@@ -93,4 +97,40 @@ void NotesEdit::mouseDoubleClickEvent(QMouseEvent *e)
 {
     QPlainTextEdit::mouseDoubleClickEvent(e);
     Q_EMIT doubleClicked();
+}
+
+KeyGuard::KeyGuard(QWidget *window)
+    : QObject(window)
+    , m_window(window)
+{
+    qApp->installEventFilter(this);
+}
+
+bool KeyGuard::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::KeyPress && type != QEvent::ShortcutOverride) || !watched->isWidgetType())
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    auto *widget = static_cast<QWidget *>(watched);
+    if (type == QEvent::KeyPress) {
+        // X11 delivers Alt+V with the text "v"; no desktop program types it.
+        const bool textInput = qobject_cast<QLineEdit *>(widget) || qobject_cast<QPlainTextEdit *>(widget) ||
+                               qobject_cast<QTextEdit *>(widget) || qobject_cast<QAbstractSpinBox *>(widget) ||
+                               qobject_cast<QComboBox *>(widget);
+        return textInput && (key->modifiers() & Qt::AltModifier) && !key->text().isEmpty();
+    }
+    // ShortcutOverride: a field accepting it would keep the key (Ctrl+A is
+    // select-all, Ctrl+K delete-to-end in a line edit) and the menu entry
+    // would never run. An enabled entry of this window has the key instead.
+    if (widget->window() != m_window)
+        return false;
+    const QKeySequence pressed(key->keyCombination());
+    for (const QAction *a : m_window->findChildren<QAction *>()) {
+        if (a->isEnabled() && a->shortcut() == pressed) {
+            event->ignore();
+            return true;
+        }
+    }
+    return false;
 }

@@ -23,6 +23,10 @@ public:
     // Set by the owner: validates the field, returns false to keep focus.
     std::function<bool(Field)> validator;
 
+    // Validates now, as leaving the field would (used before an action runs
+    // on the sheet). False: refused; the focus is back here, entry selected.
+    bool validateNow() { return isReadOnly() || runValidation(); }
+
     // True while a validation (and its message box) is running anywhere.
     static bool validating() { return s_validating; }
 
@@ -52,6 +56,24 @@ Q_SIGNALS:
 
 protected:
     void focusOutEvent(QFocusEvent *e) override;
+};
+
+// Keyboard rules of a desktop program that line and text edits would break
+// on their own: an Alt combination never types its letter into a field (it
+// is a mnemonic or nothing), and the shortcuts of the window's menu entries
+// (Ctrl+A, Ctrl+K...) win over the editing keys of the field that has the
+// focus. Installed on the application by the main window, whose child it
+// is; user-interface thread only.
+class KeyGuard : public QObject
+{
+public:
+    explicit KeyGuard(QWidget *window);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *m_window;
 };
 
 // The multi-line Notes field; a double click copies it.

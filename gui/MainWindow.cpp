@@ -11,7 +11,13 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 // The label text without its mnemonic marker, for accessible names.
@@ -33,7 +39,10 @@ MainWindow::MainWindow(Meter &meter, QWidget *parent)
     setObjectName(QStringLiteral("frmMain"));
     buildMenus();
     buildPanel();
-    resize(1000, 700);
+    new KeyGuard(this);
+    // F10 reaches the menu bar, as on every desktop: it opens the first menu.
+    auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, [this] { menuBar()->setActiveAction(menuBar()->actions().value(0)); });
     // A reading or playback ends later, from the event loop.
     m_meter.setChangeHandler([this] { syncFromSheet(); });
 }
@@ -136,6 +145,9 @@ QPushButton *MainWindow::makeButton(Control c, const QString &caption)
     auto *b = new QPushButton(caption, this);
     b->setObjectName(QString::fromLatin1(controlName(c)));
     b->setAccessibleName(plain(caption));
+    // A click leaves the focus in the field being edited, so that the
+    // action validates that field first (onClick), exactly like Alt+1.
+    b->setFocusPolicy(Qt::TabFocus);
     connect(b, &QPushButton::clicked, this, [this, c] { onClick(c); });
     m_buttons[static_cast<int>(c)] = b;
     return b;
@@ -148,7 +160,9 @@ QGroupBox *MainWindow::buildGeneral()
     auto *g = new QGridLayout(box);
     addField(g, 0, 0, Field::Title, QStringLiteral("Tit&le"));
     addField(g, 1, 0, Field::Interval, QStringLiteral("&Interval (s)"));
-    auto *ul = new QLabel(QStringLiteral("&Units"), this);
+    // No Alt letter: U opens the Utility menu and n, i, t, s belong to
+    // Notes, Interval, Tatt2 and Source; Tab reaches the list.
+    auto *ul = new QLabel(QStringLiteral("Units"), this);
     m_units = new UnitsCombo(this);
     ul->setBuddy(m_units);
     m_units->setAccessibleName(QStringLiteral("Units"));
@@ -159,12 +173,12 @@ QGroupBox *MainWindow::buildGeneral()
     });
     g->addWidget(ul, 2, 0);
     g->addWidget(m_units, 2, 1);
-    addField(g, 3, 0, Field::Frequency, QStringLiteral("&Frequency (MHz)"));
+    addField(g, 3, 0, Field::Frequency, QStringLiteral("Fre&quency (MHz)"));
     addField(g, 4, 0, Field::Tatt1, QStringLiteral("T&att1 (K)"));
     addField(g, 5, 0, Field::Tatt2, QStringLiteral("Ta&tt2 (K)"));
     addField(g, 6, 0, Field::Source, QStringLiteral("&Source"));
-    addField(g, 7, 0, Field::ENR, QStringLiteral("&ENR (dB)"));
-    addField(g, 8, 0, Field::Thot, QStringLiteral("T&hot (K)"));
+    addField(g, 7, 0, Field::ENR, QStringLiteral("ENR (&dB)"));
+    addField(g, 8, 0, Field::Thot, QStringLiteral("Thot (&K)"));
     addField(g, 9, 0, Field::Tcold, QStringLiteral("T&cold (K)"));
     g->addWidget(makeButton(Control::btnNoise00, QStringLiteral("SC&Z")), 10, 0);
     FieldEdit *zero = makeField(Field::Noise00);
@@ -214,7 +228,7 @@ QGroupBox *MainWindow::buildDut()
 
 void MainWindow::buildPanel()
 {
-    auto *central = new QWidget(this);
+    auto *central = new QWidget;
     central->setObjectName(QStringLiteral("panel"));
     auto *grid = new QGridLayout(central);
     grid->addWidget(buildGeneral(), 0, 0, 2, 1);
@@ -246,15 +260,61 @@ void MainWindow::buildPanel()
     grid->setColumnStretch(0, 3);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(2, 3);
-    setCentralWidget(central);
+    // On a small screen or with large fonts the panel scrolls rather than
+    // pushing the window beyond the screen.
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("panelScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // a click beside a field must not take the focus from it
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(central);
+    setCentralWidget(scroll);
+}
+
+void MainWindow::fitToScreen()
+{
+    const QScreen *s = screen();
+    if (!s)
+        return;
+    const QRect avail = s->availableGeometry();
+    // The window manager's frame is unknown before the first showing; allow
+    // for a usual title bar and border.
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(16, 40);
+    auto *scroll = static_cast<QScrollArea *>(centralWidget());
+    const int bar = scroll->verticalScrollBar()->sizeHint().width();
+    QSize want = scroll->widget()->sizeHint() + QSize(0, menuBar()->sizeHint().height());
+    want = want.boundedTo(avail.size() - frame);
+    // Scroll bars take room of their own once the panel does not fit.
+    if (want.height() < scroll->widget()->sizeHint().height() + menuBar()->sizeHint().height())
+        want.rwidth() = std::min(want.width() + bar, avail.width() - frame.width());
+    resize(want);
+    const QRect outer(QPoint(), want + frame);
+    move(avail.center() - outer.center());
 }
 
 QWidget *MainWindow::fieldWidget(Field f) const { return m_fields[static_cast<int>(f)]; }
 QAction *MainWindow::action(Control c) const { return m_actions[static_cast<int>(c)]; }
 QPushButton *MainWindow::button(Control c) const { return m_buttons[static_cast<int>(c)]; }
 
+bool MainWindow::validateFocused()
+{
+    QWidget *w = focusWidget();
+    if (auto *e = qobject_cast<FieldEdit *>(w))
+        return e->validateNow();
+    if (w == m_units) {
+        m_meter.unitsValidate(); // never refused
+        syncFromSheet();
+    }
+    return true;
+}
+
 void MainWindow::onClick(Control c)
 {
+    // Buttons, their Alt letters, menu entries and their shortcuts leave the
+    // focus where it is: the field being edited is validated first, and a
+    // refused entry stops the action.
+    if (!validateFocused())
+        return;
     m_meter.click(c);
     syncFromSheet();
 }
@@ -319,6 +379,7 @@ void MainWindow::loadAndShow()
 {
     m_meter.Form_Load();
     syncFromSheet();
+    fitToScreen();
     show();
     raise();
     m_meter.startUp();
@@ -327,6 +388,12 @@ void MainWindow::loadAndShow()
 
 void MainWindow::closeEvent(QCloseEvent *e)
 {
+    // Closing acts on the sheet (its values are saved): a refused entry
+    // keeps the window open with the focus in the field.
+    if (!m_unloaded && !validateFocused()) {
+        e->ignore();
+        return;
+    }
     m_meter.cancel(); // a running reading or playback stops first
     if (!m_unloaded) {
         m_unloaded = true;

@@ -51,6 +51,8 @@ private:
     QPushButton *makeButton(Control c, const QString &caption);
     QAction *makeAction(QMenu *menu, Control c, const QString &caption, const QKeySequence &key = {},
                         bool checkable = false);
+    void fitToScreen();
+    bool validateFocused();
     void onClick(Control c);
     bool onValidate(Field f);
 

@@ -65,9 +65,9 @@ NmucDialog::NmucDialog(Meter &m, QWidget *parent)
     auto *grid = new QGridLayout;
     struct Row { NmucField field; const char *name; const char *label; };
     const Row rows[] = {
-        {NmucField::Bandwidth, "Bandwidth", "Bandwidth (Hz)"},
-        {NmucField::Interval, "Interval", "Interval (s)"},
-        {NmucField::Confidence, "Confidence", "Confidence Levell (%)"},
+        {NmucField::Bandwidth, "Bandwidth", "&Bandwidth (Hz)"},
+        {NmucField::Interval, "Interval", "&Interval (s)"},
+        {NmucField::Confidence, "Confidence", "C&onfidence Levell (%)"},
     };
     int row = 0;
     for (const Row &r : rows) {
@@ -83,18 +83,18 @@ NmucDialog::NmucDialog(Meter &m, QWidget *parent)
         connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { m_model.setText(f, t); });
         ++row;
     }
-    m_fast = new QCheckBox(QStringLiteral("Fast"), this);
+    m_fast = new QCheckBox(QStringLiteral("&Fast"), this);
     m_fast->setObjectName(QStringLiteral("Fast"));
     grid->addWidget(m_fast, row++, 1);
     m_uncertainty = new QLineEdit(this);
     m_uncertainty->setObjectName(QStringLiteral("Uncertainty"));
     m_uncertainty->setReadOnly(true); // a result, not an input
-    auto *ul = new QLabel(QStringLiteral("Measurement uncertainty (dB)"), this);
+    auto *ul = new QLabel(QStringLiteral("&Measurement uncertainty (dB)"), this);
     ul->setBuddy(m_uncertainty);
     grid->addWidget(ul, row, 0);
     grid->addWidget(m_uncertainty, row, 1);
 
-    m_calc = new QPushButton(QStringLiteral("Calculate"), this);
+    m_calc = new QPushButton(QStringLiteral("C&alculate"), this);
     m_calc->setObjectName(QStringLiteral("CalcButton"));
     m_close = new QPushButton(QStringLiteral("Close"), this);
     m_close->setObjectName(QStringLiteral("CancelButton"));
@@ -119,6 +119,10 @@ NmucDialog::NmucDialog(Meter &m, QWidget *parent)
         sync();
     });
     connect(m_calc, &QPushButton::clicked, this, [this] {
+        // Through its Alt letter the button leaves the focus in the field
+        // being edited: that field's leave rule runs first.
+        if (const std::optional<NmucField> f = fieldOf(focusWidget()); f && !m_leavePending)
+            m_leavePending = f;
         if (!flushLeave())
             return;
         m_model.CalcNmuc();

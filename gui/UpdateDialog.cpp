@@ -1,16 +1,19 @@
-// frmUpdate: runs the update check of Meter::updateCheck() before it is
-// shown (no progress display; the request blocks), then shows its outcome
-// and forwards the two onward buttons. Created by createUpdateDialog,
-// exec()ed and deleted by the window host; GUI thread only.
+// frmUpdate: opens at once and runs the update check of Meter::updateCheck()
+// while it is shown. Meanwhile the message reads "Checking for updates...",
+// a busy bar moves and the one button reads "Cancel": clicking it, Esc or
+// closing the window aborts the request and closes the dialog with nothing
+// changed. When the outcome is in, the dialog shows it, the button becomes
+// "Exit" and the two onward buttons take their states. Created by
+// createUpdateDialog, exec()ed and deleted by the window host; GUI thread.
 #include "gui/Dialogs.h"
 
 #include "sheet/Meter.h"
 #include "help/UpdateCheck.h"
 
-#include <QApplication>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -25,32 +28,53 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
     return b;
 }
 
+// Ends a check that is still waiting whenever the dialog goes, however it goes.
+class UpdateDialog : public QDialog
+{
+public:
+    UpdateDialog(UpdateCheck &check, QWidget *parent)
+        : QDialog(parent)
+        , m_check(check)
+    {
+    }
+    ~UpdateDialog() override { m_check.cancel(); }
+    void reject() override
+    {
+        m_check.cancel();
+        QDialog::reject();
+    }
+
+private:
+    UpdateCheck &m_check;
+};
+
 } // namespace
 
 QDialog *createUpdateDialog(Meter &m, QWidget *parent)
 {
     UpdateCheck &check = m.updateCheck();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    check.run(m);
-    QApplication::restoreOverrideCursor();
-
-    auto *dlg = new QDialog(parent);
+    auto *dlg = new UpdateDialog(check, parent);
     dlg->setObjectName(QStringLiteral("frmUpdate"));
     dlg->setWindowTitle(QStringLiteral("Check for updates"));
     dlg->setAccessibleName(QStringLiteral("Check for updates"));
     dlg->setModal(true);
 
-    auto *message = new QLabel(check.message(), dlg);
+    auto *message = new QLabel(dlg);
     message->setObjectName(QStringLiteral("Message"));
     message->setAccessibleName(QStringLiteral("Update status"));
     message->setWordWrap(true);
     message->setMinimumWidth(360);
+    auto *busy = new QProgressBar(dlg);
+    busy->setObjectName(QStringLiteral("busy"));
+    busy->setAccessibleName(QStringLiteral("Waiting for the update site"));
+    busy->setRange(0, 0); // no known end: the bar shows activity only
+    busy->setTextVisible(false);
 
     auto *verlifter = makeButton(dlg, "btnVerlifter", QStringLiteral("Launch Verlifter"));
-    verlifter->setEnabled(check.verlifterEnabled());
+    verlifter->setEnabled(false);
     auto *support = makeButton(dlg, "btnSupport", QStringLiteral("Open download page"));
-    support->setVisible(check.supportVisible());
-    auto *exitButton = makeButton(dlg, "btnExit", QStringLiteral("Exit"));
+    support->setVisible(false);
+    auto *exitButton = makeButton(dlg, "btnExit", QStringLiteral("Cancel"));
     exitButton->setDefault(true);
 
     auto *buttons = new QHBoxLayout;
@@ -60,6 +84,7 @@ QDialog *createUpdateDialog(Meter &m, QWidget *parent)
     buttons->addWidget(exitButton);
     auto *layout = new QVBoxLayout(dlg);
     layout->addWidget(message);
+    layout->addWidget(busy);
     layout->addLayout(buttons);
 
     QObject::connect(verlifter, &QPushButton::clicked, dlg, [&m, dlg]() {
@@ -71,5 +96,19 @@ QDialog *createUpdateDialog(Meter &m, QWidget *parent)
         dlg->accept();
     });
     QObject::connect(exitButton, &QPushButton::clicked, dlg, &QDialog::reject);
+
+    // Mirrors the check's outcome; runs only while the dialog exists (the
+    // dialog cancels the check when it goes).
+    auto showOutcome = [&check, message, busy, verlifter, support, exitButton]() {
+        message->setText(check.message());
+        busy->setVisible(check.running());
+        verlifter->setEnabled(check.verlifterEnabled());
+        support->setVisible(check.supportVisible());
+        const QString exitText = check.running() ? QStringLiteral("Cancel") : QStringLiteral("Exit");
+        exitButton->setText(exitText);
+        exitButton->setAccessibleName(exitText);
+    };
+    check.start(m, showOutcome);
+    showOutcome();
     return dlg;
 }

@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,6 +24,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -34,7 +37,7 @@ namespace {
 const char *const kHowTo =
     "<b>How to measure.</b> In the main window set ENR (or Thot) and Tcold to the bench's "
     "values above; the bench uses the main window's Att and Tatt fields as its attenuators. "
-    "Turn <i>Receiver audio connected</i> off and press <b>SC&amp;Z</b> (the sound card alone), "
+    "Turn <i>Receiver audio connected</i> off and press <b>SCZ</b> (the sound card alone), "
     "then turn it on again.<br>"
     "Serial switching off: choose <i>Instrument alone</i> with the source off and press "
     "<b>1 Noise LO</b>; source on, <b>2 Noise HI</b>; choose <i>DUT + instrument</i>, source off, "
@@ -57,12 +60,13 @@ QString dbText(double ms)
 class VirtualBenchDialog : public QDialog
 {
 public:
-    VirtualBenchDialog(Meter &m, QWidget *parent);
+    VirtualBenchDialog(Meter &m, QWidget *parent, bool compact);
     ~VirtualBenchDialog() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void done(int r) override;
     bool event(QEvent *e) override;
 
@@ -88,7 +92,7 @@ private:
     QLabel *m_attenuators, *m_now, *m_status;
 };
 
-VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent)
+VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
     : QDialog(parent)
     , m_meter(m)
     , m_bench(m.bench())
@@ -191,10 +195,13 @@ VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent)
     m_rxTe = addShow(truthGrid, "benchRxTe", QStringLiteral("Receiver Te (K)"));
     auto *levelsBox = new QGroupBox(QStringLiteral("Expected levels (dB), zero subtracted"), this);
     auto *levelsGrid = new QGridLayout(levelsBox);
-    const char *const names[5] = {"Zero (SC&&Z)", "1 Noise LO", "2 Noise HI", "3 Noise LO", "4 Noise HI"};
+    const char *const names[5] = {"Zero (SCZ)", "1 Noise LO", "2 Noise HI", "3 Noise LO", "4 Noise HI"};
     for (int i = 0; i < 5; ++i) {
         m_expected[i] = addShow(levelsGrid, "", QString::fromLatin1(names[i]));
         m_expected[i]->setObjectName(QStringLiteral("benchExpected%1").arg(i));
+        // Room for the widest level, "-000.00", in the font in use; the
+        // frame and text margins take about one digit more.
+        m_expected[i]->setMinimumWidth(m_expected[i]->fontMetrics().horizontalAdvance(QStringLiteral("-0000.000")) + 8);
         m_expected[i]->setAccessibleName(i == 0 ? QStringLiteral("Expected zero level (dB full scale)")
                                                 : QStringLiteral("Expected level of reading %1 (dB)").arg(i));
     }
@@ -202,7 +209,10 @@ VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent)
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("benchStatus"));
     m_status->setWordWrap(true);
-    auto *howTo = new QLabel(QLatin1String(kHowTo), this);
+    // The compact bench points to the manual's page instead of the steps.
+    auto *howTo = new QLabel(compact ? QStringLiteral("How to measure: Help, \"Practising on the virtual bench\".")
+                                     : QLatin1String(kHowTo),
+                             this);
     howTo->setObjectName(QStringLiteral("benchHowTo"));
     howTo->setWordWrap(true);
     howTo->setTextFormat(Qt::RichText);
@@ -213,31 +223,55 @@ VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent)
     close->setAutoDefault(false);
 
     // Three columns: what goes in, the receiver and card, switches and truth.
-    auto *col1 = new QVBoxLayout;
-    col1->addWidget(sourceBox);
-    col1->addWidget(dutBox);
-    col1->addWidget(levelsBox);
-    col1->addStretch();
-    auto *col2 = new QVBoxLayout;
-    col2->addWidget(rxBox);
-    col2->addWidget(m_attenuators);
-    col2->addWidget(m_status);
-    col2->addStretch();
-    auto *col3 = new QVBoxLayout;
-    col3->addWidget(switchBox);
-    col3->addWidget(truthBox);
-    col3->addStretch();
-    auto *columns = new QHBoxLayout;
-    columns->addLayout(col1);
-    columns->addLayout(col2);
-    columns->addLayout(col3);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(close);
-    auto *lay = new QVBoxLayout(this);
-    lay->addLayout(columns);
-    lay->addWidget(howTo);
-    lay->addLayout(buttons);
+    // Compact (docked beside the panel on a small screen): one scrolling
+    // column, switches and expected levels first.
+    if (compact) {
+        auto *inner = new QWidget;
+        // Down a dock at the side, across a dock at the bottom (the window
+        // host turns it).
+        auto *col = new QBoxLayout(QBoxLayout::TopToBottom, inner);
+        col->setObjectName(QStringLiteral("benchColumns"));
+        for (QWidget *w : {static_cast<QWidget *>(switchBox), static_cast<QWidget *>(levelsBox),
+                           static_cast<QWidget *>(m_status), static_cast<QWidget *>(sourceBox),
+                           static_cast<QWidget *>(dutBox), static_cast<QWidget *>(truthBox),
+                           static_cast<QWidget *>(rxBox), static_cast<QWidget *>(m_attenuators),
+                           static_cast<QWidget *>(howTo)})
+            col->addWidget(w);
+        auto *scroll = new QScrollArea(this);
+        scroll->setObjectName(QStringLiteral("benchScroll"));
+        scroll->setWidgetResizable(true);
+        scroll->setWidget(inner);
+        auto *lay = new QVBoxLayout(this);
+        lay->setContentsMargins(0, 0, 0, 0);
+        lay->addWidget(scroll);
+        close->hide(); // the dock's or window's close box and Esc close it
+    } else {
+        auto *col1 = new QVBoxLayout;
+        col1->addWidget(sourceBox);
+        col1->addWidget(dutBox);
+        col1->addWidget(levelsBox);
+        col1->addStretch();
+        auto *col2 = new QVBoxLayout;
+        col2->addWidget(rxBox);
+        col2->addWidget(m_attenuators);
+        col2->addWidget(m_status);
+        col2->addStretch();
+        auto *col3 = new QVBoxLayout;
+        col3->addWidget(switchBox);
+        col3->addWidget(truthBox);
+        col3->addStretch();
+        auto *columns = new QHBoxLayout;
+        columns->addLayout(col1);
+        columns->addLayout(col2);
+        columns->addLayout(col3);
+        auto *buttons = new QHBoxLayout;
+        buttons->addStretch();
+        buttons->addWidget(close);
+        auto *lay = new QVBoxLayout(this);
+        lay->addLayout(columns);
+        lay->addWidget(howTo);
+        lay->addLayout(buttons);
+    }
 
     for (QDoubleSpinBox *b : {m_enr, m_tcold, m_dutGain, m_dutNf, m_rxNf, m_rxGain, m_bandLow, m_bandHigh,
                               m_floor, m_dc})
@@ -316,10 +350,21 @@ void VirtualBenchDialog::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
+void VirtualBenchDialog::hideEvent(QHideEvent *event)
+{
+    // Hidden by its dock's close box or Esc; a minimised window (a
+    // spontaneous hide) still measures.
+    if (!event->spontaneous())
+        setRouted(false);
+    QDialog::hideEvent(event);
+}
+
 void VirtualBenchDialog::done(int r)
 {
     setRouted(false); // Esc: hidden, the sound card is back
     QDialog::done(r);
+    if (auto *dock = qobject_cast<QDockWidget *>(parentWidget()))
+        dock->close(); // docked: the dock goes with it
 }
 
 bool VirtualBenchDialog::event(QEvent *e)
@@ -402,15 +447,17 @@ void VirtualBenchDialog::refresh()
 
 } // namespace
 
-QDialog *createVirtualBenchDialog(Meter &m, QWidget *parent)
+QDialog *createVirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
 {
     if (s_openBench) {
         // One bench at a time: bring the open one forward instead (shown
         // again if Esc hid it, which routes the readings to it again).
+        if (auto *dock = qobject_cast<QDockWidget *>(s_openBench->parentWidget()))
+            dock->show();
         s_openBench->show();
         s_openBench->raise();
         s_openBench->activateWindow();
         return nullptr;
     }
-    return new VirtualBenchDialog(m, parent);
+    return new VirtualBenchDialog(m, parent, compact);
 }

@@ -21,6 +21,7 @@ public:
     void setMainWindow(QWidget *w) { m_main = w; }
 
 private:
+    void showBench();
     Meter &m_meter;
     QPointer<QWidget> m_main;
     WorkingWindow *m_working = nullptr;

@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "sheet/Meter.h"
 #include "gui/MainWindow.h"
+#include "gui/Startup.h"
 #include "gui/WindowsHost.h"
 #include "platform/qt/AudioQt.h"
 #include "platform/qt/DialogsQt.h"
@@ -14,35 +15,26 @@
 #include "platform/qt/SettingsQt.h"
 
 #include <QApplication>
-#include <cstdio>
 #include <memory>
-
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    // TQX's own parser reads every argument as the shell passed it; Qt is
+    // given the program name only, so it cannot take -reverse, -session x,
+    // -style and the like for itself. Only the first five are looked at.
+    const StartupDecision d = decideStartup(SplitCommandLine(argc, argv, 5));
+    int qtArgc = argc > 0 ? 1 : 0; // must outlive the application object
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("TQX"));
     QApplication::setOrganizationName(QStringLiteral("TQX"));
     QApplication::setApplicationVersion(Meter::versionText());
 
-    // Only the first five arguments are looked at, as the usage promises.
-    QStringList rawArgs = QCoreApplication::arguments().mid(1);
-    const StartupDecision d = decideStartup(SplitCommandLine(JoinCommandLine(rawArgs), 5));
     MessagesQt messages;
-    if (d.kind == StartupDecision::ShowUsage) {
-        // A terminal user sees the usage on standard output as well.
-        std::fputs(qPrintable(usageText().replace(QLatin1Char('\r'), QLatin1Char('\n'))), stdout);
-        std::fflush(stdout);
-        messages.show(QStringLiteral("TQX - Help"), usageText(), MsgIcon::None);
-        return 0;
-    }
-    if (d.kind == StartupDecision::Error) {
-        std::fprintf(stderr, "%s\n", qPrintable(d.errorText));
-        messages.show(QStringLiteral("TQX"), d.errorText, MsgIcon::Critical);
-        return 1;
-    }
+    if (const int rc = showStartupBox(d, messages); rc >= 0)
+        return rc;
 
     SettingsQt settings;
+    HttpQt http; // outlives the meter, whose update check may hold a request
     // The audio engine is created first and destroyed last but one: it must
     // be gone before QApplication, while the event loop objects still exist.
     auto audio = std::make_unique<AudioQt>();
@@ -61,7 +53,6 @@ int main(int argc, char *argv[])
     ClipboardQt clipboard;
     PrintingQt printing(&window);
     OpenerQt opener;
-    HttpQt http;
     SerialQt serial;
     platform.fileDialogs = &fileDialogs;
     platform.clipboard = &clipboard;

@@ -1,173 +1,112 @@
 #include "help/UpdateCheck.h"
 
 #include "sheet/Meter.h"
-#include "sheet/NumText.h"
 #include "help/HelpLinks.h"
 
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
-#include <QXmlStreamReader>
+#include <utility>
 
-namespace {
+UpdateCheck::UpdateCheck() = default;
 
-const QString kNotProperly = QStringLiteral("Update site not responding properly.");
-
-} // namespace
-
-bool globMatch(const QString &text, const QString &pattern)
+UpdateCheck::~UpdateCheck()
 {
-    // Greedy scan with one backtracking point: on a mismatch, let the most
-    // recent '*' swallow one more character. Linear in practice.
-    qsizetype t = 0, p = 0, starP = -1, starT = 0;
-    auto matchesOne = [](QChar pc, QChar tc) {
-        if (pc == QLatin1Char('#'))
-            return tc >= QLatin1Char('0') && tc <= QLatin1Char('9');
-        return pc == tc;
-    };
-    while (t < text.size()) {
-        if (p < pattern.size() && pattern[p] == QLatin1Char('*')) {
-            starP = p++;
-            starT = t;
-        } else if (p < pattern.size() && matchesOne(pattern[p], text[t])) {
-            ++p;
-            ++t;
-        } else if (starP >= 0) {
-            p = starP + 1;
-            t = ++starT;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == QLatin1Char('*'))
-        ++p;
-    return p == pattern.size();
+    if (m_http && m_meter)
+        m_http->cancel();
+    stopProbe(true);
 }
 
-UpdateDocument parseUpdateDocument(const QByteArray &body)
+void UpdateCheck::start(Meter &m, std::function<void()> finished)
 {
-    UpdateDocument doc;
-    QXmlStreamReader xml(body);
-    // Entities are refused outright below; the limit is a second fence.
-    xml.setEntityExpansionLimit(1024);
-    int depth = 0;
-    int urlDepth = -1, versionDepth = -1; // depth of the element being collected
-    while (!xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::DTD:
-            if (!xml.entityDeclarations().isEmpty())
-                return UpdateDocument{}; // entity-expansion bombs and external entities
-            break;
-        case QXmlStreamReader::EntityReference:
-            return UpdateDocument{};
-        case QXmlStreamReader::StartElement:
-            ++depth;
-            if (!doc.hasUrl && xml.name() == QLatin1String("url")) {
-                doc.hasUrl = true;
-                urlDepth = depth;
-            } else if (!doc.hasVersion && xml.name() == QLatin1String("version")) {
-                doc.hasVersion = true;
-                versionDepth = depth;
-            }
-            break;
-        case QXmlStreamReader::EndElement:
-            if (depth == urlDepth)
-                urlDepth = -1;
-            if (depth == versionDepth)
-                versionDepth = -1;
-            --depth;
-            break;
-        case QXmlStreamReader::Characters:
-            // Text content includes that of nested elements.
-            if (urlDepth >= 0)
-                doc.url += xml.text();
-            if (versionDepth >= 0)
-                doc.version += xml.text();
-            break;
-        default: break;
-        }
+    cancel();
+    m_outcome = UpdateOutcome{};
+    m_response.reset();
+    m_installed.reset();
+    m_http = m.platform().http;
+    if (!m_http) {
+        m_outcome.message = QStringLiteral("Update site not reachable: no network access available.");
+        return;
     }
-    if (xml.hasError())
-        return UpdateDocument{};
-    doc.wellFormed = true;
-    return doc;
+    m_meter = &m;
+    m_finished = std::move(finished);
+    m_outcome.message = QStringLiteral("Checking for updates...");
+    startProbe();
+    m_http->get(QUrl(m.BaseUrl + QStringLiteral("Update.xml")), m_timeoutMs, kMaxBodyBytes,
+                [this](const HttpResult &res) {
+                    m_response = res;
+                    conclude();
+                });
 }
 
-QString installedUpdaterVersion()
+void UpdateCheck::cancel()
+{
+    if (!running())
+        return;
+    m_http->cancel();
+    stopProbe(false);
+    m_meter = nullptr;
+    m_finished = nullptr;
+    m_outcome = UpdateOutcome{};
+    m_outcome.message = QStringLiteral("Update check cancelled.");
+}
+
+// The installed updater's version, asked of `verlifter --version` on PATH
+// while the request runs; a tool that does not answer in time counts as
+// absent.
+void UpdateCheck::startProbe()
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("verlifter"));
-    if (program.isEmpty())
-        return {};
-    QProcess proc;
-    proc.setStandardInputFile(QProcess::nullDevice());
-    proc.setStandardErrorFile(QProcess::nullDevice());
-    proc.start(program, {QStringLiteral("--version")});
-    if (!proc.waitForStarted(2000))
-        return {};
-    if (!proc.waitForFinished(2000)) {
-        proc.kill();
-        proc.waitForFinished(500);
-        return {};
+    if (program.isEmpty()) {
+        m_installed = QString();
+        return;
     }
-    const QString out = QString::fromLocal8Bit(proc.read(4096));
-    static const QRegularExpression dotted(QStringLiteral("[0-9]+(?:\\.[0-9]+)+"));
-    return dotted.match(out).captured(0);
+    m_probe = new QProcess;
+    m_probe->setStandardInputFile(QProcess::nullDevice());
+    m_probe->setStandardErrorFile(QProcess::nullDevice());
+    QProcess *probe = m_probe;
+    auto done = [this](const QString &version) {
+        m_installed = version;
+        stopProbe(false);
+        conclude();
+    };
+    QObject::connect(probe, &QProcess::finished, probe, [probe, done]() { done(updaterVersionFromOutput(probe->readAll())); });
+    QObject::connect(probe, &QProcess::errorOccurred, probe, [done](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            done(QString());
+    });
+    QTimer::singleShot(kUpdaterProbeMs, probe, [done]() { done(QString()); });
+    probe->start(program, {QStringLiteral("--version")});
 }
 
-void UpdateCheck::run(Meter &m)
+void UpdateCheck::stopProbe(bool now)
 {
-    m_message.clear();
-    m_verlifterEnabled = false;
-    m_supportVisible = false;
-
-    const QString installed = installedUpdaterVersion();
-
-    IHttp *http = m.platform().http;
-    if (!http) {
-        m_message = QStringLiteral("Update site not reachable: no network access available.");
+    QProcess *probe = std::exchange(m_probe, nullptr);
+    if (!probe)
         return;
-    }
-    const HttpResult res = http->get(QUrl(m.BaseUrl + QStringLiteral("Update.xml")), m_timeoutMs, kMaxBodyBytes);
-    if (res.status == 0) {
-        if (res.timedOut)
-            m_message = QStringLiteral("Update site not reachable: no answer within %1 s.")
-                            .arg(qMax(1, (m_timeoutMs + 500) / 1000));
-        else
-            m_message = QStringLiteral("Update site not reachable: ") +
-                        (res.error.isEmpty() ? QStringLiteral("unknown error.") : res.error);
-        return;
-    }
-    if (res.status != 200) {
-        m_message = kNotProperly + QStringLiteral(" HTTP status=") + QString::number(res.status);
-        return;
-    }
-    if (res.truncated || res.timedOut) {
-        m_message = kNotProperly;
-        return;
-    }
-    const UpdateDocument doc = parseUpdateDocument(res.body);
-    const QString title = QStringLiteral("tqx");
-    if (!doc.wellFormed || !doc.hasUrl || !globMatch(doc.url, QStringLiteral("http://*/") + title + QLatin1Char('/'))) {
-        m_message = kNotProperly;
-        return;
-    }
-    m.BaseUrl = doc.url; // moves even when the version below is refused
-    if (!doc.hasVersion || !globMatch(doc.version, QStringLiteral("*#.*#.*#"))) {
-        m_message = kNotProperly;
-        return;
-    }
-    if (VersionCompare(installed, QStringLiteral("0.0.0"), 3) == 1)
-        m_verlifterEnabled = true;
-    const QString running = Meter::versionText();
-    if (VersionCompare(doc.version, running, 3) == 1) {
-        m_message = QStringLiteral("New version available: ") + doc.version;
-        m_supportVisible = true;
-    } else {
-        m_message = QStringLiteral("Version ") + running + QStringLiteral(" is current");
-    }
+    probe->disconnect();
+    if (probe->state() != QProcess::NotRunning)
+        probe->kill();
+    // It may be the sender of the signal being handled: delete it later,
+    // unless the event loop is no longer there to do it.
+    if (now)
+        delete probe;
+    else
+        probe->deleteLater();
 }
 
+// Both the response and the updater's version are needed; whichever comes
+// second shows the outcome.
+void UpdateCheck::conclude()
+{
+    if (!running() || !m_response || !m_installed)
+        return;
+    Meter &m = *std::exchange(m_meter, nullptr);
+    m_outcome = evaluateUpdateResponse(*m_response, m_timeoutMs, *m_installed, Meter::versionText(), m.BaseUrl);
+    if (auto finished = std::exchange(m_finished, nullptr))
+        finished();
+}
 void UpdateCheck::launchVerlifter(Meter &m)
 {
     IOpener *opener = m.platform().opener;

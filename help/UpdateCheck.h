@@ -2,42 +2,41 @@
 // The update check: fetches BaseUrl + "Update.xml", learns the site's
 // current base address and the latest released version, and tells whether
 // the running version is current. Model of the dialog frmUpdate; owned by
-// Meter, used on the user-interface thread only (the request blocks it).
+// Meter, used on the user-interface thread only. The check never blocks:
+// start() returns at once, the outcome arrives through the event loop, and
+// cancel() ends a check that is still waiting.
 
-#include <QByteArray>
+#include "help/UpdateResponse.h"
+#include "platform/Http.h"
+
 #include <QString>
+#include <functional>
+#include <optional>
 
 class Meter;
-
-// Wildcard match, case-sensitive: '*' matches any run of characters
-// (possibly empty), '#' one decimal digit 0-9, anything else itself.
-bool globMatch(const QString &text, const QString &pattern);
-
-// The parts of the update document that the check uses: the text content
-// of the first `url` and the first `version` element at any depth.
-struct UpdateDocument {
-    bool wellFormed = false; // parsed to the end, no DTD with entity declarations
-    bool hasUrl = false;
-    bool hasVersion = false;
-    QString url;
-    QString version;
-};
-UpdateDocument parseUpdateDocument(const QByteArray &body);
-
-// The installed version of the updater tool Verlifter: the first dotted
-// number printed by `verlifter --version` (found on PATH, at most 2 s), or
-// empty when the tool is absent or does not answer.
-QString installedUpdaterVersion();
+class QProcess;
 
 class UpdateCheck
 {
 public:
     static constexpr int kDefaultTimeoutMs = 10000;
+    static constexpr int kUpdaterProbeMs = 2000; // `verlifter --version` answers within this or counts as absent
     static constexpr qint64 kMaxBodyBytes = 64 * 1024;
 
-    // Dialog load: resets the dialog state and runs the check. May replace
-    // m.BaseUrl (written to the settings store at exit).
-    void run(Meter &m);
+    UpdateCheck();
+    ~UpdateCheck();
+    UpdateCheck(const UpdateCheck &) = delete;
+    UpdateCheck &operator=(const UpdateCheck &) = delete;
+
+    // Dialog load: resets the dialog state, shows the waiting text and
+    // starts the request and the updater probe. `finished` runs once when
+    // the outcome is shown, never after cancel(). May replace m.BaseUrl
+    // (written to the settings store at exit). `m` must outlive the check.
+    void start(Meter &m, std::function<void()> finished);
+    // Ends a waiting check at once: the request is aborted, nothing moves,
+    // `finished` does not run.
+    void cancel();
+    bool running() const { return m_meter != nullptr; }
 
     // "Launch Verlifter": opens AppDir + "TQX.verlift". The dialog closes
     // afterwards in every case.
@@ -45,16 +44,24 @@ public:
     // "Open download page": OpenUrl(BaseUrl + "support.htm#download").
     void openDownloadPage(Meter &m);
 
-    const QString &message() const { return m_message; }
-    bool verlifterEnabled() const { return m_verlifterEnabled; }
-    bool supportVisible() const { return m_supportVisible; }
+    const QString &message() const { return m_outcome.message; }
+    bool verlifterEnabled() const { return m_outcome.verlifterEnabled; }
+    bool supportVisible() const { return m_outcome.supportVisible; }
 
     int timeoutMs() const { return m_timeoutMs; }
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
 private:
-    QString m_message;
-    bool m_verlifterEnabled = false;
-    bool m_supportVisible = false;
+    void startProbe();
+    void stopProbe(bool now);
+    void conclude();
+
+    Meter *m_meter = nullptr; // the check's sheet while it runs; null when idle
+    IHttp *m_http = nullptr;  // the service the running request went to
+    std::function<void()> m_finished;
+    std::optional<HttpResult> m_response;
+    std::optional<QString> m_installed;
+    QProcess *m_probe = nullptr; // owned; `verlifter --version` while it runs
+    UpdateOutcome m_outcome;
     int m_timeoutMs = kDefaultTimeoutMs;
 };

@@ -106,8 +106,12 @@ __attribute__((target("avx2"))) inline void transpose4(__m256d r[4])
     r[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
 }
 
+// Two blocks of eight groups per step: four independent c chains hide the
+// latency of the multiply and add, the rest is throughput.
 __attribute__((target("avx2"))) void kernelAvx2(State &s, const std::int16_t *p, std::size_t count)
 {
+    constexpr int kBlocks = 2;           // blocks of G groups per step
+    constexpr int kChains = 2 * kBlocks; // vectors of four groups
     const __m256d va = _mm256_set1_pd(s.a), vk = _mm256_set1_pd(s.k);
     const __m256d absMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
     __m256d acc[2][2], peak[2];
@@ -118,36 +122,44 @@ __attribute__((target("avx2"))) void kernelAvx2(State &s, const std::int16_t *p,
     }
     double dc = s.dc;
     std::size_t i = 0;
-    for (; i + G * L <= count; i += G * L) {
-        __m256d e[L][2]; // x_j - c_j, groups 4h .. 4h+3
-        alignas(32) double cEnd[G];
-        for (int h = 0; h < 2; ++h) {
-            __m256d c = _mm256_setzero_pd();
-            const std::int16_t *q0 = p + i + 4 * h * L;
-            for (int q = 0; q < L / 4; ++q) {
-                __m256d x[4];
+    for (; i + kBlocks * G * L <= count; i += kBlocks * G * L) {
+        __m256d e[L][kChains]; // x_j - c_j; chain v holds groups 4v .. 4v+3
+        alignas(32) double cEnd[kBlocks * G];
+        __m256d c[kChains];
+        for (int v = 0; v < kChains; ++v)
+            c[v] = _mm256_setzero_pd();
+        for (int q = 0; q < L / 4; ++q) {
+            __m256d x[kChains][4];
+            for (int v = 0; v < kChains; ++v) {
                 for (int g = 0; g < 4; ++g)
-                    x[g] = load4(q0 + g * L + 4 * q);
-                transpose4(x);
-                for (int t = 0; t < 4; ++t) {
-                    e[4 * q + t][h] = _mm256_sub_pd(x[t], c);
-                    c = _mm256_add_pd(_mm256_mul_pd(va, c), _mm256_mul_pd(vk, x[t]));
+                    x[v][g] = load4(p + i + (4 * v + g) * L + 4 * q);
+                transpose4(x[v]);
+            }
+            for (int t = 0; t < 4; ++t) {
+                for (int v = 0; v < kChains; ++v) {
+                    e[4 * q + t][v] = _mm256_sub_pd(x[v][t], c[v]);
+                    c[v] = _mm256_add_pd(_mm256_mul_pd(va, c[v]), _mm256_mul_pd(vk, x[v][t]));
                 }
             }
-            _mm256_store_pd(cEnd + 4 * h, c);
         }
-        alignas(32) double dcs[G];
-        for (int g = 0; g < G; ++g) {
-            dcs[g] = dc;
-            dc = s.aPow[L] * dc + cEnd[g];
-        }
-        const __m256d dcv[2] = {_mm256_load_pd(dcs), _mm256_load_pd(dcs + 4)};
-        for (int j = 0; j < L; ++j) {
-            const __m256d aj = _mm256_set1_pd(s.aPow[j]);
-            for (int h = 0; h < 2; ++h) {
-                const __m256d d = _mm256_sub_pd(e[j][h], _mm256_mul_pd(aj, dcv[h]));
-                peak[h] = _mm256_max_pd(peak[h], _mm256_and_pd(d, absMask));
-                acc[j & 1][h] = _mm256_add_pd(acc[j & 1][h], _mm256_mul_pd(d, d));
+        for (int v = 0; v < kChains; ++v)
+            _mm256_store_pd(cEnd + 4 * v, c[v]);
+        // Block by block, as the portable kernel adds them: the same order
+        // of the partial sums in every lane.
+        for (int b = 0; b < kBlocks; ++b) {
+            alignas(32) double dcs[G];
+            for (int g = 0; g < G; ++g) {
+                dcs[g] = dc;
+                dc = s.aPow[L] * dc + cEnd[b * G + g];
+            }
+            const __m256d dcv[2] = {_mm256_load_pd(dcs), _mm256_load_pd(dcs + 4)};
+            for (int j = 0; j < L; ++j) {
+                const __m256d aj = _mm256_set1_pd(s.aPow[j]);
+                for (int h = 0; h < 2; ++h) {
+                    const __m256d d = _mm256_sub_pd(e[j][2 * b + h], _mm256_mul_pd(aj, dcv[h]));
+                    peak[h] = _mm256_max_pd(peak[h], _mm256_and_pd(d, absMask));
+                    acc[j & 1][h] = _mm256_add_pd(acc[j & 1][h], _mm256_mul_pd(d, d));
+                }
             }
         }
     }
@@ -157,7 +169,8 @@ __attribute__((target("avx2"))) void kernelAvx2(State &s, const std::int16_t *p,
         _mm256_storeu_pd(s.peak + 4 * h, peak[h]);
     }
     s.dc = dc;
-    tail(s, p + i, count - i);
+    // A last block of eight groups and the end go the portable way.
+    kernelPortable(s, p + i, count - i);
 }
 #endif
 
@@ -186,8 +199,7 @@ bool levelKernelAvailable(LevelKernel kernel)
 }
 
 LevelAnalysis::LevelAnalysis(int rate, std::int64_t total, LevelKernel kernel)
-    : m_rate(rate)
-    , m_total(std::max<std::int64_t>(0, total))
+    : m_rate(rate), m_total(std::max<std::int64_t>(0, total))
 {
     m_kernel = kernelPortable;
 #ifdef TQX_LEVEL_AVX2

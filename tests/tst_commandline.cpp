@@ -1,4 +1,4 @@
-// Command-line splitting, the option parser and start-up's decision.
+// The option parser and start-up's decision over the arguments as the shell passes them, and the real program.
 #include "app/CommandLine.h"
 
 #include <QProcess>
@@ -8,41 +8,11 @@ class TstCommandLine : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void split_data();
-    void split();
     void startup_data();
     void startup();
-    void groupedFlagsYieldOneLetterEach();
-    void helpPrintsUsageOnStandardOutput();
-    void badOptionExitsWithMessage();
+    void program_data();
+    void program();
 };
-
-void TstCommandLine::split_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("maxArgs");
-    QTest::addColumn<QStringList>("args");
-    QTest::newRow("empty") << "" << 5 << QStringList{};
-    QTest::newRow("blanks and tabs") << "  -d\t-h  " << 5 << QStringList{"-d", "-h"};
-    QTest::newRow("quoted blank") << "\"a b\" c" << 5 << QStringList{"a b", "c"};
-    QTest::newRow("quote inside quotes") << "\"a\"b c\"" << 5 << QStringList{"a\"b c"};
-    QTest::newRow("quote inside unquoted") << "a\"b" << 5 << QStringList{"a\"b"};
-    QTest::newRow("empty quoted") << "\"\" -x" << 5 << QStringList{"", "-x"};
-    QTest::newRow("trailing quote starts empty argument") << "a \"" << 5 << QStringList{"a", ""};
-    QTest::newRow("only five looked at") << "-d -d -d -d -d -x" << 5 << QStringList{"-d", "-d", "-d", "-d", "-d"};
-    QTest::newRow("default ten") << "1 2 3 4 5 6 7 8 9 10 11" << 10
-                                 << QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
-}
-
-void TstCommandLine::split()
-{
-    QFETCH(QString, text);
-    QFETCH(int, maxArgs);
-    QFETCH(QStringList, args);
-    const QStringList got = SplitCommandLine(text, maxArgs);
-    QCOMPARE(got.value(0).toInt(), args.size());
-    QCOMPARE(got.mid(1), args);
-}
 
 void TstCommandLine::startup_data()
 {
@@ -52,17 +22,15 @@ void TstCommandLine::startup_data()
     QTest::addColumn<QString>("tsv");
     const int run = StartupDecision::Run, usage = StartupDecision::ShowUsage, err = StartupDecision::Error;
     QTest::newRow("no arguments") << QStringList{} << run << "" << "";
-    QTest::newRow("-h") << QStringList{"-h"} << usage << "" << "";
-    QTest::newRow("-d -h") << QStringList{"-d", "-h"} << usage << "" << "";
     QTest::newRow("-dh") << QStringList{"-dh"} << usage << "" << "";
     QTest::newRow("-l is not valid") << QStringList{"-l"} << err << "Error: \"l\" is not a valid option." << "";
-    QTest::newRow("-x") << QStringList{"-x"} << err << "Error: \"x\" is not a valid option." << "";
     QTest::newRow("case-sensitive -D") << QStringList{"-D"} << err << "Error: \"D\" is not a valid option." << "";
     QTest::newRow("colon") << QStringList{"-:"} << err << "Error: \":\" is not a valid option." << "";
     QTest::newRow("-t alone") << QStringList{"-t"} << err << "Error: \"t\" option requires an argument." << "";
     QTest::newRow("-t NAME") << QStringList{"-t", "out.tab"} << run << "" << "out.tab";
-    QTest::newRow("-tNAME") << QStringList{"-tout.tab"} << run << "" << "out.tab";
-    QTest::newRow("-t quoted with blanks") << QStringList{"-t", "my data.tab"} << run << "" << "my data.tab";
+    QTest::newRow("-tNAME") << QStringList{"-dtout.tab"} << run << "" << "out.tab";
+    QTest::newRow("-t with quotes") << QStringList{"-t", "my \"x\" file.tab"} << run << "" << "my \"x\" file.tab";
+    QTest::newRow("-t a lone quote") << QStringList{"-t", "\""} << run << "" << "\"";
     QTest::newRow("-t value starting with hyphen") << QStringList{"-t", "-x"} << run << "" << "-x";
     QTest::newRow("-- stops parsing") << QStringList{"--", "-x"} << run << "" << "";
     QTest::newRow("non-option stops parsing") << QStringList{"file.tab", "-x"} << run << "" << "";
@@ -77,49 +45,40 @@ void TstCommandLine::startup()
     QFETCH(int, kind);
     QFETCH(QString, error);
     QFETCH(QString, tsv);
-    const StartupDecision d = decideStartup(SplitCommandLine(JoinCommandLine(argv), 5));
+    QList<QByteArray> bytes{"tqx"};
+    std::vector<const char *> pointers{bytes[0].constData()};
+    for (const QString &a : argv)
+        pointers.push_back((bytes << a.toUtf8()).last().constData());
+    const StartupDecision d = decideStartup(SplitCommandLine(int(pointers.size()), pointers.data(), 5));
     QCOMPARE(int(d.kind), kind);
     QCOMPARE(d.errorText, error);
     QCOMPARE(d.tsvFileName, tsv);
 }
 
-void TstCommandLine::groupedFlagsYieldOneLetterEach()
+// The real program: usage on standard output; a refused option (Qt's own options included) on standard error.
+void TstCommandLine::program_data()
 {
-    const QStringList args = SplitCommandLine(QStringLiteral("-dd -t x"), 5);
-    OptionParser p;
-    QStringList letters;
-    for (QString o; (o = NextOption(p, args, QStringLiteral("dht:"))) != QLatin1String("-1");)
-        letters << o;
-    QCOMPARE(letters, (QStringList{"d", "d", "t"}));
-    QCOMPARE(p.OptArg, QStringLiteral("x"));
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("-h") << QStringList{"-h"} << "Usage: TQX [-d] [-h] [-l] [-t]\n   d   debug\n   h   help\n   t   TSV file name\n";
+    QTest::newRow("-x") << QStringList{"-x"} << "Error: \"x\" is not a valid option.\n";
+    QTest::newRow("-reverse") << QStringList{"-reverse"} << "Error: \"r\" is not a valid option.\n";
+    QTest::newRow("-session x") << QStringList{"-session", "x"} << "Error: \"s\" is not a valid option.\n";
+    QTest::newRow("-widgetcount") << QStringList{"-widgetcount"} << "Error: \"w\" is not a valid option.\n";
 }
 
-// The real program: -h prints the usage on standard output before its box.
-void TstCommandLine::helpPrintsUsageOnStandardOutput()
+void TstCommandLine::program()
 {
+    QFETCH(QStringList, args);
+    QFETCH(QString, expected);
     QProcess p;
-    p.start(qEnvironmentVariable("TQX_BINARY_DIR") + QStringLiteral("/tqx"), {QStringLiteral("-h")});
+    p.setReadChannel(args.first() == QLatin1String("-h") ? QProcess::StandardOutput : QProcess::StandardError);
+    p.start(qEnvironmentVariable("TQX_BINARY_DIR") + QStringLiteral("/tqx"), args);
     QVERIFY(p.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine(), 10000);
-    QTest::qWait(200);
-    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    QString out; // the program's own line, whatever Qt prints around it
+    QTRY_VERIFY2_WITH_TIMEOUT((out += QString::fromLocal8Bit(p.readAll())).contains(expected), qPrintable(out), 10000);
     p.kill();
     p.waitForFinished();
-    QVERIFY2(out.contains(QStringLiteral("Usage: TQX [-d] [-h] [-l] [-t]")), qPrintable(out));
-    QVERIFY(out.contains(QStringLiteral("   t   TSV file name")));
-}
-
-void TstCommandLine::badOptionExitsWithMessage()
-{
-    QProcess p;
-    p.start(qEnvironmentVariable("TQX_BINARY_DIR") + QStringLiteral("/tqx"), {QStringLiteral("-x")});
-    p.setReadChannel(QProcess::StandardError);
-    QVERIFY(p.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine(), 10000);
-    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-    p.kill();
-    p.waitForFinished();
-    QVERIFY2(err.contains(QStringLiteral("Error: \"x\" is not a valid option.")), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TstCommandLine)

@@ -1,162 +1,240 @@
-// The main window under the offscreen platform: every field and control of
-// the sheet exists under its name with an accessible name, the restored
-// values show, and a refused entry keeps the focus.
-#include "gui/FieldWidgets.h"
+// The main window on a 1024x768 offscreen screen: start-up states, the whole
+// menu, the keyboard (Alt letters, F10, shortcuts over fields), validation of
+// the edited field before any action, the first size, the virtual bench's
+// place, and the working window and start-up boxes.
+#include "acquire/Bench.h"
 #include "gui/MainWindow.h"
+#include "gui/Startup.h"
+#include "gui/WindowsHost.h"
+#include "gui/WorkingWindow.h"
 #include "support/TestPlatform.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QLineEdit>
-#include <QLocale>
-#include <QPushButton>
 #include <QtTest>
+#include <QtWidgets>
+
+namespace {
+struct Shown { // a loaded, shown and active main window over the test doubles
+    TestBench b;
+    MainWindow w{b.meter};
+    explicit Shown(double fontScale = 1.0)
+    {
+        b.opener.available = {QStringLiteral("pavucontrol")};
+        QFont f = QApplication::font();
+        f.setPointSizeF(f.pointSizeF() * fontScale);
+        w.setFont(f);
+        w.loadAndShow();
+        QApplication::setActiveWindow(&w);
+    }
+    QLineEdit *edit(const QString &name) { return w.findChild<QLineEdit *>(name); }
+    void type(const QString &field, const QString &text)
+    {
+        QLineEdit *e = edit(field);
+        e->setFocus();
+        QTRY_VERIFY(e->hasFocus());
+        e->selectAll();
+        QTest::keyClicks(e, text);
+    }
+};
+} // namespace
 
 class TstMainWindow : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
     void init() { QLocale::setDefault(QLocale::c()); }
-    void everyFieldAndControlIsThere();
-    void restoredValuesShow();
-    void refusedEntryKeepsFocus_data();
-    void refusedEntryKeepsFocus();
-    void enterValidatesOnceAndSelectsAgain();
-    void lockedFieldsAreReadOnly();
-    void verboseChangesNothing();
-    void captionCarriesVersion();
+    void startUpStates_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("enabled");
+        const QStringList disabled = {"mnuEnrUnl", "mnuSaveText", "mnuSaveTsv", "mnuSaveWave", "mnuCopyTextClip",
+                                      "mnuPlayWave", "btnSaveTsv"};
+        for (int i = 0; i < int(Control::Count); ++i)
+            QTest::newRow(controlName(Control(i))) << QString(controlName(Control(i))) << !disabled.contains(controlName(Control(i)));
+    }
+
+    void startUpStates()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, enabled);
+        Shown s;
+        QObject *o = name.startsWith("btn") ? static_cast<QObject *>(s.w.findChild<QPushButton *>(name)) : s.w.findChild<QAction *>(name);
+        QCOMPARE(o->property("enabled").toBool(), enabled);
+        QCOMPARE(o->property("checked").toBool(), name == "mnuOptionsLimits");
+    }
+
+    void wholeMenu()
+    {
+        Shown s;
+        QCOMPARE(s.w.windowTitle(), "TQX - V" + Meter::versionText());
+        QStringList menu; // per menu: its caption, then each entry's caption and shortcut
+        for (QAction *m : s.w.menuBar()->actions()) {
+            menu << m->text();
+            for (QAction *a : m->menu()->actions())
+                menu.last() += a->isSeparator() ? QString() : '|' + a->text() + ' ' + a->shortcut().toString();
+        }
+        QCOMPARE(menu, (QStringList{
+            "&File|Import ENR file |Unload ENR file |&Save text file Ctrl+S|&Record TSV Ctrl+R|Save &Wave file |&Print |E&xit ",
+            "&Edit|&Copy text results to Clipboard ",
+            "&Utility|Sound Card Control - &Record Ctrl+D|Sound Card Control - &Playback Ctrl+K|&Audio properties Ctrl+A"
+            "|Play &Wave samples Ctrl+P|&Virtual bench ",
+            "&Options|&Verbose |Measurement &limits enabled |&Uncertainty calculator |&Com port setup ",
+            "&Help|&Help F1|TQX &Home |TQX FA&Q |TQX &Support |Check for &updates |&About "}));
+        // Every Alt letter of the window is used once: menus, labels, buttons, frames.
+        QStringList letters; // titles of menus and frames, texts of labels and buttons
+        for (QWidget *w : s.w.findChildren<QWidget *>()) {
+            const QString t = w->property(w->property("title").isValid() ? "title" : "text").toString();
+            if (!qobject_cast<QLineEdit *>(w) && !QKeySequence::mnemonic(t).isEmpty())
+                letters << QKeySequence::mnemonic(t).toString();
+        }
+        QCOMPARE(letters.size(), 24); // menus 5, frames 3, fields 9 (not Units), buttons 7
+        QCOMPARE(QSet<QString>(letters.begin(), letters.end()).size(), letters.size());
+    }
+
+    void keyboard_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("menu");    // the popup that opens, if any
+        QTest::addColumn<QString>("started"); // the mixer program started, if any
+        for (auto [letter, menu] : {std::pair{'F', "File"}, {'E', "Edit"}, {'U', "Utility"}, {'O', "Options"}, {'H', "Help"}})
+            QTest::newRow(qPrintable(QStringLiteral("Alt+%1 opens %2").arg(letter).arg(menu)))
+                << int(letter) << int(Qt::AltModifier) << QStringLiteral("mnu") + menu << "";
+        QTest::newRow("F10 opens the first menu") << int(Qt::Key_F10) << 0 << "mnuFile" << "";
+        QTest::newRow("Alt+V, TSV disabled") << int(Qt::Key_V) << int(Qt::AltModifier) << "" << "";
+        QTest::newRow("Ctrl+A audio properties") << int(Qt::Key_A) << int(Qt::ControlModifier) << "" << "pavucontrol --tab=5";
+    }
+
+    void keyboard()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, menu);
+        QFETCH(QString, started);
+        Shown s;
+        s.type("Title", "LNA 2.3 GHz");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTRY_COMPARE(QApplication::activePopupWidget() ? QApplication::activePopupWidget()->objectName() : QString(), menu);
+        QCOMPARE(s.edit("Title")->text(), QStringLiteral("LNA 2.3 GHz")); // no letter typed, nothing deleted
+        QCOMPARE(s.b.opener.started.value(0).join(' '), started);
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+    }
+
+    void actionsValidateTheEditedFieldFirst_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("action"); // a button, a menu entry, a key, or "close"
+        QTest::addColumn<QString>("message");
+        const QString interval = "Interval must be >= 0.05 and  <= 100";
+        QTest::newRow("Tab") << "Att11" << "-200.01" << "Tab" << "Att11 must be > -200 and < 200";
+        QTest::newRow("Enter, one box only") << "Interval" << "0.01" << "Return" << interval;
+        QTest::newRow("Alt+1") << "Interval" << "500" << "Alt+1" << interval;
+        QTest::newRow("SCZ clicked") << "Interval" << "500" << "btnNoise00" << interval;
+        QTest::newRow("menu entry") << "Att11" << "999" << "mnuNmuc" << "Att11 must be > -200 and < 200";
+        QTest::newRow("F1 shortcut") << "Tcold" << "40000" << "F1" << "Tcold must be > 0 and < Thot";
+        QTest::newRow("closing the window") << "Interval" << "xyz" << "close" << interval;
+    }
+
+    void actionsValidateTheEditedFieldFirst()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, action);
+        QFETCH(QString, message);
+        Shown s;
+        s.type(field, typed);
+        if (QPushButton *button = s.w.findChild<QPushButton *>(action))
+            QTest::mouseClick(button, Qt::LeftButton);
+        else if (QAction *entry = s.w.findChild<QAction *>(action))
+            entry->trigger();
+        else if (action == "close")
+            s.w.close();
+        else
+            QTest::keySequence(QApplication::focusWidget(), QKeySequence(action));
+        QTRY_COMPARE(s.b.messages.lines().value(0), "Value error:|" + message);
+        QTest::qWait(200); // a button's Alt letter clicks after a short animation
+        QCOMPARE(s.b.messages.texts(), QStringList{message}); // the action did not run
+        QVERIFY(s.b.windows.dialogs.isEmpty() && s.b.opener.helpShown.isEmpty() && s.b.settings.values.isEmpty());
+        QTRY_VERIFY(s.w.isVisible() && s.edit(field)->hasFocus());
+        QCOMPARE(s.edit(field)->selectedText(), s.edit(field)->text());
+    }
+
+    void firstWindowFitsTheScreen_data()
+    {
+        QTest::addColumn<double>("fontScale");
+        QTest::newRow("96 dpi") << 1.0;
+        QTest::newRow("144 dpi") << 1.5;
+        QTest::newRow("192 dpi") << 2.0;
+    }
+
+    void firstWindowFitsTheScreen()
+    {
+        QFETCH(double, fontScale);
+        Shown s(fontScale);
+        QVERIFY(QTest::qWaitForWindowExposed(&s.w));
+        const QRect avail = s.w.screen()->availableGeometry();
+        QVERIFY2(avail.contains(s.w.frameGeometry()), qPrintable(QDebug::toString(s.w.frameGeometry())));
+        auto *scroll = qobject_cast<QScrollArea *>(s.w.centralWidget()); // at 96 dpi all shows unscrolled
+        QVERIFY(fontScale > 1 || !(scroll->verticalScrollBar()->isVisible() || scroll->horizontalScrollBar()->isVisible()));
+    }
+
+    void benchNeverCoversThePanel()
+    {
+        Shown s(1.5);
+        WindowsHost host(s.b.meter, &s.w);
+        host.showDialog(DialogId::VirtualBench); // no room beside the window on 1024x768: docked
+        auto *dock = s.w.findChild<QDockWidget *>();
+        QVERIFY(dock && dock->isVisible() && !dock->isFloating() && s.b.meter.bench().isActive());
+        for (QLineEdit *e : dock->findChildren<QLineEdit *>(QRegularExpression("benchExpected")))
+            QVERIFY(e->width() >= e->fontMetrics().horizontalAdvance("-000.00") + 8); // no digit clipped
+        for (QLabel *l : dock->findChildren<QLabel *>()) // the button reads SCZ, so does the bench
+            QVERIFY2(!l->text().contains("SC&"), qPrintable(l->text()));
+        dock->close();
+        QTRY_VERIFY(!s.w.findChild<QDockWidget *>() && !s.b.meter.bench().isActive());
+        s.w.setFont(QApplication::font());
+        s.w.setGeometry(0, 0, 120, 600); // now the three columns fit beside
+        host.showDialog(DialogId::VirtualBench);
+        auto *bench = s.w.findChild<QDialog *>("frmVirtualBench");
+        QVERIFY(bench && bench->isVisible() && !bench->frameGeometry().intersects(s.w.frameGeometry()));
+        QVERIFY(!bench->findChild<QLabel *>("benchHowTo")->text().contains("SC&"));
+        bench->close();
+    }
+
+    // What the user sees besides the main window: the start-up boxes of the
+    // usage and a bad option (caption, text, icon) and the working window.
+    void startUpBoxesAndWorkingWindow_data()
+    {
+        QTest::addColumn<int>("kind"); // a start-up decision, or -1: the working window
+        QTest::addColumn<QString>("shown"); // exit code, then caption|text|icon; or caption|label
+        QTest::newRow("usage box") << int(StartupDecision::ShowUsage) << "0 TQX - Help|" + usageText();
+        QTest::newRow("bad option box") << int(StartupDecision::Error) << "1 TQX|Error: \"x\" is not a valid option.|Critical";
+        QTest::newRow("normal start, no box") << int(StartupDecision::Run) << "-1 ";
+        QTest::newRow("working window") << -1 << "TQX: working...|Working, please wait...";
+    }
+
+    void startUpBoxesAndWorkingWindow()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, shown);
+        WorkingWindow working;
+        RecordingMessages messages;
+        const StartupDecision d{StartupDecision::Kind(kind), "Error: \"x\" is not a valid option.", {}};
+        const QString first = kind < 0 ? working.windowTitle() : QString::number(showStartupBox(d, messages));
+        QCOMPARE(first + (kind < 0 ? '|' + working.findChild<QLabel *>()->text() : ' ' + messages.lines().join("")), shown);
+    }
 };
 
-void TstMainWindow::everyFieldAndControlIsThere()
+// A 1024x768 screen at 96 dpi: the smallest the program must be usable on.
+int main(int argc, char **argv)
 {
-    TestBench b;
-    MainWindow w(b.meter);
-    w.loadAndShow();
-    for (int i = 0; i < int(Field::Count); ++i) {
-        const QString name = fieldName(Field(i));
-        QWidget *widget = w.findChild<QWidget *>(name);
-        QVERIFY2(widget, qPrintable(name));
-        QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(name));
-    }
-    for (int i = 0; i < int(Control::Count); ++i) {
-        const QString name = controlName(Control(i));
-        QObject *o = name.startsWith("btn") ? static_cast<QObject *>(w.findChild<QPushButton *>(name))
-                                            : static_cast<QObject *>(w.findChild<QAction *>(name));
-        QVERIFY2(o, qPrintable(name));
-    }
-    QVERIFY(w.findChild<QWidget *>("Units"));
-    QCOMPARE(w.findChild<QPushButton *>("btnNoise00")->text(), QStringLiteral("SC&Z"));
-    QCOMPARE(w.findChild<QAction *>("mnuSaveText")->shortcut(), QKeySequence("Ctrl+S"));
-    QCOMPARE(w.findChild<QAction *>("mnuOptionsLimits")->text(), QStringLiteral("Measurement &limits enabled"));
+    QTemporaryFile config;
+    config.open();
+    config.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96}]})");
+    config.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+    QApplication app(argc, argv);
+    TstMainWindow t;
+    return QTest::qExec(&t, argc, argv);
 }
-
-void TstMainWindow::restoredValuesShow()
-{
-    TestBench b;
-    b.settings.values.insert("default/Att22", "3");
-    b.settings.values.insert("default/Title", "LNA test");
-    b.settings.values.insert("default/Units", "1");
-    MainWindow w(b.meter);
-    w.loadAndShow();
-    QCOMPARE(w.findChild<QLineEdit *>("Att22")->text(), QStringLiteral("3.00"));
-    QCOMPARE(w.findChild<QLineEdit *>("Title")->text(), QStringLiteral("LNA test"));
-    QCOMPARE(w.findChild<QLineEdit *>("Interval")->text(), QStringLiteral("0.150"));
-    QCOMPARE(w.findChild<QComboBox *>("Units")->currentText(), QStringLiteral("Watt"));
-    QVERIFY(!w.findChild<QAction *>("mnuSaveText")->isEnabled());
-    QVERIFY(!w.findChild<QPushButton *>("btnSaveTsv")->isEnabled());
-    QVERIFY(w.findChild<QAction *>("mnuOptionsLimits")->isChecked());
-}
-
-void TstMainWindow::refusedEntryKeepsFocus_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("interval too long") << "Interval" << "101" << "Interval must be >= 0.05 and  <= 100";
-    QTest::newRow("interval text") << "Interval" << "abc" << "Interval must be >= 0.05 and  <= 100";
-    QTest::newRow("attenuator") << "Att11" << "-200.01" << "Att11 must be > -200 and < 200";
-    QTest::newRow("Tcold above Thot") << "Tcold" << "40000" << "Tcold must be > 0 and < Thot";
-}
-
-void TstMainWindow::refusedEntryKeepsFocus()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, typed);
-    QFETCH(QString, message);
-    TestBench b;
-    MainWindow w(b.meter);
-    w.loadAndShow();
-    QApplication::setActiveWindow(&w);
-    auto *e = w.findChild<QLineEdit *>(field);
-    e->setFocus();
-    QTRY_VERIFY(e->hasFocus());
-    e->selectAll();
-    QTest::keyClicks(e, typed);
-    QTest::keyClick(e, Qt::Key_Tab); // leave the field
-    QTRY_COMPARE(b.messages.shown.size(), 1);
-    QCOMPARE(b.messages.shown[0].caption, QStringLiteral("Value error:"));
-    QCOMPARE(b.messages.shown[0].text, message);
-    QCOMPARE(b.messages.shown[0].icon, MsgIcon::None);
-    QTRY_VERIFY(e->hasFocus());
-    QCOMPARE(e->selectedText(), e->text());
-}
-
-void TstMainWindow::enterValidatesOnceAndSelectsAgain()
-{
-    TestBench b;
-    MainWindow w(b.meter);
-    w.loadAndShow();
-    QApplication::setActiveWindow(&w);
-    auto *e = w.findChild<QLineEdit *>("Interval");
-    e->setFocus();
-    QTRY_VERIFY(e->hasFocus());
-    e->selectAll();
-    QTest::keyClicks(e, "2");
-    QTest::keyClick(e, Qt::Key_Return);
-    QCOMPARE(e->text(), QStringLiteral("2.000"));
-    QCOMPARE(e->selectedText(), QStringLiteral("2.000"));
-    QVERIFY(b.messages.shown.isEmpty());
-    e->selectAll();
-    QTest::keyClicks(e, "0.01");
-    QTest::keyClick(e, Qt::Key_Return);
-    QCOMPARE(b.messages.shown.size(), 1); // one box, not a second one on the focus change
-    QVERIFY(e->hasFocus());
-    QCOMPARE(e->selectedText(), QStringLiteral("0.010"));
-}
-
-void TstMainWindow::lockedFieldsAreReadOnly()
-{
-    TestBench b;
-    MainWindow w(b.meter);
-    w.loadAndShow();
-    for (const char *name : {"Noise00", "Y2dB", "Teq1", "NF1", "Y12dB", "Teq2", "NF2", "Gain", "Teq", "NF"})
-        QVERIFY2(w.findChild<QLineEdit *>(name)->isReadOnly(), name);
-    for (const char *name : {"Interval", "ENR", "Noise11", "Noise22", "Tatt2"})
-        QVERIFY2(!w.findChild<QLineEdit *>(name)->isReadOnly(), name);
-    b.meter.sheet().setLocked(Field::ENR, true);
-    w.syncFromSheet();
-    QVERIFY(w.findChild<QLineEdit *>("ENR")->isReadOnly());
-}
-
-void TstMainWindow::verboseChangesNothing()
-{
-    TestBench b;
-    MainWindow w(b.meter);
-    w.loadAndShow();
-    QAction *v = w.findChild<QAction *>("mnuOptionsVerbose");
-    v->trigger();
-    QVERIFY(!v->isChecked());
-    QVERIFY(b.messages.shown.isEmpty());
-}
-
-void TstMainWindow::captionCarriesVersion()
-{
-    TestBench b;
-    MainWindow w(b.meter);
-    w.loadAndShow();
-    QCOMPARE(w.windowTitle(), QStringLiteral("TQX - V") + Meter::versionText());
-    QVERIFY(QRegularExpression("^TQX - V\\d+\\.\\d+\\.\\d+$").match(w.windowTitle()).hasMatch());
-}
-
-QTEST_MAIN(TstMainWindow)
 #include "tst_mainwindow.moc"

@@ -104,7 +104,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("missing device") << 12 << "/dev/pts/no-such-pty" << "Invalid port number";
         QTest::newRow("number without a device") << 95 << "" << "Invalid port number";
-        QTest::newRow("not a terminal") << 13 << "not-a-tty" << "Other error...";
         QTest::newRow("already open") << kPort << "" << "Operation not valid while the port is opened";
     }
     void openErrors()
@@ -112,11 +111,6 @@ private Q_SLOTS:
         QFETCH(int, port);
         QFETCH(QString, device);
         QFETCH(QString, text);
-        if (device == QLatin1String("not-a-tty")) {
-            device = m_dir.filePath(device);
-            QFile f(device);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
         if (!device.isEmpty())
             mapPort(port, device);
         SerialQt serial;
@@ -191,8 +185,7 @@ private Q_SLOTS:
                                    : problem == 2 ? "Error: Port ERROR" : ""};
         QCOMPARE(bench.messages.texts(), problem ? expected : QStringList());
         QCOMPARE(m.sheet().text(Field::Noise12), QStringLiteral("-1.000"));
-        QVERIFY(!serial.isOpen());
-        QCOMPARE(audio.starts.size(), 1);
+        QVERIFY(!serial.isOpen() && audio.starts.size() == 1);
         QList<LineEvent> before, after;
         for (const LineEvent &e : events())
             (e.ns <= audio.starts[0] ? before : after).append(e);

@@ -11,7 +11,9 @@
 #include <QPixmap>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QRegularExpression>
+#include <QScrollArea>
 
 #include <algorithm>
 
@@ -183,14 +185,41 @@ QPixmap windowClientImage(QWidget *window)
 {
     if (!window)
         return QPixmap();
-    if (auto *main = qobject_cast<QMainWindow *>(window); main && main->centralWidget())
+    if (auto *main = qobject_cast<QMainWindow *>(window); main && main->centralWidget()) {
+        // A scrolled client area is printed whole, not just the part in view.
+        if (auto *scroll = qobject_cast<QScrollArea *>(main->centralWidget()); scroll && scroll->widget())
+            return scroll->widget()->grab();
         return main->centralWidget()->grab();
+    }
     return window->grab();
 }
 
 PrintingQt::PrintingQt(QWidget *window)
-    : m_window(window)
+    : printersInstalled([] { return !QPrinterInfo::availablePrinterNames().isEmpty(); })
+    , m_window(window)
 {
+    choosePdfFile = [this]() -> std::optional<QString> {
+        QFileDialog dialog(m_window, QStringLiteral("No printer is installed - save the window as a PDF file"));
+        configureFileDialog(dialog, {QString(), QStringLiteral("PDF files (*.pdf)|*.pdf"), 1, QStringLiteral("TQX.pdf")},
+                            true);
+        dialog.setDefaultSuffix(QStringLiteral("pdf"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().value(0).isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().value(0);
+    };
+}
+
+PrintOutcome PrintingQt::saveAsPdf()
+{
+    PrintOutcome cancelled;
+    cancelled.cancelled = true;
+    const std::optional<QString> path = choosePdfFile ? choosePdfFile() : std::nullopt;
+    if (!path || !m_window)
+        return cancelled;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat); // whatever the file's suffix
+    printer.setOutputFileName(*path);
+    return printImageCopies(printer, windowClientImage(m_window), 1);
 }
 
 PrintOutcome PrintingQt::printMainWindow()
@@ -199,6 +228,8 @@ PrintOutcome PrintingQt::printMainWindow()
     cancelled.cancelled = true;
     if (!m_window)
         return cancelled;
+    if (printersInstalled && !printersInstalled())
+        return saveAsPdf();
 
     QPrinter printer(QPrinter::HighResolution);
     QPrintDialog dialog(&printer, m_window);

@@ -8,6 +8,9 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
+
 class QFileDialog;
 class QPixmap;
 class QPrinter;
@@ -68,9 +71,18 @@ public:
     // window: the main window; not owned, may be destroyed before us.
     explicit PrintingQt(QWidget *window);
     // Printer dialog (no print-to-file, no selection range), then one page
-    // per chosen copy.
+    // per chosen copy. With no printer installed the printer dialog would
+    // offer nothing: the window is saved as a PDF file instead (one page),
+    // which the user can print later.
     PrintOutcome printMainWindow() override;
 
+    // Whether the print system knows any printer (CUPS queues).
+    std::function<bool()> printersInstalled;
+    // Asks where to save the PDF; nullopt when cancelled. Default: a save
+    // dialog that says why it appears.
+    std::function<std::optional<QString>()> choosePdfFile;
+
 private:
+    PrintOutcome saveAsPdf();
     QPointer<QWidget> m_window;
 };

@@ -8,9 +8,13 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 constexpr qint64 kMaxContentsBytes = 64 * 1024;
@@ -25,7 +29,6 @@ HelpBrowser::HelpBrowser(const QString &helpDir, QWidget *parent)
     setWindowTitle(QStringLiteral("TQX Help"));
     setAccessibleName(QStringLiteral("TQX Help"));
     setModal(false);
-    resize(900, 620);
 
     m_back = new QPushButton(QStringLiteral("< &Back"), this);
     m_back->setObjectName(QStringLiteral("btnBack"));
@@ -54,7 +57,6 @@ HelpBrowser::HelpBrowser(const QString &helpDir, QWidget *parent)
     split->addWidget(m_contents);
     split->addWidget(m_browser);
     split->setStretchFactor(1, 3);
-    split->setSizes({220, 680});
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_back);
@@ -78,6 +80,17 @@ HelpBrowser::HelpBrowser(const QString &helpDir, QWidget *parent)
             [this](QListWidgetItem *item) { showTopic(item->data(Qt::UserRole).toString()); });
 
     loadContents();
+    // The contents list is as wide as its longest title in the font in use
+    // (large fonts included), the page gets the rest.
+    const int listWidth = m_contents->sizeHintForColumn(0) + 2 * m_contents->frameWidth() +
+                          m_contents->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                          m_contents->fontMetrics().averageCharWidth() * 2;
+    m_contents->setMinimumWidth(listWidth);
+    QSize want(std::max(900, 3 * listWidth), std::max(620, 30 * m_contents->fontMetrics().height()));
+    if (const QScreen *s = screen())
+        want = want.boundedTo(s->availableGeometry().size() * 9 / 10);
+    resize(want);
+    split->setSizes({listWidth, width() - listWidth});
 }
 
 void HelpBrowser::loadContents()

@@ -1,14 +1,41 @@
 #pragma once
-// IHttp over Qt Network: one GET at a time, run in a local event loop on
-// the calling (user-interface) thread. User input is held back meanwhile,
-// so the window repaints but takes no clicks. Only http and https; a
-// redirect is followed only to the same scheme. Stateless between calls.
+// IHttp over Qt Network. One QNetworkAccessManager serves the whole life of
+// the program (Qt runs the HTTP exchange in a thread of its own and must not
+// lose its manager while that thread still reads); a request that ends
+// early is aborted, never left to a dying manager. Only http and https; a
+// redirect is followed only to the same scheme. Lives and is used on the
+// user-interface thread; must be destroyed before QCoreApplication.
 
 #include "platform/Http.h"
 
-class HttpQt : public IHttp
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QTimer>
+
+class QNetworkReply;
+
+class HttpQt : public QObject, public IHttp
 {
 public:
-    HttpQt() = default;
-    HttpResult get(const QUrl &url, int timeoutMs, qint64 maxBytes) override;
+    HttpQt();
+    ~HttpQt() override;
+    void get(const QUrl &url, int timeoutMs, qint64 maxBytes, Done done) override;
+    void cancel() override;
+
+private:
+    bool readBody();
+    void finish();
+    void release();
+
+    QNetworkAccessManager m_manager;
+    QNetworkReply *m_reply = nullptr; // child of m_manager; the running request
+    QTimer m_timer;                   // the request's whole time budget
+    Done m_done;
+    HttpResult m_result;
+    QString m_refusal; // why we aborted on purpose, empty when we did not
+    QString m_scheme;
+    qint64 m_maxBytes = 0;
+    int m_redirects = 0;       // redirects followed by the running request
+    bool m_noResponse = false; // ended without a final response, whatever Qt's status says
+    quint64 m_generation = 0; // tells a stale queued completion from the current one
 };

@@ -9,9 +9,17 @@ HttpTestServer::HttpTestServer()
         while (QTcpSocket *s = m_server.nextPendingConnection()) {
             s->setParent(this); // lives until the client leaves or the server goes
             connect(s, &QTcpSocket::readyRead, this, [this, s]() { serve(s); });
-            connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            connect(s, &QTcpSocket::disconnected, s, [s]() { s->setParent(nullptr), s->deleteLater(); });
         }
     });
+}
+
+int HttpTestServer::openRequests() const
+{
+    int n = 0;
+    for (const QTcpSocket *s : findChildren<QTcpSocket *>())
+        n += s->property("head").isValid();
+    return n;
 }
 
 void HttpTestServer::serve(QTcpSocket *socket)
@@ -28,12 +36,15 @@ void HttpTestServer::serve(QTcpSocket *socket)
     const Route r = m_routes.value(path, {404, "not found", {}});
     if (r.status == NeverAnswer)
         return;
-    if (r.status == Endless) {
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n");
+    if (r.status < 0) {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n");
+        if (r.status == EndlessBody)
+            socket->write("Connection: close\r\n\r\n");
+        const QByteArray chunk = r.status == EndlessBody ? QByteArray(8192, 'x') : QByteArray("X-More: 0123456789\r\n").repeated(400);
         auto *feed = new QTimer(socket); // dies with the socket
-        connect(feed, &QTimer::timeout, socket, [socket]() {
+        connect(feed, &QTimer::timeout, socket, [socket, chunk]() {
             if (socket->bytesToWrite() < 256 * 1024)
-                socket->write(QByteArray(8192, 'x'));
+                socket->write(chunk);
         });
         return feed->start(1);
     }

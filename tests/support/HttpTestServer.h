@@ -9,7 +9,8 @@
 class HttpTestServer : public QObject
 {
 public:
-    enum : int { NeverAnswer = 0, Endless = -1 }; // special statuses; Endless: 200, then body bytes until the client leaves
+    // Special statuses: never answer; 200, then body bytes or header lines without end until the client leaves.
+    enum : int { NeverAnswer = 0, EndlessBody = -1, EndlessHeaders = -2 };
     struct Route {
         int status = 200;
         QByteArray body;
@@ -20,6 +21,7 @@ public:
     QUrl url(const QString &path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path)); }
     void setRoute(const QString &path, const Route &route) { m_routes.insert(path, route); }
     const QStringList &requests() const { return m_requests; } // paths, in order
+    int openRequests() const; // connections that carried a request and are still open
 
 private:
     void serve(QTcpSocket *socket);

@@ -1,0 +1,13 @@
+#pragma once
+// What start-up shows before the main window opens: the usage box for -h,
+// the error box for a refused command line. User-interface thread.
+
+#include "app/CommandLine.h"
+
+class IMessages;
+
+// Shows the box that the decision calls for (the usage also goes to
+// standard output, an error to standard error, for a terminal user).
+// Returns the process's exit code (0 after the usage, 1 after an error),
+// or -1 when the program goes on to the main window.
+int showStartupBox(const StartupDecision &d, IMessages &messages);

@@ -86,8 +86,8 @@ private:
         end();
         if (!st.ok())
             m_meter.message(kCaption,
-                            QStringLiteral("Error: playing wave file: ") + st.text + QStringLiteral("(")
-                                + QString::number(st.number) + QStringLiteral(")."),
+                            QStringLiteral("Error: playing wave file: ") + st.text + QStringLiteral("(") +
+                                QString::number(st.number) + QStringLiteral(")."),
                             MsgIcon::Critical);
         Q_EMIT ended();
     }
@@ -135,8 +135,8 @@ void SaveWaveFile(Meter &m)
     const QString source = m.TempWave + QStringLiteral(".wav");
     if (!copyReplacing(source, *target)) {
         m.message(kCaption,
-                  QStringLiteral("Error copying ") + source + QStringLiteral(" to ") + *target
-                      + QStringLiteral("."),
+                  QStringLiteral("Error copying ") + source + QStringLiteral(" to ") + *target +
+                      QStringLiteral("."),
                   MsgIcon::Critical);
         return;
     }
@@ -151,10 +151,17 @@ QList<MixerProgram> mixerCandidates(Control entry)
 {
     QString tab;
     switch (entry) {
-    case Control::mnuSCCR: tab = QStringLiteral("--tab=4"); break;
-    case Control::mnuSCCP: tab = QStringLiteral("--tab=3"); break;
-    case Control::mnuMMSYS: tab = QStringLiteral("--tab=5"); break;
-    default: return {};
+    case Control::mnuSCCR:
+        tab = QStringLiteral("--tab=4");
+        break;
+    case Control::mnuSCCP:
+        tab = QStringLiteral("--tab=3");
+        break;
+    case Control::mnuMMSYS:
+        tab = QStringLiteral("--tab=5");
+        break;
+    default:
+        return {};
     }
     return {MixerProgram{QStringLiteral("pavucontrol"), {tab}},
             MixerProgram{QStringLiteral("pavucontrol-qt"), {tab}}};

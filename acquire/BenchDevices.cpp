@@ -20,8 +20,9 @@ public:
             ++m_audio.m_active;
         connect(&m_timer, &QTimer::timeout, this, &BenchJob::tick);
         if (m_kind == Recording && (rate <= 0 || samples < 0))
-            finishLater({BenchAudioError::BadFormat,
-                         QStringLiteral("Invalid recording format (%1 Hz, %2 samples).").arg(rate).arg(samples)});
+            finishLater(
+                {BenchAudioError::BadFormat,
+                 QStringLiteral("Invalid recording format (%1 Hz, %2 samples).").arg(rate).arg(samples)});
         else if (m_kind == Recording && samples > kMaxRecordSamples)
             finishLater({BenchAudioError::TooLong, QStringLiteral("The recording is too long.")});
         else
@@ -38,8 +39,8 @@ protected:
     }
 
 private:
-    static constexpr int kStreamMs = 100;         // stream block period (ms)
-    static constexpr double kRecordBlockS = 0.5;  // recording block (s)
+    static constexpr int kStreamMs = 100;        // stream block period (ms)
+    static constexpr double kRecordBlockS = 0.5; // recording block (s)
 
     void tick()
     {
@@ -47,8 +48,9 @@ private:
             return finish({});
         if (m_kind == Stream && m_audio.m_active > 0)
             return; // the reading has the card
-        const qint64 block = m_kind == Stream ? qint64(m_rate) * kStreamMs / 1000
-                                              : std::min<qint64>(qint64(m_rate * kRecordBlockS), m_total - m_done);
+        const qint64 block = m_kind == Stream
+                                 ? qint64(m_rate) * kStreamMs / 1000
+                                 : std::min<qint64>(qint64(m_rate * kRecordBlockS), m_total - m_done);
         Bench &bench = m_audio.m_bench;
         // The sheet's attenuator fields are the bench's truth at this moment.
         QString err = bench.refreshAttenuators();

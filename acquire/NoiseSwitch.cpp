@@ -31,18 +31,28 @@ QStringList numberItems(int first, int last)
 QString CommErrorText(int number)
 {
     switch (number) {
-    case 8021: return QStringLiteral("Internal error retrieving device control block for the port");
-    case 394: return QStringLiteral("Property is write-only");
-    case 380: return QStringLiteral("Invalid property value");
+    case 8021:
+        return QStringLiteral("Internal error retrieving device control block for the port");
+    case 394:
+        return QStringLiteral("Property is write-only");
+    case 380:
+        return QStringLiteral("Invalid property value");
     case 8005:
-    case 8012: return QStringLiteral("Port In Use");
-    case 8002: return QStringLiteral("Invalid port number");
-    case 8018: return QStringLiteral("Operation valid only when the port is open");
-    case 8000: return QStringLiteral("Operation not valid while the port is opened");
+    case 8012:
+        return QStringLiteral("Port In Use");
+    case 8002:
+        return QStringLiteral("Invalid port number");
+    case 8018:
+        return QStringLiteral("Operation valid only when the port is open");
+    case 8000:
+        return QStringLiteral("Operation not valid while the port is opened");
     case 8015:
-    case 8020: return QStringLiteral("Port ERROR");
-    case 383: return QStringLiteral("Property is read-only");
-    default: return QStringLiteral("Other error...");
+    case 8020:
+        return QStringLiteral("Port ERROR");
+    case 383:
+        return QStringLiteral("Property is read-only");
+    default:
+        return QStringLiteral("Other error...");
     }
 }
 
@@ -91,17 +101,29 @@ void ReportPortError(const Meter &m, int number)
 
 // --- frmComSetup model ------------------------------------------------------
 
-QStringList ComSetup::portItems() { return numberItems(1, 99); }
+QStringList ComSetup::portItems()
+{
+    return numberItems(1, 99);
+}
 
 QStringList ComSetup::speedItems()
 {
-    return {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
+    return {QStringLiteral("1200"), QStringLiteral("2400"),  QStringLiteral("4800"),
             QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400")};
 }
 
-QStringList ComSetup::parityItems() { return {QStringLiteral("N"), QStringLiteral("Y")}; }
-QStringList ComSetup::dbitsItems() { return {QStringLiteral("7"), QStringLiteral("8")}; }
-QStringList ComSetup::sbitsItems() { return numberItems(0, 2); }
+QStringList ComSetup::parityItems()
+{
+    return {QStringLiteral("N"), QStringLiteral("Y")};
+}
+QStringList ComSetup::dbitsItems()
+{
+    return {QStringLiteral("7"), QStringLiteral("8")};
+}
+QStringList ComSetup::sbitsItems()
+{
+    return numberItems(0, 2);
+}
 
 void ComSetup::load(const Meter &m)
 {

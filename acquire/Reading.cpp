@@ -23,7 +23,8 @@ constexpr qint64 kMaxHeaderBytes = 65536;
 bool commit(QTemporaryFile &file, const QString &target)
 {
     file.close();
-    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) !=
+        0)
         return false;
     file.setAutoRemove(false); // it has a new name now
     return true;
@@ -32,9 +33,7 @@ bool commit(QTemporaryFile &file, const QString &target)
 } // namespace
 
 Reading::Reading(Meter &m, const ReadingPlan &plan, QObject *parent)
-    : Operation(parent)
-    , m_meter(m)
-    , m_plan(plan)
+    : Operation(parent), m_meter(m), m_plan(plan)
 {
     m_step.setSingleShot(true);
     // A coarse timer may fire 5 % early; the source needs its full 500 ms.
@@ -133,8 +132,8 @@ void Reading::startRecording()
     qToLittleEndian<quint32>(quint32(m_headerLen - 8 + 2 * m_total), header.data() + 4);
     qToLittleEndian<quint32>(quint32(2 * m_total), header.data() + m_headerLen - 4);
     if (!m_raw->open() || m_raw->write(header) != header.size())
-        return recordingFailed(QStringLiteral("Cannot write %1: %2").arg(m_meter.TempWave + QStringLiteral(".tmp"),
-                                                                         m_raw->errorString()),
+        return recordingFailed(QStringLiteral("Cannot write %1: %2")
+                                   .arg(m_meter.TempWave + QStringLiteral(".tmp"), m_raw->errorString()),
                                RecordError::RawFile);
 
     m_got = 0;
@@ -157,8 +156,8 @@ void Reading::onBlock(const QVector<qint16> &block)
     const qint64 bytes = 2 * n;
     if (m_raw->write(reinterpret_cast<const char *>(le.constData()), bytes) != bytes) {
         discardJob(m_job);
-        return recordingFailed(QStringLiteral("Cannot write %1: %2").arg(m_meter.TempWave + QStringLiteral(".tmp"),
-                                                                         m_raw->errorString()),
+        return recordingFailed(QStringLiteral("Cannot write %1: %2")
+                                   .arg(m_meter.TempWave + QStringLiteral(".tmp"), m_raw->errorString()),
                                RecordError::RawFile);
     }
     m_got += n;
@@ -183,12 +182,12 @@ void Reading::onRecorded(const AudioStatus &status)
     // The reading: the raw file without its first second and its margin.
     m_wav = std::make_unique<QTemporaryFile>(m_meter.TempWave + QStringLiteral(".wav.XXXXXX"));
     QString error;
-    if (!m_wav->open() || !m_raw->seek(0)
-        || !buildTrimmedWave(*m_raw, m_headerLen, m_skip, m_keep, *m_wav, &error) || !m_wav->flush())
-        return recordingFailed(error.isEmpty() ? QStringLiteral("Cannot write %1: %2")
-                                                     .arg(m_meter.TempWave + QStringLiteral(".wav"),
-                                                          m_wav->errorString())
-                                               : error,
+    if (!m_wav->open() || !m_raw->seek(0) ||
+        !buildTrimmedWave(*m_raw, m_headerLen, m_skip, m_keep, *m_wav, &error) || !m_wav->flush())
+        return recordingFailed(error.isEmpty()
+                                   ? QStringLiteral("Cannot write %1: %2")
+                                         .arg(m_meter.TempWave + QStringLiteral(".wav"), m_wav->errorString())
+                                   : error,
                                RecordError::OutputFile);
     enter(Stage::Analysing);
     // The analysis runs from the event loop, so that a cancel queued during
@@ -209,12 +208,13 @@ void Reading::analyse()
     if (portFailed())
         return;
     // The reading is complete: its files replace the previous reading's.
-    m_result.recorded = commit(*m_wav, m_meter.TempWave + QStringLiteral(".wav"))
-        && commit(*m_raw, m_meter.TempWave + QStringLiteral(".tmp"));
+    m_result.recorded = commit(*m_wav, m_meter.TempWave + QStringLiteral(".wav")) &&
+                        commit(*m_raw, m_meter.TempWave + QStringLiteral(".tmp"));
     if (!m_result.recorded)
-        return recordingFailed(QStringLiteral("Cannot replace %1: %2").arg(m_meter.TempWave + QStringLiteral(".wav"),
-                                                                           QString::fromLocal8Bit(std::strerror(errno))),
-                               RecordError::OutputFile);
+        return recordingFailed(
+            QStringLiteral("Cannot replace %1: %2")
+                .arg(m_meter.TempWave + QStringLiteral(".wav"), QString::fromLocal8Bit(std::strerror(errno))),
+            RecordError::OutputFile);
     if (!level.ok)
         return finish(ReadingResult::Outcome::Failed); // silent: an unusable recorded file
     m_result.ms = level.ms;
@@ -235,8 +235,8 @@ void Reading::recordingFailed(const QString &text, int number)
     // The time stamp of a failed recording is empty.
     m_result.stamped = true;
     m_result.obsTime.clear();
-    fail(QStringLiteral("Error: recording wave file: ") + text + QStringLiteral("(") + QString::number(number)
-         + QStringLiteral(")."));
+    fail(QStringLiteral("Error: recording wave file: ") + text + QStringLiteral("(") +
+         QString::number(number) + QStringLiteral(")."));
 }
 
 void Reading::release()
@@ -244,9 +244,9 @@ void Reading::release()
     m_step.stop();
     disconnect(&m_step, nullptr, this, nullptr);
     discardJob(m_job); // stops the device
-    m_raw.reset();  // deletes the partial raw file
-    m_wav.reset();  // and the partial reading
-    if (m_switched) // source off, instrument path, port closed
+    m_raw.reset();     // deletes the partial raw file
+    m_wav.reset();     // and the partial reading
+    if (m_switched)    // source off, instrument path, port closed
         NoiseSwitchOff(m_meter);
     m_switched = false;
 }

@@ -115,10 +115,10 @@ private:
     std::unique_ptr<AudioJob> m_job;
     std::unique_ptr<QTemporaryFile> m_raw; // the raw recording being written
     std::unique_ptr<QTemporaryFile> m_wav; // the trimmed reading
-    qint64 m_headerLen = 0;  // first-sample offset of the template layout
-    qint64 m_skip = 0;       // samples discarded at the start (one second)
-    qint64 m_keep = 0;       // samples kept (the interval)
-    qint64 m_total = 0;      // samples recorded
-    qint64 m_got = 0;        // samples written so far
-    QDateTime m_t1;          // when the recording started
+    qint64 m_headerLen = 0;                // first-sample offset of the template layout
+    qint64 m_skip = 0;                     // samples discarded at the start (one second)
+    qint64 m_keep = 0;                     // samples kept (the interval)
+    qint64 m_total = 0;                    // samples recorded
+    qint64 m_got = 0;                      // samples written so far
+    QDateTime m_t1;                        // when the recording started
 };

@@ -1,9 +1,9 @@
 #include "acquire/Sequence.h"
 
 #include "acquire/Reading.h"
+#include "calc/Results.h"
 #include "sheet/Meter.h"
 #include "sheet/NumText.h"
-#include "calc/Results.h"
 
 #include <cmath>
 
@@ -12,7 +12,8 @@ namespace {
 const QString kLevelFormat = QStringLiteral("0.000"); // dB, three decimals
 const QString kCaption = QStringLiteral("TQX");
 
-constexpr Field kLevelFields[] = {Field::Noise00, Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
+constexpr Field kLevelFields[] = {Field::Noise00, Field::Noise11, Field::Noise12, Field::Noise21,
+                                  Field::Noise22};
 
 struct Button {
     Control button;

@@ -42,9 +42,23 @@ bool writeReading(const QString &path)
         qToLittleEndian<qint16>(qint16(std::lround(x * 32768)), data.data() + 2 * i);
     }
     QByteArray h("RIFF....WAVEfmt ");
-    auto put32 = [&h](quint32 v) { char b[4]; qToLittleEndian(v, b); h.append(b, 4); };
-    auto put16 = [&h](quint16 v) { char b[2]; qToLittleEndian(v, b); h.append(b, 2); };
-    put32(16); put16(1); put16(1); put32(kRate); put32(2 * kRate); put16(2); put16(16);
+    auto put32 = [&h](quint32 v) {
+        char b[4];
+        qToLittleEndian(v, b);
+        h.append(b, 4);
+    };
+    auto put16 = [&h](quint16 v) {
+        char b[2];
+        qToLittleEndian(v, b);
+        h.append(b, 2);
+    };
+    put32(16);
+    put16(1);
+    put16(1);
+    put32(kRate);
+    put32(2 * kRate);
+    put16(2);
+    put16(16);
     h.append("data");
     put32(quint32(data.size()));
     qToLittleEndian<quint32>(quint32(36 + data.size()), h.data() + 4);

@@ -209,7 +209,10 @@ VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("benchStatus"));
     m_status->setWordWrap(true);
-    auto *howTo = new QLabel(QLatin1String(kHowTo), this);
+    // The compact bench points to the manual's page instead of the steps.
+    auto *howTo = new QLabel(compact ? QStringLiteral("How to measure: Help, \"Practising on the virtual bench\".")
+                                     : QLatin1String(kHowTo),
+                             this);
     howTo->setObjectName(QStringLiteral("benchHowTo"));
     howTo->setWordWrap(true);
     howTo->setTextFormat(Qt::RichText);
@@ -224,7 +227,10 @@ VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
     // column, switches and expected levels first.
     if (compact) {
         auto *inner = new QWidget;
-        auto *col = new QVBoxLayout(inner);
+        // Down a dock at the side, across a dock at the bottom (the window
+        // host turns it).
+        auto *col = new QBoxLayout(QBoxLayout::TopToBottom, inner);
+        col->setObjectName(QStringLiteral("benchColumns"));
         for (QWidget *w : {static_cast<QWidget *>(switchBox), static_cast<QWidget *>(levelsBox),
                            static_cast<QWidget *>(m_status), static_cast<QWidget *>(sourceBox),
                            static_cast<QWidget *>(dutBox), static_cast<QWidget *>(truthBox),
@@ -234,13 +240,11 @@ VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
         auto *scroll = new QScrollArea(this);
         scroll->setObjectName(QStringLiteral("benchScroll"));
         scroll->setWidgetResizable(true);
-        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         scroll->setWidget(inner);
-        scroll->setMinimumWidth(inner->sizeHint().width() + scroll->verticalScrollBar()->sizeHint().width());
         auto *lay = new QVBoxLayout(this);
         lay->setContentsMargins(0, 0, 0, 0);
         lay->addWidget(scroll);
-        lay->addWidget(close, 0, Qt::AlignRight);
+        close->hide(); // the dock's or window's close box and Esc close it
     } else {
         auto *col1 = new QVBoxLayout;
         col1->addWidget(sourceBox);

@@ -6,6 +6,7 @@
 #include "sheet/Meter.h"
 
 #include <QDialog>
+#include <QBoxLayout>
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QScreen>
@@ -40,11 +41,7 @@ bool placeBeside(QWidget *w, const QWidget *main)
 
 } // namespace
 
-WindowsHost::WindowsHost(Meter &meter, QWidget *mainWindow)
-    : m_meter(meter)
-    , m_main(mainWindow)
-{
-}
+WindowsHost::WindowsHost(Meter &meter, QWidget *mainWindow) : m_meter(meter), m_main(mainWindow) {}
 
 WindowsHost::~WindowsHost()
 {
@@ -57,7 +54,8 @@ void WindowsHost::showWorking(bool visible)
         if (!m_working) {
             m_working = new WorkingWindow(m_main);
             // Cancel, Esc or closing the window: the running operation stops.
-            QObject::connect(m_working, &WorkingWindow::cancelRequested, m_working, [this] { m_meter.cancel(); });
+            QObject::connect(m_working, &WorkingWindow::cancelRequested, m_working,
+                             [this] { m_meter.cancel(); });
         }
         m_working->setProgress(0);
         // Application-modal: the main window takes no input meanwhile, this
@@ -80,12 +78,24 @@ void WindowsHost::showDialog(DialogId id)
 {
     QDialog *dlg = nullptr;
     switch (id) {
-    case DialogId::CalNoiseSource: dlg = createCalNoiseSourceDialog(m_meter, m_main); break;
-    case DialogId::Nmuc: dlg = createNmucDialog(m_meter, m_main); break;
-    case DialogId::ComSetup: dlg = createComSetupDialog(m_meter, m_main); break;
-    case DialogId::Update: dlg = createUpdateDialog(m_meter, m_main); break;
-    case DialogId::About: dlg = createAboutDialog(m_meter, m_main); break;
-    case DialogId::VirtualBench: showBench(); return;
+    case DialogId::CalNoiseSource:
+        dlg = createCalNoiseSourceDialog(m_meter, m_main);
+        break;
+    case DialogId::Nmuc:
+        dlg = createNmucDialog(m_meter, m_main);
+        break;
+    case DialogId::ComSetup:
+        dlg = createComSetupDialog(m_meter, m_main);
+        break;
+    case DialogId::Update:
+        dlg = createUpdateDialog(m_meter, m_main);
+        break;
+    case DialogId::About:
+        dlg = createAboutDialog(m_meter, m_main);
+        break;
+    case DialogId::VirtualBench:
+        showBench();
+        return;
     }
     if (!dlg)
         return;
@@ -119,6 +129,39 @@ void WindowsHost::showBench()
     dock->setObjectName(QStringLiteral("dockVirtualBench"));
     dock->setAttribute(Qt::WA_DeleteOnClose);
     dock->setWidget(dlg); // now a child: routed while shown, see the bench window
-    main->addDockWidget(Qt::RightDockWidgetArea, dock);
+    auto *columns = dlg->findChild<QBoxLayout *>(QStringLiteral("benchColumns"));
+    // The bench's groups run across a dock at the bottom and down one at the
+    // side; switches and expected levels come first, the rest scrolls.
+    auto arrange = [columns](Qt::DockWidgetArea area) {
+        const bool across = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
+        columns->setDirection(across ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    };
+    QObject::connect(dock, &QDockWidget::dockLocationChanged, dock, arrange);
+    // The dock takes the part of the screen beside the window that is still
+    // free, and the window grows by it, so the panel keeps its full size:
+    // below the window when about ten lines fit there, else at its right
+    // edge when twenty characters do, else wherever there is more room.
+    const QRect avail = main->screen()->availableGeometry();
+    const QRect outer = main->frameGeometry();
+    QRect grown = main->geometry();
+    const QMargins frame(grown.left() - outer.left(), grown.top() - outer.top(), outer.right() - grown.right(),
+                         outer.bottom() - grown.bottom());
+    const QRect room = avail.marginsRemoved(frame); // for the client area
+    const int below = room.height() - grown.height();
+    const int right = room.width() - grown.width();
+    const QFontMetrics fm = dock->fontMetrics();
+    const bool bottom = below >= 10 * fm.height() || (right < 20 * fm.averageCharWidth() && below >= right);
+    // With no room at all the panel gives some of its own and scrolls.
+    const int size = std::max(bottom ? below : right, bottom ? 8 * fm.height() : 16 * fm.averageCharWidth());
+    arrange(bottom ? Qt::BottomDockWidgetArea : Qt::RightDockWidgetArea);
+    if (bottom)
+        grown.setHeight(std::min(room.height(), grown.height() + size));
+    else
+        grown.setWidth(std::min(room.width(), grown.width() + size));
+    grown.moveTo(std::max(room.left(), std::min(grown.left(), room.right() + 1 - grown.width())),
+                 std::max(room.top(), std::min(grown.top(), room.bottom() + 1 - grown.height())));
+    main->addDockWidget(bottom ? Qt::BottomDockWidgetArea : Qt::RightDockWidgetArea, dock);
+    main->setGeometry(grown);
     dock->show();
+    main->resizeDocks({dock}, {size}, bottom ? Qt::Vertical : Qt::Horizontal);
 }

@@ -15,15 +15,15 @@
 namespace physics {
 
 namespace nmuc {
-inline constexpr double CHI_MAX = 99999.0;    // largest chi-square value returned
-inline constexpr double CHI_EPSILON = 1e-6;   // bisection width
-inline constexpr double BIGX = 20.0;          // exponent below which ex() is 0
-inline constexpr double LOG_SQRT_PI = 0.5723649429247;    // ln(sqrt(pi))
-inline constexpr double I_SQRT_PI = 0.564189583547756;    // 1/sqrt(pi)
-inline constexpr double Z_MAX = 6.0;          // |z| beyond which the normal tail is 0
-inline constexpr double kFastDof = 1000.0;    // reference dof of the large-sample mode
-inline constexpr double kFastMinDof = 100.0;  // at or below: never the fast mode
-inline constexpr double kFastForceDof = 1e6;  // above: always the fast mode
+inline constexpr double CHI_MAX = 99999.0;             // largest chi-square value returned
+inline constexpr double CHI_EPSILON = 1e-6;            // bisection width
+inline constexpr double BIGX = 20.0;                   // exponent below which ex() is 0
+inline constexpr double LOG_SQRT_PI = 0.5723649429247; // ln(sqrt(pi))
+inline constexpr double I_SQRT_PI = 0.564189583547756; // 1/sqrt(pi)
+inline constexpr double Z_MAX = 6.0;                   // |z| beyond which the normal tail is 0
+inline constexpr double kFastDof = 1000.0;             // reference dof of the large-sample mode
+inline constexpr double kFastMinDof = 100.0;           // at or below: never the fast mode
+inline constexpr double kFastForceDof = 1e6;           // above: always the fast mode
 } // namespace nmuc
 
 // An upper-tail probability Q(x | df) of the chi-square distribution.

@@ -199,8 +199,7 @@ bool levelKernelAvailable(LevelKernel kernel)
 }
 
 LevelAnalysis::LevelAnalysis(int rate, std::int64_t total, LevelKernel kernel)
-    : m_rate(rate)
-    , m_total(std::max<std::int64_t>(0, total))
+    : m_rate(rate), m_total(std::max<std::int64_t>(0, total))
 {
     m_kernel = kernelPortable;
 #ifdef TQX_LEVEL_AVX2

@@ -17,9 +17,9 @@
 namespace physics {
 
 struct LevelResult {
-    bool ok = false;       // false: no sample could be analysed
-    double ms = 0;         // mean square of the DC-removed samples (full scale = 1)
-    bool clipped = false;  // a DC-removed sample exceeded 0.4 of full scale
+    bool ok = false;           // false: no sample could be analysed
+    double ms = 0;             // mean square of the DC-removed samples (full scale = 1)
+    bool clipped = false;      // a DC-removed sample exceeded 0.4 of full scale
     std::int64_t analysed = 0; // samples that went into ms
 };
 
@@ -56,11 +56,11 @@ public:
 
     // State shared by the kernels; sample counts (full scale = 32768).
     struct State {
-        double a = 0, k = 0;        // tracker: dc' = a dc + k x, a = 1 - k
-        double aPow[kGroup + 1] {}; // a^j
-        double dc = 0;              // DC estimate before the next sample
-        double acc[2][kLanes] {};   // squares by parity of the place in the group, by lane
-        double peak[kLanes] {};     // largest |d| by lane
+        double a = 0, k = 0;       // tracker: dc' = a dc + k x, a = 1 - k
+        double aPow[kGroup + 1]{}; // a^j
+        double dc = 0;             // DC estimate before the next sample
+        double acc[2][kLanes]{};   // squares by parity of the place in the group, by lane
+        double peak[kLanes]{};     // largest |d| by lane
     };
 
 private:

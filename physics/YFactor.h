@@ -48,10 +48,10 @@ struct PowerRatio {
 PowerRatio powerRatio(LevelUnits units, LevelPair levels);
 
 struct CascadeInput {
-    double tHot = 0, tCold = 0;   // noise source temperatures, K
-    double tAtt1 = 0, tAtt2 = 0;  // physical temperatures of the attenuators, K
-    double att11 = 0, att12 = 0;  // attenuators 1 and 2 in the calibration path, dB
-    double att21 = 0, att22 = 0;  // attenuators 1 and 2 in the device path, dB
+    double tHot = 0, tCold = 0;  // noise source temperatures, K
+    double tAtt1 = 0, tAtt2 = 0; // physical temperatures of the attenuators, K
+    double att11 = 0, att12 = 0; // attenuators 1 and 2 in the calibration path, dB
+    double att21 = 0, att22 = 0; // attenuators 1 and 2 in the device path, dB
     LevelUnits units = LevelUnits::Db;
     std::optional<LevelPair> instrument; // calibration levels, when measured
     std::optional<LevelPair> combined;   // device + instrument levels, when measured
@@ -73,10 +73,10 @@ struct YFactorResult {
 // The device alone, after removing the second stage. ok: finite G1, te, gainDb.
 struct DeviceResult {
     bool ok = false;
-    double gain = 0;   // linear
+    double gain = 0; // linear
     double gainDb = 0;
-    double te = 0;     // K
-    double nfDb = 0;   // dB (NaN when te <= 0)
+    double te = 0;   // K
+    double nfDb = 0; // dB (NaN when te <= 0)
 };
 
 struct CascadeResult {

@@ -12,8 +12,8 @@
 #include <memory>
 
 struct AudioStatus {
-    int number = 0;   // 0 = no error
-    QString text;     // the device's error text when number != 0
+    int number = 0; // 0 = no error
+    QString text;   // the device's error text when number != 0
     bool ok() const { return number == 0; }
 };
 

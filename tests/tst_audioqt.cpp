@@ -15,16 +15,11 @@
 #include <cmath>
 #include <csignal>
 
-namespace {
-const char *const kChildVar = "TQX_AUDIOQT_CHILD";
-} // namespace
-
 class TstAudioQt : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString m_pulseDir;
-    bool m_child = qEnvironmentVariableIsSet(kChildVar);
 
     // A meter on the real back end, template at 48 kHz in a private AppDir.
     struct Rig {
@@ -53,8 +48,6 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         QLocale::setDefault(QLocale::c());
-        if (m_child)
-            return; // the child runs without any server on purpose
         const QString why = startPulseServer(&m_pulseDir);
         if (!why.isEmpty()) {
             if (qEnvironmentVariableIsSet("TQX_ALLOW_SKIP_AUDIO"))
@@ -63,11 +56,6 @@ private Q_SLOTS:
         }
     }
     void cleanupTestCase() { stopPulseServer(m_pulseDir); }
-    void init()
-    {
-        if (m_child != (QByteArray(QTest::currentTestFunction()) == "childRecordWithoutServer"))
-            QSKIP("runs only in the other process");
-    }
 
     // A tone 10 dB above another through the real reading and results; the input streams meanwhile.
     void readingThroughServer()
@@ -103,33 +91,6 @@ private Q_SLOTS:
         QVERIFY(waitIdle(rig.bench.meter));
         QCOMPARE(rig.bench.messages.texts(), QStringList());
         QVERIFY2(t.elapsed() >= 450 && t.elapsed() < 3500, qPrintable(QString::number(t.elapsed())));
-    }
-
-    // No server at all: the reading fails quickly with the message and the process exits cleanly.
-    void noServer()
-    {
-        QTemporaryDir runtime;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(kChildVar), QStringLiteral("1"));
-        env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + runtime.filePath(QStringLiteral("dead")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), runtime.path());
-        QProcess child;
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("childRecordWithoutServer")});
-        QVERIFY(child.waitForFinished(20000));
-        const QByteArray log = child.readAllStandardOutput() + child.readAllStandardError();
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, log.constData());
-        QVERIFY2(log.contains("PASS   : TstAudioQt::childRecordWithoutServer"), log.constData());
-    }
-    void childRecordWithoutServer()
-    {
-        Rig rig(m_dir.path(), QStringLiteral("1"));
-        QElapsedTimer t;
-        t.start();
-        rig.read(Control::btnNoise11, 10000);
-        QVERIFY2(t.elapsed() < 8000, qPrintable(QString::number(t.elapsed())));
-        QVERIFY(rig.bench.messages.texts().value(0).startsWith(QStringLiteral("Error: recording wave file: ")));
     }
 
     // The server dies 2 s into a 6 s reading: the reading fails with the recording's message (Qt's

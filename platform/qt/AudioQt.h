@@ -18,13 +18,13 @@
 #include <QAudioDevice>
 
 namespace AudioQtError {
-inline constexpr int NoInput = 20;     // no audio input device
-inline constexpr int NoOutput = 21;    // no audio output device
-inline constexpr int Format = 22;      // the device refuses 16-bit mono at that rate
-inline constexpr int Timeout = 23;     // did not complete in duration + grace
-inline constexpr int FileOpen = 24;    // wave file to play cannot be opened
-inline constexpr int FileFormat = 25;  // wave file to play is not 16-bit mono PCM
-inline constexpr int TooLong = 26;     // more samples than the back end will hold
+inline constexpr int NoInput = 20;    // no audio input device
+inline constexpr int NoOutput = 21;   // no audio output device
+inline constexpr int Format = 22;     // the device refuses 16-bit mono at that rate
+inline constexpr int Timeout = 23;    // did not complete in duration + grace
+inline constexpr int FileOpen = 24;   // wave file to play cannot be opened
+inline constexpr int FileFormat = 25; // wave file to play is not 16-bit mono PCM
+inline constexpr int TooLong = 26;    // more samples than the back end will hold
 } // namespace AudioQtError
 
 class AudioQt : public IAudio

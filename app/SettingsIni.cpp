@@ -178,12 +178,14 @@ QByteArray IniEscapedValue(const QString &value)
         if (simple != std::end(kEscapes)) {
             r += '\\';
             r += simple->letter;
-        } else if (ch <= 0x1F) {
-            r += "\\x" + QByteArray::number(ch, 16);
-            escapeNextIfHex = true;
         } else if (QChar::isHighSurrogate(ch) && k + 1 < s.size() && s[k + 1].isLowSurrogate()) {
             r += s.mid(k, 2).toUtf8();
             ++k;
+        } else if (ch <= 0x1F || QChar::isSurrogate(ch)) {
+            // Control characters, and half a surrogate pair (which has no
+            // UTF-8 form), as a hexadecimal code unit.
+            r += "\\x" + QByteArray::number(ch, 16);
+            escapeNextIfHex = true;
         } else {
             r += QString(QChar(ch)).toUtf8();
         }

@@ -244,7 +244,7 @@ VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
         auto *lay = new QVBoxLayout(this);
         lay->setContentsMargins(0, 0, 0, 0);
         lay->addWidget(scroll);
-        lay->addWidget(close, 0, Qt::AlignRight);
+        close->hide(); // the dock's or window's close box and Esc close it
     } else {
         auto *col1 = new QVBoxLayout;
         col1->addWidget(sourceBox);

@@ -8,8 +8,6 @@
 #include <QDialog>
 #include <QBoxLayout>
 #include <QDockWidget>
-#include <QScrollArea>
-#include <QStyle>
 #include <QMainWindow>
 #include <QScreen>
 #include <QWidget>
@@ -131,44 +129,39 @@ void WindowsHost::showBench()
     dock->setObjectName(QStringLiteral("dockVirtualBench"));
     dock->setAttribute(Qt::WA_DeleteOnClose);
     dock->setWidget(dlg); // now a child: routed while shown, see the bench window
-    auto *scroll = dlg->findChild<QScrollArea *>(QStringLiteral("benchScroll"));
     auto *columns = dlg->findChild<QBoxLayout *>(QStringLiteral("benchColumns"));
     // The bench's groups run across a dock at the bottom and down one at the
-    // side; the scrolling area keeps the switches and levels in full view.
-    auto arrange = [scroll, columns](Qt::DockWidgetArea area) {
+    // side; switches and expected levels come first, the rest scrolls.
+    auto arrange = [columns](Qt::DockWidgetArea area) {
         const bool across = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
         columns->setDirection(across ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
-        const int bar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-        const QSize inner = scroll->widget()->sizeHint();
-        // Across: the switches and the expected levels (the first two
-        // groups) show whole, taller groups scroll.
-        const QMargins m = columns->contentsMargins();
-        const int first = std::max(columns->itemAt(0)->sizeHint().height(), columns->itemAt(1)->sizeHint().height());
-        scroll->setMinimumSize(across ? 0 : inner.width() + bar, across ? first + m.top() + m.bottom() + bar : 0);
     };
     QObject::connect(dock, &QDockWidget::dockLocationChanged, dock, arrange);
-    // Below the window when the screen has room for it there (the panel
-    // then shows whole), else at its right edge; the window grows into the
-    // free part of the screen to hold it.
+    // The dock takes the part of the screen beside the window that is still
+    // free, and the window grows by it, so the panel keeps its full size:
+    // below the window when about ten lines fit there, else at its right
+    // edge when twenty characters do, else wherever there is more room.
     const QRect avail = main->screen()->availableGeometry();
     const QRect outer = main->frameGeometry();
-    arrange(Qt::BottomDockWidgetArea);
-    const int below = dock->minimumSizeHint().height();
-    const bool bottom = avail.height() - outer.height() >= below;
-    if (!bottom)
-        arrange(Qt::RightDockWidgetArea);
     QRect grown = main->geometry();
     const QMargins frame(grown.left() - outer.left(), grown.top() - outer.top(), outer.right() - grown.right(),
                          outer.bottom() - grown.bottom());
     const QRect room = avail.marginsRemoved(frame); // for the client area
+    const int below = room.height() - grown.height();
+    const int right = room.width() - grown.width();
+    const QFontMetrics fm = dock->fontMetrics();
+    const bool bottom = below >= 10 * fm.height() || (right < 20 * fm.averageCharWidth() && below >= right);
+    // With no room at all the panel gives some of its own and scrolls.
+    const int size = std::max(bottom ? below : right, bottom ? 8 * fm.height() : 16 * fm.averageCharWidth());
+    arrange(bottom ? Qt::BottomDockWidgetArea : Qt::RightDockWidgetArea);
     if (bottom)
-        grown.setHeight(std::min(room.height(), grown.height() + below));
+        grown.setHeight(std::min(room.height(), grown.height() + size));
     else
-        grown.setWidth(std::min(room.width(), grown.width() + dock->minimumSizeHint().width()));
+        grown.setWidth(std::min(room.width(), grown.width() + size));
     grown.moveTo(std::max(room.left(), std::min(grown.left(), room.right() + 1 - grown.width())),
                  std::max(room.top(), std::min(grown.top(), room.bottom() + 1 - grown.height())));
     main->addDockWidget(bottom ? Qt::BottomDockWidgetArea : Qt::RightDockWidgetArea, dock);
     main->setGeometry(grown);
     dock->show();
-    main->resizeDocks({dock}, {bottom ? below : dock->minimumSizeHint().width()}, bottom ? Qt::Vertical : Qt::Horizontal);
+    main->resizeDocks({dock}, {size}, bottom ? Qt::Vertical : Qt::Horizontal);
 }

@@ -4,6 +4,8 @@
 
 #include <QSaveFile>
 
+#include <csignal>
+
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
@@ -101,6 +103,9 @@ void SaveTextFile(Meter &m)
     // Unbuffered: a failing write (disk full, file size limit) shows up in
     // write() itself; QSaveFile's commit() does not notice a failed flush of
     // its buffer and would put the cut-off file in place of the old one.
+    // Past a file size limit the write must fail like a full disk instead
+    // of ending the program by SIGXFSZ.
+    std::signal(SIGXFSZ, SIG_IGN);
     QSaveFile file(*path);
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     ok = ok && file.write(bytes) == bytes.size() && file.error() == QFileDevice::NoError;

@@ -1,14 +1,8 @@
-// The virtual bench: its noise follows the physics of the set-up, its devices behave like the real
-// sound card and port, it routes the meter's readings while its window is open, and it is offered
-// without audio input.
+// The virtual bench: its noise follows the physics of the set-up, its sound card streams and
+// records like the real one, and it is offered without audio input.
 #include "acquire/Bench.h"
-#include "gui/Dialogs.h"
 #include "support/TestPlatform.h"
 
-#include <QCheckBox>
-#include <QDialog>
-#include <QDoubleSpinBox>
-#include <QLineEdit>
 #include <QtTest>
 
 #include <cmath>
@@ -206,33 +200,6 @@ private Q_SLOTS:
             // After a yes the user starts from the bench window: nothing recorded, no message.
             QVERIFY(i == 1 || messages.shown.isEmpty() == (asked && answer));
         }
-    }
-
-    // The window routes the meter's devices to the bench while open, edits its truth, and gives the
-    // devices back when it closes.
-    void windowRoutesAndEdits()
-    {
-        TestBench tb;
-        InputAudio card(true);
-        Platform p = tb.loaded().platform();
-        p.audio = &card;
-        tb.meter.setPlatform(p);
-        Bench &bench = tb.meter.bench();
-        QPointer<QDialog> dlg = createVirtualBenchDialog(tb.meter, nullptr);
-        dlg->setAttribute(Qt::WA_DeleteOnClose);
-        dlg->show();
-        QCOMPARE(tb.meter.platform().audio, static_cast<IAudio *>(&bench.audio()));
-        QCOMPARE(tb.meter.platform().serial, static_cast<ISerialLines *>(&bench.serial()));
-        auto field = [&dlg](const char *name) { return dlg->findChild<QLineEdit *>(QLatin1String(name))->text(); };
-        // Reading 1: k (290 K + 2610 K) 10^10.9 2456 Hz = -51.07 dB full scale.
-        QCOMPARE(field("benchExpected1"), QStringLiteral("-51.07"));
-        dlg->findChild<QDoubleSpinBox *>(QStringLiteral("benchEnr"))->setValue(5.0);
-        QCOMPARE(field("benchThot"), QStringLiteral("1207.1")); // 290 (10^0.5 + 1)
-        QVERIFY(bench.serial().open(1, true, true) == 0);
-        dlg->close();
-        QTRY_VERIFY(dlg.isNull());
-        QVERIFY(!bench.isActive() && !bench.serial().isOpen()); // lines released with the window
-        QCOMPARE(tb.meter.platform().audio, static_cast<IAudio *>(&card));
     }
 };
 

@@ -182,7 +182,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("target"); // relative to the temp folder; empty: cancel
         QTest::addColumn<bool>("copied");
         QTest::newRow("replaces an existing file") << "out/20240102030405" << true;
-        QTest::newRow("cancelled") << "" << false;
         QTest::newRow("target is a folder") << "out" << false;
     }
     void saveWave()

@@ -84,5 +84,6 @@ StartupDecision decideStartup(const QStringList &cmdArgs)
 
 QString usageText()
 {
-    return QStringLiteral("Usage: TQX [-d] [-h] [-l] [-t]\r   d   debug\r   h   help\r   t   TSV file name\r");
+    return QStringLiteral(
+        "Usage: TQX [-d] [-h] [-l] [-t]\r   d   debug\r   h   help\r   t   TSV file name\r");
 }

@@ -7,8 +7,8 @@
 // createUpdateDialog, exec()ed and deleted by the window host; GUI thread.
 #include "gui/Dialogs.h"
 
-#include "sheet/Meter.h"
 #include "help/UpdateCheck.h"
+#include "sheet/Meter.h"
 
 #include <QDialog>
 #include <QHBoxLayout>
@@ -32,11 +32,7 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
 class UpdateDialog : public QDialog
 {
 public:
-    UpdateDialog(UpdateCheck &check, QWidget *parent)
-        : QDialog(parent)
-        , m_check(check)
-    {
-    }
+    UpdateDialog(UpdateCheck &check, QWidget *parent) : QDialog(parent), m_check(check) {}
     ~UpdateDialog() override { m_check.cancel(); }
     void reject() override
     {

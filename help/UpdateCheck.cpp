@@ -1,7 +1,7 @@
 #include "help/UpdateCheck.h"
 
-#include "sheet/Meter.h"
 #include "help/HelpLinks.h"
+#include "sheet/Meter.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -71,7 +71,8 @@ void UpdateCheck::startProbe()
         stopProbe(false);
         conclude();
     };
-    QObject::connect(probe, &QProcess::finished, probe, [probe, done]() { done(updaterVersionFromOutput(probe->readAll())); });
+    QObject::connect(probe, &QProcess::finished, probe,
+                     [probe, done]() { done(updaterVersionFromOutput(probe->readAll())); });
     QObject::connect(probe, &QProcess::errorOccurred, probe, [done](QProcess::ProcessError e) {
         if (e == QProcess::FailedToStart)
             done(QString());
@@ -103,7 +104,8 @@ void UpdateCheck::conclude()
     if (!running() || !m_response || !m_installed)
         return;
     Meter &m = *std::exchange(m_meter, nullptr);
-    m_outcome = evaluateUpdateResponse(*m_response, m_timeoutMs, *m_installed, Meter::versionText(), m.BaseUrl);
+    m_outcome =
+        evaluateUpdateResponse(*m_response, m_timeoutMs, *m_installed, Meter::versionText(), m.BaseUrl);
     if (auto finished = std::exchange(m_finished, nullptr))
         finished();
 }
@@ -115,9 +117,11 @@ void UpdateCheck::launchVerlifter(Meter &m)
     const int r = opener->open(m.AppDir + QStringLiteral("TQX.verlift"), m.AppDir);
     const QString caption = QStringLiteral("Verlift unavailable");
     if (r < 31)
-        m.message(caption, QStringLiteral("Problem accessing Verlift. (Error %1)").arg(r), MsgIcon::Exclamation);
+        m.message(caption, QStringLiteral("Problem accessing Verlift. (Error %1)").arg(r),
+                  MsgIcon::Exclamation);
     else if (r == 31)
-        m.message(caption, QStringLiteral("TQX could not find a file association for .verlift on your system."),
+        m.message(caption,
+                  QStringLiteral("TQX could not find a file association for .verlift on your system."),
                   MsgIcon::Exclamation);
 }
 

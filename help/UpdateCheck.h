@@ -20,7 +20,8 @@ class UpdateCheck
 {
 public:
     static constexpr int kDefaultTimeoutMs = 10000;
-    static constexpr int kUpdaterProbeMs = 2000; // `verlifter --version` answers within this or counts as absent
+    // `verlifter --version` answers within this or the updater counts as absent.
+    static constexpr int kUpdaterProbeMs = 2000;
     static constexpr qint64 kMaxBodyBytes = 64 * 1024;
 
     UpdateCheck();

@@ -80,7 +80,8 @@ UpdateDocument parseUpdateDocument(const QByteArray &body)
             if (versionDepth >= 0)
                 doc.version += xml.text();
             break;
-        default: break;
+        default:
+            break;
         }
     }
     if (xml.hasError())
@@ -117,7 +118,8 @@ UpdateOutcome evaluateUpdateResponse(const HttpResult &res, int timeoutMs, const
         return out;
     const UpdateDocument doc = parseUpdateDocument(res.body);
     const QString title = QStringLiteral("tqx");
-    if (!doc.wellFormed || !doc.hasUrl || !globMatch(doc.url, QStringLiteral("http://*/") + title + QLatin1Char('/')))
+    if (!doc.wellFormed || !doc.hasUrl ||
+        !globMatch(doc.url, QStringLiteral("http://*/") + title + QLatin1Char('/')))
         return out;
     baseUrl = doc.url; // moves even when the version below is refused
     if (!doc.hasVersion || !globMatch(doc.version, QStringLiteral("*#.*#.*#")))

@@ -17,7 +17,10 @@ HttpQt::HttpQt()
     });
 }
 
-HttpQt::~HttpQt() { cancel(); }
+HttpQt::~HttpQt()
+{
+    cancel();
+}
 
 void HttpQt::cancel()
 {
@@ -33,8 +36,9 @@ void HttpQt::release()
         return;
     QNetworkReply *reply = std::exchange(m_reply, nullptr);
     reply->disconnect(this);
-    // abort() closes the connection at once, also while Qt's HTTP thread is
-    // still reading response headers; the manager stays and cleans up.
+    // Qt's HTTP thread drops the connection when it next looks at its queue
+    // (a server that floods headers can delay that); the manager stays, so
+    // this thread never waits for that one.
     reply->abort();
     reply->deleteLater();
 }
@@ -50,7 +54,8 @@ void HttpQt::get(const QUrl &url, int timeoutMs, qint64 maxBytes, Done done)
     m_maxBytes = qMax<qint64>(maxBytes, 0);
     m_scheme = url.scheme().toLower();
     const quint64 generation = m_generation;
-    if (!url.isValid() || url.host().isEmpty() || (m_scheme != QLatin1String("http") && m_scheme != QLatin1String("https"))) {
+    if (!url.isValid() || url.host().isEmpty() ||
+        (m_scheme != QLatin1String("http") && m_scheme != QLatin1String("https"))) {
         m_result.error = QStringLiteral("invalid address \"%1\"").arg(url.toString());
         // The answer is known, but it still arrives after get() returns.
         QTimer::singleShot(0, this, [this, generation]() {
@@ -61,9 +66,10 @@ void HttpQt::get(const QUrl &url, int timeoutMs, qint64 maxBytes, Done done)
     }
 
     QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     // Qt's own budget runs out early and silently (a loop ends "finished"
-    // with status 100); it is only a fence behind ours, counted above.
+    // with status 100); it is only a fence behind ours, counted below.
     request.setMaximumRedirectsAllowed(4 * kMaxRedirects);
     m_reply = m_manager.get(request);
     QNetworkReply *reply = m_reply;
@@ -123,7 +129,8 @@ void HttpQt::finish()
         if (m_noResponse || res.status < 200 || res.status > 599) {
             res.status = 0;
             if (res.error.isEmpty() && m_refusal.isEmpty())
-                res.error = m_redirects > 0 ? QStringLiteral("too many redirects") : QStringLiteral("no complete response");
+                res.error = m_redirects > 0 ? QStringLiteral("too many redirects")
+                                            : QStringLiteral("no complete response");
         }
     }
     if (res.timedOut)

@@ -1,10 +1,11 @@
 #pragma once
 // IHttp over Qt Network. One QNetworkAccessManager serves the whole life of
-// the program (Qt runs the HTTP exchange in a thread of its own and must not
-// lose its manager while that thread still reads); a request that ends
-// early is aborted, never left to a dying manager. Only http and https; a
-// redirect is followed only to the same scheme. Lives and is used on the
-// user-interface thread; must be destroyed before QCoreApplication.
+// the program: destroying a manager waits for Qt's HTTP thread, which may
+// still be reading a server's endless header block (seconds of a frozen
+// window). A request that ends early is aborted instead. Only http and
+// https; a redirect is followed only to the same scheme, at most 5 times.
+// Lives and is used on the user-interface thread; must be destroyed before
+// QCoreApplication.
 
 #include "platform/Http.h"
 
@@ -37,5 +38,5 @@ private:
     qint64 m_maxBytes = 0;
     int m_redirects = 0;       // redirects followed by the running request
     bool m_noResponse = false; // ended without a final response, whatever Qt's status says
-    quint64 m_generation = 0; // tells a stale queued completion from the current one
+    quint64 m_generation = 0;  // tells a stale queued completion from the current one
 };

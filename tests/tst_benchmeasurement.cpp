@@ -102,30 +102,6 @@ private Q_SLOTS:
         QVERIFY2(std::abs(gain - s.dutGainDb) < tolGain + 0.05, qPrintable(QStringLiteral("gain %1 +- %2").arg(gain).arg(tolGain)));
     }
 
-    // 20 dB more receiver gain drives the loudest reading past 0.4 of full scale: red and results
-    // cleared with the limits option only.
-    void clippingFlaggedWithLimits_data()
-    {
-        QTest::addColumn<bool>("limits");
-        QTest::newRow("limits on") << true;
-        QTest::newRow("limits off") << false;
-    }
-    void clippingFlaggedWithLimits()
-    {
-        QFETCH(bool, limits);
-        BenchSettings s;
-        s.rxGainDb += 20;
-        bench().setSettings(s);
-        fillParameters(m_meter.sheet(), bench());
-        m_meter.ComEnabled = 0;
-        m_meter.sheet().setChecked(Control::mnuOptionsLimits, limits);
-        bench().setManualSource(true);
-        bench().setManualCombined(true);
-        click(Control::btnNoise22);
-        QCOMPARE(m_meter.WorkMeas.ClipFlag, limits ? -1.0 : 0.0);
-        QCOMPARE(m_meter.sheet().colour(Field::Noise22), limits ? uint(Colour::DarkRed) : uint(Colour::WindowText));
-    }
-
     // A truth the bench cannot simulate is reported through the recording's message; the field stays.
     void impossibleTruthIsReported()
     {

@@ -10,12 +10,8 @@
 
 namespace {
 const QString kStale = "stale"; // a result no recalculation has touched
-const QString kDb = "Value error:|Noise must be > -200 and < 200 and Noise HI > Noise LO";
-const QString kLin = "Value error:|Noise must be > 0 and < 10000 and Noise HI > Noise LO";
 const QString kOrder = "Value error:|Noise HI must be > Noise LO";
-const QString kInterval = "Value error:|Interval must be >= 0.05 and  <= 100";
 const QString kFreq = "Value error:|Frequency must be >= 0.1 and <= 100000";
-const QString kEnr = "Value error:|ENR must be > -100 and <= 100";
 const Field kLevels[] = {Field::Noise00, Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
 Field partnerOf(Field f)
 {
@@ -23,12 +19,7 @@ Field partnerOf(Field f)
 }
 // One entry: the field, typed text, text afterwards, message (empty: accepted), ENR/Tcold/Thot afterwards
 // (empty: unchanged), preset (German or ENR table at 1500 MHz, units, partner level or Tcold and Thot).
-struct Entry {
-    Field f;
-    QString input, shown, message;
-    QStringList enr, preset;
-    bool recalc;
-};
+struct Entry { Field f; QString input, shown, message; QStringList enr, preset; bool recalc; };
 } // namespace
 Q_DECLARE_METATYPE(Entry)
 
@@ -63,7 +54,7 @@ private Q_SLOTS:
             const bool recalc = !msg.startsWith("Value") && f != Field::Title && !(preset[1] != "0" && !*in);
             QTest::newRow(name) << Entry{f, in, out, msg, enr, preset, recalc};
         };
-        row("Interval 0.049", Field::Interval, "0.049", "0.049", kInterval);
+        row("Interval 0.049", Field::Interval, "0.049", "0.049", "Value error:|Interval must be >= 0.05 and  <= 100");
         row("Tcold equal to Thot", Field::Tcold, "29290", "29290.0", "Value error:|Tcold must be > 0 and < Thot", {"20.00", "29290.0", "29290.0"});
         row("Thot equal to Tcold", Field::Thot, "290", "290.0", "Value error:|Thot must be > 0 and > Tcold", {"20.00", "290.0", "290.0"});
         row("Thot 9452.7 gives ENR 15.00", Field::Thot, "9452.7", "9452.7", "", {"15.00", "290.0", "9452.7"});
@@ -71,17 +62,17 @@ private Q_SLOTS:
         row("Tcold derives ENR against 290 K", Field::Tcold, "77", "77.0", "", {"15.00", "77.0", "9452.7"}, {"", "0", "290.0", "9452.7"});
         row("ENR 15 gives Thot 9460.6", Field::ENR, "15", "15.00", "", {"15.00", "290.0", "9460.6"});
         row("empty ENR gives Thot 580.0", Field::ENR, "", "", "", {"", "290.0", "580.0"});
-        row("ENR -100", Field::ENR, "-100", "-100.00", kEnr, {"-100.00", "290.0", "29290.0"});
+        row("ENR -100", Field::ENR, "-100", "-100.00", "Value error:|ENR must be > -100 and <= 100", {"-100.00", "290.0", "29290.0"});
         row("Title has no rule", Field::Title, " 1,2 ", " 1,2 ", "");
         row("Frequency with a table re-evaluates", Field::Frequency, "2500", "2500.000", "", {"15.26", "290.00", "10026.4"}, {"table", "0", ""});
         row("Frequency refused keeps the table", Field::Frequency, "0.05", "0.050", kFreq, {"15.36", "290.00", "10253.2"}, {"table", "0", ""});
         row("Frequency out of the table's range unloads", Field::Frequency, "100000", "100000.000",
             "TQX ENR File error:|ENR data out of range, file unloaded.|Critical", {"15.36", "290.00", "10253.2"}, {"table", "0", ""});
         row("German Thot 9452,7", Field::Thot, "9452,7", "9452,7", "", {"15,00", "290,0", "9452,7"}, {"de", "0", ""});
-        row("dB 200.001", Field::Noise12, "200.001", "200.001", kDb);
+        row("dB 200.001", Field::Noise12, "200.001", "200.001", "Value error:|Noise must be > -200 and < 200 and Noise HI > Noise LO");
         row("LO above HI", Field::Noise11, "25", "25.000", kOrder, {}, {"", "0", "20.000"});
         row("HI equal to LO after rounding", Field::Noise12, "10.0004", "10.000", kOrder, {}, {"", "0", "10.000"});
-        row("Watt 0.0004 rounds to 0", Field::Noise11, "0.0004", "0.000", kLin, {}, {"", "1", ""});
+        row("Watt 0.0004 rounds to 0", Field::Noise11, "0.0004", "0.000", "Value error:|Noise must be > 0 and < 10000 and Noise HI > Noise LO", {}, {"", "1", ""});
         row("empty in Watt does not recalculate", Field::Noise21, "", "", "", {}, {"", "1", "20.000"});
     }
     void entry()

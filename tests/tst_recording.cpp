@@ -1,4 +1,4 @@
-// A reading's recording and files, its failures, playing and saving it, through the buttons and
+// A reading's recording and files and its failures, through the buttons and
 // menu entries with fakes at the platform boundary; the header layout itself is tst_wave's.
 #include "acquire/Reading.h"
 #include "support/TestPlatform.h"
@@ -25,12 +25,6 @@ QByteArray templateWave(int rate, int fmtSize = 16, const QByteArray &between = 
     const QByteArray body = "WAVEfmt " + le32(fmtSize) + QByteArray("\x01\x00\x01\x00", 4) + le32(rate) + le32(2 * rate)
         + QByteArray("\x02\x00\x10\x00", 4) + QByteArray(fmtSize - 16, '\0') + between + "data" + le32(0);
     return "RIFF" + le32(body.size()) + body;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -65,12 +59,7 @@ private Q_SLOTS:
         m_bench = std::make_unique<TestBench>();
         m_audio = ScriptedAudio();
         m_audio.signal = [](qint64 i) { return qint16(i % 20000 - 10000); };
-        Platform p = m_bench->platform();
-        p.audio = &m_audio;
-        meter().setPlatform(p);
-        meter().AppDir = m_dir->path() + QLatin1Char('/');
-        meter().TempWave = m_dir->path() + QStringLiteral("/~0000ABCD");
-        meter().sheet().setChecked(Control::mnuOptionsLimits, true);
+        m_bench->inFolder(m_dir->path(), &m_audio);
         meter().sheet().setEnabled(Control::mnuPlayWave, false);
     }
 
@@ -101,7 +90,9 @@ private Q_SLOTS:
         QVERIFY(meter().sheet().enabled(Control::mnuPlayWave) && meter().sheet().enabled(Control::mnuSaveWave));
         const int h = 28 + fmtSize;
         QCOMPARE(QFileInfo(meter().TempWave + QStringLiteral(".tmp")).size(), h + 2 * requested);
-        const QByteArray out = readAll(wav());
+        QFile file(wav());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray out = file.readAll();
         QCOMPARE(out.size(), h + 2 * kept);
         for (qint64 i : {qint64(0), kept - 1})
             QCOMPARE(qFromLittleEndian<qint16>(out.constData() + h + 2 * i), m_audio.signal(rate + i));
@@ -141,7 +132,7 @@ private Q_SLOTS:
             m_audio.status = {263, QStringLiteral("Device is busy.")};
         m_audio.shortBy = problem == 2;
         if (problem == 3)
-            meter().TempWave = m_dir->path() + QStringLiteral("/none/~0000ABCD");
+            meter().TempWave = m_dir->path() + QStringLiteral("/none/~0000TEST");
         QVERIFY(problem == 3 || (problem == 4 ? QDir().mkpath(wav()) : writeFile(wav(), "previous")));
         meter().ObsTime = QStringLiteral("20000101000000");
         meter().sheet().setText(Field::Noise11, QStringLiteral("-9.000"));
@@ -155,56 +146,6 @@ private Q_SLOTS:
         QCOMPARE(meter().WorkMeas.err, -1);
         QVERIFY(!meter().sheet().enabled(Control::mnuPlayWave) && m_audio.beeps.isEmpty());
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), (problem != 4 && problem != 3) + !tpl.isEmpty());
-    }
-
-    void playWave_data()
-    {
-        QTest::addColumn<int>("error");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("plays the reading") << 0 << "";
-        QTest::newRow("device error") << 24 << "Error: playing wave file: Device is busy.(24).";
-    }
-    void playWave()
-    {
-        QFETCH(int, error);
-        QFETCH(QString, message);
-        m_audio.status = {error, error ? QStringLiteral("Device is busy.") : QString()};
-        meter().click(Control::mnuPlayWave);
-        QVERIFY(meter().busy());
-        QVERIFY(waitIdle(meter()));
-        QCOMPARE(m_audio.played, QStringList{wav()});
-        QCOMPARE(m_bench->windows.workingLog, (QList<bool>{true, false}));
-        QCOMPARE(m_bench->messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
-    }
-
-    void saveWave_data()
-    {
-        QTest::addColumn<QString>("target"); // relative to the temp folder; empty: cancel
-        QTest::addColumn<bool>("copied");
-        QTest::newRow("replaces an existing file") << "out/20240102030405" << true;
-        QTest::newRow("target is a folder") << "out" << false;
-    }
-    void saveWave()
-    {
-        QFETCH(QString, target);
-        QFETCH(bool, copied);
-        const QByteArray reading = templateWave(48000);
-        QVERIFY(writeFile(wav(), reading));
-        QVERIFY(QDir().mkpath(m_dir->path() + QStringLiteral("/out")));
-        const QString path = target.isEmpty() ? QString() : m_dir->path() + QLatin1Char('/') + target;
-        if (copied)
-            QVERIFY(writeFile(path, "older and longer content"));
-        meter().ObsTime = QStringLiteral("20240102030405");
-        meter().sheet().setEnabled(Control::mnuSaveWave, true);
-        if (!target.isEmpty())
-            m_bench->fileDialogs.answers.push_back(path);
-        meter().click(Control::mnuSaveWave);
-        QCOMPARE(m_bench->fileDialogs.requests.value(0).fileName, QStringLiteral("20240102030405"));
-        QCOMPARE(meter().sheet().enabled(Control::mnuSaveWave), !copied);
-        if (copied)
-            QCOMPARE(readAll(path), reading);
-        const QString failure = "Error copying " + wav() + " to " + path + ".";
-        QCOMPARE(m_bench->messages.texts(), copied || target.isEmpty() ? QStringList() : QStringList{failure});
     }
 };
 

@@ -1,18 +1,16 @@
 // QSerialPort on a pseudo-terminal mapped to port 7; the preloaded modem-line shim (tests/modemshim)
-// logs DTR/RTS changes with CLOCK_MONOTONIC stamps. With TQX_HOLD_PORT=<device> this binary holds the
-// device until its standard input closes: the other program of the port-in-use test.
+// logs DTR/RTS changes with CLOCK_MONOTONIC stamps.
 #include "acquire/NoiseSwitch.h"
 #include "platform/qt/SerialQt.h"
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 
-#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -53,26 +51,17 @@ class TestSerialQt : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
-    int m_master = -1; // pty master, open for the whole test function
-    QString m_slave;
 
     QString log() const { return m_dir.filePath(QStringLiteral("lines.log")); }
     QList<LineEvent> events() const
     {
         QList<LineEvent> ev;
         QFile f(log());
-        if (f.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : f.read(1 << 20).split('\n')) {
-                const QList<QByteArray> p = line.split(' ');
-                if (p.size() == 5)
-                    ev.append({p[0].toLongLong(), p[2], QString::fromLatin1(p[3] + ' ' + p[4])});
-            }
-        }
+        const QByteArray text = f.open(QIODevice::ReadOnly) ? f.read(1 << 20) : QByteArray();
+        for (const QByteArray &line : text.split('\n'))
+            if (const QList<QByteArray> p = line.split(' '); p.size() == 5)
+                ev.append({p[0].toLongLong(), p[2], QString::fromLatin1(p[3] + ' ' + p[4])});
         return ev;
-    }
-    static void mapPort(int port, const QString &device)
-    {
-        qputenv(SerialQt::overrideVariable(port).toLatin1(), device.toLocal8Bit());
     }
 
 private Q_SLOTS:
@@ -82,64 +71,6 @@ private Q_SLOTS:
         // The template: PCM mono 8000 Hz 16 bit, no samples.
         QVERIFY(writeToneWave(m_dir.filePath(QStringLiteral("TQX.wav")), 0, 0, 0, 8000));
         qputenv("TQX_MODEMSHIM_LOG", QFile::encodeName(log()));
-    }
-    void init()
-    {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        QVERIFY(m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0);
-        m_slave = QString::fromLocal8Bit(ptsname(m_master));
-        mapPort(kPort, m_slave);
-        QFile::remove(log());
-    }
-    void cleanup()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-
-    void openErrors_data()
-    {
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("device"); // mapped to the port; empty: none
-        QTest::addColumn<QString>("text");
-        QTest::newRow("missing device") << 12 << "/dev/pts/no-such-pty" << "Invalid port number";
-        QTest::newRow("number without a device") << 95 << "" << "Invalid port number";
-        QTest::newRow("already open") << kPort << "" << "Operation not valid while the port is opened";
-    }
-    void openErrors()
-    {
-        QFETCH(int, port);
-        QFETCH(QString, device);
-        QFETCH(QString, text);
-        if (!device.isEmpty())
-            mapPort(port, device);
-        SerialQt serial;
-        const bool twice = port == kPort;
-        if (twice)
-            QCOMPARE(serial.open(kPort, true, false), 0);
-        QCOMPARE(CommErrorText(serial.open(port, true, true)), text);
-        QCOMPARE(serial.isOpen(), twice);
-        if (twice) // the first open stands, with its lines
-            QCOMPARE(events().last().lines, QStringLiteral("DTR=1 RTS=0"));
-        if (!device.isEmpty())
-            qunsetenv(SerialQt::overrideVariable(port).toLatin1());
-    }
-
-    void portHeldByAnotherProgram()
-    {
-        QProcess holder;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TQX_HOLD_PORT"), m_slave);
-        holder.setProcessEnvironment(env);
-        holder.start(QCoreApplication::applicationFilePath(), {});
-        QVERIFY(holder.waitForReadyRead(10000));
-        QCOMPARE(holder.readLine(), QByteArray("held\n"));
-        SerialQt serial;
-        QCOMPARE(serial.open(kPort, true, false), 8005); // "Port In Use"
-        QVERIFY(!serial.isOpen());
-        holder.closeWriteChannel(); // the holder lets go and ends
-        QVERIFY(holder.waitForFinished(10000));
-        QCOMPARE(serial.open(kPort, true, false), 0);
     }
 
     // Lines set 500 ms before the recording, both down and the port closed after it, also on failure;
@@ -158,18 +89,20 @@ private Q_SLOTS:
         QFETCH(Control, button);
         QFETCH(QString, during);
         QFETCH(int, problem);
+        int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC); // open for the whole reading
+        const auto closeMaster = qScopeGuard([&master] {
+            if (master >= 0)
+                ::close(master);
+        });
+        QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+        qputenv(SerialQt::overrideVariable(kPort).toLatin1(), ptsname(master));
+        QFile::remove(log());
         SerialQt serial;
         TimedAudio audio;
         audio.status = problem == 1 ? AudioStatus{5, QStringLiteral("device not ready")} : AudioStatus{};
         audio.delayMs = 300;
         TestBench bench;
-        Platform p = bench.platform();
-        p.serial = &serial;
-        p.audio = &audio;
-        Meter &m = bench.meter;
-        m.setPlatform(p);
-        m.AppDir = m_dir.path() + QLatin1Char('/');
-        m.TempWave = m_dir.filePath(QStringLiteral("~0000SER"));
+        Meter &m = bench.inFolder(m_dir.path(), &audio, &serial);
         m.sheet().setText(Field::Interval, QStringLiteral("0.5"));
         m.sheet().setText(Field::Noise12, QStringLiteral("-1.000"));
         m.ComEnabled = 1;
@@ -177,8 +110,8 @@ private Q_SLOTS:
         m.click(button);
         if (problem == 2) {
             QTRY_COMPARE(audio.starts.size(), 1);
-            ::close(m_master); // the far end goes away
-            m_master = -1;
+            ::close(master); // the far end goes away
+            master = -1;
         }
         QVERIFY(waitIdle(m));
         const QStringList expected{problem == 1 ? "Error: recording wave file: device not ready(5)."
@@ -198,18 +131,6 @@ private Q_SLOTS:
 };
 
 namespace {
-
-// Holds `device` as another program would, until standard input closes (at most 60 s).
-int holdPort(const QString &device, int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    QSerialPort port(device);
-    if (!port.open(QIODevice::ReadWrite) || ::write(STDOUT_FILENO, "held\n", 5) != 5)
-        return 2;
-    pollfd in{STDIN_FILENO, POLLIN, 0};
-    ::poll(&in, 1, 60000);
-    return 0;
-}
 
 void ensureModemShim(char **argv)
 {
@@ -233,8 +154,6 @@ void ensureModemShim(char **argv)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsSet("TQX_HOLD_PORT"))
-        return holdPort(qEnvironmentVariable("TQX_HOLD_PORT"), argc, argv);
     ensureModemShim(argv);
     QCoreApplication app(argc, argv);
     TestSerialQt test;

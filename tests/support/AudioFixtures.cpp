@@ -1,9 +1,9 @@
 #include "AudioFixtures.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QtEndian>
 #include <cmath>
 
 namespace {
@@ -44,26 +44,21 @@ void stopPulseServer(const QString &pulseDir)
 
 bool writeToneWave(const QString &path, double amplitude, double hz, double seconds, int rate)
 {
-    const int n = int(rate * seconds);
-    QByteArray wav(44 + 2 * n, '\0');
-    char *h = wav.data();
-    auto put32 = [&](int at, quint32 v) { qToLittleEndian<quint32>(v, h + at); };
-    auto put16 = [&](int at, quint16 v) { qToLittleEndian<quint16>(v, h + at); };
-    memcpy(h, "RIFF", 4);
-    put32(4, 36 + 2 * n);
-    memcpy(h + 8, "WAVEfmt ", 8);
-    put32(16, 16);
-    put16(20, 1); // PCM
-    put16(22, 1); // mono
-    put32(24, rate);
-    put32(28, 2 * rate);
-    put16(32, 2);
-    put16(34, 16);
-    memcpy(h + 36, "data", 4);
-    put32(40, 2 * n);
-    for (int i = 0; i < n; ++i)
-        qToLittleEndian<qint16>(qint16(std::lround(32767 * amplitude * std::sin(2 * M_PI * hz * i / rate))),
-                                h + 44 + 2 * i);
+    const quint32 n = quint32(rate * seconds), bytes = 2 * n;
     QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream s(&f);
+    s.setByteOrder(QDataStream::LittleEndian);
+    s.writeRawData("RIFF", 4);
+    s << quint32(36 + bytes);
+    s.writeRawData("WAVEfmt ", 8);
+    // fmt: PCM, mono, rate, bytes per second, block align 2, 16 bits
+    s << quint32(16) << quint16(1) << quint16(1) << quint32(rate) << quint32(2 * rate);
+    s << quint16(2) << quint16(16);
+    s.writeRawData("data", 4);
+    s << bytes;
+    for (quint32 i = 0; i < n; ++i)
+        s << qint16(std::lround(32767 * amplitude * std::sin(2 * M_PI * hz * i / rate)));
+    return s.status() == QDataStream::Ok && f.flush();
 }

@@ -15,36 +15,30 @@
 #include <functional>
 #include <optional>
 
-struct ShownMessage {
-    QString caption;
-    QString text;
-    MsgIcon icon;
-};
-
+// Records every box shown as its "caption|text" line, with "|Critical", "|Exclamation" or
+// "|Information" appended for a box with an icon, and its text.
 class RecordingMessages : public IMessages
 {
 public:
     void show(const QString &caption, const QString &text, MsgIcon icon) override
     {
-        shown.append({caption, text, icon});
-    }
-    QList<ShownMessage> shown;
-    // "caption|text", with "|Critical", "|Exclamation" or "|Information"
-    // appended for a box with an icon.
-    QStringList lines() const
-    {
         static const char *const suffix[] = {"", "|Critical", "|Exclamation", "|Information"};
-        QStringList l;
-        for (const auto &m : shown)
-            l << m.caption + QLatin1Char('|') + m.text + QLatin1String(suffix[int(m.icon)]);
-        return l;
+        shown.append({caption + QLatin1Char('|') + text + QLatin1String(suffix[int(icon)]), text});
     }
-    QStringList texts() const
+    bool ask(const QString &, const QString &text) override { return questions << text, answer; }
+    QStringList lines() const { return column(0); }
+    QStringList texts() const { return column(1); }
+    QList<QStringList> shown; // {line, text} per box
+    QStringList questions;    // texts asked, answered with `answer`
+    bool answer = false;
+
+private:
+    QStringList column(int i) const
     {
-        QStringList t;
-        for (const auto &m : shown)
-            t << m.text;
-        return t;
+        QStringList c;
+        for (const QStringList &m : shown)
+            c << m[i];
+        return c;
     }
 };
 
@@ -66,18 +60,8 @@ public:
         for (auto it = values.begin(); it != values.end();)
             it = it.key().startsWith(section + QLatin1Char('/')) ? values.erase(it) : std::next(it);
     }
-    void flush() override { ++flushes; }
-    QStringList keys(const QString &section) const
-    {
-        QStringList k;
-        for (auto it = values.cbegin(); it != values.cend(); ++it)
-            if (it.key().startsWith(section + QLatin1Char('/')))
-                k << it.key().mid(section.size() + 1);
-        k.sort();
-        return k;
-    }
+    void flush() override {}
     QHash<QString, QString> values;
-    int flushes = 0;
 };
 
 // File dialogs answering from a queue; nullopt (cancel) when it is empty.
@@ -95,28 +79,20 @@ private:
         requests.append(req);
         if (answers.empty())
             return std::nullopt;
-        const bool chosen = answers.front().has_value();
-        const QString path = chosen ? *answers.front() : QString();
+        const std::optional<QString> a = answers.front();
         answers.pop_front();
-        if (!chosen)
-            return std::nullopt;
-        return path;
+        return a;
     }
 };
 
 class MemoryClipboard : public IClipboard
 {
 public:
-    void clear() override
-    {
-        content.reset();
-        ++clears;
-    }
+    void clear() override { content.reset(); }
     void setText(const QString &text) override { content = text; }
     bool hasText() override { return content.has_value(); }
     QString text() override { return content.value_or(QString()); }
     std::optional<QString> content;
-    int clears = 0;
 };
 
 class FakeOpener : public IOpener
@@ -131,12 +107,11 @@ public:
     bool startProgram(const QString &program, const QStringList &args, const QString &) override
     {
         started.append(QStringList{program} + args);
-        return startOk;
+        return true;
     }
     bool programAvailable(const QString &program) override { return available.contains(program); }
     void showHelp(const QString &helpDir, const QString &topic) override { helpShown.append(helpDir + topic); }
     int status = 33;
-    bool startOk = true;
     QStringList available;
     QStringList opened;
     QList<QStringList> started;
@@ -196,11 +171,7 @@ public:
         return std::make_unique<Job>(*this, n, true);
     }
     std::unique_ptr<AudioJob> stream(int) override { return std::make_unique<Job>(*this, 0, false); }
-    std::unique_ptr<AudioJob> play(const QString &f) override
-    {
-        played << f;
-        return std::make_unique<Job>(*this, 0, false);
-    }
+    std::unique_ptr<AudioJob> play(const QString &) override { return std::make_unique<Job>(*this, 0, false); }
     void beep(int hz, int ms) override { beeps.append({hz, ms}); }
     bool hasInput() override { return true; }
 
@@ -211,7 +182,6 @@ public:
     bool hold = false;
     int live = 0; // jobs not yet ended
     QList<QPair<int, qint64>> requests;
-    QStringList played;
     QList<QPair<int, int>> beeps;
 };
 
@@ -242,6 +212,19 @@ struct TestBench {
         p.opener = &opener;
         p.windows = &windows;
         return p;
+    }
+    // The meter on `audio` and `serial`, its program folder and temporary wave in `dir`, the
+    // limits option on.
+    Meter &inFolder(const QString &dir, IAudio *audio, ISerialLines *serial = nullptr)
+    {
+        Platform p = platform();
+        p.audio = audio;
+        p.serial = serial;
+        meter.setPlatform(p);
+        meter.AppDir = dir + QLatin1Char('/');
+        meter.TempWave = dir + QStringLiteral("/~0000TEST");
+        meter.sheet().setChecked(Control::mnuOptionsLimits, true);
+        return meter;
     }
     // Form_Load on the current settings (first run when none are stored).
     Meter &loaded()

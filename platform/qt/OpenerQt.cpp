@@ -66,7 +66,8 @@ void OpenerQt::open(const QString &target, const QString &workingDir, QObject *c
     auto report = [guard, guarded = context != nullptr, done = std::move(done)](int r) {
         if (!done || (guarded && !guard))
             return;
-        QTimer::singleShot(0, guarded ? guard.data() : QCoreApplication::instance(), [done, r]() { done(r); });
+        QTimer::singleShot(0, guarded ? guard.data() : QCoreApplication::instance(),
+                           [done, r]() { done(r); });
     };
 
     QString arg = target;

@@ -2,24 +2,25 @@
 
 #include "sheet/Meter.h"
 
+#include <utility>
+
 namespace {
 
 const QString kTitle = QStringLiteral("TQX");
 const QString kBrowserCaption = QStringLiteral("Browser Unavailable");
 
-// The opener's status for a document, or 33 (success, nothing to report)
-// when no opener is available.
-int openDocument(Meter &m, const QString &target)
+// Opens a document; `report` gets the opener's status later, from the event
+// loop, while the Meter still exists. Nothing is reported without an opener.
+void openDocument(Meter &m, const QString &target, IOpener::Done report)
 {
-    IOpener *opener = m.platform().opener;
-    return opener ? opener->open(target, m.AppDir) : 33;
+    if (IOpener *opener = m.platform().opener)
+        opener->open(target, m.AppDir, m.lifetime(), std::move(report));
 }
 
-} // namespace
-
-void OpenUrl(Meter &m, const QString &url)
+// The "Browser Unavailable" boxes for a status of the opener; success
+// shows nothing.
+void reportBrowserProblem(Meter &m, const QString &url, int r)
 {
-    const int r = openDocument(m, url);
     if (r < 31) {
         m.message(kBrowserCaption,
                   QStringLiteral("Problem running your web browser. You should check that your browser is "
@@ -33,6 +34,27 @@ void OpenUrl(Meter &m, const QString &url)
                                      "installed and associated with this type of file."),
                   MsgIcon::Exclamation);
     }
+}
+
+void reportLicenceProblem(Meter &m, int r)
+{
+    if (r < 31) {
+        m.message(kBrowserCaption, QStringLiteral("Problem accessing licence file. (Error %1)").arg(r),
+                  MsgIcon::Exclamation);
+    } else if (r == 31) {
+        m.message(kBrowserCaption,
+                  kTitle + QStringLiteral(" could not find a file association for licence.txt on your system. "
+                                          "You should check that your browser is correctly installed and "
+                                          "associated with this type of file."),
+                  MsgIcon::Exclamation);
+    }
+}
+
+} // namespace
+
+void OpenUrl(Meter &m, const QString &url)
+{
+    openDocument(m, url, [&m, url](int r) { reportBrowserProblem(m, url, r); });
 }
 
 QString helpDir(const Meter &m)
@@ -72,15 +94,5 @@ AboutInfo aboutInfo()
 
 void showLicence(Meter &m)
 {
-    const int r = openDocument(m, m.AppDir + QStringLiteral("licence.txt"));
-    if (r < 31) {
-        m.message(kBrowserCaption, QStringLiteral("Problem accessing licence file. (Error %1)").arg(r),
-                  MsgIcon::Exclamation);
-    } else if (r == 31) {
-        m.message(kBrowserCaption,
-                  kTitle + QStringLiteral(" could not find a file association for licence.txt on your system. "
-                                          "You should check that your browser is correctly installed and "
-                                          "associated with this type of file."),
-                  MsgIcon::Exclamation);
-    }
+    openDocument(m, m.AppDir + QStringLiteral("licence.txt"), [&m](int r) { reportLicenceProblem(m, r); });
 }

@@ -10,7 +10,8 @@
 class Meter;
 
 // Opens a web address or document with the desktop's default handler and
-// reports the two ways this can fail ("Browser Unavailable" boxes).
+// reports the two ways this can fail ("Browser Unavailable" boxes) once the
+// opener's status arrives through the event loop; returns at once.
 void OpenUrl(Meter &m, const QString &url);
 
 // mnuHelpHelp (manual topic "Overview.htm"), mnuHome, mnuFaq, mnuSupport.

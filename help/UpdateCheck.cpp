@@ -114,15 +114,18 @@ void UpdateCheck::launchVerlifter(Meter &m)
     IOpener *opener = m.platform().opener;
     if (!opener)
         return;
-    const int r = opener->open(m.AppDir + QStringLiteral("TQX.verlift"), m.AppDir);
-    const QString caption = QStringLiteral("Verlift unavailable");
-    if (r < 31)
-        m.message(caption, QStringLiteral("Problem accessing Verlift. (Error %1)").arg(r),
-                  MsgIcon::Exclamation);
-    else if (r == 31)
-        m.message(caption,
-                  QStringLiteral("TQX could not find a file association for .verlift on your system."),
-                  MsgIcon::Exclamation);
+    // The status arrives later; the dialog may be closed by then, the
+    // message still shows while the Meter exists.
+    opener->open(m.AppDir + QStringLiteral("TQX.verlift"), m.AppDir, m.lifetime(), [&m](int r) {
+        const QString caption = QStringLiteral("Verlift unavailable");
+        if (r < 31)
+            m.message(caption, QStringLiteral("Problem accessing Verlift. (Error %1)").arg(r),
+                      MsgIcon::Exclamation);
+        else if (r == 31)
+            m.message(caption,
+                      QStringLiteral("TQX could not find a file association for .verlift on your system."),
+                      MsgIcon::Exclamation);
+    });
 }
 
 void UpdateCheck::openDownloadPage(Meter &m)

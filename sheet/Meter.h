@@ -14,6 +14,7 @@
 #include "sheet/Sheet.h"
 #include "platform/Platform.h"
 
+#include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -98,6 +99,11 @@ public:
 
     static QString versionText(); // "major.minor.revision"
 
+    // Lives exactly as long as this Meter: the context of callbacks that
+    // arrive later through the event loop (opener status), so that none runs
+    // after the Meter is gone.
+    QObject *lifetime() { return &m_lifetime; }
+
 private:
     Platform m_platform;
     Sheet m_sheet;
@@ -109,4 +115,5 @@ private:
     std::unique_ptr<ComSetup> m_comSetup;
     std::unique_ptr<UpdateCheck> m_updateCheck;
     std::unique_ptr<Bench> m_bench;
+    QObject m_lifetime; // last member: destroyed first, dropping pending callbacks
 };

@@ -150,7 +150,7 @@ void HelpBrowser::followLink(const QUrl &url)
     }
     const QString scheme = target.scheme().toLower();
     if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("mailto"))
-        OpenerQt().open(target.toString(), m_dir);
+        OpenerQt().open(target.toString(), m_dir, nullptr, {}); // outcome not reported
 }
 
 void HelpBrowser::sourceChanged(const QUrl &url)

@@ -4,13 +4,15 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
+
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -54,22 +56,34 @@ int OpenerQt::statusForExitCode(int exitCode)
     }
 }
 
-int OpenerQt::open(const QString &target, const QString &workingDir)
+void OpenerQt::open(const QString &target, const QString &workingDir, QObject *context, Done done)
 {
+    // Every status is posted to the event loop, even one known at once (a
+    // failed start may be signalled from inside QProcess::start()), so that
+    // the caller never sees it before open() has returned. It is dropped
+    // when the caller's context has gone meanwhile.
+    const QPointer<QObject> guard(context);
+    auto report = [guard, guarded = context != nullptr, done = std::move(done)](int r) {
+        if (!done || (guarded && !guard))
+            return;
+        QTimer::singleShot(0, guarded ? guard.data() : QCoreApplication::instance(), [done, r]() { done(r); });
+    };
+
     QString arg = target;
     if (isLocalPath(target)) {
         if (target.isEmpty() || !QFileInfo::exists(target))
-            return kFileNotFound;
+            return report(kFileNotFound);
         if (target.startsWith(QLatin1Char('-')))
             arg = QStringLiteral("./") + target; // never mistaken for an option
     }
     const QString program = resolveProgram(openerProgram());
     if (program.isEmpty())
-        return kNoAssociation;
+        return report(kNoAssociation);
 
-    // No parent: if the opener outlives this call (it may wait for the
+    // No parent: if the opener outlives the wait (it may wait for the
     // browser), the object must not be destroyed with anything, or Qt would
-    // kill the process. It deletes itself once the process has ended.
+    // kill the process. It deletes itself once the process has ended, or
+    // at once when it could not be started (finished never comes then).
     auto *proc = new QProcess;
     proc->setProgram(program);
     proc->setArguments({arg});
@@ -79,44 +93,32 @@ int OpenerQt::open(const QString &target, const QString &workingDir)
     proc->setStandardOutputFile(QProcess::nullDevice());
     proc->setStandardErrorFile(QProcess::nullDevice());
 
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    bool ended = false;
-    QObject::connect(proc, &QProcess::finished, &loop, [&]() {
-        ended = true;
-        loop.quit();
+    // Exactly one status: whichever comes first of exit, failed start and
+    // the end of the wait. The timer belongs to the process object.
+    auto *timer = new QTimer(proc);
+    timer->setSingleShot(true);
+    auto reported = std::make_shared<bool>(false);
+    auto once = [report, reported, timer](int r) {
+        if (std::exchange(*reported, true))
+            return;
+        timer->stop();
+        report(r);
+    };
+    QObject::connect(proc, &QProcess::finished, proc, [once, proc](int exitCode, QProcess::ExitStatus st) {
+        once(st == QProcess::CrashExit ? 30 : statusForExitCode(exitCode));
+        proc->deleteLater();
     });
-    QObject::connect(proc, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError e) {
-        if (e == QProcess::FailedToStart) {
-            ended = true;
-            loop.quit();
-        }
+    QObject::connect(proc, &QProcess::errorOccurred, proc, [once, proc](QProcess::ProcessError e) {
+        if (e != QProcess::FailedToStart)
+            return;
+        once(kNoAssociation);
+        proc->deleteLater();
     });
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(proc, &QProcess::finished, proc, &QObject::deleteLater);
-
+    // Still running: it has taken the document over (the process is left
+    // running, not killed).
+    QObject::connect(timer, &QTimer::timeout, proc, [once]() { once(kSuccess); });
+    timer->start(kWaitMs);
     proc->start();
-    if (proc->state() == QProcess::NotRunning && proc->error() == QProcess::FailedToStart) {
-        delete proc;
-        return kNoAssociation;
-    }
-    timer.start(kWaitMs);
-    if (!ended)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-
-    if (!ended)
-        return kSuccess; // still running: it has taken the document over
-    int r;
-    if (proc->error() == QProcess::FailedToStart)
-        r = kNoAssociation;
-    else if (proc->exitStatus() == QProcess::CrashExit)
-        r = 30;
-    else
-        r = statusForExitCode(proc->exitCode());
-    if (proc->error() == QProcess::FailedToStart)
-        proc->deleteLater(); // finished is not emitted after a failed start
-    return r;
 }
 
 bool OpenerQt::startProgram(const QString &program, const QStringList &args, const QString &workingDir)

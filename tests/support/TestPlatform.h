@@ -95,11 +95,11 @@ public:
 class FakeOpener : public IOpener
 {
 public:
-    int open(const QString &target, const QString &workingDir) override
+    void open(const QString &target, const QString &workingDir, QObject *context, Done done) override
     {
         opened.append(target);
         lastWorkingDir = workingDir;
-        return status;
+        QTimer::singleShot(0, context ? context : qApp, [done, s = status]() { done ? done(s) : void(); });
     }
     bool startProgram(const QString &program, const QStringList &args, const QString &) override
     {

@@ -1,14 +1,19 @@
 // The five measurement buttons through the real reading machine, recording and analysis, on known
-// sample patterns; cancelling at every stage; the window answering while a reading runs.
+// sample patterns; cancelling at every stage; the window answering while a reading runs; the port
+// setup dialog frmComSetup.
 #include "acquire/Reading.h"
 #include "acquire/Sequence.h"
 #include "sheet/NumText.h"
+#include "gui/Dialogs.h"
 #include "gui/MainWindow.h"
 #include "gui/WindowsHost.h"
 #include "gui/WorkingWindow.h"
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -58,17 +63,10 @@ double expectedDb(int a)
     return 10.0 * std::log10(a * a / (32768.0 * 32768.0) * 4.0 / ((2.0 - k) * (2.0 - k)));
 }
 
-void verifyLevel(const QString &text, double db)
-{
-    static const QRegularExpression shape(QStringLiteral("^-?[0-9]+\\.[0-9]{3}$"));
-    QVERIFY2(shape.match(text).hasMatch() && std::abs(ParseNumber(text) - db) < 0.0015,
-             qPrintable(QStringLiteral("%1 instead of %2").arg(text).arg(db, 0, 'f', 4)));
-}
-
 // One reading and what it leaves: `text` "level" is the expected dB value; `results` "computed",
 // "kept" or "cleared".
 struct LevelCase {
-    Control button;
+    int reading; // 0 SC&Z, 1 to 4 the noise readings
     int zero, amplitude;
     bool limits;
     QString text;
@@ -133,8 +131,7 @@ private Q_SLOTS:
         QTest::addColumn<LevelCase>("c");
         const uint normal = Colour::WindowText, red = Colour::DarkRed, blue = Colour::DarkBlue;
         using C = LevelCase;
-        const Control z = Control::btnNoise00, lo = Control::btnNoise11, hi = Control::btnNoise12;
-        const Control lo2 = Control::btnNoise21, hi2 = Control::btnNoise22;
+        const int z = 0, lo = 1, hi = 2, lo2 = 3, hi2 = 4;
         QTest::newRow("quiet zero in blue") << C{z, kNone, 30, true, "level", blue, "cleared"};
         QTest::newRow("digital silence shows a marker") << C{z, kNone, 0, true, kSilenceText, blue, "cleared"};
         QTest::newRow("clipped zero in red") << C{z, kNone, 20000, true, "level", red, "cleared"};
@@ -149,8 +146,9 @@ private Q_SLOTS:
     void levels()
     {
         QFETCH(LevelCase, c);
-        const auto [button, zero, amplitude, limits, text, colour, results] = c;
-        const Field field = kLevelFields[std::find(kButtons, kButtons + 5, button) - kButtons];
+        const auto [reading, zero, amplitude, limits, text, colour, results] = c;
+        const Control button = kButtons[reading];
+        const Field field = kLevelFields[reading];
         sheet().setChecked(Control::mnuOptionsLimits, limits);
         m_meter->ZeroMeas.Ms = button == Control::btnNoise00 ? 0.5 : 0.0; // forgotten by SC&Z
         if (zero != kNone)
@@ -168,7 +166,11 @@ private Q_SLOTS:
         QCOMPARE(sheet().colour(field), colour);
         if (text == QLatin1String("level")) {
             const double z = zero > 0 ? std::pow(10.0, expectedDb(zero) / 10) : 0.0;
-            verifyLevel(sheet().text(field), 10.0 * std::log10(std::pow(10.0, expectedDb(amplitude) / 10) - z));
+            const double db = 10.0 * std::log10(std::pow(10.0, expectedDb(amplitude) / 10) - z);
+            const QString t = sheet().text(field); // three decimals
+            QVERIFY2(QRegularExpression(QStringLiteral("^-?[0-9]+\\.[0-9]{3}$")).match(t).hasMatch()
+                         && std::abs(ParseNumber(t) - db) < 0.0015,
+                     qPrintable(t + QStringLiteral(" instead of %1").arg(db, 0, 'f', 4)));
         } else {
             QCOMPARE(sheet().text(field), text);
         }
@@ -229,6 +231,35 @@ private Q_SLOTS:
         QCOMPARE(sheet().text(Field::Noise00).isEmpty(), written);
     }
 
+    // OK in the port setup takes a whole number 1..99 (blanks, leading zeros); else it is refused,
+    // the dialog stays and nothing changes.
+    void portSetupChecksThePortText_data()
+    {
+        QTest::addColumn<QString>("portText");
+        QTest::addColumn<int>("port"); // 0: refused
+        QTest::newRow("chosen item") << "12" << 12;
+        QTest::newRow("typed with blanks and a zero") << " 07 " << 7;
+        QTest::newRow("above 99") << "100" << 0;
+        QTest::newRow("huge") << "99999999999999999999" << 0;
+    }
+    void portSetupChecksThePortText()
+    {
+        QFETCH(QString, portText);
+        QFETCH(int, port);
+        m_meter->ComPort = 4; // the port stays disabled until an accepted OK
+        std::unique_ptr<QDialog> dlg(createComSetupDialog(*m_meter, nullptr));
+        dlg->show();
+        QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+        dlg->findChild<QCheckBox *>(QStringLiteral("ComEn"))->setChecked(true);
+        auto *combo = dlg->findChild<QComboBox *>(QStringLiteral("port"));
+        combo->setEditText(portText);
+        dlg->findChild<QPushButton *>(QStringLiteral("OKButton"))->click();
+        QCOMPARE(dlg->result() == QDialog::Accepted, port != 0);
+        QCOMPARE(QPair(m_meter->ComPort, m_meter->ComEnabled), port ? QPair(port, 1) : QPair(4, 0));
+        QCOMPARE(m_bench->messages.shown.size(), port ? 0 : 1);
+        QVERIFY(port || (dlg->isVisible() && combo->currentText() == portText));
+    }
+
     // A cancel at any stage: no level, no result, no message, the lines released, no partial file,
     // the previous reading's files untouched, no device held.
     void cancelAtEachStage_data()
@@ -275,7 +306,6 @@ private Q_SLOTS:
         QCOMPARE(sheet().unitsIndex(), 2);
         QCOMPARE(m_meter->ObsTime, QStringLiteral("20240102030405"));
         QVERIFY(m_bench->messages.shown.isEmpty() && m_audio.beeps.isEmpty());
-        QCOMPARE(m_serial.isOpen(), false);
         QCOMPARE(m_serial.calls.join(u'|'), button == Control::btnNoise22 ? "open 6 1 1|lines 0 0|close" : "");
         QCOMPARE(files(), before);
         QCOMPARE(m_audio.live, 0);
@@ -304,7 +334,6 @@ private Q_SLOTS:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QTest::mouseClick(w.button(Control::btnNoise11), Qt::LeftButton);
-        QVERIFY(m_meter->busy());
         QTRY_COMPARE(m_audio.requests.value(0).second, qint64(kRate * 101.1));
         auto *working = w.findChild<WorkingWindow *>(QStringLiteral("frmWorking"));
         QVERIFY(working && working->isVisible());

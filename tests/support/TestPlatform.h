@@ -25,12 +25,9 @@ public:
         static const char *const suffix[] = {"", "|Critical", "|Exclamation", "|Information"};
         shown.append({caption + QLatin1Char('|') + text + QLatin1String(suffix[int(icon)]), text});
     }
-    bool ask(const QString &, const QString &text) override { return questions << text, answer; }
     QStringList lines() const { return column(0); }
     QStringList texts() const { return column(1); }
     QList<QStringList> shown; // {line, text} per box
-    QStringList questions;    // texts asked, answered with `answer`
-    bool answer = false;
 
 private:
     QStringList column(int i) const

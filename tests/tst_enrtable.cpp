@@ -32,8 +32,7 @@ class TstEnrTable : public QObject
     Sheet &sheet() { return m_tb->meter.sheet(); }
     QString file(const QByteArray &content, const QString &name = "t.tab")
     {
-        QFile f(m_dir->filePath(name));
-        return f.open(QIODevice::WriteOnly) && f.write(content) == content.size() ? f.fileName() : "(unwritable)";
+        return writeFile(m_dir->filePath(name), content) ? m_dir->filePath(name) : "(unwritable)";
     }
     int load(const QString &path, const QString &frequency = "1500.000")
     {

@@ -27,12 +27,6 @@ QByteArray templateWave(int rate, int fmtSize = 16, const QByteArray &between = 
     return "RIFF" + le32(body.size()) + body;
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 class TstRecording : public QObject

@@ -46,11 +46,6 @@ QByteArray tsvLine(const QByteArray &encodedNotes)
         line += i.tsv ? '\t' + QByteArray(i.value) : QByteArray();
     return line + '\t' + encodedNotes + "\r\n";
 }
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
 } // namespace
 
 class TstReport : public QObject
@@ -99,7 +94,7 @@ private Q_SLOTS:
         QCOMPARE(m_bench->clipboard.content.value_or("(none)"), reported);
         m_bench->fileDialogs.answers.push_back(m_dir->filePath("r.txt"));
         meter().click(Control::mnuSaveText);
-        QCOMPARE(readAll(m_dir->filePath("r.txt")), (expected + "\r\n").toUtf8());
+        QCOMPARE(readFile(m_dir->filePath("r.txt")), (expected + "\r\n").toUtf8());
         const FileDialogRequest &req = m_bench->fileDialogs.requests.at(0);
         QCOMPARE(req.fileName + '|' + req.filter + '|' + QString::number(req.filterIndex),
                  QStringLiteral("20240501123456|All Files (*.*)|*.*|Text files (*.txt;*.tab)|*.txt;*.tab|2"));
@@ -151,12 +146,12 @@ private Q_SLOTS:
         QCOMPARE(m_bench->messages.lines(), ok ? QStringList() : QStringList{"TQX|" + text + "|Critical"});
         QCOMPARE(sheet().enabled(save ? Control::mnuSaveText : Control::mnuSaveTsv), !ok);
         QCOMPARE(sheet().enabled(Control::btnSaveTsv), !ok && outlet != Control::btnSaveTsv); // disables itself
-        QCOMPARE(readAll(old.fileName()), ok ? after : before); // a cut-off line is taken back
+        QCOMPARE(readFile(old.fileName()), ok ? after : before); // a cut-off line is taken back
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::System), (QStringList{"fifo", "old"}));
         if (save || ok || room < 0)
             return;
         meter().click(Control::mnuSaveTsv); // the next record starts on a line of its own
-        QCOMPARE(readAll(old.fileName()), before + tsvLine("a%20b%0D%0Ac%2C%09%C3%A9%F0%9F%93%A1"));
+        QCOMPARE(readFile(old.fileName()), before + tsvLine("a%20b%0D%0Ac%2C%09%C3%A9%F0%9F%93%A1"));
     }
 };
 

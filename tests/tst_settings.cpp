@@ -21,11 +21,6 @@ QString valueOf(Meter &m, const QString &name)
         {"Nmuc", [] { Nmuc n; n.CalcNmuc(); return n.text(NmucField::Interval) + ' ' + n.uncertainty(); }()}};
     return v.value(name, "?" + name);
 }
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
 } // namespace
 
 class TstSettings : public QObject
@@ -136,7 +131,7 @@ private Q_SLOTS:
         }
         QSettings reader(ours, QSettings::IniFormat), writer(theirs, QSettings::IniFormat);
         QStringList keys;
-        for (const IniSection &section : ParseSettingsIni(readAll(ours)))
+        for (const IniSection &section : ParseSettingsIni(readFile(ours)))
             for (const IniEntry &e : section.entries) {
                 keys << section.name + '/' + e.key;
                 QCOMPARE(reader.value(keys.last()).toString(), e.value);
@@ -144,7 +139,7 @@ private Q_SLOTS:
             }
         QCOMPARE(keys.size(), 20); // all of default's and Com's, and nothing else
         writer.sync();
-        QCOMPARE(readAll(ours), readAll(theirs));
+        QCOMPARE(readFile(ours), readFile(theirs));
     }
 };
 

@@ -5,6 +5,7 @@
 #include "sheet/Meter.h"
 #include "platform/Platform.h"
 
+#include <QFile>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -181,6 +182,18 @@ public:
     QList<QPair<int, qint64>> requests;
     QList<QPair<int, int>> beeps;
 };
+
+// A whole small file's bytes, or "(unreadable)"; and the reverse.
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
 
 // Runs the event loop until the meter's operation has ended.
 inline bool waitIdle(const Meter &m, int ms = 10000)

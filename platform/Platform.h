@@ -7,6 +7,7 @@
 #include "platform/Http.h"
 #include "platform/Messages.h"
 #include "platform/Opener.h"
+#include "platform/Rig.h"
 #include "platform/Serial.h"
 #include "platform/SettingsStore.h"
 #include "platform/Windows.h"
@@ -22,4 +23,5 @@ struct Platform {
     ISerialLines *serial = nullptr;
     IHttp *http = nullptr;
     IWindows *windows = nullptr;
+    IRig *rig = nullptr;
 };

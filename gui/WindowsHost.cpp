@@ -96,6 +96,12 @@ void WindowsHost::showDialog(DialogId id)
     case DialogId::VirtualBench:
         showBench();
         return;
+    case DialogId::EnrView:
+        dlg = createEnrViewDialog(m_meter, m_main);
+        break;
+    case DialogId::Budget:
+        dlg = createBudgetDialog(m_meter, m_main);
+        break;
     }
     if (!dlg)
         return;

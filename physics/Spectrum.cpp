@@ -10,11 +10,13 @@ namespace physics {
 namespace {
 constexpr double kFullScale = 32768.0;
 constexpr int kMedianHalf = 7;          // median over 15 bins
-// The plateau takes the smoothed bins within three standard deviations of
-// the estimate's scatter below the highest, but at least 0.2 dB and at most
-// 1 dB: narrow enough for the rounded top of a narrow filter, wide enough
-// that a short average is not biased upward by its highest outlier.
-constexpr double kMinSpan = 1.047, kMaxSpan = 1.2589;
+// The plateau takes the smoothed bins below the highest by as much as the
+// highest of that many bins may stray above their mean (sqrt(2 ln N), at
+// least three, standard deviations of the estimate's scatter), but at least
+// 0.2 dB and at most 2 dB: narrow enough for the rounded top of a narrow
+// filter, wide enough that a short average over a wide band is not biased
+// upward by its highest outliers.
+constexpr double kMinSpan = 1.047, kMaxSpan = 1.585;
 // Scatter of a median of 15 bins relative to that of one bin (neighbouring
 // Hann-windowed bins are correlated, which makes it larger than 1.25 /
 // sqrt(15)).
@@ -163,7 +165,8 @@ Passband findPassband(const std::vector<double> &psd, double binHz)
             dev.push_back(std::fabs(psd[k] / s[k] - 1.0));
     std::nth_element(dev.begin(), dev.begin() + dev.size() / 2, dev.end());
     const double scatter = 1.4826 * dev[dev.size() / 2] * kMedianScatter;
-    const double span = std::clamp(1.0 + 3.0 * scatter, kMinSpan, kMaxSpan);
+    const double strays = std::max(3.0, std::sqrt(2.0 * std::log(double(dev.size()))));
+    const double span = std::clamp(1.0 + strays * scatter, kMinSpan, kMaxSpan);
     double sum = 0;
     int count = 0;
     for (double v : s) {

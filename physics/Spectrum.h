@@ -82,8 +82,8 @@ std::vector<double> medianSmooth(const std::vector<double> &x, int half);
 // filter that passes the same noise power. Lines are removed first (median
 // over 15 bins), so hum and birdies neither set the peak nor add to the
 // integral. The peak PSD is the plateau: the mean of the smoothed bins
-// near the highest one (within three times the estimate's own scatter, 0.2
-// to 1 dB), so that the scatter does not bias it upward. The passband is the run of bins around the highest
+// near the highest one (within what the estimate's own scatter explains,
+// 0.2 to 2 dB), so that the scatter does not bias it upward. The passband is the run of bins around the highest
 // smoothed bin that stays within 20 dB of the plateau; a fourth-order
 // band-pass keeps well under 1 % of its noise power beyond that.
 Passband findPassband(const std::vector<double> &psd, double binHz);

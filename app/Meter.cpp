@@ -1,5 +1,6 @@
 #include "sheet/Meter.h"
 
+#include "acquire/AudioDevices.h"
 #include "acquire/AudioUtil.h"
 #include "acquire/Bench.h"
 #include "acquire/NoiseSwitch.h"
@@ -9,6 +10,7 @@
 #include "calc/EnrTable.h"
 #include "calc/Nmuc.h"
 #include "calc/Results.h"
+#include "app/UncertaintyBudget.h"
 #include "help/HelpLinks.h"
 #include "help/UpdateCheck.h"
 #include "report/TextReport.h"
@@ -22,6 +24,7 @@ Meter::Meter(const Platform &platform)
     , m_comSetup(std::make_unique<ComSetup>())
     , m_updateCheck(std::make_unique<UpdateCheck>())
     , m_bench(std::make_unique<Bench>())
+    , m_budgetSettings(std::make_unique<BudgetSettings>())
 {
 }
 
@@ -71,6 +74,7 @@ void Meter::startUp()
 {
     if (!EnrFileName.isEmpty())
         LoadEnrTable(*this);
+    AudioDevicesLoad(*this);
 }
 
 bool Meter::validate(Field f)
@@ -126,6 +130,10 @@ void Meter::click(Control c)
             MeasureButton(*this, c);
         break;
     case Control::btnReset: ResetAction(*this); break;
+    case Control::mnuAudioInput:
+    case Control::mnuInputMonitor: show(DialogId::AudioInput); break;
+    case Control::mnuEnrView: show(DialogId::EnrView); break;
+    case Control::mnuBudget: show(DialogId::Budget); break;
     case Control::Count: break;
     }
 }

@@ -22,7 +22,9 @@ public:
 
 private:
     void showBench();
+    void showAudioInput();
     Meter &m_meter;
     QPointer<QWidget> m_main;
     WorkingWindow *m_working = nullptr;
+    QPointer<QWidget> m_audioInput; // the Audio input window while open
 };

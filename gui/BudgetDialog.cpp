@@ -93,13 +93,13 @@ BudgetDialog::BudgetDialog(Meter &m, QWidget *parent) : QDialog(parent), m_meter
     auto *refl = new QLabel(QStringLiteral("Reflection magnitudes |\u0393| (0 to 0.99):"), this);
     form->addRow(refl);
     spin(form, QStringLiteral("Source o&n"), 0.99, 3, &m_set.gSourceOn);
-    spin(form, QStringLiteral("Source o&ff"), 0.99, 3, &m_set.gSourceOff);
+    spin(form, QStringLiteral("&Source off"), 0.99, 3, &m_set.gSourceOff);
     spin(form, QStringLiteral("DUT &input"), 0.99, 3, &m_set.gDutIn);
     spin(form, QStringLiteral("DUT &output"), 0.99, 3, &m_set.gDutOut);
     spin(form, QStringLiteral("&Receiver input"), 0.99, 3, &m_set.gReceiver);
-    auto *reflFile = new QCheckBox(QStringLiteral("Source reflection from the f&ile"), this);
+    auto *reflFile = new QCheckBox(QStringLiteral("&Use the source's reflection from the file"), this);
     reflFile->setChecked(m_set.useFileReflection);
-    reflFile->setAccessibleName(QStringLiteral("Source reflection from the file"));
+    reflFile->setAccessibleName(QStringLiteral("Use the source's reflection from the file"));
     form->addRow(reflFile);
     connect(enrFile, &QCheckBox::toggled, this, [this](bool on) {
         m_set.useFileEnrU = on;

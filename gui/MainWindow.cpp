@@ -95,6 +95,7 @@ void MainWindow::buildMenus()
     makeAction(util, Control::mnuPlayWave, QStringLiteral("Play &Wave samples"), QKeySequence(QStringLiteral("Ctrl+P")));
     util->addSeparator();
     makeAction(util, Control::mnuVirtualBench, QStringLiteral("&Virtual bench"));
+    makeAction(util, Control::mnuSweep, QStringLiteral("&Frequency sweep"));
 
     QMenu *opt = menuBar()->addMenu(QStringLiteral("&Options"));
     opt->setObjectName(QStringLiteral("mnuOptions"));

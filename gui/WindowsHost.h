@@ -22,7 +22,9 @@ public:
 
 private:
     void showBench();
+    void showSweep();
     Meter &m_meter;
     QPointer<QWidget> m_main;
     WorkingWindow *m_working = nullptr;
+    QPointer<QWidget> m_sweep; // the sweep window, once opened (owned by the main window)
 };

@@ -170,7 +170,9 @@ QString Bench::validate(const BenchSettings &s)
         return rangeText("The sound card floor", floorMinDbfs, floorMaxDbfs, " dB full scale");
     if (!within(s.dcOffset, -dcMax, dcMax))
         return rangeText("The DC offset", -dcMax, dcMax, " of full scale");
-    return QString();
+    if (QString err = BenchResponse::validate(s.dutResponse); !err.isEmpty())
+        return err;
+    return BenchResponse::validate(s.sourceEnr);
 }
 
 QString Bench::validate(const BenchAttenuators &a)
@@ -202,17 +204,47 @@ BenchAttenuators Bench::attenuatorsFrom(const Sheet &sheet)
     return a;
 }
 
-BenchTruth Bench::truth() const
+BenchTruth Bench::truthAt(double mhz) const
 {
+    const BenchSettings &s = m_settings;
     BenchTruth t;
-    t.thotK = ThotFromEnr(m_settings.enrDb);
-    t.tcoldK = m_settings.tcoldK;
-    t.dutGainDb = m_settings.dutGainDb;
-    t.dutNfDb = m_settings.dutNfDb;
-    t.dutTeK = teFromNf(m_settings.dutNfDb);
+    t.mhz = mhz;
+    t.enrDb = BenchResponse::enrDbAt(s.sourceEnr, mhz, s.enrDb);
+    t.thotK = ThotFromEnr(t.enrDb);
+    t.tcoldK = s.tcoldK;
+    t.dutGainDb = BenchResponse::gainDbAt(s.dutResponse, mhz, s.dutGainDb);
+    t.dutNfDb = BenchResponse::nfDbAt(s.dutResponse, mhz, s.dutNfDb);
+    t.dutTeK = teFromNf(t.dutNfDb);
     t.rxNfDb = m_settings.rxNfDb;
     t.rxTeK = teFromNf(m_settings.rxNfDb);
     return t;
+}
+
+void Bench::tuneTo(double mhz)
+{
+    if (!(std::isfinite(mhz) && mhz > 0))
+        return;
+    m_tuned = true;
+    m_tunedMhz = mhz;
+    notify();
+}
+
+void Bench::clearTuning()
+{
+    m_tuned = false;
+    notify();
+}
+
+double Bench::tunedMhz() const
+{
+    if (m_tuned)
+        return m_tunedMhz;
+    if (m_meter) {
+        const double f = ParseNumber(m_meter->sheet().text(Field::Frequency));
+        if (std::isfinite(f) && f > 0)
+            return f;
+    }
+    return kDefaultMhz;
 }
 
 void Bench::setManualSource(bool on)

@@ -25,9 +25,21 @@
 // losses and temperatures are read from the measurement sheet at every
 // recording, so the fields the user types are the bench's truth.
 //
+// Frequency. The bench works at one frequency at a time, tunedMhz(): the
+// frequency last given to tuneTo() (a sweep calls it with the frequency the
+// receiver reported after each tuning), or before any tuneTo() the main
+// window's Frequency field while the bench is active, else kDefaultMhz. The
+// DUT's gain and noise figure follow BenchSettings::dutResponse and the
+// source's ENR follows BenchSettings::sourceEnr at that frequency (linear in
+// dB between points, constant outside; acquire/BenchResponse.h); an empty
+// list means the constant dutGainDb/dutNfDb or enrDb. truthAt() gives the
+// true values at any frequency, truth() those at tunedMhz(). The receiver's
+// own noise figure and gain do not depend on frequency.
+//
 // Owned by Meter; user-interface thread only.
 
 #include "acquire/BenchDevices.h"
+#include "acquire/BenchResponse.h"
 #include "platform/Platform.h"
 
 #include <QString>
@@ -78,6 +90,11 @@ struct BenchSettings {
     double floorDbfs = -90.0;  // sound card's own white noise, mean square (dB full scale)
     double dcOffset = 0.002;   // sound card's DC offset (full scale)
     quint64 seed = 1;
+    // DUT gain and noise figure against frequency; empty = dutGainDb and
+    // dutNfDb at every frequency.
+    QVector<BenchResponsePoint> dutResponse = BenchResponse::defaultDutResponse();
+    // The source's ENR against frequency; empty = enrDb at every frequency.
+    QVector<BenchEnrPoint> sourceEnr;
 };
 
 // Losses (dB) and physical temperatures (K) of the two attenuators.
@@ -96,6 +113,8 @@ struct BenchState {
 
 // True values derived from the settings, to compare with what TQX measures.
 struct BenchTruth {
+    double mhz = 0;                        // the frequency these values hold at (MHz)
+    double enrDb = 0;                      // source ENR (dB)
     double thotK = 0, tcoldK = 0;          // source (K)
     double dutGainDb = 0, dutTeK = 0, dutNfDb = 0;
     double rxTeK = 0, rxNfDb = 0;          // receiver alone
@@ -107,6 +126,7 @@ public:
     static constexpr double kBoltzmann = 1.380649e-23; // J/K
     static constexpr double kT0 = 290.0;               // reference temperature (K)
     static constexpr int kDisplayRate = 48000;         // rate for expectations before any recording (Hz)
+    static constexpr double kDefaultMhz = 144.0;       // frequency while inactive and never tuned (MHz)
 
     Bench();
     ~Bench();
@@ -129,7 +149,19 @@ public:
     // Tatt1, Tatt2 in K), as the results calculation reads them.
     static BenchAttenuators attenuatorsFrom(const Sheet &sheet);
 
-    BenchTruth truth() const;
+    // True values at `mhz` (MHz), and at the frequency the bench works at.
+    BenchTruth truthAt(double mhz) const;
+    BenchTruth truth() const { return truthAt(tunedMhz()); }
+
+    // --- frequency --------------------------------------------------------
+    // The receiver is now tuned to `mhz` (MHz, finite and above 0; anything
+    // else is ignored).
+    void tuneTo(double mhz);
+    // Forgets the last tuneTo(): the main window's Frequency rules again.
+    void clearTuning();
+    bool isTuned() const { return m_tuned; }
+    // The frequency the bench's devices work at (MHz), see above.
+    double tunedMhz() const;
 
     // --- switches ---------------------------------------------------------
     // Manual switches, used while the virtual port is closed.
@@ -211,6 +243,8 @@ private:
     bool m_portDtr = false;
     bool m_portRts = false;
     int m_lastRate = kDisplayRate;
+    bool m_tuned = false;
+    double m_tunedMhz = kDefaultMhz;
 
     std::mt19937_64 m_rng;
     std::normal_distribution<double> m_normal{0.0, 1.0};

@@ -11,6 +11,7 @@
 #include "platform/qt/HttpQt.h"
 #include "platform/qt/MessagesQt.h"
 #include "platform/qt/OpenerQt.h"
+#include "platform/qt/RigHamlib.h"
 #include "platform/qt/SerialQt.h"
 #include "platform/qt/SettingsQt.h"
 
@@ -35,12 +36,16 @@ int main(int argc, char *argv[])
 
     SettingsQt settings;
     HttpQt http; // outlives the meter, whose update check may hold a request
+    // Outlives the meter and its windows, which close it when they go.
+    // Opened only while a sweep or a receiver test runs.
+    RigHamlib rig;
     // The audio engine is created first and destroyed last but one: it must
     // be gone before QApplication, while the event loop objects still exist.
     auto audio = std::make_unique<AudioQt>();
     Platform platform;
     platform.messages = &messages;
     platform.settings = &settings;
+    platform.rig = &rig;
     Meter meter(platform);
     if (!d.tsvFileName.isEmpty())
         meter.TsvFileName = d.tsvFileName;

@@ -81,7 +81,8 @@ private Q_SLOTS:
         QTest::addColumn<BenchState>("stateB");
         QTest::addColumn<BenchAttenuators>("atts");
         QTest::addColumn<double>("ratio");
-        const BenchSettings d;
+        BenchSettings d;
+        d.dutResponse.clear(); // the constant DUT above
         const BenchState cal{false, false, true}, calHot{true, false, true};
         const BenchState comb{false, true, true}, combHot{true, true, true};
         BenchSettings wide = d;
@@ -103,6 +104,9 @@ private Q_SLOTS:
         QFETCH(double, ratio);
         constexpr double seconds = 20;
         Bench bench;
+        BenchSettings a;
+        a.dutResponse.clear();
+        bench.setSettings(a);
         bench.setAttenuators(atts);
         double signal[2], sigma = 0;
         for (int i = 0; i < 2; ++i) {
@@ -125,6 +129,7 @@ private Q_SLOTS:
     {
         BenchSettings s;
         s.seed = 12, s.dutGainDb = 12, s.dutNfDb = 4;
+        s.dutResponse.clear();
         bench().setSettings(s);
         fillParameters(m_meter.sheet(), bench());
         m_meter.ComEnabled = 1;
@@ -159,6 +164,64 @@ private Q_SLOTS:
         }
         QVERIFY2(std::abs(nf - s.dutNfDb) < tolNf + 0.005, qPrintable(QStringLiteral("NF %1 +- %2").arg(nf).arg(tolNf)));
         QVERIFY2(std::abs(gain - s.dutGainDb) < tolGain + 0.05, qPrintable(QStringLiteral("gain %1 +- %2").arg(gain).arg(tolGain)));
+    }
+
+    // The DUT response and source ENR typed as text: values between points linear in dB, the end values outside,
+    // and texts the bench refuses with the reason. Default response: 200 MHz 20 dB 1.2 dB, 300 MHz 21 dB 1.0 dB.
+    void responseAtFrequency_data()
+    {
+        QTest::addColumn<QString>("response"); // "default": the bench's own
+        QTest::addColumn<QString>("enr");
+        QTest::addColumn<double>("mhz");
+        QTest::addColumn<QString>("error"); // part of the message; empty: valid
+        QTest::addColumn<QList<double>>("gainNfEnr");
+        QTest::newRow("between points, linear in dB") << "default" << "" << 250.0 << "" << QList<double>{20.5, 1.1, 15};
+        QTest::newRow("below the first point") << "default" << "" << 50.0 << "" << QList<double>{14, 3.2, 15};
+        QTest::newRow("above the last point") << "default" << "" << 600.0 << "" << QList<double>{13, 3.5, 15};
+        QTest::newRow("blank response: the constants") << "" << "" << 250.0 << "" << QList<double>{20, 1.5, 15};
+        QTest::newRow("source ENR between points") << "" << "100 15; 300 13;" << 150.0 << "" << QList<double>{20, 1.5, 14.5};
+        QTest::newRow("falling frequencies") << "200 20 1; 100 18 2" << "" << 0.0 << "must rise" << QList<double>{};
+        QTest::newRow("a point without NF") << "100 20; 200 20 1" << "" << 0.0 << "needs three numbers" << QList<double>{};
+        QTest::newRow("NF out of range") << "100 20 45" << "" << 0.0 << "from 0 to 40 dB" << QList<double>{};
+        QTest::newRow("zero frequency") << "0 20 1" << "" << 0.0 << "above 0" << QList<double>{};
+        QTest::newRow("empty point") << "100 20 1;; 200 20 1" << "" << 0.0 << "empty point" << QList<double>{};
+        QTest::newRow("ENR out of range") << "" << "100 50" << 0.0 << "ENR must be from -10 to 45 dB" << QList<double>{};
+    }
+    void responseAtFrequency()
+    {
+        QFETCH(QString, response);
+        QFETCH(QString, enr);
+        QFETCH(double, mhz);
+        QFETCH(QString, error);
+        QFETCH(QList<double>, gainNfEnr);
+        BenchSettings s;
+        QString err;
+        if (response != QLatin1String("default"))
+            err = BenchResponse::parse(response, s.dutResponse);
+        if (err.isEmpty())
+            err = BenchResponse::parse(enr, s.sourceEnr);
+        if (err.isEmpty())
+            err = Bench::validate(s);
+        QVERIFY2(error.isEmpty() ? err.isEmpty() : err.contains(error), qPrintable(err));
+        if (!error.isEmpty())
+            return;
+        Bench b;
+        b.setSettings(s);
+        const BenchTruth t = b.truthAt(mhz);
+        QCOMPARE(QList<double>({t.dutGainDb, t.dutNfDb, t.enrDb}), gainNfEnr);
+        QCOMPARE(t.thotK, ThotFromEnr(gainNfEnr[2]));
+    }
+
+    // Before any tuning the bench works at the main window's Frequency; a tune overrides it until cleared.
+    void frequencyFollowsTheMainWindowUntilTuned()
+    {
+        bench().setSettings(BenchSettings());
+        m_meter.sheet().setText(Field::Frequency, QStringLiteral("250"));
+        QCOMPARE(bench().truth().dutNfDb, 1.1);
+        bench().tuneTo(450);
+        QCOMPARE(bench().truth().dutNfDb, 2.0);
+        bench().clearTuning();
+        QCOMPARE(bench().tunedMhz(), 250.0);
     }
 
     // A truth the bench cannot simulate is reported through the recording's message; the field stays.

@@ -1,0 +1,25 @@
+#pragma once
+// Hamlib's network daemon with its dummy rig, `rigctld -m 1 -T 127.0.0.1 -t <free port>`, for tests of receiver
+// control over the network (model 2). Killed when the object goes.
+#include <QProcess>
+#include <QString>
+
+class Rigctld
+{
+public:
+    ~Rigctld() { stop(); }
+    // Starts the daemon on a free local port and waits (up to 5 s) until it accepts. Empty, or why it failed.
+    QString start();
+    void stop();
+    quint16 port() const { return m_port; }
+    // The port text for the network model: "127.0.0.1:<port>".
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    // The dummy rig's frequency (Hz) as the daemon reports it ("f" command), or -1.
+    double frequencyHz() const;
+    // A local port on which nothing listens (free a moment ago).
+    static quint16 freePort();
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};

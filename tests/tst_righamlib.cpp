@@ -1,0 +1,117 @@
+// Receiver control through Hamlib: the dummy rig in process (model 1) and a real rigctld (model 2) on a free local
+// port; failures name the rig and, for a tune, the frequency, and arrive within the call's timeout.
+#include "platform/qt/RigHamlib.h"
+#include "support/Rigctld.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <optional>
+
+class TestRigHamlib : public QObject
+{
+    Q_OBJECT
+    Rigctld m_rigctld;
+    QTcpServer m_silent; // accepts and never answers
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        const QString err = m_rigctld.start();
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        QVERIFY(m_silent.listen(QHostAddress::LocalHost, 0));
+    }
+
+    void openTuneRead_data()
+    {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<QString>("port"); // "rigctld", "closed", "silent" or a literal port
+        QTest::addColumn<double>("tuneHz"); // 0: open and read only
+        QTest::addColumn<QStringList>("errorParts"); // empty: succeeds and reads tuneHz back
+        const QString dummy = QStringLiteral("Hamlib Dummy");
+        const QString net = QStringLiteral("Hamlib NET rigctl on 127.0.0.1:");
+        QTest::newRow("dummy in process tunes and reads back") << 1 << QString() << 145.5e6 << QStringList();
+        QTest::newRow("rigctld tunes and reads back") << 2 << "rigctld" << 432.1e6 << QStringList();
+        QTest::newRow("dummy refuses a frequency above its range")
+            << 1 << QString() << 7.1e9 << QStringList{dummy + " refused 7.1 GHz", "1.5 GHz"};
+        QTest::newRow("rigctld refuses a frequency above the dummy's range")
+            << 2 << "rigctld" << 7.1e9 << QStringList{net, "refused 7.1 GHz"};
+        QTest::newRow("nothing listens on the port") << 2 << "closed" << 0.0 << QStringList{"Could not open " + net};
+        QTest::newRow("a host that never answers") << 2 << "silent" << 0.0 << QStringList{net};
+        QTest::newRow("no model chosen") << 0 << QString() << 0.0 << QStringList{"No receiver is chosen"};
+    }
+
+    void openTuneRead()
+    {
+        QFETCH(int, model);
+        QFETCH(QString, port);
+        QFETCH(double, tuneHz);
+        QFETCH(QStringList, errorParts);
+        if (port == QLatin1String("rigctld"))
+            port = m_rigctld.address();
+        else if (port == QLatin1String("closed"))
+            port = QStringLiteral("127.0.0.1:%1").arg(Rigctld::freePort());
+        else if (port == QLatin1String("silent"))
+            port = QStringLiteral("127.0.0.1:%1").arg(m_silent.serverPort());
+        for (QString &p : errorParts)
+            p.replace(QStringLiteral("127.0.0.1:"), port); // the port chosen above
+
+        constexpr int kTimeoutMs = 1500;
+        RigHamlib rig;
+        std::optional<RigResult> result;
+        auto call = [&](auto &&start) {
+            result.reset();
+            QElapsedTimer t;
+            t.start();
+            start();
+            QVERIFY2(!result, "the answer came from inside the call");
+            QVERIFY(QTest::qWaitFor([&] { return result.has_value(); }, kTimeoutMs + 1000));
+            QVERIFY2(t.elapsed() < kTimeoutMs + 500, qPrintable(QString::number(t.elapsed())));
+        };
+        auto store = [&](const RigResult &r) { result = r; };
+        call([&] { rig.open({model, port, 0}, kTimeoutMs, store); });
+        if (result->ok && tuneHz > 0)
+            call([&] { rig.tune(tuneHz, kTimeoutMs, store); });
+        if (result->ok)
+            call([&] { rig.readFrequency(kTimeoutMs, store); });
+        rig.close();
+
+        if (errorParts.isEmpty()) {
+            QVERIFY2(result->ok, qPrintable(result->error));
+            QCOMPARE(result->hz, tuneHz);
+            if (model == 2)
+                QCOMPARE(m_rigctld.frequencyHz(), tuneHz);
+            return;
+        }
+        QVERIFY(!result->ok);
+        for (const QString &part : std::as_const(errorParts))
+            QVERIFY2(result->error.contains(part), qPrintable(result->error + " lacks " + part));
+    }
+
+    void closeDropsTheRunningCall()
+    {
+        RigHamlib rig;
+        bool called = false;
+        rig.open({2, QStringLiteral("127.0.0.1:%1").arg(m_silent.serverPort()), 0}, 1000,
+                 [&](const RigResult &) { called = true; });
+        rig.close();
+        QTest::qWait(1500);
+        QVERIFY(!called);
+    }
+
+    void modelsListTheDummyAndTheNetworkRig()
+    {
+        RigHamlib rig;
+        const QList<RigModelInfo> models = rig.models();
+        auto has = [&](int model, const char *name) {
+            return std::any_of(models.begin(), models.end(),
+                               [&](const RigModelInfo &m) { return m.model == model && m.name == QLatin1String(name); });
+        };
+        QVERIFY(has(1, "Dummy"));
+        QVERIFY(has(2, "NET rigctl"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRigHamlib)
+#include "tst_righamlib.moc"

@@ -24,7 +24,7 @@ void benchFollows(Meter &m, double mhz)
 {
     Bench &bench = m.bench();
     if (bench.isActive())
-        (void)mhz; // MERGE: bench.tuneTo(mhz);
+        bench.tuneTo(mhz);
 }
 
 } // namespace
@@ -117,6 +117,8 @@ void Sweep::onOpened(const RigResult &r)
 
 void Sweep::next()
 {
+    if (m_stage == Stage::Done)
+        return; // stopped from a handler of the last signal
     while (m_next < m_steps.size() && m_points[m_steps[m_next].point].state == SweepPoint::State::Failed)
         ++m_next; // a point whose LO failed needs no HI
     if (m_next >= m_steps.size())
@@ -160,6 +162,8 @@ void Sweep::onTuned(const RigResult &r)
     m_points[i].tunedMhz = r.hz / 1e6;
     benchFollows(m_meter, m_points[i].tunedMhz);
     Q_EMIT pointChanged(i);
+    if (m_stage == Stage::Done)
+        return;
     enter(Stage::Settling);
     m_settle.start(int(std::lround(m_plan.settleS * 1000)));
 }
@@ -196,6 +200,8 @@ void Sweep::onReadingEnded()
     ++m_next;
     ++m_timedSteps;
     Q_EMIT progress(m_next, readingsTotal());
+    if (m_stage == Stage::Done)
+        return;
     if (r.outcome == ReadingResult::Outcome::Cancelled)
         return finish(Outcome::Stopped);
     if (r.outcome == ReadingResult::Outcome::Failed && r.portError)
@@ -210,7 +216,7 @@ void Sweep::onReadingEnded()
         why = QStringLiteral("the reading is not above the zero reading");
     if (!why.isEmpty()) {
         failPoint(step.point, why);
-        if (m_plan.stopOnFailure)
+        if (m_plan.stopOnFailure && m_stage != Stage::Done)
             return finish(Outcome::Failed, QStringLiteral("The reading at %1 failed: %2").arg(where, why));
         return next();
     }
@@ -221,6 +227,8 @@ void Sweep::onReadingEnded()
         computePoint(step.point);
     else
         Q_EMIT pointChanged(step.point);
+    if (m_stage == Stage::Done)
+        return;
     if (m_points[step.point].state == SweepPoint::State::Failed && m_plan.stopOnFailure)
         return finish(Outcome::Failed,
                       QStringLiteral("The point at %1 failed: %2").arg(where, m_points[step.point].failure));

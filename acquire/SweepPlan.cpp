@@ -142,25 +142,21 @@ FrequencyList planFrequencies(Meter &m, const SweepFrequencies &f)
 PlanResult makeSweepPlan(Meter &m, SweepKind kind, const SweepFrequencies &f, double settleS, bool stopOnFailure)
 {
     PlanResult r;
+    // A refused plan is empty: nothing of it may run.
+    auto refuse = [](const QString &why) { return PlanResult{SweepPlan(), why}; };
     const FrequencyList list = planFrequencies(m, f);
-    if (!list.error.isEmpty()) {
-        r.error = list.error;
-        return r;
-    }
+    if (!list.error.isEmpty())
+        return refuse(list.error);
     const Sheet &s = m.sheet();
     auto value = [&s](Field fld) { return ParseNumber(s.text(fld)); };
     SweepPlan &p = r.plan;
     p.kind = kind;
     p.mhz = list.mhz;
     p.intervalS = value(Field::Interval);
-    if (!(p.intervalS >= 0.05 && p.intervalS <= 100)) {
-        r.error = QStringLiteral("Interval must be >= 0.05 and  <= 100");
-        return r;
-    }
-    if (!(settleS >= 0 && settleS <= 60)) {
-        r.error = QStringLiteral("The settling time must lie between 0 and 60 s.");
-        return r;
-    }
+    if (!(p.intervalS >= 0.05 && p.intervalS <= 100))
+        return refuse(QStringLiteral("Interval must be >= 0.05 and  <= 100"));
+    if (!(settleS >= 0 && settleS <= 60))
+        return refuse(QStringLiteral("The settling time must lie between 0 and 60 s."));
     p.settleS = settleS;
     p.params.tAtt1 = value(Field::Tatt1);
     p.params.tAtt2 = value(Field::Tatt2);
@@ -178,15 +174,11 @@ PlanResult makeSweepPlan(Meter &m, SweepKind kind, const SweepFrequencies &f, do
 
     const bool table = s.enabled(Control::mnuEnrUnl) && m.enrTable().size() >= 3;
     SourceTemps fixed{value(Field::ENR), value(Field::Thot), value(Field::Tcold)};
-    if (!table && !(fixed.tCold > 0 && fixed.tHot > fixed.tCold)) {
-        r.error = QStringLiteral("Thot must be > 0 and > Tcold");
-        return r;
-    }
+    if (!table && !(fixed.tCold > 0 && fixed.tHot > fixed.tCold))
+        return refuse(QStringLiteral("Thot must be > 0 and > Tcold"));
     const SourcePlan src = sourceTemps(p.mhz, table ? &m.enrTable() : nullptr, fixed);
-    if (!src.error.isEmpty()) {
-        r.error = src.error;
-        return r;
-    }
+    if (!src.error.isEmpty())
+        return refuse(src.error);
     p.source = src.temps;
     return r;
 }

@@ -1,6 +1,7 @@
 #include "gui/SweepWindow.h"
 
 #include "acquire/Bench.h"
+#include "app/RigSettings.h"
 #include "gui/SweepChart.h"
 #include "report/SweepCsv.h"
 #include "sheet/Meter.h"
@@ -37,8 +38,8 @@ const QStringList kColumns = {QStringLiteral("Frequency (MHz)"), QStringLiteral(
 // The receiver to tune, from the settings file's receiver-control section.
 RigConfig currentRigConfig(Meter &m)
 {
-    (void)m; // MERGE: return loadRigConfig(*m.platform().settings);
-    return RigConfig{1, QString(), 0};
+    ISettingsStore *store = m.platform().settings;
+    return store ? loadRigConfig(*store) : RigConfig();
 }
 
 QString number(double v, int decimals)
@@ -393,8 +394,24 @@ void SweepWindow::onEnded()
 
 void SweepWindow::updateTruth()
 {
-    // MERGE: the bench's frequency response through Bench::truthAt.
-    m_chart->setTruth({}, {}, {});
+    // On the virtual bench: its true curves across the sweep, finely enough
+    // to show the shape between the points.
+    const Bench &bench = m_meter.bench();
+    QVector<double> x, nf, gain;
+    if (bench.isActive() && !m_points.isEmpty()) {
+        const double lo = m_points.first().mhz, hi = m_points.last().mhz;
+        const int n = lo < hi ? 200 : 1;
+        for (int i = 0; i < n; ++i) {
+            const double f = n > 1 ? lo + (hi - lo) * i / (n - 1) : lo;
+            const BenchTruth t = bench.truthAt(f);
+            x << f;
+            nf << (m_kind == SweepKind::Calibration ? t.rxNfDb : t.dutNfDb);
+            gain << t.dutGainDb;
+        }
+        if (m_kind == SweepKind::Calibration)
+            gain.clear();
+    }
+    m_chart->setTruth(x, nf, gain);
 }
 
 void SweepWindow::exportCsv()

@@ -130,8 +130,10 @@ void SweepChart::rescale()
             lo[k] = std::min(lo[k], p.y()), hi[k] = std::max(hi[k], p.y());
         }
         // Legend entries only for what is drawn.
-        for (QLegendMarker *mk : chart()->legend()->markers(s))
+        for (QLegendMarker *mk : chart()->legend()->markers(s)) {
             mk->setVisible(s->count() > 0);
+            mk->setLabel(s->name()); // a marker hidden while its series was renamed keeps no label
+        }
     }
     for (const SweepPoint &p : m_points)
         x0 = std::min(x0, p.mhz), x1 = std::max(x1, p.mhz);

@@ -42,9 +42,12 @@ RigConfig currentRigConfig(Meter &m)
     return store ? loadRigConfig(*store) : RigConfig();
 }
 
+// In the user's locale, without digit grouping (a table of numbers).
 QString number(double v, int decimals)
 {
-    return std::isfinite(v) ? QLocale().toString(v, 'f', decimals) : QString();
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return std::isfinite(v) ? locale.toString(v, 'f', decimals) : QString();
 }
 
 QString duration(double s)
@@ -178,8 +181,12 @@ QWidget *SweepWindow::buildInputs()
     m_calStatus = new QLabel(QStringLiteral("No calibration yet."), run);
     m_calStatus->setObjectName(QStringLiteral("sweepCalStatus"));
     m_calStatus->setWordWrap(true);
-    rf->addRow(m_status);
-    rf->addRow(m_calStatus);
+    // Two lines each, so that a longer status never clips.
+    for (QLabel *l : {m_status, m_calStatus}) {
+        l->setMinimumHeight(2 * l->fontMetrics().lineSpacing() + 2);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        rf->addRow(l);
+    }
     v->addWidget(run);
 
     auto *files = new QGroupBox(QStringLiteral("Files"), w);
@@ -219,6 +226,7 @@ QWidget *SweepWindow::buildResults()
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->setVisible(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->resizeColumnsToContents(); // the captions; numbers are narrower
     split->addWidget(top);
     split->addWidget(m_table);
     split->setStretchFactor(0, 3);

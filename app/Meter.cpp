@@ -1,5 +1,6 @@
 #include "sheet/Meter.h"
 
+#include "acquire/AudioDevices.h"
 #include "acquire/AudioUtil.h"
 #include "acquire/Bench.h"
 #include "acquire/NoiseSwitch.h"
@@ -71,6 +72,7 @@ void Meter::startUp()
 {
     if (!EnrFileName.isEmpty())
         LoadEnrTable(*this);
+    AudioDevicesLoad(*this);
 }
 
 bool Meter::validate(Field f)
@@ -127,6 +129,8 @@ void Meter::click(Control c)
             MeasureButton(*this, c);
         break;
     case Control::btnReset: ResetAction(*this); break;
+    case Control::mnuAudioInput:
+    case Control::mnuInputMonitor: show(DialogId::AudioInput); break;
     case Control::Count: break;
     }
 }

@@ -95,6 +95,7 @@ void MainWindow::buildMenus()
     makeAction(util, Control::mnuPlayWave, QStringLiteral("Play &Wave samples"), QKeySequence(QStringLiteral("Ctrl+P")));
     util->addSeparator();
     makeAction(util, Control::mnuVirtualBench, QStringLiteral("&Virtual bench"));
+    makeAction(util, Control::mnuInputMonitor, QStringLiteral("Input &monitor"));
     makeAction(util, Control::mnuSweep, QStringLiteral("&Frequency sweep"));
 
     QMenu *opt = menuBar()->addMenu(QStringLiteral("&Options"));
@@ -104,6 +105,7 @@ void MainWindow::buildMenus()
     makeAction(opt, Control::mnuOptionsLimits, QStringLiteral("Measurement &limits enabled"), {}, true);
     makeAction(opt, Control::mnuNmuc, QStringLiteral("&Uncertainty calculator"));
     makeAction(opt, Control::mnuComSetup, QStringLiteral("&Com port setup"));
+    makeAction(opt, Control::mnuAudioInput, QStringLiteral("Audio &input"));
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));

@@ -1,5 +1,6 @@
 #include "gui/WindowsHost.h"
 
+#include "gui/AudioInputWindow.h"
 #include "gui/Dialogs.h"
 #include "gui/SweepWindow.h"
 #include "gui/WorkingWindow.h"
@@ -97,6 +98,9 @@ void WindowsHost::showDialog(DialogId id)
     case DialogId::VirtualBench:
         showBench();
         return;
+    case DialogId::AudioInput:
+        showAudioInput();
+        return;
     case DialogId::Sweep:
         showSweep();
         return;
@@ -105,6 +109,19 @@ void WindowsHost::showDialog(DialogId id)
         return;
     dlg->exec();
     delete dlg;
+}
+
+void WindowsHost::showAudioInput()
+{
+    // Modeless and single: the user sets up the receiver with it open.
+    if (!m_audioInput) {
+        m_audioInput = new AudioInputWindow(m_meter, m_main);
+        if (m_main)
+            placeBeside(m_audioInput, m_main);
+    }
+    m_audioInput->show();
+    m_audioInput->raise();
+    m_audioInput->activateWindow();
 }
 
 void WindowsHost::showBench()

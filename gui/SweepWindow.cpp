@@ -22,6 +22,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QGuiApplication>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -90,7 +94,11 @@ SweepWindow::SweepWindow(Meter &meter, QWidget *parent) : QDialog(parent), m_met
     lay->setContentsMargins(6, 6, 6, 6);
     lay->addWidget(split);
     updateButtons();
-    resize(QSize(1000, 600).boundedTo(QSize(1300, 680)));
+    // Room for the plot, within the screen (minus a frame's worth).
+    QSize want(1000, 640);
+    if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        want = want.boundedTo(screen->availableGeometry().size() - QSize(16, 40));
+    resize(want);
 }
 
 SweepWindow::~SweepWindow()
@@ -153,8 +161,8 @@ QWidget *SweepWindow::buildInputs()
     m_stopOnFailure->setObjectName(QStringLiteral("sweepStopOnFailure"));
     m_stopOnFailure->setAccessibleName(QStringLiteral("Stop at a failed point"));
     rf->addRow(m_stopOnFailure);
-    auto button = [run](const QString &caption, const QString &name, const QString &accessible) {
-        auto *b = new QPushButton(caption, run);
+    auto button = [this](const QString &caption, const QString &name, const QString &accessible) {
+        auto *b = new QPushButton(caption, this);
         b->setObjectName(name);
         b->setAccessibleName(accessible);
         return b;
@@ -189,20 +197,31 @@ QWidget *SweepWindow::buildInputs()
     }
     v->addWidget(run);
 
-    auto *files = new QGroupBox(QStringLiteral("Files"), w);
-    auto *ff = new QVBoxLayout(files);
+    auto *files = new QWidget(this);
+    files->setObjectName(QStringLiteral("sweepFiles"));
+    auto *ff = new QHBoxLayout(files);
+    ff->setContentsMargins(0, 0, 0, 0);
     m_exportButton = button(QStringLiteral("E&xport CSV..."), QStringLiteral("btnSweepCsv"), QStringLiteral("Export CSV"));
     m_plotButton = button(QStringLiteral("Save plot..."), QStringLiteral("btnSweepPlot"), QStringLiteral("Save plot"));
     m_refButton = button(QStringLiteral("Load reference..."), QStringLiteral("btnSweepRef"),
                          QStringLiteral("Load reference sweep"));
     for (QPushButton *b : {m_exportButton, m_plotButton, m_refButton})
-        b->setParent(files), ff->addWidget(b);
+        ff->addWidget(b);
+    ff->addStretch(1);
     connect(m_exportButton, &QPushButton::clicked, this, &SweepWindow::exportCsv);
     connect(m_plotButton, &QPushButton::clicked, this, &SweepWindow::savePlot);
     connect(m_refButton, &QPushButton::clicked, this, &SweepWindow::loadReference);
-    v->addWidget(files);
+    m_files = files;
     v->addStretch(1);
-    return w;
+    // The inputs scroll when large fonts make them taller than the screen.
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("sweepInputs"));
+    scroll->setWidget(w);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setMinimumWidth(w->sizeHint().width() + scroll->verticalScrollBar()->sizeHint().width());
+    return scroll;
 }
 
 QWidget *SweepWindow::buildResults()
@@ -219,6 +238,7 @@ QWidget *SweepWindow::buildResults()
     connect(m_chart, &SweepChart::readout, m_readout, &QLabel::setText);
     tv->addWidget(m_chart, 1);
     tv->addWidget(m_readout);
+    tv->addWidget(m_files);
     m_table = new QTableWidget(0, int(kColumns.size()), split);
     m_table->setObjectName(QStringLiteral("sweepTable"));
     m_table->setAccessibleName(QStringLiteral("Sweep points"));

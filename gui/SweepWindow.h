@@ -73,5 +73,6 @@ private:
     QLabel *m_status = nullptr, *m_calStatus = nullptr, *m_readout = nullptr;
     SweepChart *m_chart = nullptr;
     QTableWidget *m_table = nullptr;
+    QWidget *m_files = nullptr; // the row of file buttons under the plot
     QPointer<QMessageBox> m_prompt;
 };

@@ -10,6 +10,7 @@
 #include "calc/EnrTable.h"
 #include "calc/Nmuc.h"
 #include "calc/Results.h"
+#include "app/UncertaintyBudget.h"
 #include "help/HelpLinks.h"
 #include "help/UpdateCheck.h"
 #include "report/TextReport.h"
@@ -23,6 +24,7 @@ Meter::Meter(const Platform &platform)
     , m_comSetup(std::make_unique<ComSetup>())
     , m_updateCheck(std::make_unique<UpdateCheck>())
     , m_bench(std::make_unique<Bench>())
+    , m_budgetSettings(std::make_unique<BudgetSettings>())
 {
 }
 
@@ -131,6 +133,8 @@ void Meter::click(Control c)
     case Control::btnReset: ResetAction(*this); break;
     case Control::mnuAudioInput:
     case Control::mnuInputMonitor: show(DialogId::AudioInput); break;
+    case Control::mnuEnrView: show(DialogId::EnrView); break;
+    case Control::mnuBudget: show(DialogId::Budget); break;
     case Control::Count: break;
     }
 }

@@ -101,6 +101,12 @@ void WindowsHost::showDialog(DialogId id)
     case DialogId::AudioInput:
         showAudioInput();
         return;
+    case DialogId::EnrView:
+        dlg = createEnrViewDialog(m_meter, m_main);
+        break;
+    case DialogId::Budget:
+        dlg = createBudgetDialog(m_meter, m_main);
+        break;
     case DialogId::Sweep:
         showSweep();
         return;

@@ -15,6 +15,7 @@ const char *const kControlNames[] = {
     "mnuHelpHelp", "mnuHome", "mnuFaq", "mnuSupport", "mnuUpdate", "mnuAbout",
     "btnNoise00", "btnNoise11", "btnNoise12", "btnNoise21", "btnNoise22", "btnReset", "btnSaveTsv",
     "mnuAudioInput", "mnuInputMonitor",
+    "mnuEnrView", "mnuBudget",
     "mnuSweep"};
 static_assert(sizeof(kControlNames) / sizeof(kControlNames[0]) == static_cast<int>(Control::Count));
 } // namespace

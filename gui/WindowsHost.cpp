@@ -2,6 +2,7 @@
 
 #include "gui/AudioInputWindow.h"
 #include "gui/Dialogs.h"
+#include "gui/SweepWindow.h"
 #include "gui/WorkingWindow.h"
 
 #include "sheet/Meter.h"
@@ -100,6 +101,15 @@ void WindowsHost::showDialog(DialogId id)
     case DialogId::AudioInput:
         showAudioInput();
         return;
+    case DialogId::EnrView:
+        dlg = createEnrViewDialog(m_meter, m_main);
+        break;
+    case DialogId::Budget:
+        dlg = createBudgetDialog(m_meter, m_main);
+        break;
+    case DialogId::Sweep:
+        showSweep();
+        return;
     }
     if (!dlg)
         return;
@@ -189,4 +199,17 @@ void WindowsHost::showBench()
     main->setGeometry(grown);
     dock->show();
     main->resizeDocks({dock}, {size}, bottom ? Qt::Vertical : Qt::Horizontal);
+}
+
+void WindowsHost::showSweep()
+{
+    // Non-modal and kept: it stays open beside the main window, and closing
+    // only hides it, so the last calibration survives until the program ends.
+    if (!m_sweep)
+        m_sweep = new SweepWindow(m_meter, m_main);
+    if (!m_sweep->isVisible() && m_main)
+        placeBeside(m_sweep, m_main);
+    m_sweep->show();
+    m_sweep->raise();
+    m_sweep->activateWindow();
 }

@@ -4,6 +4,8 @@
 
 enum class DialogId { CalNoiseSource, Nmuc, ComSetup, Update, About, VirtualBench,
     AudioInput, // modeless: device choice and the input monitor
+    EnrView, Budget,
+    Sweep,      // modeless and kept: the frequency sweep
 };
 
 class IWindows

@@ -26,6 +26,8 @@ enum class Control : int {
     mnuHelpHelp, mnuHome, mnuFaq, mnuSupport, mnuUpdate, mnuAbout,
     btnNoise00, btnNoise11, btnNoise12, btnNoise21, btnNoise22, btnReset, btnSaveTsv,
     mnuAudioInput, mnuInputMonitor,
+    mnuEnrView, mnuBudget,
+    mnuSweep,
     Count
 };
 

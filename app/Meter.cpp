@@ -110,6 +110,7 @@ void Meter::click(Control c)
     case Control::mnuMMSYS: MixerEntry(*this, c); break;
     case Control::mnuPlayWave: PlayWave(*this, TempWave + QStringLiteral(".wav")); break;
     case Control::mnuVirtualBench: show(DialogId::VirtualBench); break;
+    case Control::mnuSweep: show(DialogId::Sweep); break;
     case Control::mnuOptionsVerbose: break; // changes nothing, not even its check mark
     case Control::mnuOptionsLimits: LimitsToggle(*this); break;
     case Control::mnuNmuc: show(DialogId::Nmuc); break;

@@ -54,7 +54,7 @@ QChartView *makeChart(const QString &name, const QString &title, QChart **chart,
     view->setObjectName(name);
     view->setAccessibleName(title);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumSize(300, 200);
+    view->setMinimumSize(260, 180);
     return view;
 }
 
@@ -62,6 +62,8 @@ QValueAxis *addAxis(QChart *chart, QLineSeries *series, Qt::Alignment side, cons
 {
     auto *axis = new QValueAxis;
     axis->setTitleText(title);
+    axis->setLabelFormat(QStringLiteral("%g"));
+    axis->setTickCount(5);
     chart->addAxis(axis, side);
     series->attachAxis(axis);
     return axis;
@@ -111,14 +113,13 @@ AudioInputWindow::AudioInputWindow(Meter &m, QWidget *parent)
     m_status = namedLabel(QStringLiteral("lblMonitorStatus"), levels);
     m_status->setAccessibleName(QStringLiteral("Monitor status"));
     m_status->setWordWrap(true);
-    lg->addWidget(m_bar, 0, 0, 1, 2);
-    lg->addWidget(m_level, 0, 2);
-    lg->addWidget(m_peak, 1, 0);
-    lg->addWidget(m_headroom, 1, 1, 1, 2);
-    lg->addWidget(m_clip, 2, 0, 1, 3);
-    lg->addWidget(m_status, 3, 0, 1, 3);
+    lg->addWidget(m_bar, 0, 0);
+    lg->addWidget(m_level, 0, 1);
+    lg->addWidget(m_peak, 1, 0, 1, 2);
+    lg->addWidget(m_headroom, 2, 0, 1, 2);
+    lg->addWidget(m_clip, 3, 0, 1, 2);
+    lg->addWidget(m_status, 4, 0, 1, 2);
     lg->setColumnStretch(0, 1);
-    lg->setColumnStretch(1, 1);
 
     QChart *hc = nullptr, *sc = nullptr;
     QChartView *historyView = makeChart(QStringLiteral("chartHistory"), QStringLiteral("Level, last 60 s"), &hc, this);
@@ -136,7 +137,7 @@ AudioInputWindow::AudioInputWindow(Meter &m, QWidget *parent)
     m_band->setPen(bandPen);
     sc->addSeries(m_psd);
     sc->addSeries(m_band);
-    m_psdX = addAxis(sc, m_psd, Qt::AlignBottom, QStringLiteral("Hz"));
+    m_psdX = addAxis(sc, m_psd, Qt::AlignBottom, QStringLiteral("kHz"));
     m_psdY = addAxis(sc, m_psd, Qt::AlignLeft, QStringLiteral("dBFS/Hz"));
     m_band->attachAxis(m_psdX);
     m_band->attachAxis(m_psdY);
@@ -146,7 +147,9 @@ AudioInputWindow::AudioInputWindow(Meter &m, QWidget *parent)
 
     m_enbw = namedLabel(QStringLiteral("lblEnbw"), this);
     m_enbw->setAccessibleName(QStringLiteral("Noise bandwidth"));
-    m_useEnbw = new QPushButton(QStringLiteral("Use as &bandwidth in the uncertainty calculator"), this);
+    m_enbw->setWordWrap(true);
+    m_useEnbw = new QPushButton(QStringLiteral("Use as &bandwidth"), this);
+    m_useEnbw->setToolTip(QStringLiteral("Opens the uncertainty calculator with the noise bandwidth as its Bandwidth"));
     m_useEnbw->setObjectName(QStringLiteral("btnUseEnbw"));
     m_useEnbw->setAccessibleName(QStringLiteral("Use as bandwidth in the uncertainty calculator"));
     m_useEnbw->setEnabled(false);
@@ -286,7 +289,7 @@ void AudioInputWindow::showSpectrum()
     double top = -200;
     for (std::size_t k = 0; k < psd.size(); ++k) {
         const double db = psd[k] > 0 ? 10.0 * std::log10(psd[k]) : Monitor::kFloorDbfs - 60;
-        pts.append(QPointF(k * bin, db));
+        pts.append(QPointF(k * bin / 1000.0, db)); // kHz
         top = std::max(top, db);
     }
     const physics::Passband &pb = m_monitor->passband();
@@ -295,7 +298,7 @@ void AudioInputWindow::showSpectrum()
             band.append(pts[k]);
     m_psd->replace(pts);
     m_band->replace(band);
-    m_psdX->setRange(0, m_monitor->rate() / 2.0);
+    m_psdX->setRange(0, m_monitor->rate() / 2000.0);
     const double ceiling = std::ceil(top / 10.0) * 10.0 + 10.0;
     m_psdY->setRange(ceiling - 100.0, ceiling);
     if (pb.ok) {
@@ -303,6 +306,8 @@ void AudioInputWindow::showSpectrum()
         m_enbw->setText(QStringLiteral("Noise bandwidth (ENBW): %1 Hz, passband %2 to %3 Hz; highest line at %4 Hz")
                             .arg(loc.toString(pb.enbwHz, 'f', 0), loc.toString(pb.lowBin * bin, 'f', 0),
                                  loc.toString(pb.highBin * bin, 'f', 0), loc.toString(pb.peakBin * bin, 'f', 0)));
+    } else {
+        m_enbw->setText(QStringLiteral("Noise bandwidth: no signal"));
     }
     m_useEnbw->setEnabled(pb.ok);
 }

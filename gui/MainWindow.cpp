@@ -99,6 +99,7 @@ void MainWindow::buildMenus()
     makeAction(util, Control::mnuVirtualBench, QStringLiteral("&Virtual bench"));
     makeAction(util, Control::mnuInputMonitor, QStringLiteral("Input &monitor"));
     makeAction(util, Control::mnuBudget, QStringLiteral("Uncertainty &budget"));
+    makeAction(util, Control::mnuSweep, QStringLiteral("&Frequency sweep"));
 
     QMenu *opt = menuBar()->addMenu(QStringLiteral("&Options"));
     opt->setObjectName(QStringLiteral("mnuOptions"));

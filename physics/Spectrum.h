@@ -79,9 +79,10 @@ std::vector<double> medianSmooth(const std::vector<double> &x, int half);
 // The passband of the noise in `psd` (bins `binHz` apart) and its
 // equivalent noise bandwidth, ENBW = (integral of the PSD over the passband)
 // / (the passband's peak PSD), in Hz: the width of the ideal rectangular
-// filter that passes the same noise power. Lines are removed first (median
-// over 15 bins), so hum and birdies neither set the peak nor add to the
-// integral. The peak PSD is the plateau: the mean of the smoothed bins
+// filter that passes the same noise power. Lines are removed first (bins
+// 6 dB above the median of their 15 neighbours, with the window's leakage
+// around them, then a median over the rest), so hum and birdies neither set
+// the peak nor add to the integral. The peak PSD is the plateau: the mean of the smoothed bins
 // near the highest one (within what the estimate's own scatter explains,
 // 0.2 to 2 dB), so that the scatter does not bias it upward. The passband is the run of bins around the highest
 // smoothed bin that stays within 20 dB of the plateau; a fourth-order

@@ -5,6 +5,7 @@
 enum class DialogId { CalNoiseSource, Nmuc, ComSetup, Update, About, VirtualBench,
     AudioInput, // modeless: device choice and the input monitor
     EnrView, Budget,
+    Sweep,      // modeless and kept: the frequency sweep
 };
 
 class IWindows

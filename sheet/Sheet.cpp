@@ -15,7 +15,8 @@ const char *const kControlNames[] = {
     "mnuHelpHelp", "mnuHome", "mnuFaq", "mnuSupport", "mnuUpdate", "mnuAbout",
     "btnNoise00", "btnNoise11", "btnNoise12", "btnNoise21", "btnNoise22", "btnReset", "btnSaveTsv",
     "mnuAudioInput", "mnuInputMonitor",
-    "mnuEnrView", "mnuBudget"};
+    "mnuEnrView", "mnuBudget",
+    "mnuSweep"};
 static_assert(sizeof(kControlNames) / sizeof(kControlNames[0]) == static_cast<int>(Control::Count));
 } // namespace
 

@@ -27,6 +27,7 @@ enum class Control : int {
     btnNoise00, btnNoise11, btnNoise12, btnNoise21, btnNoise22, btnReset, btnSaveTsv,
     mnuAudioInput, mnuInputMonitor,
     mnuEnrView, mnuBudget,
+    mnuSweep,
     Count
 };
 

@@ -76,7 +76,7 @@ private Q_SLOTS:
             "&File|Import ENR file |Unload ENR file |ENR &view |&Save text file Ctrl+S|&Record TSV Ctrl+R|Save &Wave file |&Print |E&xit ",
             "&Edit|&Copy text results to Clipboard ",
             "&Utility|Sound Card Control - &Record Ctrl+D|Sound Card Control - &Playback Ctrl+K|&Audio properties Ctrl+A"
-            "|Play &Wave samples Ctrl+P|&Virtual bench |Input &monitor |Uncertainty &budget ",
+            "|Play &Wave samples Ctrl+P|&Virtual bench |Input &monitor |Uncertainty &budget |&Frequency sweep ",
             "&Options|&Verbose |Measurement &limits enabled |&Uncertainty calculator |&Com port setup |Audio &input ",
             "&Help|&Help F1|TQX &Home |TQX FA&Q |TQX &Support |Check for &updates |&About "}));
         // Every Alt letter of the window is used once: menus, labels, buttons, frames.

@@ -56,7 +56,7 @@ private Q_SLOTS:
         QTest::newRow("SSB 300-2700 Hz at 48 kHz") << 48000 << 300.0 << 2700.0 << 0.0 << 0;
         QTest::newRow("CW 400-900 Hz at 48 kHz") << 48000 << 400.0 << 900.0 << 0.0 << 0;
         QTest::newRow("wide 100-12000 Hz at 44.1 kHz") << 44100 << 100.0 << 12000.0 << 0.0 << 0;
-        QTest::newRow("hum and a birdie") << 48000 << 300.0 << 2700.0 << 0.02 << 0;
+        QTest::newRow("strong hum and birdie") << 48000 << 300.0 << 2700.0 << 0.2 << 0;
         QTest::newRow("live: last 32 segments") << 48000 << 300.0 << 2700.0 << 0.0 << 32;
     }
     void noiseBandwidth()

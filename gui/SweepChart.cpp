@@ -14,13 +14,23 @@
 
 namespace {
 
-QLineSeries *line(QChart *chart, const QString &name, const QColor &colour, Qt::PenStyle style, bool dots)
+QLineSeries *line(QChart *chart, const QString &name, const QColor &colour, Qt::PenStyle style)
 {
     auto *s = new QLineSeries(chart);
     s->setName(name);
     QPen pen(colour, style == Qt::SolidLine ? 2 : 1.5, style);
     s->setPen(pen);
-    s->setPointsVisible(dots);
+    chart->addSeries(s);
+    return s;
+}
+
+// The measured points themselves, over their line (no legend entry of their own).
+QScatterSeries *dots(QChart *chart, const QColor &colour)
+{
+    auto *s = new QScatterSeries(chart);
+    s->setMarkerSize(7);
+    s->setColor(colour);
+    s->setBorderColor(colour);
     chart->addSeries(s);
     return s;
 }
@@ -56,12 +66,14 @@ SweepChart::SweepChart(QWidget *parent) : QChartView(parent)
     c->legend()->setAlignment(Qt::AlignBottom);
     c->setMargins(QMargins(4, 4, 4, 4));
     setChart(c); // the view owns the chart
-    m_nf = line(c, QStringLiteral("NF"), QColor(0, 0, 192), Qt::SolidLine, true);
-    m_gain = line(c, QStringLiteral("Gain"), QColor(0, 128, 0), Qt::SolidLine, true);
-    m_refNf = line(c, QStringLiteral("Reference NF"), QColor(0, 0, 192), Qt::DashLine, false);
-    m_refGain = line(c, QStringLiteral("Reference gain"), QColor(0, 128, 0), Qt::DashLine, false);
-    m_trueNf = line(c, QStringLiteral("Bench true NF"), QColor(192, 96, 0), Qt::DotLine, false);
-    m_trueGain = line(c, QStringLiteral("Bench true gain"), QColor(128, 64, 128), Qt::DotLine, false);
+    m_nf = line(c, QStringLiteral("NF"), QColor(0, 0, 192), Qt::SolidLine);
+    m_gain = line(c, QStringLiteral("Gain"), QColor(0, 128, 0), Qt::SolidLine);
+    m_nfDots = dots(c, QColor(0, 0, 192));
+    m_gainDots = dots(c, QColor(0, 128, 0));
+    m_refNf = line(c, QStringLiteral("Reference NF"), QColor(0, 0, 192), Qt::DashLine);
+    m_refGain = line(c, QStringLiteral("Reference gain"), QColor(0, 128, 0), Qt::DashLine);
+    m_trueNf = line(c, QStringLiteral("Bench true NF"), QColor(192, 96, 0), Qt::DotLine);
+    m_trueGain = line(c, QStringLiteral("Bench true gain"), QColor(128, 64, 128), Qt::DotLine);
     m_failed = new QScatterSeries(c);
     m_failed->setName(QStringLiteral("Failed"));
     m_failed->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
@@ -80,7 +92,7 @@ SweepChart::SweepChart(QWidget *parent) : QChartView(parent)
     c->addAxis(m_yGain, Qt::AlignRight);
     for (QAbstractSeries *s : c->series()) {
         s->attachAxis(m_x);
-        const bool gain = s == m_gain || s == m_refGain || s == m_trueGain;
+        const bool gain = s == m_gain || s == m_gainDots || s == m_refGain || s == m_trueGain;
         s->attachAxis(gain ? m_yGain : m_yNf);
     }
     rescale();
@@ -101,7 +113,11 @@ void SweepChart::setPoints(SweepKind kind, const QVector<SweepPoint> &points)
     }
     fill(m_nf, x, nf);
     fill(m_gain, gx, gain);
-    m_nf->setName(kind == SweepKind::Calibration ? QStringLiteral("Receiver NF") : QStringLiteral("NF"));
+    m_nfDots->replace(m_nf->points());
+    m_gainDots->replace(m_gain->points());
+    const QString name = kind == SweepKind::Calibration ? QStringLiteral("Receiver NF") : QStringLiteral("NF");
+    if (m_nf->name() != name)
+        m_nf->setName(name);
     rescale();
 }
 
@@ -130,11 +146,14 @@ void SweepChart::rescale()
             lo[k] = std::min(lo[k], p.y()), hi[k] = std::max(hi[k], p.y());
         }
         // Legend entries only for what is drawn.
-        for (QLegendMarker *mk : chart()->legend()->markers(s)) {
-            mk->setVisible(s->count() > 0);
-            mk->setLabel(s->name()); // a marker hidden while its series was renamed keeps no label
-        }
+        for (QLegendMarker *mk : chart()->legend()->markers(s))
+            if (mk->isVisible() != (s->count() > 0))
+                mk->setVisible(s->count() > 0);
     }
+    for (QScatterSeries *s : {m_nfDots, m_gainDots})
+        for (QLegendMarker *mk : chart()->legend()->markers(s))
+            if (mk->isVisible())
+                mk->setVisible(false);
     for (const SweepPoint &p : m_points)
         x0 = std::min(x0, p.mhz), x1 = std::max(x1, p.mhz);
     if (!(x0 <= x1))
@@ -151,7 +170,8 @@ void SweepChart::rescale()
             failed.append({p.mhz, m_yNf->min()});
     m_failed->replace(failed);
     for (QLegendMarker *mk : chart()->legend()->markers(m_failed))
-        mk->setVisible(!failed.isEmpty());
+        if (mk->isVisible() != !failed.isEmpty())
+            mk->setVisible(!failed.isEmpty());
 }
 
 void SweepChart::mouseMoveEvent(QMouseEvent *e)

@@ -15,3 +15,4 @@ QDialog *createUpdateDialog(Meter &m, QWidget *parent);         // frmUpdate
 QDialog *createAboutDialog(Meter &m, QWidget *parent);          // frmAbout
 // The virtual bench window; compact: one scrolling column, for a dock.
 QDialog *createVirtualBenchDialog(Meter &m, QWidget *parent, bool compact = false);
+QDialog *createReceiverControlDialog(Meter &m, QWidget *parent); // frmRigControl

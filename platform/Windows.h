@@ -2,7 +2,7 @@
 // Windows that the core asks the GUI to show: the working indicator and the
 // modal dialogs. Each dialog is a view of a core model owned by Meter.
 
-enum class DialogId { CalNoiseSource, Nmuc, ComSetup, Update, About, VirtualBench };
+enum class DialogId { CalNoiseSource, Nmuc, ComSetup, Update, About, VirtualBench, RigControl };
 
 class IWindows
 {

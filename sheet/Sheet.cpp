@@ -13,7 +13,8 @@ const char *const kControlNames[] = {
     "mnuSCCR", "mnuSCCP", "mnuMMSYS", "mnuPlayWave", "mnuVirtualBench",
     "mnuOptionsVerbose", "mnuOptionsLimits", "mnuNmuc", "mnuComSetup",
     "mnuHelpHelp", "mnuHome", "mnuFaq", "mnuSupport", "mnuUpdate", "mnuAbout",
-    "btnNoise00", "btnNoise11", "btnNoise12", "btnNoise21", "btnNoise22", "btnReset", "btnSaveTsv"};
+    "btnNoise00", "btnNoise11", "btnNoise12", "btnNoise21", "btnNoise22", "btnReset", "btnSaveTsv",
+    "mnuRigControl"};
 static_assert(sizeof(kControlNames) / sizeof(kControlNames[0]) == static_cast<int>(Control::Count));
 } // namespace
 

@@ -178,18 +178,15 @@ void MixerEntry(Meter &m, Control entry)
             return;
         }
     }
+    // No mixer program: TQX's own Audio input window (device and monitor).
+    if (IWindows *w = m.platform().windows)
+        w->showDialog(DialogId::AudioInput);
 }
 
 void MixerEntriesInit(Meter &m)
 {
-    IOpener *opener = m.platform().opener;
-    for (Control entry : {Control::mnuSCCR, Control::mnuSCCP, Control::mnuMMSYS}) {
-        bool found = false;
-        if (opener) {
-            for (const MixerProgram &p : mixerCandidates(entry))
-                found = found || opener->programAvailable(p.program);
-        }
-        if (!found)
-            m.sheet().setEnabled(entry, false);
-    }
+    // Every entry has somewhere to go: a mixer program, else the Audio
+    // input window.
+    for (Control entry : {Control::mnuSCCR, Control::mnuSCCP, Control::mnuMMSYS})
+        m.sheet().setEnabled(entry, true);
 }

@@ -7,8 +7,9 @@
 class Meter;
 void PlayWave(Meter &m, const QString &wavefile);
 void SaveWaveFile(Meter &m);              // mnuSaveWave
-void MixerEntry(Meter &m, Control entry); // mnuSCCR, mnuSCCP, mnuMMSYS
-void MixerEntriesInit(Meter &m);          // at load: disable what has no program
+// mnuSCCR, mnuSCCP, mnuMMSYS: the mixer program, else the Audio input window.
+void MixerEntry(Meter &m, Control entry);
+void MixerEntriesInit(Meter &m); // at load: every entry enabled
 
 // The desktop program behind a mixer entry: candidates in order of
 // preference, each with its arguments.

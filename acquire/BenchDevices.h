@@ -37,12 +37,22 @@ public:
     std::unique_ptr<AudioJob> play(const QString &wavFile) override;
     void beep(int hz, int ms) override;
     bool hasInput() override { return true; }
+    // One virtual input and one virtual output, each the default.
+    static constexpr const char *kDeviceId = "tqx-virtual-bench";
+    QList<AudioDevice> inputDevices() override { return {virtualDevice()}; }
+    QList<AudioDevice> outputDevices() override { return {virtualDevice()}; }
+    bool setInputDevice(const QString &id) override { return id.isEmpty() || id == QLatin1String(kDeviceId); }
+    bool setOutputDevice(const QString &id) override { return setInputDevice(id); }
 
     int recordings() const { return m_recordings; } // completed recordings
     // Recordings running now (streams pause meanwhile).
     int activeRecordings() const { return m_active; }
 
 private:
+    static AudioDevice virtualDevice()
+    {
+        return {QString::fromLatin1(kDeviceId), QStringLiteral("Virtual bench sound card"), true};
+    }
     friend class BenchJob;
     Bench &m_bench;
     int m_recordings = 0;

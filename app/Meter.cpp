@@ -1,5 +1,6 @@
 #include "sheet/Meter.h"
 
+#include "acquire/AudioDevices.h"
 #include "acquire/AudioUtil.h"
 #include "acquire/Bench.h"
 #include "acquire/NoiseSwitch.h"
@@ -9,6 +10,7 @@
 #include "calc/EnrTable.h"
 #include "calc/Nmuc.h"
 #include "calc/Results.h"
+#include "app/UncertaintyBudget.h"
 #include "help/HelpLinks.h"
 #include "help/UpdateCheck.h"
 #include "report/TextReport.h"
@@ -22,6 +24,7 @@ Meter::Meter(const Platform &platform)
     , m_comSetup(std::make_unique<ComSetup>())
     , m_updateCheck(std::make_unique<UpdateCheck>())
     , m_bench(std::make_unique<Bench>())
+    , m_budgetSettings(std::make_unique<BudgetSettings>())
 {
 }
 
@@ -71,6 +74,7 @@ void Meter::startUp()
 {
     if (!EnrFileName.isEmpty())
         LoadEnrTable(*this);
+    AudioDevicesLoad(*this);
 }
 
 bool Meter::validate(Field f)
@@ -106,6 +110,7 @@ void Meter::click(Control c)
     case Control::mnuMMSYS: MixerEntry(*this, c); break;
     case Control::mnuPlayWave: PlayWave(*this, TempWave + QStringLiteral(".wav")); break;
     case Control::mnuVirtualBench: show(DialogId::VirtualBench); break;
+    case Control::mnuSweep: show(DialogId::Sweep); break;
     case Control::mnuOptionsVerbose: break; // changes nothing, not even its check mark
     case Control::mnuOptionsLimits: LimitsToggle(*this); break;
     case Control::mnuNmuc: show(DialogId::Nmuc); break;
@@ -127,6 +132,10 @@ void Meter::click(Control c)
             MeasureButton(*this, c);
         break;
     case Control::btnReset: ResetAction(*this); break;
+    case Control::mnuAudioInput:
+    case Control::mnuInputMonitor: show(DialogId::AudioInput); break;
+    case Control::mnuEnrView: show(DialogId::EnrView); break;
+    case Control::mnuBudget: show(DialogId::Budget); break;
     case Control::Count: break;
     }
 }

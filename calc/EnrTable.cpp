@@ -3,6 +3,7 @@
 #include "sheet/Meter.h"
 #include "sheet/NumText.h"
 #include "calc/Results.h"
+#include "calc/VendorEnr.h"
 #include "physics/Spline.h"
 
 #include <QFile>
@@ -111,6 +112,8 @@ std::optional<double> EnrFileNumber(const QString &text)
 
 EnrFileContents ParseEnrFile(const QByteArray &bytes)
 {
+    if (isVendorEnrFile(bytes))
+        return parseVendorEnrFile(bytes);
     EnrFileContents r;
     EnrTable &table = r.table;
     table.freq.reserve(kMaxRecords);
@@ -229,7 +232,8 @@ void EnrImport(Meter &m)
         return;
     FileDialogRequest req;
     req.initialDir = QString(); // the process's current directory
-    req.filter = QStringLiteral("Text files (*.tab)|*.tab");
+    // Vendor calibration files usually end in .enr; any file is read by content.
+    req.filter = QStringLiteral("ENR tables (*.tab;*.enr)|*.tab;*.enr|All Files (*.*)|*.*");
     req.filterIndex = 1;
     req.fileName = QString();
     req.mustExist = true;
@@ -246,6 +250,8 @@ void EnrUnload(Meter &m)
     t.freq.fill(0.0, 2);
     t.enr.fill(0.0, 2);
     t.y2.fill(0.0, 2);
+    for (QVector<double> *column : {&t.unc, &t.onMag, &t.onPhase, &t.offMag, &t.offPhase})
+        column->clear();
     m.EnrFileName.clear();
     Sheet &s = m.sheet();
     s.setEnabled(Control::mnuEnrUnl, false);

@@ -27,6 +27,12 @@ struct EnrTable {
     QVector<double> freq; // knots, MHz, strictly increasing
     QVector<double> enr;  // ENR at the knots, dB
     QVector<double> y2;   // spline second derivatives at the knots, dB/MHz^2
+    // Columns that a vendor file may carry, one value per knot, or empty:
+    // the ENR uncertainty (dB, as calibration certificates state it:
+    // expanded, about 95 %), and the source's reflection coefficient on and
+    // off (magnitude 0..1, phase in degrees).
+    QVector<double> unc;
+    QVector<double> onMag, onPhase, offMag, offPhase;
 
     int size() const { return static_cast<int>(freq.size()); }
 };
@@ -60,7 +66,9 @@ struct EnrFileContents {
     bool failed = false;             // the load is refused
 };
 // Parses the bytes of an ENR file (UTF-8, CR, LF or CR LF line ends, an
-// optional byte order mark). Pure; at most kEnrFileMaxBytes are expected.
+// optional byte order mark): TQX's own table, or a vendor file (see
+// calc/VendorEnr.h), told apart by content. Pure; at most kEnrFileMaxBytes
+// are expected.
 EnrFileContents ParseEnrFile(const QByteArray &bytes);
 
 // Load Meter::EnrFileName, fit the spline and apply the ENR at the current

@@ -3,9 +3,14 @@
 #include "sheet/Meter.h"
 #include "sheet/NumText.h"
 
+#include <cmath>
+
 void Nmuc::load()
 {
     m_text[idx(NmucField::Bandwidth)] = QStringLiteral("2000");
+    if (m_offered >= 1 && std::isfinite(m_offered))
+        m_text[idx(NmucField::Bandwidth)] = NumToText(std::round(m_offered));
+    m_offered = 0;
     // Written in the user's locale, like every number typed in (0,1 in German).
     m_text[idx(NmucField::Interval)] = NumToText(0.1);
     m_text[idx(NmucField::Confidence)] = QStringLiteral("95");

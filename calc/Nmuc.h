@@ -22,6 +22,10 @@ public:
 
     // The initial texts: 2000 Hz, 0.1 s, 95 %, Fast clear, no result.
     void load();
+    // A bandwidth measured elsewhere (Hz, the input monitor's noise
+    // bandwidth): the next load() starts from it, rounded to 1 Hz, instead
+    // of 2000 Hz. Once.
+    void offerBandwidth(double hz) { m_offered = hz; }
 
     const QString &text(NmucField f) const { return m_text[idx(f)]; }
     void setText(NmucField f, const QString &t) { m_text[idx(f)] = t; } // typing: no rule
@@ -48,4 +52,5 @@ private:
     QString m_text[3];
     QString m_uncertainty;
     bool m_fast = false;
+    double m_offered = 0;
 };

@@ -15,4 +15,6 @@ QDialog *createUpdateDialog(Meter &m, QWidget *parent);         // frmUpdate
 QDialog *createAboutDialog(Meter &m, QWidget *parent);          // frmAbout
 // The virtual bench window; compact: one scrolling column, for a dock.
 QDialog *createVirtualBenchDialog(Meter &m, QWidget *parent, bool compact = false);
+QDialog *createEnrViewDialog(Meter &m, QWidget *parent); // the ENR table's curve
+QDialog *createBudgetDialog(Meter &m, QWidget *parent);  // the uncertainty budget
 QDialog *createReceiverControlDialog(Meter &m, QWidget *parent); // frmRigControl

@@ -2,6 +2,7 @@
 
 #include "sheet/Meter.h"
 #include "gui/FieldWidgets.h"
+#include "app/UncertaintyBudget.h"
 
 #include <QAction>
 #include <QApplication>
@@ -74,6 +75,7 @@ void MainWindow::buildMenus()
     file->setObjectName(QStringLiteral("mnuFile"));
     makeAction(file, Control::mnuEnrImp, QStringLiteral("Import ENR file"));
     makeAction(file, Control::mnuEnrUnl, QStringLiteral("Unload ENR file"));
+    makeAction(file, Control::mnuEnrView, QStringLiteral("ENR &view"));
     file->addSeparator();
     makeAction(file, Control::mnuSaveText, QStringLiteral("&Save text file"), QKeySequence(QStringLiteral("Ctrl+S")));
     makeAction(file, Control::mnuSaveTsv, QStringLiteral("&Record TSV"), QKeySequence(QStringLiteral("Ctrl+R")));
@@ -95,6 +97,9 @@ void MainWindow::buildMenus()
     makeAction(util, Control::mnuPlayWave, QStringLiteral("Play &Wave samples"), QKeySequence(QStringLiteral("Ctrl+P")));
     util->addSeparator();
     makeAction(util, Control::mnuVirtualBench, QStringLiteral("&Virtual bench"));
+    makeAction(util, Control::mnuInputMonitor, QStringLiteral("Input &monitor"));
+    makeAction(util, Control::mnuBudget, QStringLiteral("Uncertainty &budget"));
+    makeAction(util, Control::mnuSweep, QStringLiteral("&Frequency sweep"));
 
     QMenu *opt = menuBar()->addMenu(QStringLiteral("&Options"));
     opt->setObjectName(QStringLiteral("mnuOptions"));
@@ -104,6 +109,7 @@ void MainWindow::buildMenus()
     makeAction(opt, Control::mnuNmuc, QStringLiteral("&Uncertainty calculator"));
     makeAction(opt, Control::mnuComSetup, QStringLiteral("&Com port setup"));
     makeAction(opt, Control::mnuRigControl, QStringLiteral("&Receiver control"));
+    makeAction(opt, Control::mnuAudioInput, QStringLiteral("Audio &input"));
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -374,6 +380,9 @@ void MainWindow::syncFromSheet()
     }
     if (!s.windowCaption.isEmpty())
         setWindowTitle(s.windowCaption);
+    // NF(1) and NF(2): their expanded uncertainty, the texts unchanged.
+    for (Field f : {Field::NF, Field::NF1})
+        m_fields[static_cast<int>(f)]->setToolTip(nfToolTip(m_meter, f));
 }
 
 void MainWindow::loadAndShow()

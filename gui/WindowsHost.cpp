@@ -1,6 +1,8 @@
 #include "gui/WindowsHost.h"
 
+#include "gui/AudioInputWindow.h"
 #include "gui/Dialogs.h"
+#include "gui/SweepWindow.h"
 #include "gui/WorkingWindow.h"
 
 #include "sheet/Meter.h"
@@ -99,11 +101,44 @@ void WindowsHost::showDialog(DialogId id)
     case DialogId::VirtualBench:
         showBench();
         return;
+    case DialogId::AudioInput:
+        showAudioInput();
+        return;
+    case DialogId::EnrView:
+        dlg = createEnrViewDialog(m_meter, m_main);
+        break;
+    case DialogId::Budget:
+        dlg = createBudgetDialog(m_meter, m_main);
+        break;
+    case DialogId::Sweep:
+        showSweep();
+        return;
     }
     if (!dlg)
         return;
     dlg->exec();
     delete dlg;
+}
+
+void WindowsHost::showAudioInput()
+{
+    // Modeless and single: the user sets up the receiver with it open.
+    if (!m_audioInput) {
+        m_audioInput = new AudioInputWindow(m_meter, m_main);
+        if (!m_main || !placeBeside(m_audioInput, m_main)) {
+            // No room beside the main window: on it, within the screen.
+            const QScreen *screen = m_main ? m_main->screen() : m_audioInput->screen();
+            if (screen) {
+                const QRect avail = screen->availableGeometry();
+                const QSize size = m_audioInput->sizeHint().boundedTo(avail.size() - QSize(16, 40));
+                m_audioInput->resize(size);
+                m_audioInput->move(avail.right() + 1 - size.width() - 16, avail.top());
+            }
+        }
+    }
+    m_audioInput->show();
+    m_audioInput->raise();
+    m_audioInput->activateWindow();
 }
 
 void WindowsHost::showBench()
@@ -167,4 +202,17 @@ void WindowsHost::showBench()
     main->setGeometry(grown);
     dock->show();
     main->resizeDocks({dock}, {size}, bottom ? Qt::Vertical : Qt::Horizontal);
+}
+
+void WindowsHost::showSweep()
+{
+    // Non-modal and kept: it stays open beside the main window, and closing
+    // only hides it, so the last calibration survives until the program ends.
+    if (!m_sweep)
+        m_sweep = new SweepWindow(m_meter, m_main);
+    if (!m_sweep->isVisible() && m_main)
+        placeBeside(m_sweep, m_main);
+    m_sweep->show();
+    m_sweep->raise();
+    m_sweep->activateWindow();
 }

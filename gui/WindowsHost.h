@@ -22,7 +22,11 @@ public:
 
 private:
     void showBench();
+    void showAudioInput();
+    void showSweep();
     Meter &m_meter;
     QPointer<QWidget> m_main;
     WorkingWindow *m_working = nullptr;
+    QPointer<QWidget> m_audioInput; // the Audio input window while open
+    QPointer<QWidget> m_sweep; // the sweep window, once opened (owned by the main window)
 };

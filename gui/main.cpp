@@ -16,7 +16,23 @@
 #include "platform/qt/SettingsQt.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 #include <memory>
+
+namespace {
+// The application icon, compiled in as ":/icons/<size>/<id>.png" at every
+// hicolor size it is rendered in; the desktop file name ties the windows to
+// the launcher entry of the same id.
+void setApplicationIcon()
+{
+    QIcon icon;
+    for (const QString &size : QDir(QStringLiteral(":/icons")).entryList(QDir::Dirs))
+        icon.addFile(QStringLiteral(":/icons/%1/" TQX_APP_ID ".png").arg(size));
+    QApplication::setWindowIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral(TQX_APP_ID));
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -24,11 +40,14 @@ int main(int argc, char *argv[])
     // given the program name only, so it cannot take -reverse, -session x,
     // -style and the like for itself. Only the first five are looked at.
     const StartupDecision d = decideStartup(SplitCommandLine(argc, argv, 5));
+    if (d.kind != StartupDecision::Run && !displayAvailable())
+        return printStartupText(d); // no box can be shown: the terminal gets it all
     int qtArgc = argc > 0 ? 1 : 0; // must outlive the application object
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("TQX"));
     QApplication::setOrganizationName(QStringLiteral("TQX"));
     QApplication::setApplicationVersion(Meter::versionText());
+    setApplicationIcon();
 
     MessagesQt messages;
     if (const int rc = showStartupBox(d, messages); rc >= 0)

@@ -32,8 +32,6 @@ constexpr int L = LevelAnalysis::kGroup;
 constexpr int G = LevelAnalysis::kLanes;
 // Full scale of a signed 16-bit sample.
 constexpr double kFullScale = 32768.0;
-// DC-removed magnitude, relative to full scale, above which a reading clips.
-constexpr double kClipLevel = 0.4;
 // Corner of the DC tracker in Hz.
 constexpr double kDcCornerHz = 20.0;
 
@@ -254,6 +252,7 @@ LevelResult LevelAnalysis::result(bool limits) const
     r.ok = true;
     r.ms = power / (kFullScale * kFullScale) / double(m_total);
     r.clipped = limits && peak > kClipLevel * kFullScale;
+    r.peak = peak / kFullScale;
     r.analysed = m_total;
     return r;
 }

@@ -21,7 +21,11 @@ struct LevelResult {
     double ms = 0;             // mean square of the DC-removed samples (full scale = 1)
     bool clipped = false;      // a DC-removed sample exceeded 0.4 of full scale
     std::int64_t analysed = 0; // samples that went into ms
+    double peak = 0;           // largest |DC-removed sample| (full scale = 1)
 };
+
+// DC-removed magnitude, relative to full scale, above which a reading clips.
+inline constexpr double kClipLevel = 0.4;
 
 // One-pole low-pass with a 20 Hz corner that tracks the sound card's DC
 // offset: k = 1 - exp(-2 pi 20 / rate), rate in Hz.

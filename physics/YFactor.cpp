@@ -66,8 +66,10 @@ CascadeResult cascade(const CascadeInput &in)
 {
     CascadeResult r;
     // Source temperatures at the instrument input, calibration path.
-    const double th2 = AttenuatorTemp(AttenuatorTemp(in.tHot, in.tAtt1, in.att11), in.tAtt2, in.att12);
-    const double tc2 = AttenuatorTemp(AttenuatorTemp(in.tCold, in.tAtt1, in.att11), in.tAtt2, in.att12);
+    const double th2 =
+        AttenuatorTemp(AttenuatorTemp(in.tHot * in.calHotMatch, in.tAtt1, in.att11), in.tAtt2, in.att12);
+    const double tc2 =
+        AttenuatorTemp(AttenuatorTemp(in.tCold * in.calColdMatch, in.tAtt1, in.att11), in.tAtt2, in.att12);
     r.instrument.tHot = th2;
     r.instrument.tCold = tc2;
     if (in.instrument)
@@ -75,8 +77,8 @@ CascadeResult cascade(const CascadeInput &in)
 
     // Device path: only attenuator 1 lies before the device.
     const double l22 = fromDb(in.att22);
-    const double th12 = AttenuatorTemp(in.tHot, in.tAtt1, in.att21);
-    const double tc12 = AttenuatorTemp(in.tCold, in.tAtt1, in.att21);
+    const double th12 = AttenuatorTemp(in.tHot * in.devHotMatch, in.tAtt1, in.att21);
+    const double tc12 = AttenuatorTemp(in.tCold * in.devColdMatch, in.tAtt1, in.att21);
     r.combined.tHot = th12;
     r.combined.tCold = tc12;
     if (in.combined) {

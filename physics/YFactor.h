@@ -55,6 +55,12 @@ struct CascadeInput {
     LevelUnits units = LevelUnits::Db;
     std::optional<LevelPair> instrument; // calibration levels, when measured
     std::optional<LevelPair> combined;   // device + instrument levels, when measured
+    // Mismatch between the noise source and the port it drives, as factors
+    // on the noise temperature it delivers (1: matched): into the instrument
+    // in the calibration path (cal) and into the device in the device path
+    // (dev), source on (hot) and off (cold). The uncertainty budget varies
+    // them; the sheet's results leave them at 1.
+    double calHotMatch = 1, calColdMatch = 1, devHotMatch = 1, devColdMatch = 1;
 };
 
 // One Y-factor measurement. ok: every quantity below is finite (a Y of

@@ -65,6 +65,13 @@ inline void discardJob(std::unique_ptr<AudioJob> &job)
     }
 }
 
+// An audio device as the desktop lists it.
+struct AudioDevice {
+    QString id;          // stable name of the device (PulseAudio: the source or sink name)
+    QString description; // the name the user sees
+    bool isDefault = false;
+};
+
 class IAudio
 {
 public:
@@ -83,4 +90,17 @@ public:
     virtual void beep(int hz, int ms) = 0;
     // False when the machine offers no audio input at all.
     virtual bool hasInput() = 0;
+
+    // Device choice. The lists are the devices present now. The chosen
+    // input serves every later record() and stream(), the chosen output
+    // every play() and beep(); an empty id means the desktop's default.
+    // setXxxDevice returns false when no device has that id: the default
+    // serves then. A chosen device that disappears later is not replaced:
+    // jobs on it fail with a message naming it.
+    virtual QList<AudioDevice> inputDevices() { return {}; }
+    virtual QList<AudioDevice> outputDevices() { return {}; }
+    virtual bool setInputDevice(const QString &id) { return id.isEmpty(); }
+    virtual bool setOutputDevice(const QString &id) { return id.isEmpty(); }
+    virtual QString inputDevice() const { return {}; } // the chosen id, empty for the default
+    virtual QString outputDevice() const { return {}; }
 };

@@ -2,7 +2,12 @@
 // Windows that the core asks the GUI to show: the working indicator and the
 // modal dialogs. Each dialog is a view of a core model owned by Meter.
 
-enum class DialogId { CalNoiseSource, Nmuc, ComSetup, Update, About, VirtualBench, RigControl };
+enum class DialogId { CalNoiseSource, Nmuc, ComSetup, Update, About, VirtualBench,
+    AudioInput, // modeless: device choice and the input monitor
+    EnrView, Budget,
+    Sweep,      // modeless and kept: the frequency sweep
+    RigControl,
+};
 
 class IWindows
 {

@@ -25,6 +25,7 @@ class Nmuc;
 class ComSetup;
 class UpdateCheck;
 class Bench;
+struct BudgetSettings;
 
 class Meter
 {
@@ -63,6 +64,7 @@ public:
     ComSetup &comSetup() { return *m_comSetup; }
     UpdateCheck &updateCheck() { return *m_updateCheck; }
     Bench &bench() { return *m_bench; }
+    BudgetSettings &budgetSettings() { return *m_budgetSettings; }
 
     // --- lifecycle -------------------------------------------------------
     void Form_Load();   // restore parameters, repair them, derive ENR
@@ -115,5 +117,6 @@ private:
     std::unique_ptr<ComSetup> m_comSetup;
     std::unique_ptr<UpdateCheck> m_updateCheck;
     std::unique_ptr<Bench> m_bench;
+    std::unique_ptr<BudgetSettings> m_budgetSettings;
     QObject m_lifetime; // last member: destroyed first, dropping pending callbacks
 };

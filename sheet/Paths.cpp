@@ -15,16 +15,25 @@ QString appDir()
 {
     // TQX_DATA_DIR overrides for tests and relocated installs.
     QString dir = qEnvironmentVariable("TQX_DATA_DIR");
-    if (dir.isEmpty()) {
-        const QString beside = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-        if (!beside.isEmpty() && QFileInfo::exists(beside + QStringLiteral("/TQX.wav")))
-            dir = beside;
-        else
-            dir = QStringLiteral(TQX_INSTALL_DATADIR);
-    }
+    if (dir.isEmpty())
+        return dataDirFor(QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString());
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir;
+}
+
+QString dataDirFor(const QString &programDir)
+{
+    // The template wave marks a data folder. TQX_DATADIR_FROM_BINDIR is the
+    // path from the installed binary's folder to the data folder ("../share/
+    // tqx"), the same under every prefix, so a copy installed with --prefix
+    // ~/.local or packaged for /usr finds its own data.
+    const QString candidates[] = {programDir, programDir + QStringLiteral("/" TQX_DATADIR_FROM_BINDIR)};
+    for (const QString &dir : candidates) {
+        if (!programDir.isEmpty() && QFileInfo::exists(dir + QStringLiteral("/TQX.wav")))
+            return QDir::cleanPath(dir) + QLatin1Char('/');
+    }
+    return QStringLiteral(TQX_INSTALL_DATADIR "/");
 }
 
 QString tempWaveBase()

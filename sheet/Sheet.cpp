@@ -14,6 +14,9 @@ const char *const kControlNames[] = {
     "mnuOptionsVerbose", "mnuOptionsLimits", "mnuNmuc", "mnuComSetup",
     "mnuHelpHelp", "mnuHome", "mnuFaq", "mnuSupport", "mnuUpdate", "mnuAbout",
     "btnNoise00", "btnNoise11", "btnNoise12", "btnNoise21", "btnNoise22", "btnReset", "btnSaveTsv",
+    "mnuAudioInput", "mnuInputMonitor",
+    "mnuEnrView", "mnuBudget",
+    "mnuSweep",
     "mnuRigControl"};
 static_assert(sizeof(kControlNames) / sizeof(kControlNames[0]) == static_cast<int>(Control::Count));
 } // namespace

@@ -25,6 +25,9 @@ enum class Control : int {
     mnuOptionsVerbose, mnuOptionsLimits, mnuNmuc, mnuComSetup,
     mnuHelpHelp, mnuHome, mnuFaq, mnuSupport, mnuUpdate, mnuAbout,
     btnNoise00, btnNoise11, btnNoise12, btnNoise21, btnNoise22, btnReset, btnSaveTsv,
+    mnuAudioInput, mnuInputMonitor,
+    mnuEnrView, mnuBudget,
+    mnuSweep,
     mnuRigControl,
     Count
 };

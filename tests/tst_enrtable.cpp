@@ -96,6 +96,9 @@ private Q_SLOTS:
         row("over a table: unsorted", "3000\t15\n2000\t15.5\n1000\t14.8\n", "1500", {kUnsorted, kTooFew}, {});
         row("over a table: out of range", "100\t-3\n200\t-3\n300\t-3\n", "1500", {kRange}, {});
         row("over a table: missing", "@gone.tab", "1500", {kNotFound}, {});
+        row("vendor file: serial number as Source", "[Serialnumber SN 42]\n1 GHz 15\n2 GHz 15.5\n3 GHz 14.8\n", "1500", {}, kThreeAt1500, "SN 42");
+        row("vendor file: bad line, nothing loaded", "!\n1 GHz 15\n2 GHz 15.5\n3 GHz 14.8 dB x\n", "1500",
+            {"TQX ENR File error:|Line 4: not a valid ENR data record, load aborted.|Critical"}, {});
         row("over a table: good file", "1000\t5.2\n2000\t5.2\n3000\t5.2\n", "1500", {}, {"5.20", "290.00", "1250.3", "L"});
     }
     void load()
@@ -118,6 +121,57 @@ private Q_SLOTS:
         QCOMPARE(meter().EnrFileName, good ? path : QString());
         QCOMPARE(meter().enrTable().enr == before, !good);
         QCOMPARE(sheet().text(Field::Source), source); // a failed load leaves Source as it was
+    }
+
+    // Vendor files, chosen by content: knots as "MHz=dB", the uncertainty (+-) and source reflection ([on/off])
+    // where every row has them, "|" and the serial number; or the messages of a refusal, naming the line.
+    void vendor_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("expected");
+        const QByteArray head = "[Filetype ENR]\n[Version 1.0]\n[Serialnumber ABCD1234]\n! Frequency ENR\n! Hz dB\n";
+        const QByteArray example = head + "100000000 14.53200\n2e+010 15.73100\n";
+        auto row = [](const char *name, const QByteArray &content, const QString &expected) {
+            QTest::newRow(name) << content << expected;
+        };
+        row("the example: two rows", example, kTooFew);
+        row("the example and a third row", example + "2.65E+10 15.9", "100=14.532 20000=15.731 26500=15.9|ABCD1234");
+        row("CR LF, example", QByteArray(example + "3e10 16\n").replace("\n", "\r\n"), "100=14.532 20000=15.731 30000=16|ABCD1234");
+        row("Funit variants", "!\n10 MHz 15.2\n1.5 GHz 15.0 dB\n18000000 kHz 14.1 DB\n0.02 thz 13\n",
+            "10=15.2 1500=15 18000=14.1 20000=13|");
+        row("commas, uncertainty", "!\n1e7,15.2,0.1\n2e7 , 15.1 , 0.12\n3e7\t,15.0,0.2\n", "10=15.2+-0.1 20=15.1+-0.12 30=15+-0.2|");
+        row("reflection columns, one row with Runcert",
+            "[Filetype ENR]\r\n10 MHz 15.2 dB 0.15 0.05 -20 0.06 -25\r\n1.5 GHz, 15.0, dB, 0.16, 0.06, 40, 0.07, 35, 0.01\r\n"
+            "18 ghz 14.1 dB 0.2 0.1 100 0.12 110\r\n",
+            "10=15.2+-0.15[0.05/0.06] 1500=15+-0.16[0.06/0.07] 18000=14.1+-0.2[0.1/0.12]|");
+        row("uncertainty not on every row: dropped", "!\n1e7 15 0.1\n2e7 15\n3e7 15 0.1\n", "10=15 20=15 30=15|");
+        const QString bad = "TQX ENR File error:|Line %1: not a valid ENR data record, load aborted.|Critical";
+        row("malformed: two extra values", example + "3e10 16 dB 0.1 0.2\n", bad.arg(8));
+        row("malformed: two commas", "!\n1e7,,15\n", bad.arg(2));
+        row("malformed: four exponent digits", "!\n1e7 15\n1e0010 15\n", bad.arg(3));
+        row("malformed: reflection 1.2", "!\n1e7 15 0.1 1.2 0 0.1 0\n", bad.arg(2));
+        row("reversed order", "[Filetype ENR]\n\n3 GHz 15\n2 GHz 15\n1 GHz 15\n",
+            "GKR Antenna File error:|Line 4: Antenna File not sorted, load aborted.|Critical");
+        row("another file type", "[Filetype S2P]\n", "TQX ENR File error:|Line 1: not an ENR file, load aborted.|Critical");
+        row("TQX table beside", kThree, "1000=15 2000=15.5 3000=14.8|");
+    }
+    void vendor()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        const EnrFileContents c = ParseEnrFile(content);
+        QStringList got;
+        for (const EnrFileMessage &msg : c.messages)
+            got << msg.caption + '|' + msg.text + (msg.icon == MsgIcon::Critical ? "|Critical" : "");
+        if (!c.failed) {
+            QStringList knots;
+            const EnrTable &t = c.table;
+            for (int i = 0; i < t.size(); ++i)
+                knots << QString("%1=%2").arg(t.freq[i]).arg(t.enr[i]) + (t.unc.isEmpty() ? "" : QString("+-%1").arg(t.unc[i])) +
+                             (t.onMag.isEmpty() ? "" : QString("[%1/%2]").arg(t.onMag[i]).arg(t.offMag[i]));
+            got << knots.join(' ') + '|' + c.source.value_or("");
+        }
+        QCOMPARE(got.join('/'), expected);
     }
 
     // Import (cancelled, then a file), unload (texts stay), and the reload of the remembered file at start-up; a vanished

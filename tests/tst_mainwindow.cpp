@@ -73,11 +73,11 @@ private Q_SLOTS:
                 menu.last() += a->isSeparator() ? QString() : '|' + a->text() + ' ' + a->shortcut().toString();
         }
         QCOMPARE(menu, (QStringList{
-            "&File|Import ENR file |Unload ENR file |&Save text file Ctrl+S|&Record TSV Ctrl+R|Save &Wave file |&Print |E&xit ",
+            "&File|Import ENR file |Unload ENR file |ENR &view |&Save text file Ctrl+S|&Record TSV Ctrl+R|Save &Wave file |&Print |E&xit ",
             "&Edit|&Copy text results to Clipboard ",
             "&Utility|Sound Card Control - &Record Ctrl+D|Sound Card Control - &Playback Ctrl+K|&Audio properties Ctrl+A"
-            "|Play &Wave samples Ctrl+P|&Virtual bench ",
-            "&Options|&Verbose |Measurement &limits enabled |&Uncertainty calculator |&Com port setup ",
+            "|Play &Wave samples Ctrl+P|&Virtual bench |Input &monitor |Uncertainty &budget |&Frequency sweep ",
+            "&Options|&Verbose |Measurement &limits enabled |&Uncertainty calculator |&Com port setup |Audio &input ",
             "&Help|&Help F1|TQX &Home |TQX FA&Q |TQX &Support |Check for &updates |&About "}));
         // Every Alt letter of the window is used once: menus, labels, buttons, frames.
         QStringList letters; // titles of menus and frames, texts of labels and buttons

@@ -60,12 +60,41 @@ AudioStatus qtError(QAudio::Error e)
     return AudioStatus{static_cast<int>(e), qtAudioErrorText(e)};
 }
 
+// How often a capture looks whether its device is still listed, in polls.
+constexpr int kPresenceEvery = 12; // about 250 ms
+
+bool inputPresent(const QByteArray &id)
+{
+    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+    return std::any_of(inputs.cbegin(), inputs.cend(), [&id](const QAudioDevice &d) { return d.id() == id; });
+}
+
+AudioStatus goneStatus(bool input, const QString &name, bool vanished)
+{
+    return {AudioQtError::Gone, QStringLiteral("The audio %1 \"%2\" is %3.")
+                                    .arg(input ? QStringLiteral("input") : QStringLiteral("output"), name,
+                                         vanished ? QStringLiteral("no longer available")
+                                                  : QStringLiteral("not available"))};
+}
+
+AudioStatus formatStatus(const QAudioDevice &dev, int rate, bool input)
+{
+    return {AudioQtError::Format,
+            QStringLiteral("The audio %1 \"%2\" does not support 16-bit mono at %3 Hz; the nearest format it "
+                           "accepts is %4.")
+                .arg(input ? QStringLiteral("input") : QStringLiteral("output"), dev.description())
+                .arg(rate)
+                .arg(AudioQt::nearestFormat(dev, rate))};
+}
+
 } // namespace
 
 struct AudioQt::Shared {
     int recordings = 0;
     QList<QPointer<QAudioSource>> streams;
     QString serverDefault; // `pactl get-default-source`, once it has answered
+    // Chosen devices (empty id: the default) and their names for messages.
+    QString inputId, inputName, outputId, outputName;
     void pauseStreams(bool pause)
     {
         for (const QPointer<QAudioSource> &s : std::as_const(streams)) {
@@ -87,7 +116,8 @@ class CaptureJob : public AudioJob
 public:
     CaptureJob(std::shared_ptr<AudioQt::Shared> shared, const QAudioDevice &dev, int rate, qint64 total,
                int graceMs)
-        : m_shared(std::move(shared)), m_total(total), m_source(dev, monoInt16(rate))
+        : m_shared(std::move(shared)), m_total(total), m_deviceId(dev.id()), m_deviceName(dev.description()),
+          m_source(dev, monoInt16(rate))
     {
         if (recording()) {
             ++m_shared->recordings;
@@ -139,6 +169,9 @@ private:
         const QAudio::Error e = m_source.error();
         if (e != QAudio::NoError && e != QAudio::UnderrunError)
             return finish(qtError(e));
+        // An unplugged card may leave the stream open but silent.
+        if (++m_polls % kPresenceEvery == 0 && !inputPresent(m_deviceId))
+            return finish(goneStatus(true, m_deviceName, true));
         if (!m_io || m_source.state() == QAudio::StoppedState)
             return finish(qtError(QAudio::IOError));
         // The device's bytesAvailable() is not reliable here: read until it
@@ -174,6 +207,9 @@ private:
     qint64 m_total;
     qint64 m_got = 0;
     qint64 m_timeoutMs = 0;
+    QByteArray m_deviceId;
+    QString m_deviceName;
+    int m_polls = 0;
     QAudioSource m_source;
     QPointer<QIODevice> m_io; // owned by the source; the back end may delete it
     QTimer m_poll;
@@ -184,18 +220,20 @@ private:
 class PlayJob : public AudioJob
 {
 public:
-    PlayJob(const QByteArray &pcm, int rate, qint64 timeoutMs) : m_data(pcm), m_timeoutMs(timeoutMs)
+    PlayJob(const QAudioDevice &dev, const AudioStatus &why, const QByteArray &pcm, int rate, qint64 timeoutMs)
+        : m_data(pcm), m_timeoutMs(timeoutMs)
     {
-        const QAudioDevice dev = QMediaDevices::defaultAudioOutput();
         const QAudioFormat fmt = monoInt16(rate);
+        if (!why.ok()) {
+            finishLater(why);
+            return;
+        }
         if (dev.isNull()) {
             finishLater({AudioQtError::NoOutput, QStringLiteral("No audio output device is available.")});
             return;
         }
         if (!dev.isFormatSupported(fmt)) {
-            finishLater(
-                {AudioQtError::Format,
-                 QStringLiteral("The audio output does not support 16-bit mono at %1 Hz.").arg(rate)});
+            finishLater(formatStatus(dev, rate, false));
             return;
         }
         if (m_data.isEmpty()) {
@@ -307,6 +345,105 @@ bool AudioQt::hasInput()
     return !defaultInput().isNull();
 }
 
+QString AudioQt::nearestFormat(const QAudioDevice &dev, int rate)
+{
+    const int r = std::clamp(rate, dev.minimumSampleRate(), std::max(dev.minimumSampleRate(), dev.maximumSampleRate()));
+    const int ch = std::max(1, dev.minimumChannelCount());
+    const QList<QAudioFormat::SampleFormat> formats = dev.supportedSampleFormats();
+    QString kind = QStringLiteral("16-bit");
+    if (!formats.isEmpty() && !formats.contains(QAudioFormat::Int16)) {
+        switch (formats.first()) {
+        case QAudioFormat::UInt8: kind = QStringLiteral("8-bit"); break;
+        case QAudioFormat::Int32: kind = QStringLiteral("32-bit"); break;
+        case QAudioFormat::Float: kind = QStringLiteral("32-bit float"); break;
+        default: break;
+        }
+    }
+    return QStringLiteral("%1 %2 at %3 Hz")
+        .arg(kind, ch == 1 ? QStringLiteral("mono") : QStringLiteral("%1 channels").arg(ch))
+        .arg(r);
+}
+
+namespace {
+QList<AudioDevice> listDevices(const QList<QAudioDevice> &devices, const QByteArray &defaultId)
+{
+    QList<AudioDevice> r;
+    for (const QAudioDevice &d : devices)
+        r.append({QString::fromUtf8(d.id()), d.description(), d.id() == defaultId});
+    return r;
+}
+} // namespace
+
+QList<AudioDevice> AudioQt::inputDevices()
+{
+    return listDevices(QMediaDevices::audioInputs(), defaultInput().id());
+}
+
+QList<AudioDevice> AudioQt::outputDevices()
+{
+    return listDevices(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput().id());
+}
+
+bool AudioQt::setInputDevice(const QString &id)
+{
+    for (const QAudioDevice &d : QMediaDevices::audioInputs()) {
+        if (!id.isEmpty() && QString::fromUtf8(d.id()) == id) {
+            m_shared->inputId = id;
+            m_shared->inputName = d.description();
+            return true;
+        }
+    }
+    m_shared->inputId.clear();
+    m_shared->inputName.clear();
+    return id.isEmpty();
+}
+
+bool AudioQt::setOutputDevice(const QString &id)
+{
+    for (const QAudioDevice &d : QMediaDevices::audioOutputs()) {
+        if (!id.isEmpty() && QString::fromUtf8(d.id()) == id) {
+            m_shared->outputId = id;
+            m_shared->outputName = d.description();
+            return true;
+        }
+    }
+    m_shared->outputId.clear();
+    m_shared->outputName.clear();
+    return id.isEmpty();
+}
+
+QString AudioQt::inputDevice() const
+{
+    return m_shared->inputId;
+}
+
+QString AudioQt::outputDevice() const
+{
+    return m_shared->outputId;
+}
+
+QAudioDevice AudioQt::input(AudioStatus *why) const
+{
+    if (m_shared->inputId.isEmpty())
+        return defaultInput();
+    for (const QAudioDevice &d : QMediaDevices::audioInputs())
+        if (QString::fromUtf8(d.id()) == m_shared->inputId)
+            return d;
+    *why = goneStatus(true, m_shared->inputName, false);
+    return {};
+}
+
+QAudioDevice AudioQt::output(AudioStatus *why) const
+{
+    if (m_shared->outputId.isEmpty())
+        return QMediaDevices::defaultAudioOutput();
+    for (const QAudioDevice &d : QMediaDevices::audioOutputs())
+        if (QString::fromUtf8(d.id()) == m_shared->outputId)
+            return d;
+    *why = goneStatus(false, m_shared->outputName, false);
+    return {};
+}
+
 std::unique_ptr<AudioJob> AudioQt::record(int rate, qint64 samples)
 {
     if (rate <= 0 || samples < 0)
@@ -315,27 +452,32 @@ std::unique_ptr<AudioJob> AudioQt::record(int rate, qint64 samples)
     if (samples > kMaxSamples)
         return std::make_unique<RefusedJob>(
             AudioStatus{AudioQtError::TooLong, QStringLiteral("The recording is too long.")});
-    const QAudioDevice dev = defaultInput();
+    AudioStatus why;
+    const QAudioDevice dev = input(&why);
+    if (!why.ok())
+        return std::make_unique<RefusedJob>(why);
     if (dev.isNull())
         return std::make_unique<RefusedJob>(
             AudioStatus{AudioQtError::NoInput, QStringLiteral("No audio input device is available.")});
     if (!dev.isFormatSupported(monoInt16(rate)))
-        return std::make_unique<RefusedJob>(
-            AudioStatus{AudioQtError::Format,
-                        QStringLiteral("The audio input does not support 16-bit mono at %1 Hz.").arg(rate)});
+        return std::make_unique<RefusedJob>(formatStatus(dev, rate, true));
     return std::make_unique<CaptureJob>(m_shared, dev, rate, samples, m_graceMs);
 }
 
 std::unique_ptr<AudioJob> AudioQt::stream(int rate)
 {
-    const QAudioDevice dev = defaultInput();
+    AudioStatus why;
+    const QAudioDevice dev = input(&why);
+    if (!why.ok())
+        return std::make_unique<RefusedJob>(why);
     if (dev.isNull())
         return std::make_unique<RefusedJob>(
             AudioStatus{AudioQtError::NoInput, QStringLiteral("No audio input device is available.")});
-    if (rate <= 0 || !dev.isFormatSupported(monoInt16(rate)))
+    if (rate <= 0)
         return std::make_unique<RefusedJob>(
-            AudioStatus{AudioQtError::Format,
-                        QStringLiteral("The audio input does not support 16-bit mono at %1 Hz.").arg(rate)});
+            AudioStatus{AudioQtError::Format, QStringLiteral("Invalid recording format (%1 Hz).").arg(rate)});
+    if (!dev.isFormatSupported(monoInt16(rate)))
+        return std::make_unique<RefusedJob>(formatStatus(dev, rate, true));
     return std::make_unique<CaptureJob>(m_shared, dev, rate, -1, m_graceMs);
 }
 
@@ -355,7 +497,9 @@ std::unique_ptr<AudioJob> AudioQt::play(const QString &wavFile)
         return std::make_unique<RefusedJob>(
             AudioStatus{AudioQtError::TooLong, QStringLiteral("%1 is too long to play.").arg(wavFile)});
     const QByteArray pcm = file.read(2 * std::max<qint64>(n, 0));
-    return std::make_unique<PlayJob>(pcm, info.Rate, 1000 * (pcm.size() / 2) / info.Rate + m_graceMs);
+    AudioStatus why;
+    const QAudioDevice dev = output(&why);
+    return std::make_unique<PlayJob>(dev, why, pcm, info.Rate, 1000 * (pcm.size() / 2) / info.Rate + m_graceMs);
 }
 
 void AudioQt::beep(int hz, int ms)
@@ -376,5 +520,7 @@ void AudioQt::beep(int hz, int ms)
         s[i] = qint16(std::lround(32767.0 * kBeepLevel * gain * std::sin(2 * pi * hz * i / kBeepRate)));
     }
     // A new beep replaces one still playing; a failed beep is not reported.
-    m_beep = std::make_unique<PlayJob>(pcm, kBeepRate, ms + kBeepGraceMs);
+    AudioStatus why;
+    const QAudioDevice dev = output(&why);
+    m_beep = std::make_unique<PlayJob>(dev, why, pcm, kBeepRate, ms + kBeepGraceMs);
 }

@@ -25,6 +25,7 @@ inline constexpr int Timeout = 23;    // did not complete in duration + grace
 inline constexpr int FileOpen = 24;   // wave file to play cannot be opened
 inline constexpr int FileFormat = 25; // wave file to play is not 16-bit mono PCM
 inline constexpr int TooLong = 26;    // more samples than the back end will hold
+inline constexpr int Gone = 27;       // the chosen device is not (or no longer) present
 } // namespace AudioQtError
 
 class AudioQt : public IAudio
@@ -38,6 +39,12 @@ public:
     std::unique_ptr<AudioJob> play(const QString &wavFile) override;
     void beep(int hz, int ms) override;
     bool hasInput() override;
+    QList<AudioDevice> inputDevices() override;
+    QList<AudioDevice> outputDevices() override;
+    bool setInputDevice(const QString &id) override;
+    bool setOutputDevice(const QString &id) override;
+    QString inputDevice() const override;
+    QString outputDevice() const override;
 
     // Time a job may take beyond its nominal duration, in ms.
     void setGraceMs(int ms) { m_graceMs = ms; }
@@ -45,10 +52,16 @@ public:
     // The desktop's default input: Qt's idea of it, else the first input
     // named like the server's default source (when known), else the first.
     QAudioDevice defaultInput() const;
+    // "16-bit mono at 44100 Hz": the format `dev` accepts that is nearest to
+    // 16-bit mono at `rate` Hz.
+    static QString nearestFormat(const QAudioDevice &dev, int rate);
 
     struct Shared; // recordings running and streams to pause, shared with the jobs
 
 private:
+    // The chosen input (or the default); null and *why set when it is gone.
+    QAudioDevice input(AudioStatus *why) const;
+    QAudioDevice output(AudioStatus *why) const;
     std::shared_ptr<Shared> m_shared;
     std::unique_ptr<AudioJob> m_beep; // the tone now playing, if any
     int m_graceMs = 5000;

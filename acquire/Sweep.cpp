@@ -1,0 +1,329 @@
+#include "acquire/Sweep.h"
+
+#include "acquire/Bench.h"
+#include "acquire/Reading.h"
+#include "physics/Conversions.h"
+#include "sheet/Meter.h"
+
+#include <cmath>
+
+namespace {
+
+QString mhzText(double mhz)
+{
+    return QString::number(mhz, 'g', 10) + QStringLiteral(" MHz");
+}
+
+bool sameMhz(double a, double b)
+{
+    return std::abs(a - b) <= 1e-6 * std::max(std::abs(a), std::abs(b));
+}
+
+// The virtual bench's receiver sits where the real one was tuned.
+void benchFollows(Meter &m, double mhz)
+{
+    Bench &bench = m.bench();
+    if (bench.isActive())
+        bench.tuneTo(mhz);
+}
+
+} // namespace
+
+std::optional<physics::LevelPair> SweepCalibration::at(double f) const
+{
+    for (int i = 0; i < mhz.size(); ++i)
+        if (sameMhz(mhz[i], f))
+            return levels[i];
+    return std::nullopt;
+}
+
+Sweep::Sweep(Meter &m, const SweepPlan &plan, const RigConfig &rig, const SweepCalibration &calibration,
+             QObject *parent)
+    : Operation(parent), m_meter(m), m_plan(plan), m_rigConfig(rig), m_calibration(calibration)
+{
+    m_settle.setSingleShot(true);
+    connect(&m_settle, &QTimer::timeout, this, &Sweep::startReading);
+    const int n = int(m_plan.mhz.size());
+    m_points.resize(n);
+    for (int i = 0; i < n; ++i) {
+        m_points[i].mhz = m_plan.mhz[i];
+        if (i < m_plan.source.size())
+            m_points[i].source = m_plan.source[i];
+    }
+    // Serial switching: LO and HI at each frequency. By hand: every LO, then
+    // every HI, so that the source is switched once.
+    if (m_plan.serialSwitching) {
+        for (int i = 0; i < n; ++i)
+            m_steps.append({i, false}), m_steps.append({i, true});
+    } else {
+        for (bool hot : {false, true})
+            for (int i = 0; i < n; ++i)
+                m_steps.append({i, hot});
+    }
+}
+
+Sweep::~Sweep()
+{
+    blockSignals(true); // nobody listens any more
+    cancel();
+}
+
+QString Sweep::check() const
+{
+    if (m_plan.mhz.isEmpty() || m_plan.source.size() != m_plan.mhz.size())
+        return QStringLiteral("The sweep has no frequencies.");
+    if (m_rigConfig.model <= 0)
+        return QStringLiteral("No receiver is set up for tuning: choose its rig model under Options, Receiver control.");
+    if (!m_meter.platform().rig)
+        return QStringLiteral("Receiver control is not available in this program.");
+    if (m_plan.kind == SweepKind::Measurement)
+        for (double f : m_plan.mhz)
+            if (!m_calibration.at(f))
+                return QStringLiteral("There is no calibration at %1: run a calibration sweep over the same "
+                                      "frequencies first.")
+                    .arg(mhzText(f));
+    return QString();
+}
+
+void Sweep::enter(Stage s)
+{
+    m_stage = s;
+    Q_EMIT stageChanged(s);
+}
+
+void Sweep::start()
+{
+    if (m_stage != Stage::Idle)
+        return;
+    const QString problem = check();
+    if (!problem.isEmpty()) {
+        enter(Stage::Opening);
+        QTimer::singleShot(0, this, [this, problem] { finish(Outcome::Failed, problem); });
+        return;
+    }
+    enter(Stage::Opening);
+    Q_EMIT progress(0, readingsTotal());
+    m_meter.platform().rig->open(m_rigConfig, kRigTimeoutMs, [this](const RigResult &r) { onOpened(r); });
+}
+
+void Sweep::onOpened(const RigResult &r)
+{
+    if (m_stage != Stage::Opening)
+        return;
+    if (!r.ok)
+        return finish(Outcome::Failed, r.error);
+    next();
+}
+
+void Sweep::next()
+{
+    if (m_stage == Stage::Done)
+        return; // stopped from a handler of the last signal
+    while (m_next < m_steps.size() && m_points[m_steps[m_next].point].state == SweepPoint::State::Failed)
+        ++m_next; // a point whose LO failed needs no HI
+    if (m_next >= m_steps.size())
+        return finish(Outcome::Finished);
+    const Step step = m_steps[m_next];
+    if (step.hot && !m_plan.serialSwitching && !m_prompted) {
+        enter(Stage::AwaitingSource);
+        Q_EMIT sourcePrompt(m_plan.kind == SweepKind::Calibration
+                                ? QStringLiteral("All readings with the noise source off are done. Switch the noise "
+                                                 "source ON (receiver alone), then continue.")
+                                : QStringLiteral("All readings with the noise source off are done. Switch the noise "
+                                                 "source ON (device in the path), then continue."));
+        return;
+    }
+    if (step.point == m_tunedPoint) {
+        enter(Stage::Settling);
+        m_settle.start(0);
+        return;
+    }
+    enter(Stage::Tuning);
+    const double hz = m_plan.mhz[step.point] * 1e6;
+    m_meter.platform().rig->tune(hz, kRigTimeoutMs, [this](const RigResult &r) { onTuned(r); });
+}
+
+void Sweep::resume()
+{
+    if (m_stage != Stage::AwaitingSource)
+        return;
+    m_prompted = true;
+    next();
+}
+
+void Sweep::onTuned(const RigResult &r)
+{
+    if (m_stage != Stage::Tuning)
+        return;
+    const int i = m_steps[m_next].point;
+    if (!r.ok)
+        return finish(Outcome::Failed, r.error);
+    m_tunedPoint = i;
+    m_points[i].tunedMhz = r.hz / 1e6;
+    benchFollows(m_meter, m_points[i].tunedMhz);
+    Q_EMIT pointChanged(i);
+    if (m_stage == Stage::Done)
+        return;
+    enter(Stage::Settling);
+    m_settle.start(int(std::lround(m_plan.settleS * 1000)));
+}
+
+void Sweep::startReading()
+{
+    if (m_stage != Stage::Settling)
+        return;
+    const Step step = m_steps[m_next];
+    const bool combined = m_plan.kind == SweepKind::Measurement;
+    ReadingPlan rp;
+    // As the main window's buttons: reading 1 (receiver alone, source off)
+    // leaves the lines down, the others set them.
+    rp.usePort = m_plan.serialSwitching && (step.hot || combined);
+    rp.sourceOn = step.hot;
+    rp.combined = combined;
+    rp.dur = m_plan.intervalS;
+    rp.limits = m_plan.limits;
+    m_reading = std::make_unique<Reading>(m_meter, rp);
+    connect(m_reading.get(), &Operation::ended, this, &Sweep::onReadingEnded, Qt::QueuedConnection);
+    if (!m_clock.isValid())
+        m_clock.start();
+    enter(Stage::Reading);
+    m_reading->start();
+}
+
+void Sweep::onReadingEnded()
+{
+    if (m_stage != Stage::Reading || !m_reading)
+        return;
+    const ReadingResult r = m_reading->result();
+    m_reading.reset();
+    const Step step = m_steps[m_next];
+    ++m_next;
+    ++m_timedSteps;
+    Q_EMIT progress(m_next, readingsTotal());
+    if (m_stage == Stage::Done)
+        return;
+    if (r.outcome == ReadingResult::Outcome::Cancelled)
+        return finish(Outcome::Stopped);
+    if (r.outcome == ReadingResult::Outcome::Failed && r.portError)
+        return finish(Outcome::Failed, r.message); // the switching is gone: no later reading can be right
+    const QString where = mhzText(m_points[step.point].mhz);
+    QString why;
+    if (r.outcome == ReadingResult::Outcome::Failed)
+        why = r.message.isEmpty() ? QStringLiteral("the recording could not be analysed") : r.message;
+    else if (r.clipped)
+        why = QStringLiteral("the reading clipped");
+    else if (!(r.ms > m_plan.zeroMs)) // also a NaN
+        why = QStringLiteral("the reading is not above the zero reading");
+    if (!why.isEmpty()) {
+        failPoint(step.point, why);
+        if (m_plan.stopOnFailure && m_stage != Stage::Done)
+            return finish(Outcome::Failed, QStringLiteral("The reading at %1 failed: %2").arg(where, why));
+        return next();
+    }
+    // Level in dB full scale with the zero's power removed, as the spot readings.
+    const double db = 10.0 * std::log10(r.ms - m_plan.zeroMs);
+    (step.hot ? m_points[step.point].hiDb : m_points[step.point].loDb) = db;
+    if (step.hot)
+        computePoint(step.point);
+    else
+        Q_EMIT pointChanged(step.point);
+    if (m_stage == Stage::Done)
+        return;
+    if (m_points[step.point].state == SweepPoint::State::Failed && m_plan.stopOnFailure)
+        return finish(Outcome::Failed,
+                      QStringLiteral("The point at %1 failed: %2").arg(where, m_points[step.point].failure));
+    next();
+}
+
+void Sweep::computePoint(int i)
+{
+    SweepPoint &p = m_points[i];
+    physics::CascadeInput in = m_plan.params;
+    in.tHot = p.source.tHot;
+    in.tCold = p.source.tCold;
+    const physics::LevelPair measured{*p.loDb, *p.hiDb};
+    const bool calibrating = m_plan.kind == SweepKind::Calibration;
+    if (calibrating)
+        in.instrument = measured;
+    else
+        in.instrument = m_calibration.at(p.mhz), in.combined = measured;
+    if (!(measured.lo < measured.hi))
+        return failPoint(i, QStringLiteral("the source-on level is not above the source-off level"));
+    const physics::CascadeResult r = physics::cascade(in);
+    const physics::YFactorResult &rx = r.instrument;
+    p.path = calibrating ? rx : r.combined;
+    // The receiver's power step per kelvin at its input: how the device
+    // gain is weighed against it.
+    const double th2 = physics::AttenuatorTemp(physics::AttenuatorTemp(in.tHot, in.tAtt1, in.att11), in.tAtt2, in.att12);
+    const double tc2 = physics::AttenuatorTemp(physics::AttenuatorTemp(in.tCold, in.tAtt1, in.att11), in.tAtt2, in.att12);
+    p.rxTeK = rx.te;
+    p.rxSlopeDb = physics::toDb(rx.dP / (th2 - tc2));
+    if (!rx.ok || !(rx.te > 0) || !std::isfinite(p.rxSlopeDb))
+        return failPoint(i, calibrating ? QStringLiteral("the receiver's noise temperature is not positive")
+                                        : QStringLiteral("the calibration at this frequency is not usable"));
+    if (!p.path.ok || !std::isfinite(p.path.nfDb))
+        return failPoint(i, QStringLiteral("the noise temperature is not positive"));
+    if (!calibrating) {
+        p.device = r.device;
+        if (!p.device.ok || !std::isfinite(p.device.nfDb))
+            return failPoint(i, QStringLiteral("the device's noise temperature is not positive"));
+    }
+    p.state = SweepPoint::State::Measured;
+    Q_EMIT pointChanged(i);
+}
+
+void Sweep::failPoint(int i, const QString &why)
+{
+    m_points[i].state = SweepPoint::State::Failed;
+    m_points[i].failure = why;
+    Q_EMIT pointChanged(i);
+}
+
+SweepCalibration Sweep::calibration() const
+{
+    SweepCalibration c;
+    if (m_plan.kind != SweepKind::Calibration)
+        return c;
+    for (const SweepPoint &p : m_points)
+        if (p.state == SweepPoint::State::Measured)
+            c.mhz.append(p.mhz), c.levels.append({*p.loDb, *p.hiDb});
+    return c;
+}
+
+double Sweep::secondsLeft() const
+{
+    const int left = readingsTotal() - m_next;
+    if (left <= 0)
+        return 0;
+    // Before any reading has ended: settling plus the recording (interval
+    // plus 1.1 s) per reading, a first guess.
+    const double each = m_timedSteps > 0 && m_clock.isValid()
+                            ? m_clock.elapsed() / 1000.0 / m_timedSteps
+                            : m_plan.settleS + m_plan.intervalS + 1.1;
+    return left * each;
+}
+
+void Sweep::finish(Outcome outcome, const QString &message)
+{
+    if (m_stage == Stage::Done)
+        return;
+    m_settle.stop();
+    if (m_reading) {
+        m_reading->blockSignals(true);
+        m_reading->cancel(); // lines released, partial files gone
+        m_reading.reset();
+    }
+    if (IRig *rig = m_meter.platform().rig) {
+        rig->cancel();
+        rig->close(); // also a receiver still opening
+    }
+    m_outcome = outcome;
+    m_message = message;
+    enter(Stage::Done);
+    Q_EMIT ended();
+}
+
+void Sweep::cancel()
+{
+    finish(Outcome::Stopped);
+}

@@ -1,0 +1,148 @@
+#pragma once
+// Noise figure and gain against frequency: a state machine that tunes the
+// receiver through IRig and takes a LO/HI pair of level readings
+// (acquire/Reading) at every frequency of a SweepPlan.
+//
+//   Opening -> [Tuning -> Settling -> Reading]... -> Done
+//
+// A calibration sweep measures the receiver alone (path 2) and keeps its
+// levels per frequency; a measurement sweep measures the device followed by
+// the receiver (path 12) and computes, point by point, the device's gain,
+// noise temperature and noise figure with physics::cascade - the function
+// behind the main window's results - fed with the calibration's levels at
+// the same frequency.
+//
+// With serial switching each point is tuned once and read LO then HI. Without
+// it the sweep takes every LO reading first, then asks once (signal
+// sourcePrompt, answered by resume()) for the source to be switched on, then
+// takes every HI reading: a manual user switches twice per sweep.
+//
+// cancel() is Stop: it returns at once with every measured point kept. A
+// failed reading marks its point failed (and ends the sweep when the plan
+// says so); a rig that fails ends the sweep with its message.
+//
+// UI thread only. The Meter (its platform services and bench) outlives the
+// sweep; the rig is opened here and closed on every exit.
+
+#include "acquire/SweepPlan.h"
+#include "physics/YFactor.h"
+#include "platform/Rig.h"
+#include "sheet/Operation.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+
+#include <memory>
+#include <optional>
+
+class Meter;
+class Reading;
+struct ReadingResult;
+
+struct SweepPoint {
+    enum class State { Pending, Measured, Failed };
+    State state = State::Pending;
+    double mhz = 0;       // planned frequency
+    double tunedMhz = 0;  // what the receiver reported after tuning (0 before)
+    SourceTemps source;   // at the noise source's output
+    std::optional<double> loDb, hiDb; // levels, dB full scale with the zero removed
+    QString failure;      // why the point failed
+    // The path measured: receiver alone (calibration) or device + receiver.
+    physics::YFactorResult path;
+    // The receiver at this frequency: noise temperature (K) and power step
+    // per kelvin at its input (full-scale mean square per K, in dB): the
+    // calibration made here, or the one a measurement used.
+    double rxTeK = 0, rxSlopeDb = 0;
+    physics::DeviceResult device; // measurement only
+};
+
+// A calibration point's levels, for the measurement at the same frequency.
+struct SweepCalibration {
+    QVector<double> mhz;
+    QVector<physics::LevelPair> levels; // dB full scale, zero removed
+    // The level pair measured at `mhz` (within a millionth), if any.
+    std::optional<physics::LevelPair> at(double mhz) const;
+};
+
+class Sweep : public Operation
+{
+    Q_OBJECT
+public:
+    enum class Stage { Idle, Opening, Tuning, Settling, Reading, AwaitingSource, Done };
+    Q_ENUM(Stage)
+    enum class Outcome { Running, Finished, Stopped, Failed };
+
+    // A measurement plan needs `calibration` at every frequency (checked by
+    // check()); `rig` is the receiver to tune.
+    Sweep(Meter &m, const SweepPlan &plan, const RigConfig &rig, const SweepCalibration &calibration = {},
+          QObject *parent = nullptr);
+    ~Sweep() override;
+
+    // Empty when the plan can run: a receiver is configured and available,
+    // and a measurement has a calibration at every frequency.
+    QString check() const;
+    // Runs the machine; refused (ended with the check's message) when check()
+    // fails. `ended` follows, never from inside start().
+    void start();
+    // Stop: the reading and any rig call are dropped, measured points stay.
+    void cancel() override;
+    // After sourcePrompt: the source is on, the HI readings may start.
+    void resume();
+
+    Stage stage() const { return m_stage; }
+    Outcome outcome() const { return m_outcome; }
+    QString message() const { return m_message; } // why it failed; empty otherwise
+    const QVector<SweepPoint> &points() const { return m_points; }
+    const SweepPlan &plan() const { return m_plan; }
+    // The calibration this sweep made (Calibration sweeps; measured points only).
+    SweepCalibration calibration() const;
+    // Readings per sweep and readings done (for the progress bar).
+    int readingsTotal() const { return int(m_steps.size()); }
+    int readingsDone() const { return m_next; }
+    // Estimated seconds until the end, from the time the readings so far took.
+    double secondsLeft() const;
+
+Q_SIGNALS:
+    void stageChanged(Sweep::Stage stage);
+    void pointChanged(int index);
+    void progress(int done, int total);
+    // Manual switching: every LO reading is done; switch the source on, then resume().
+    void sourcePrompt(const QString &text);
+
+private:
+    struct Step {
+        int point;
+        bool hot;
+    };
+    void enter(Stage s);
+    void next();
+    void onOpened(const RigResult &r);
+    void onTuned(const RigResult &r);
+    void startReading();
+    void onReadingEnded();
+    void computePoint(int i);
+    void failPoint(int i, const QString &why);
+    void finish(Outcome outcome, const QString &message = QString());
+
+    Meter &m_meter;
+    SweepPlan m_plan;
+    RigConfig m_rigConfig;
+    SweepCalibration m_calibration;
+    QVector<SweepPoint> m_points;
+    QVector<Step> m_steps;
+    int m_next = 0;          // index of the step to run next
+    int m_tunedPoint = -1;   // the point the receiver is tuned to
+    bool m_prompted = false; // manual switching: the source prompt was answered
+    Stage m_stage = Stage::Idle;
+    Outcome m_outcome = Outcome::Running;
+    QString m_message;
+    QTimer m_settle;
+    std::unique_ptr<Reading> m_reading;
+    QElapsedTimer m_clock; // since the first reading started
+    int m_timedSteps = 0;  // readings finished since m_clock started
+};
+
+// How long the rig may take for one call before the sweep gives up (ms).
+inline constexpr int kRigTimeoutMs = 5000;

@@ -1,0 +1,184 @@
+#include "acquire/SweepPlan.h"
+
+#include "calc/EnrTable.h"
+#include "sheet/Meter.h"
+#include "sheet/NumText.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace {
+
+// Frequencies in messages: as many decimals as they need, '.' as the mark.
+QString mhzText(double mhz)
+{
+    return QString::number(mhz, 'g', 10) + QStringLiteral(" MHz");
+}
+
+QString outOfRange(double mhz)
+{
+    return QStringLiteral("%1 lies outside the receiver range of %2 to %3.")
+        .arg(mhzText(mhz), mhzText(kSweepMinMhz), mhzText(kSweepMaxMhz));
+}
+
+QString tooMany(qint64 n)
+{
+    return QStringLiteral("A sweep has at most %1 points; this one would have %2.").arg(kSweepMaxPoints).arg(n);
+}
+
+bool inRange(double mhz)
+{
+    return mhz >= kSweepMinMhz && mhz <= kSweepMaxMhz;
+}
+
+} // namespace
+
+FrequencyList rangeFrequencies(double startMhz, double stopMhz, double stepMhz)
+{
+    FrequencyList r;
+    if (!std::isfinite(startMhz) || !std::isfinite(stopMhz) || !std::isfinite(stepMhz))
+        r.error = QStringLiteral("Start, stop and step must be numbers.");
+    else if (startMhz > stopMhz)
+        r.error = QStringLiteral("The start frequency (%1) lies above the stop frequency (%2).")
+                      .arg(mhzText(startMhz), mhzText(stopMhz));
+    else if (!(stepMhz > 0))
+        r.error = QStringLiteral("The step must be greater than 0 MHz.");
+    else if (!inRange(startMhz))
+        r.error = outOfRange(startMhz);
+    else if (!inRange(stopMhz))
+        r.error = outOfRange(stopMhz);
+    if (!r.error.isEmpty())
+        return r;
+    // Counted before anything is allocated: a tiny step must not exhaust memory.
+    const double steps = std::floor((stopMhz - startMhz) / stepMhz + 1e-6);
+    if (steps + 1 > kSweepMaxPoints) {
+        r.error = tooMany(steps + 1 > 1e15 ? qint64(1e15) : qint64(steps) + 1);
+        return r;
+    }
+    const int n = int(steps) + 1;
+    r.mhz.reserve(n);
+    for (int i = 0; i < n; ++i)
+        r.mhz.append(std::min(startMhz + i * stepMhz, stopMhz)); // i * step, not a running sum: no drift
+    return r;
+}
+
+FrequencyList listedFrequencies(const QString &text)
+{
+    FrequencyList r;
+    static const QRegularExpression separators(QStringLiteral("[\\s;]+"));
+    const QStringList items = text.split(separators, Qt::SkipEmptyParts);
+    if (items.isEmpty()) {
+        r.error = QStringLiteral("The frequency list is empty.");
+        return r;
+    }
+    if (items.size() > kSweepMaxPoints) {
+        r.error = tooMany(items.size());
+        return r;
+    }
+    for (const QString &item : items) {
+        const std::optional<double> v = EnrFileNumber(item);
+        if (!v)
+            r.error = QStringLiteral("\"%1\" in the frequency list is not a number.").arg(item.left(40));
+        else if (!inRange(*v))
+            r.error = outOfRange(*v);
+        else if (!r.mhz.isEmpty() && !(*v > r.mhz.last()))
+            r.error = QStringLiteral("The frequency list must rise: %1 follows %2.")
+                          .arg(mhzText(*v), mhzText(r.mhz.last()));
+        if (!r.error.isEmpty()) {
+            r.mhz.clear();
+            return r;
+        }
+        r.mhz.append(*v);
+    }
+    return r;
+}
+
+SourcePlan sourceTemps(const QVector<double> &mhz, const EnrTable *table, const SourceTemps &fixed)
+{
+    SourcePlan r;
+    r.temps.reserve(mhz.size());
+    for (double f : mhz) {
+        if (!table) {
+            r.temps.append(fixed);
+            continue;
+        }
+        // Between the knots only: the spline's end cubics are no calibration.
+        if (table->size() < 3 || f < table->freq.first() || f > table->freq.last()) {
+            r.error = QStringLiteral("%1 lies outside the ENR table (%2 to %3); the sweep does not extrapolate it.")
+                          .arg(mhzText(f), mhzText(table->size() ? table->freq.first() : 0),
+                               mhzText(table->size() ? table->freq.last() : 0));
+            r.temps.clear();
+            return r;
+        }
+        // The main window's rounding: ENR to 0.01 dB, Thot to 0.1 K.
+        const double enr = std::round(csinterpolate(*table, f) * 100) / 100;
+        if (!(enr > 0 && enr < 200)) {
+            r.error = QStringLiteral("ENR data out of range at %1.").arg(mhzText(f));
+            r.temps.clear();
+            return r;
+        }
+        r.temps.append({enr, std::round(physics::ThotFromEnr(enr) * 10) / 10, physics::kT0});
+    }
+    return r;
+}
+
+FrequencyList planFrequencies(Meter &m, const SweepFrequencies &f)
+{
+    switch (f.source) {
+    case SweepFrequencies::Source::Range: return rangeFrequencies(f.startMhz, f.stopMhz, f.stepMhz);
+    case SweepFrequencies::Source::List: return listedFrequencies(f.list);
+    case SweepFrequencies::Source::EnrTable:
+        break;
+    }
+    FrequencyList r;
+    if (!m.sheet().enabled(Control::mnuEnrUnl) || m.enrTable().size() < 3)
+        r.error = QStringLiteral("No ENR table is loaded (File, Import ENR file).");
+    else
+        r.mhz = m.enrTable().freq;
+    return r;
+}
+
+PlanResult makeSweepPlan(Meter &m, SweepKind kind, const SweepFrequencies &f, double settleS, bool stopOnFailure)
+{
+    PlanResult r;
+    // A refused plan is empty: nothing of it may run.
+    auto refuse = [](const QString &why) { return PlanResult{SweepPlan(), why}; };
+    const FrequencyList list = planFrequencies(m, f);
+    if (!list.error.isEmpty())
+        return refuse(list.error);
+    const Sheet &s = m.sheet();
+    auto value = [&s](Field fld) { return ParseNumber(s.text(fld)); };
+    SweepPlan &p = r.plan;
+    p.kind = kind;
+    p.mhz = list.mhz;
+    p.intervalS = value(Field::Interval);
+    if (!(p.intervalS >= 0.05 && p.intervalS <= 100))
+        return refuse(QStringLiteral("Interval must be >= 0.05 and  <= 100"));
+    if (!(settleS >= 0 && settleS <= 60))
+        return refuse(QStringLiteral("The settling time must lie between 0 and 60 s."));
+    p.settleS = settleS;
+    p.params.tAtt1 = value(Field::Tatt1);
+    p.params.tAtt2 = value(Field::Tatt2);
+    p.params.att11 = value(Field::Att11);
+    p.params.att12 = value(Field::Att12);
+    p.params.att21 = value(Field::Att21);
+    p.params.att22 = value(Field::Att22);
+    p.params.units = physics::LevelUnits::Db; // measured levels are always dB
+    // The zero of the main window (SC&Z), as the spot readings subtract it;
+    // without one nothing is subtracted.
+    p.zeroMs = std::isfinite(m.ZeroMeas.Ms) && m.ZeroMeas.Ms > 0 ? m.ZeroMeas.Ms : 0;
+    p.serialSwitching = m.ComEnabled > 0;
+    p.limits = s.checked(Control::mnuOptionsLimits);
+    p.stopOnFailure = stopOnFailure;
+
+    const bool table = s.enabled(Control::mnuEnrUnl) && m.enrTable().size() >= 3;
+    SourceTemps fixed{value(Field::ENR), value(Field::Thot), value(Field::Tcold)};
+    if (!table && !(fixed.tCold > 0 && fixed.tHot > fixed.tCold))
+        return refuse(QStringLiteral("Thot must be > 0 and > Tcold"));
+    const SourcePlan src = sourceTemps(p.mhz, table ? &m.enrTable() : nullptr, fixed);
+    if (!src.error.isEmpty())
+        return refuse(src.error);
+    p.source = src.temps;
+    return r;
+}

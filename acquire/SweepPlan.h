@@ -1,0 +1,92 @@
+#pragma once
+// What a frequency sweep measures: the list of frequencies, the source's
+// noise temperatures at each of them, and the fixed parameters of the
+// set-up, all gathered and checked before the first tuning so that a plan
+// the sweep cannot carry out is refused with a message instead of failing
+// half-way. Pure values; Qt Core only, any thread.
+//
+// Frequencies in MHz, temperatures in K, losses in dB, times in seconds.
+
+#include "physics/YFactor.h"
+
+#include <QString>
+#include <QVector>
+
+#include <optional>
+
+struct EnrTable;
+class Meter;
+
+// Most points a sweep may have.
+inline constexpr int kSweepMaxPoints = 10000;
+// The frequency range the main window accepts (MHz).
+inline constexpr double kSweepMinMhz = 0.1, kSweepMaxMhz = 100000;
+
+// Where the frequencies come from.
+struct SweepFrequencies {
+    enum class Source { Range, List, EnrTable };
+    Source source = Source::Range;
+    double startMhz = 0, stopMhz = 0, stepMhz = 0; // Range
+    QString list;                                  // List: numbers separated by blanks, ';' or new lines
+};
+
+// A list of frequencies, or the message that refuses it.
+struct FrequencyList {
+    QVector<double> mhz;
+    QString error; // empty when the list is usable
+};
+
+// Start, start + step, ... up to stop (stop itself when the steps land on
+// it within a millionth of a step). Refuses start above stop, a step that is
+// not positive, frequencies outside kSweepMinMhz..kSweepMaxMhz and more than
+// kSweepMaxPoints points.
+FrequencyList rangeFrequencies(double startMhz, double stopMhz, double stepMhz);
+// A typed list; numbers take '.' or ',' as the decimal mark. Refuses an
+// entry that is not a number, out of range, not above its predecessor, an
+// empty list and more than kSweepMaxPoints entries.
+FrequencyList listedFrequencies(const QString &text);
+
+// The source's temperatures at one frequency.
+struct SourceTemps {
+    double enrDb = 0; // as used, rounded to 0.01 dB like the main window's field
+    double tHot = 0, tCold = 0;
+};
+
+// Source temperatures for every frequency: from the ENR table's spline when
+// a table is given, else the fixed values. With a table, a frequency outside
+// its knots is refused (it would be extrapolated), and so is an ENR outside
+// (0, 200) dB, the table's own limits.
+struct SourcePlan {
+    QVector<SourceTemps> temps;
+    QString error;
+};
+SourcePlan sourceTemps(const QVector<double> &mhz, const EnrTable *table, const SourceTemps &fixed);
+
+enum class SweepKind { Calibration, Measurement };
+
+// Everything a sweep needs, read from the main window when it starts.
+struct SweepPlan {
+    SweepKind kind = SweepKind::Calibration;
+    QVector<double> mhz;
+    QVector<SourceTemps> source; // one per frequency
+    physics::CascadeInput params; // temperatures and attenuators; levels unused
+    double intervalS = 1;         // seconds kept per reading
+    double settleS = 0.5;         // wait after each tuning before reading
+    double zeroMs = 0;            // sound-card zero power (full scale = 1), subtracted from every reading
+    bool serialSwitching = false; // the serial lines switch source and path
+    bool limits = true;           // clipping check
+    bool stopOnFailure = false;   // a failed point ends the sweep
+};
+
+// The frequencies the user asked for; EnrTable takes the loaded table's
+// knots (refused when no table is loaded).
+FrequencyList planFrequencies(Meter &m, const SweepFrequencies &f);
+// The whole plan from the main window's fields: attenuators and their
+// temperatures, interval, the zero reading, serial switching, the limits
+// option, and the source temperatures per frequency (the loaded table, or
+// Thot/Tcold). The error names the first problem.
+struct PlanResult {
+    SweepPlan plan;
+    QString error;
+};
+PlanResult makeSweepPlan(Meter &m, SweepKind kind, const SweepFrequencies &f, double settleS, bool stopOnFailure);

@@ -1,0 +1,215 @@
+#include "gui/SweepChart.h"
+
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgGenerator>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+
+#include <cmath>
+
+namespace {
+
+QLineSeries *line(QChart *chart, const QString &name, const QColor &colour, Qt::PenStyle style, bool dots)
+{
+    auto *s = new QLineSeries(chart);
+    s->setName(name);
+    QPen pen(colour, style == Qt::SolidLine ? 2 : 1.5, style);
+    s->setPen(pen);
+    s->setPointsVisible(dots);
+    chart->addSeries(s);
+    return s;
+}
+
+void fill(QLineSeries *s, const QVector<double> &x, const QVector<double> &y)
+{
+    QList<QPointF> pts;
+    for (int i = 0; i < x.size() && i < y.size(); ++i)
+        if (std::isfinite(x[i]) && std::isfinite(y[i]))
+            pts.append({x[i], y[i]});
+    s->replace(pts);
+}
+
+// Axis limits with a margin, widened to at least `minSpan`.
+void fit(QValueAxis *axis, double lo, double hi, double minSpan)
+{
+    if (!(lo <= hi))
+        lo = 0, hi = minSpan;
+    const double mid = (lo + hi) / 2, half = std::max((hi - lo) * 0.55, minSpan / 2);
+    axis->setRange(mid - half, mid + half);
+    axis->applyNiceNumbers();
+}
+
+} // namespace
+
+SweepChart::SweepChart(QWidget *parent) : QChartView(parent)
+{
+    setObjectName(QStringLiteral("sweepChart"));
+    setAccessibleName(QStringLiteral("Noise figure and gain against frequency"));
+    setRenderHint(QPainter::Antialiasing);
+    setMouseTracking(true);
+    auto *c = new QChart;
+    c->legend()->setAlignment(Qt::AlignBottom);
+    c->setMargins(QMargins(4, 4, 4, 4));
+    setChart(c); // the view owns the chart
+    m_nf = line(c, QStringLiteral("NF"), QColor(0, 0, 192), Qt::SolidLine, true);
+    m_gain = line(c, QStringLiteral("Gain"), QColor(0, 128, 0), Qt::SolidLine, true);
+    m_refNf = line(c, QStringLiteral("Reference NF"), QColor(0, 0, 192), Qt::DashLine, false);
+    m_refGain = line(c, QStringLiteral("Reference gain"), QColor(0, 128, 0), Qt::DashLine, false);
+    m_trueNf = line(c, QStringLiteral("Bench true NF"), QColor(192, 96, 0), Qt::DotLine, false);
+    m_trueGain = line(c, QStringLiteral("Bench true gain"), QColor(128, 64, 128), Qt::DotLine, false);
+    m_failed = new QScatterSeries(c);
+    m_failed->setName(QStringLiteral("Failed"));
+    m_failed->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    m_failed->setMarkerSize(9);
+    m_failed->setColor(QColor(192, 0, 0));
+    c->addSeries(m_failed);
+
+    m_x = new QValueAxis(c);
+    m_x->setTitleText(QStringLiteral("Frequency (MHz)"));
+    m_yNf = new QValueAxis(c);
+    m_yNf->setTitleText(QStringLiteral("NF (dB)"));
+    m_yGain = new QValueAxis(c);
+    m_yGain->setTitleText(QStringLiteral("Gain (dB)"));
+    c->addAxis(m_x, Qt::AlignBottom);
+    c->addAxis(m_yNf, Qt::AlignLeft);
+    c->addAxis(m_yGain, Qt::AlignRight);
+    for (QAbstractSeries *s : c->series()) {
+        s->attachAxis(m_x);
+        const bool gain = s == m_gain || s == m_refGain || s == m_trueGain;
+        s->attachAxis(gain ? m_yGain : m_yNf);
+    }
+    rescale();
+}
+
+void SweepChart::setPoints(SweepKind kind, const QVector<SweepPoint> &points)
+{
+    m_kind = kind;
+    m_points = points;
+    QVector<double> x, nf, gx, gain;
+    for (const SweepPoint &p : points) {
+        if (p.state != SweepPoint::State::Measured)
+            continue;
+        x << p.mhz;
+        nf << (kind == SweepKind::Calibration ? p.path.nfDb : p.device.nfDb);
+        if (kind == SweepKind::Measurement)
+            gx << p.mhz, gain << p.device.gainDb;
+    }
+    fill(m_nf, x, nf);
+    fill(m_gain, gx, gain);
+    m_nf->setName(kind == SweepKind::Calibration ? QStringLiteral("Receiver NF") : QStringLiteral("NF"));
+    rescale();
+}
+
+void SweepChart::setReference(const SweepTrace &trace)
+{
+    fill(m_refNf, trace.mhz, trace.nfDb);
+    fill(m_refGain, trace.mhz, trace.gainDb);
+    rescale();
+}
+
+void SweepChart::setTruth(const QVector<double> &mhz, const QVector<double> &nfDb, const QVector<double> &gainDb)
+{
+    fill(m_trueNf, mhz, nfDb);
+    fill(m_trueGain, mhz, gainDb);
+    rescale();
+}
+
+void SweepChart::rescale()
+{
+    double x0 = INFINITY, x1 = -INFINITY;
+    double lo[2] = {INFINITY, INFINITY}, hi[2] = {-INFINITY, -INFINITY};
+    for (QLineSeries *s : {m_nf, m_refNf, m_trueNf, m_gain, m_refGain, m_trueGain}) {
+        const int k = (s == m_gain || s == m_refGain || s == m_trueGain) ? 1 : 0;
+        for (const QPointF &p : s->points()) {
+            x0 = std::min(x0, p.x()), x1 = std::max(x1, p.x());
+            lo[k] = std::min(lo[k], p.y()), hi[k] = std::max(hi[k], p.y());
+        }
+        // Legend entries only for what is drawn.
+        for (QLegendMarker *mk : chart()->legend()->markers(s)) {
+            mk->setVisible(s->count() > 0);
+            mk->setLabel(s->name()); // a marker hidden while its series was renamed keeps no label
+        }
+    }
+    for (const SweepPoint &p : m_points)
+        x0 = std::min(x0, p.mhz), x1 = std::max(x1, p.mhz);
+    if (!(x0 <= x1))
+        x0 = 0, x1 = 1;
+    const double span = x1 - x0;
+    m_x->setRange(x0 - 0.02 * span - (span == 0), x1 + 0.02 * span + (span == 0));
+    fit(m_yNf, lo[0], hi[0], 2);
+    fit(m_yGain, lo[1], hi[1], 5);
+    m_yGain->setVisible(hi[1] >= lo[1]);
+    // Failed points sit on the bottom edge of the NF axis: where, not what.
+    QList<QPointF> failed;
+    for (const SweepPoint &p : m_points)
+        if (p.state == SweepPoint::State::Failed)
+            failed.append({p.mhz, m_yNf->min()});
+    m_failed->replace(failed);
+    for (QLegendMarker *mk : chart()->legend()->markers(m_failed))
+        mk->setVisible(!failed.isEmpty());
+}
+
+void SweepChart::mouseMoveEvent(QMouseEvent *e)
+{
+    QChartView::mouseMoveEvent(e);
+    const QPointF v = chart()->mapToValue(e->position(), m_nf);
+    if (!chart()->plotArea().contains(e->position()))
+        return Q_EMIT readout(QString());
+    // The nearest point of the sweep by frequency; its values, or why it failed.
+    const SweepPoint *best = nullptr;
+    for (const SweepPoint &p : m_points)
+        if (p.state != SweepPoint::State::Pending && (!best || std::abs(p.mhz - v.x()) < std::abs(best->mhz - v.x())))
+            best = &p;
+    QString text = QStringLiteral("%1 MHz").arg(QLocale().toString(v.x(), 'f', 3));
+    if (best) {
+        text += QStringLiteral("   nearest point %1 MHz: ").arg(QLocale().toString(best->mhz, 'f', 3));
+        if (best->state == SweepPoint::State::Failed)
+            text += QStringLiteral("failed (%1)").arg(best->failure);
+        else if (m_kind == SweepKind::Calibration)
+            text += QStringLiteral("receiver NF %1 dB").arg(QLocale().toString(best->path.nfDb, 'f', 2));
+        else
+            text += QStringLiteral("NF %1 dB, gain %2 dB")
+                        .arg(QLocale().toString(best->device.nfDb, 'f', 2), QLocale().toString(best->device.gainDb, 'f', 1));
+    }
+    Q_EMIT readout(text);
+}
+
+void SweepChart::leaveEvent(QEvent *e)
+{
+    QChartView::leaveEvent(e);
+    Q_EMIT readout(QString());
+}
+
+bool SweepChart::save(const QString &path, QString *error)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("svg")) {
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(size());
+        svg.setViewBox(rect());
+        svg.setTitle(QStringLiteral("TQX frequency sweep"));
+        QPainter painter;
+        if (!painter.begin(&svg)) {
+            *error = QStringLiteral("Cannot write %1.").arg(path);
+            return false;
+        }
+        render(&painter);
+        painter.end();
+        if (!QFileInfo(path).isFile()) {
+            *error = QStringLiteral("Cannot write %1.").arg(path);
+            return false;
+        }
+        return true;
+    }
+    if (!grab().save(path, "PNG")) {
+        *error = QStringLiteral("Cannot write %1.").arg(path);
+        return false;
+    }
+    return true;
+}

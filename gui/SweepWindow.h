@@ -1,0 +1,78 @@
+#pragma once
+// The frequency sweep window (Utility, Frequency sweep): frequencies and
+// settling time, Start calibration / Start measurement / Stop, progress and
+// time left, the plot and the table of points, CSV export, plot export and
+// the reference trace. Non-modal: it stays open beside the main window and
+// keeps the last calibration while the program runs (closing only hides
+// it). The sweep itself runs as the Meter's operation, so the main window's
+// buttons rest meanwhile. UI thread.
+
+#include "acquire/Sweep.h"
+
+#include <QDialog>
+#include <QPointer>
+
+class Meter;
+class QButtonGroup;
+class QCheckBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QMessageBox;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class SweepChart;
+
+class SweepWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit SweepWindow(Meter &meter, QWidget *parent = nullptr);
+    ~SweepWindow() override;
+
+    // Starts a sweep of `kind` from the window's inputs (what the Start
+    // buttons do); false when it was refused with a message.
+    bool startSweep(SweepKind kind);
+    void stopSweep();
+    const QVector<SweepPoint> &points() const { return m_points; }
+    bool running() const { return m_sweep != nullptr; }
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+    void reject() override;
+
+private:
+    QWidget *buildInputs();
+    QWidget *buildResults();
+    void updateButtons();
+    void onPointChanged(int i);
+    void onProgress(int done, int total);
+    void onPrompt(const QString &text);
+    void onEnded();
+    void showPoint(int row);
+    void updateTruth();
+    void exportCsv();
+    void savePlot();
+    void loadReference();
+    void error(const QString &text);
+
+    Meter &m_meter;
+    QPointer<Sweep> m_sweep; // owned by the Meter while it runs
+    SweepKind m_kind = SweepKind::Calibration;
+    QVector<SweepPoint> m_points;
+    SweepCalibration m_calibration; // of the last calibration sweep
+
+    QButtonGroup *m_source = nullptr;
+    QDoubleSpinBox *m_start = nullptr, *m_stop = nullptr, *m_step = nullptr, *m_settle = nullptr;
+    QLineEdit *m_list = nullptr;
+    QCheckBox *m_stopOnFailure = nullptr;
+    QPushButton *m_calButton = nullptr, *m_measButton = nullptr, *m_stopButton = nullptr;
+    QPushButton *m_exportButton = nullptr, *m_plotButton = nullptr, *m_refButton = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QLabel *m_status = nullptr, *m_calStatus = nullptr, *m_readout = nullptr;
+    SweepChart *m_chart = nullptr;
+    QTableWidget *m_table = nullptr;
+    QWidget *m_files = nullptr; // the row of file buttons under the plot
+    QPointer<QMessageBox> m_prompt;
+};

@@ -1,0 +1,163 @@
+#include "report/SweepCsv.h"
+
+#include "physics/Conversions.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cmath>
+
+namespace {
+
+const QStringList kHeader = {
+    QStringLiteral("Sweep"),       QStringLiteral("Frequency (MHz)"), QStringLiteral("Tuned (MHz)"),
+    QStringLiteral("ENR (dB)"),    QStringLiteral("Y (dB)"),          QStringLiteral("Te (K)"),
+    QStringLiteral("NF (dB)"),     QStringLiteral("Gain (dB)"),       QStringLiteral("Receiver Te (K)"),
+    QStringLiteral("Receiver NF (dB)"), QStringLiteral("Receiver slope (dB)"), QStringLiteral("Status")};
+
+// C-locale number with `decimals` places; empty when not finite.
+QString num(double v, int decimals)
+{
+    return std::isfinite(v) ? QString::number(v, 'f', decimals) : QString();
+}
+
+QString quoted(QString s)
+{
+    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n')))
+        return s;
+    return QLatin1Char('"') + s.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// One CSV row split into fields ("" inside quotes is one quote).
+QStringList splitRow(const QString &line)
+{
+    QStringList out;
+    QString cur;
+    bool inQuotes = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (inQuotes) {
+            if (c == QLatin1Char('"') && i + 1 < line.size() && line[i + 1] == QLatin1Char('"'))
+                cur += c, ++i;
+            else if (c == QLatin1Char('"'))
+                inQuotes = false;
+            else
+                cur += c;
+        } else if (c == QLatin1Char('"')) {
+            inQuotes = true;
+        } else if (c == QLatin1Char(',')) {
+            out << cur, cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    out << cur;
+    return out;
+}
+
+} // namespace
+
+QByteArray sweepCsv(SweepKind kind, const QVector<SweepPoint> &points)
+{
+    const bool cal = kind == SweepKind::Calibration;
+    QString out = kHeader.join(QLatin1Char(',')) + QLatin1Char('\n');
+    for (const SweepPoint &p : points) {
+        const bool ok = p.state == SweepPoint::State::Measured;
+        QStringList row;
+        row << (cal ? QStringLiteral("calibration") : QStringLiteral("measurement")) << num(p.mhz, 6)
+            << (p.tunedMhz > 0 ? num(p.tunedMhz, 6) : QString()) << num(p.source.enrDb, 2);
+        if (ok) {
+            const double te = cal ? p.path.te : p.device.te;
+            const double nf = cal ? p.path.nfDb : p.device.nfDb;
+            row << num(p.path.yDb, 3) << num(te, 1) << num(nf, 3) << (cal ? QString() : num(p.device.gainDb, 3))
+                << num(p.rxTeK, 1) << num(physics::noiseFigureDb(p.rxTeK), 3) << num(p.rxSlopeDb, 3)
+                << QStringLiteral("ok");
+        } else {
+            row << QString() << QString() << QString() << QString() << QString() << QString() << QString()
+                << quoted(p.state == SweepPoint::State::Failed ? QStringLiteral("failed: ") + p.failure
+                                                               : QStringLiteral("not measured"));
+        }
+        out += row.join(QLatin1Char(',')) + QLatin1Char('\n');
+    }
+    return out.toUtf8();
+}
+
+SweepTrace parseSweepCsv(const QByteArray &bytes)
+{
+    SweepTrace t;
+    QString text = QString::fromUtf8(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const QStringList header = splitRow(lines.value(0).trimmed());
+    const int cFreq = header.indexOf(kHeader[1]), cNf = header.indexOf(kHeader[6]), cGain = header.indexOf(kHeader[7]);
+    const int cKind = header.indexOf(kHeader[0]);
+    if (cFreq < 0 || cNf < 0) {
+        t.error = QStringLiteral("This is not a saved sweep: its first line lacks the columns \"%1\" and \"%2\".")
+                      .arg(kHeader[1], kHeader[6]);
+        return t;
+    }
+    bool anyGain = false;
+    for (int n = 1; n < lines.size(); ++n) {
+        if (lines[n].trimmed().isEmpty())
+            continue;
+        if (t.mhz.size() >= kSweepMaxPoints) {
+            t.error = QStringLiteral("The file holds more than %1 points.").arg(kSweepMaxPoints);
+            return t;
+        }
+        const QStringList f = splitRow(lines[n].trimmed());
+        if (f.value(cNf).trimmed().isEmpty())
+            continue; // a failed or unmeasured point
+        auto number = [&](int col, double &out) {
+            bool ok = false;
+            out = f.value(col).trimmed().toDouble(&ok); // C locale: '.' only
+            if (!ok || !std::isfinite(out))
+                t.error = QStringLiteral("Line %1: \"%2\" is not a number.").arg(n + 1).arg(f.value(col).left(40));
+            return ok;
+        };
+        double mhz = 0, nf = 0, gain = NAN;
+        if (!number(cFreq, mhz) || !number(cNf, nf))
+            return t;
+        if (cGain >= 0 && !f.value(cGain).trimmed().isEmpty()) {
+            if (!number(cGain, gain))
+                return t;
+            anyGain = true;
+        }
+        if (cKind >= 0 && f.value(cKind) == QLatin1String("calibration"))
+            t.kind = SweepKind::Calibration;
+        t.mhz << mhz;
+        t.nfDb << nf;
+        t.gainDb << gain;
+    }
+    if (t.mhz.isEmpty())
+        t.error = QStringLiteral("The file holds no measured point.");
+    if (!anyGain)
+        t.gainDb.clear();
+    return t;
+}
+
+SweepTrace readSweepCsv(const QString &path)
+{
+    SweepTrace t;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        t.error = QStringLiteral("Cannot open %1: %2").arg(path, f.errorString());
+        return t;
+    }
+    if (f.size() > kSweepCsvMaxBytes) {
+        t.error = QStringLiteral("%1 is larger than %2 MiB; it is not a saved sweep.")
+                      .arg(QFileInfo(path).fileName())
+                      .arg(kSweepCsvMaxBytes / (1024 * 1024));
+        return t;
+    }
+    const QByteArray bytes = f.read(kSweepCsvMaxBytes + 1);
+    if (bytes.size() > kSweepCsvMaxBytes) {
+        t.error = QStringLiteral("%1 is larger than %2 MiB; it is not a saved sweep.")
+                      .arg(QFileInfo(path).fileName())
+                      .arg(kSweepCsvMaxBytes / (1024 * 1024));
+        return t;
+    }
+    return parseSweepCsv(bytes);
+}

@@ -1,0 +1,205 @@
+// Uncertainty budget: a worked case, RSS against Monte Carlo, the cases without numbers, the readings' scatter
+// against repeated measurements on the virtual bench, and the sheet's NF tooltips.
+#include "support/TestPlatform.h"
+
+#include "acquire/Bench.h"
+#include "calc/EnrTable.h"
+#include "calc/Results.h"
+#include "app/UncertaintyBudget.h"
+#include "physics/YFactor.h"
+
+#include <QtTest>
+#include <cmath>
+
+using namespace physics;
+
+namespace {
+// ENR 15 dB, Tcold 290 K, no attenuators; receiver NF 10 dB (2610 K), device 20 dB gain and NF 2 dB
+// (169.619 K); powers in kelvin: P11 = Tc + Te2, P12 = Th + Te2, P21/P22 = G (Tc/Th + Te1) + Te2.
+// u(ENR) 0.1 dB, 1 % per reading, reflections: source on 0.1, off 0.15, DUT in 0.2, out 0.25, receiver 0.3.
+BudgetInput workedCase()
+{
+    BudgetInput in;
+    in.tHot = 9460.605214488301;
+    in.tCold = 290;
+    in.power = {2900.0, 12070.605214488301, 48571.90258137229, 965632.4240302024};
+    in.combined = true;
+    in.relSd = {0.01, 0.01, 0.01, 0.01};
+    in.uEnrDb = 0.1;
+    in.gSourceOn = 0.1, in.gSourceOff = 0.15, in.gDutIn = 0.2, in.gDutOut = 0.25, in.gReceiver = 0.3;
+    return in;
+}
+} // namespace
+
+class TstBudget : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // Expected contributions (dB, 1 sigma) to NF(1), Gain(1), NF(2) from an independent script: analytic derivatives
+    // of Te = (Th - Y Tc) / (Y - 1), of Friis' Te1 = Te12 - Te2 / G with the gain from the power steps per kelvin,
+    // G = (P22 - P21) / (P12 - P11) * (Th2 - Tc2) / (Th12 - Tc12), and mismatch u = (20 log10(1 + rho) -
+    // 20 log10(1 - rho)) / (2 sqrt 2) on the delivered source temperature of its path (the device output's on G).
+    void worked_data()
+    {
+        QTest::addColumn<int>("term");
+        QTest::addColumn<QList<double>>("expected");
+        auto row = [](const char *name, BudgetTerm t, QList<double> e) { QTest::newRow(name) << int(t) << e; };
+        row("ENR", BudgetTerm::Enr, {0.09937, 0, 0.10000});
+        row("Noise LO (2)", BudgetTerm::Noise11, {0.00283, 0.01373, 0.05716});
+        row("Noise HI (2)", BudgetTerm::Noise12, {0.00036, 0.05716, 0.05716});
+        row("Noise LO (12)", BudgetTerm::Noise21, {0.04820, 0.00230, 0});
+        row("Noise HI (12)", BudgetTerm::Noise22, {0.04573, 0.04573, 0});
+        row("source on / receiver", BudgetTerm::MatchCalHot, {0.00120, 0.19014, 0.19014});
+        row("source off / receiver", BudgetTerm::MatchCalCold, {0.00180, 0.00875, 0.03640});
+        row("source on / DUT", BudgetTerm::MatchDevHot, {0.12674, 0.12674, 0});
+        row("source off / DUT", BudgetTerm::MatchDevCold, {0.12212, 0.00583, 0});
+        row("DUT output / receiver", BudgetTerm::MatchDevOut, {0.02621, 0.46151, 0});
+        row("Tcold without uncertainty", BudgetTerm::Tcold, {0, 0, 0});
+        row("absent attenuator", BudgetTerm::Att21, {0, 0, 0});
+    }
+    void worked()
+    {
+        QFETCH(int, term);
+        QFETCH(QList<double>, expected);
+        const BudgetResult r = uncertaintyBudget(workedCase(), 0);
+        QCOMPARE(int(r.status), int(BudgetStatus::Ok));
+        for (int o = 0; o < kBudgetOuts; ++o)
+            QVERIFY2(std::fabs(r.rows[term].contrib[o] - expected[o]) < 2e-4 + 2e-3 * expected[o],
+                     qPrintable(QString("output %1: %2").arg(o).arg(r.rows[term].contrib[o])));
+        // Totals from the same script; the dominant terms.
+        const double U95[] = {0.42878, 1.04090, 0.46482};
+        const BudgetTerm dominant[] = {BudgetTerm::MatchDevHot, BudgetTerm::MatchDevOut, BudgetTerm::MatchCalHot};
+        for (int o = 0; o < kBudgetOuts; ++o) {
+            QVERIFY(std::fabs(r.out[o].expanded - U95[o]) < 1e-3);
+            QCOMPARE(r.out[o].dominant, int(dominant[o]));
+            QCOMPARE(r.out[o].mcOk, false); // not run
+        }
+        QVERIFY(std::fabs(r.out[0].value - 2.0) < 1e-9 && std::fabs(r.out[1].value - 20.0) < 1e-9);
+    }
+
+    // Small, mostly normal contributions: the Monte Carlo 95 % interval matches value +- U within 10 % of U.
+    void rssAgreesWithMonteCarlo()
+    {
+        BudgetInput in = workedCase();
+        in.gSourceOn = in.gSourceOff = in.gDutIn = in.gDutOut = in.gReceiver = 0.05;
+        in.uTcold = 1, in.uAttDb = 0.02, in.uTatt = 2, in.att22 = 1;
+        const BudgetResult r = uncertaintyBudget(in);
+        for (const BudgetOutput &o : r.out) {
+            QVERIFY2(o.ok && o.mcOk && o.expanded > 0.05, qPrintable(QString("%1 %2 %3").arg(o.ok).arg(o.mcOk).arg(o.expanded)));
+            QVERIFY2(std::fabs(o.mcHigh - o.value - o.expanded) < 0.1 * o.expanded &&
+                         std::fabs(o.value - o.mcLow - o.expanded) < 0.1 * o.expanded,
+                     qPrintable(QString("%1 + %2: %3 .. %4").arg(o.value).arg(o.expanded).arg(o.mcLow).arg(o.mcHigh)));
+        }
+    }
+
+    // No numbers where the measurement is meaningless; a device noise temperature below 0 K leaves only NF(1) out.
+    void meaningless_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("outputs"); // ok flags of NF(1), Gain(1), NF(2)
+        for (int i = 0; i < 8; ++i) {
+            static const char *const names[] = {"Y(2) = 1", "Y(12) below 1", "negative Tcold", "negative Tatt2",
+                                                "Thot 290 K", "reflection 1", "no scatter figure", "device Te < 0"};
+            static const BudgetStatus st[] = {BudgetStatus::YCalNotAboveOne, BudgetStatus::YDevNotAboveOne,
+                                              BudgetStatus::NegativeTemperature, BudgetStatus::NegativeTemperature,
+                                              BudgetStatus::HotNotAbove290, BudgetStatus::BadInput, BudgetStatus::BadInput,
+                                              BudgetStatus::Ok};
+            QTest::newRow(names[i]) << i << int(st[i]) << (i == 7 ? "011" : "000");
+        }
+    }
+    void meaningless()
+    {
+        QFETCH(int, change);
+        QFETCH(int, status);
+        QFETCH(QString, outputs);
+        BudgetInput in = workedCase();
+        switch (change) {
+        case 0: in.power[1] = in.power[0]; break;
+        case 1: in.power[3] = in.power[2] * 0.9; break;
+        case 2: in.tCold = -1; break;
+        case 3: in.tAtt2 = -5; break;
+        case 4: in.tHot = 290; break;
+        case 5: in.gReceiver = 1; break;
+        case 6: in.relSd[2] = std::nan(""); break;
+        case 7: in.power[2] = in.power[0] * 0.5, in.power[3] = in.power[1] * 0.5; break; // G = 0.5: Te1 < 0
+        }
+        const BudgetResult r = uncertaintyBudget(in, 2000);
+        QCOMPARE(int(r.status), status);
+        QString ok;
+        for (const BudgetOutput &o : r.out) {
+            ok += o.ok ? '1' : '0';
+            for (double v : {o.value, o.uc, o.expanded, o.mcLow, o.mcHigh})
+                QVERIFY(std::isfinite(v));
+        }
+        QCOMPARE(ok, outputs);
+        QCOMPARE(budgetStatusText(BudgetStatus(status)).isEmpty(), status == int(BudgetStatus::Ok));
+    }
+
+    // The virtual bench with statistical scatter only: the budget's statistical part of NF(1) matches the spread of
+    // NF(1) over 100 seeded repeats of the four readings within 15 %.
+    void statisticalPartMatchesRepeats()
+    {
+        Bench bench;
+        BenchSettings s = bench.settings();
+        s.dcOffset = 0;
+        s.floorDbfs = BenchRange::floorMinDbfs;
+        s.seed = 7;
+        bench.setSettings(s);
+        const int rate = 48000, skip = 960, n = 9600; // 20 ms of filter settling, then 0.2 s
+        auto reading = [&](bool on, bool combined) {
+            QVector<qint16> v;
+            bench.generate({on, combined, true}, rate, skip + n, v);
+            double sum = 0, sq = 0;
+            for (int i = skip; i < v.size(); ++i)
+                sum += v[i], sq += double(v[i]) * v[i];
+            return (sq - sum * sum / n) / n;
+        };
+        BudgetInput in;
+        in.tHot = bench.truth().thotK;
+        in.tCold = s.tcoldK;
+        in.combined = true;
+        double sum = 0, sumSq = 0;
+        for (int k = 0; k < 100; ++k) {
+            in.power = {reading(false, false), reading(true, false), reading(false, true), reading(true, true)};
+            const double nf = uncertaintyBudget(in, 0).out[0].value;
+            sum += nf, sumSq += nf * nf;
+        }
+        const double spread = std::sqrt((sumSq - sum * sum / 100) / 99);
+        const double rel = 1 / std::sqrt(bench.statisticalBandwidthHz(rate) * n / rate);
+        in.relSd = {rel, rel, rel, rel};
+        const BudgetOutput o = uncertaintyBudget(in, 0).out[0];
+        QVERIFY2(std::fabs(o.statistical / spread - 1) < 0.15, qPrintable(QString("%1 vs %2").arg(o.statistical).arg(spread)));
+        QCOMPARE(o.statistical, o.uc);
+    }
+
+    // The sheet: NF(1) and NF(2) tooltips carry U and the largest term (ENR from a vendor file's column); the texts
+    // stay; no calibration readings, no numbers.
+    void sheetToolTips()
+    {
+        QLocale::setDefault(QLocale::c());
+        TestBench tb;
+        Meter &m = tb.loaded();
+        QTemporaryDir dir;
+        const QString path = dir.filePath("s.enr");
+        QVERIFY(writeFile(path, "[Filetype ENR]\n1e9 15 1.0\n2e9 15 1.0\n3e9 15 1.0\n"));
+        m.EnrFileName = path;
+        m.sheet().setText(Field::Frequency, "1500");
+        m.budgetSettings().bandwidthHz = 1e6; // scatter negligible: U = 2 * 0.5 dB * 0.99370 (dNF1/dENR, worked case)
+        QCOMPARE(LoadEnrTable(m), 0);
+        QCOMPARE(nfToolTip(m, Field::NF1), QString());
+        const char *levels[] = {"0.000", "6.193", "12.240", "25.224"}; // ENR 15 dB, NF(2) 10 dB, 20 dB / 2 dB device
+        const Field fields[] = {Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
+        for (int k = 0; k < 4; ++k)
+            m.sheet().setText(fields[k], levels[k]);
+        ResultsCalc(m);
+        QCOMPARE(m.sheet().text(Field::NF) + " " + m.sheet().text(Field::NF1), "2.00 10.00");
+        QVERIFY2(nfToolTip(m, Field::NF).startsWith(QString::fromUtf8("\u00b1 0.99 dB (95 %, k = 2); largest contribution: ENR")),
+                 qPrintable(nfToolTip(m, Field::NF)));
+        m.sheet().setText(Field::Noise12, "-1");
+        QCOMPARE(nfToolTip(m, Field::NF1), budgetStatusText(BudgetStatus::YCalNotAboveOne));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstBudget)
+#include "tst_budget.moc"

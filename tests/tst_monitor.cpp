@@ -1,0 +1,139 @@
+// The input monitor and the device choice against a private PulseAudio server
+// (scripts/pulse-test-server): a tone played into the null sink is heard by the monitor and by a
+// reading alike; a remembered device comes back at start-up or gives way to the default with one
+// message; an input that disappears stops the monitor and the next reading with its name.
+// TQX_ALLOW_SKIP_AUDIO skips without a server.
+#include "acquire/AudioDevices.h"
+#include "acquire/Monitor.h"
+#include "platform/qt/AudioQt.h"
+#include "support/AudioFixtures.h"
+#include "support/TestPlatform.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+QString pactl(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral("pactl"), args);
+    return p.waitForFinished(5000) && p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()).trimmed()
+                                                        : QStringLiteral("(failed)");
+}
+} // namespace
+
+class TstMonitor : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_pulseDir;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QLocale::setDefault(QLocale::c());
+        const QString why = startPulseServer(&m_pulseDir);
+        if (!why.isEmpty()) {
+            if (qEnvironmentVariableIsSet("TQX_ALLOW_SKIP_AUDIO"))
+                QSKIP(qPrintable(why));
+            QFAIL(qPrintable(why));
+        }
+        QVERIFY(writeToneWave(m_dir.filePath(QStringLiteral("TQX.wav")), 0, 0, 0.001));
+    }
+    void cleanupTestCase() { stopPulseServer(m_pulseDir); }
+
+    // A 0.05 FS tone at 1500 Hz: the monitor's level of the last second agrees with a reading's
+    // within 0.1 dB, and its spectrum peaks within one bin of the tone.
+    void toneAgreesWithReading()
+    {
+        const QString tone = m_dir.filePath(QStringLiteral("tone.wav"));
+        QVERIFY(writeToneWave(tone, 0.05, 1500, 20));
+        TestBench b;
+        AudioQt audio;
+        b.inFolder(m_dir.path(), &audio).sheet().setText(Field::Interval, QStringLiteral("1"));
+        QProcess player;
+        player.start(QStringLiteral("paplay"), {QStringLiteral("--device=tqx_out"), tone});
+        QVERIFY(player.waitForStarted(5000));
+        Monitor mon(b.meter);
+        mon.start();
+        QTRY_VERIFY_WITH_TIMEOUT(mon.history().size() >= 25 && !mon.spectrum().empty(), 10000);
+        const double monitorDb = mon.levelDb();
+        const double binHz = mon.binHz();
+        const int peakBin = mon.passband().peakBin;
+        b.meter.click(Control::btnNoise11);
+        QTRY_COMPARE_WITH_TIMEOUT(mon.state(), Monitor::State::Paused, 2000);
+        QVERIFY(waitIdle(b.meter, 20000));
+        player.kill();
+        player.waitForFinished(3000);
+        QCOMPARE(b.messages.texts(), QStringList());
+        const double readingDb = 10 * std::log10(b.meter.WorkMeas.Ms);
+        QVERIFY2(std::abs(monitorDb - readingDb) < 0.1, qPrintable(QStringLiteral("%1 %2").arg(monitorDb).arg(readingDb)));
+        QVERIFY2(std::abs(readingDb + 29.03) < 0.2, qPrintable(QString::number(readingDb))); // 10 log10(0.05^2 / 2)
+        QVERIFY2(std::abs(peakBin * binHz - 1500) <= binHz, qPrintable(QString::number(peakBin * binHz)));
+        QTRY_COMPARE_WITH_TIMEOUT(mon.state(), Monitor::State::Running, 2000); // resumes after the reading
+    }
+
+    // The choice is remembered by id and restored at start-up; a remembered device that is gone gives
+    // way to the default with exactly one message naming it, and readings still work.
+    void choicePersistsAndFallsBack()
+    {
+        MemorySettings stored;
+        {
+            TestBench b;
+            AudioQt audio;
+            b.inFolder(m_dir.path(), &audio);
+            QVERIFY(ChooseInputDevice(b.meter, QStringLiteral("tqx_in"), QStringLiteral("TQX-test-input")));
+            stored = b.settings;
+        }
+        QCOMPARE(stored.values.value(QStringLiteral("Audio/Input")), QStringLiteral("tqx_in"));
+        for (const QString &id : {QStringLiteral("tqx_in"), QStringLiteral("usb_unplugged")}) {
+            TestBench b;
+            b.settings = stored;
+            b.settings.values.insert(QStringLiteral("Audio/Input"), id);
+            AudioQt audio;
+            b.inFolder(m_dir.path(), &audio).sheet().setText(Field::Interval, QStringLiteral("0.2"));
+            b.meter.startUp();
+            const bool gone = id != QLatin1String("tqx_in");
+            QCOMPARE(audio.inputDevice(), gone ? QString() : id);
+            QCOMPARE(b.messages.texts().size(), gone ? 1 : 0);
+            if (gone)
+                QVERIFY2(b.messages.texts()[0].contains(id), qPrintable(b.messages.texts()[0]));
+            b.meter.click(Control::btnNoise11);
+            QVERIFY(waitIdle(b.meter, 20000));
+            QCOMPARE(b.messages.texts().size(), gone ? 1 : 0); // the reading ran on the default
+        }
+    }
+
+    // A chosen input disappears (a USB card unplugged) while monitoring: the monitor stops with a
+    // message naming it, and the next reading refuses with the recording-failure message.
+    void unpluggedInput()
+    {
+        const QString module = pactl({QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
+                                      QStringLiteral("source_name=tqx_usb"), QStringLiteral("master=tqx_out.monitor"),
+                                      QStringLiteral("source_properties=device.description=TQX-USB")});
+        QVERIFY2(module.toInt() > 0, qPrintable(module));
+        TestBench b;
+        AudioQt audio;
+        b.inFolder(m_dir.path(), &audio).sheet().setText(Field::Interval, QStringLiteral("0.2"));
+        QTRY_VERIFY_WITH_TIMEOUT(ChooseInputDevice(b.meter, QStringLiteral("tqx_usb"), QStringLiteral("TQX-USB")), 5000);
+        Monitor mon(b.meter);
+        QSignalSpy failed(&mon, &Monitor::failed);
+        mon.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!mon.history().empty(), 5000);
+        QCOMPARE(pactl({QStringLiteral("unload-module"), module}), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(mon.state(), Monitor::State::Failed, 5000);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(mon.message().contains(QStringLiteral("\"TQX-USB\"")), qPrintable(mon.message()));
+        b.meter.click(Control::btnNoise11);
+        QVERIFY(waitIdle(b.meter, 10000));
+        QCOMPARE(b.messages.texts(),
+                 QStringList{QStringLiteral("Error: recording wave file: The audio input \"TQX-USB\" is not available.(27).")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TstMonitor)
+#include "tst_monitor.moc"

@@ -1,0 +1,247 @@
+// Frequency sweeps on the virtual bench, tuned through a real rigctld (Hamlib's dummy rig behind the network
+// model): the plan's refusals, the device's gain and noise figure recovered at every frequency, the manual
+// switching order, and a sweep that ends early keeping its points (read back from its CSV).
+#include "acquire/Bench.h"
+#include "acquire/Sweep.h"
+#include "calc/EnrTable.h"
+#include "calc/Nmuc.h"
+#include "platform/qt/RigHamlib.h"
+#include "report/SweepCsv.h"
+#include "sheet/NumText.h"
+#include "support/Rigctld.h"
+#include "support/TestPlatform.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kRate = 48000;      // rate of the shipped template TQX.wav (Hz)
+constexpr double kInterval = 0.5; // s per reading: a few seconds for a whole test
+
+} // namespace
+
+class TestSweep : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    Rigctld m_rigctld;
+    RigHamlib m_rig;
+    TestBench m_tb;
+    Meter &m_meter = m_tb.loaded();
+    Bench &bench() { return m_meter.bench(); }
+
+    // A sweep of `kind` over the typed list, run to its end (or to `stop` returning true after a point changed).
+    std::unique_ptr<Sweep> run(SweepKind kind, const QString &list, const SweepCalibration &cal = {},
+                               std::function<bool(const Sweep &)> stop = {})
+    {
+        SweepFrequencies f;
+        f.source = SweepFrequencies::Source::List;
+        f.list = list;
+        const PlanResult p = makeSweepPlan(m_meter, kind, f, 0, false);
+        if (!p.error.isEmpty())
+            qWarning() << p.error;
+        auto s = std::make_unique<Sweep>(m_meter, p.plan, RigConfig{2, m_rigctld.address(), 0}, cal);
+        Sweep *raw = s.get();
+        if (stop)
+            connect(raw, &Sweep::pointChanged, raw, [raw, stop] { stop(*raw) ? raw->cancel() : void(); });
+        s->start();
+        if (!QTest::qWaitFor([raw] { return raw->stage() == Sweep::Stage::Done; }, 60000))
+            qWarning() << "sweep did not end";
+        return s;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        const QString err = m_rigctld.start();
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        const QString binDir = qEnvironmentVariable("TQX_BINARY_DIR") + QLatin1Char('/');
+        m_meter.AppDir = QFileInfo::exists(binDir + QStringLiteral("TQX.wav"))
+                             ? binDir
+                             : qEnvironmentVariable("TQX_SOURCE_DIR") + QStringLiteral("/data/");
+        m_meter.TempWave = m_dir.filePath(QStringLiteral("~0000SWEEP"));
+        m_meter.ComPort = 5;
+        Platform p = m_meter.platform();
+        p.rig = &m_rig;
+        m_meter.setPlatform(p);
+        Sheet &s = m_meter.sheet();
+        s.setText(Field::Interval, FormatFixed(kInterval, QStringLiteral("0.000")));
+        s.setText(Field::Thot, FormatFixed(bench().truth().thotK, QStringLiteral("0.0000")));
+        s.setText(Field::Tcold, FormatFixed(bench().truth().tcoldK, QStringLiteral("0.0000")));
+        bench().activate(m_meter);
+    }
+    void cleanupTestCase() { bench().deactivate(m_meter); }
+    void init() { m_tb.messages.shown.clear(); }
+
+    void planRefusals_data()
+    {
+        QTest::addColumn<int>("source"); // SweepFrequencies::Source
+        QTest::addColumn<QList<double>>("range");
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("error"); // part of the refusal; empty: accepted
+        QTest::addColumn<int>("count");
+        const int range = int(SweepFrequencies::Source::Range), list = int(SweepFrequencies::Source::List),
+                  table = int(SweepFrequencies::Source::EnrTable);
+        QTest::newRow("range lands on its stop") << range << QList<double>{100, 500, 50} << "" << "" << 9;
+        QTest::newRow("10000 points of 0.1 MHz, no rounding loss")
+            << range << QList<double>{0.1, 1000, 0.1} << "" << "" << 10000;
+        QTest::newRow("start above stop") << range << QList<double>{500, 100, 50} << "" << "lies above the stop" << 0;
+        QTest::newRow("step 0") << range << QList<double>{100, 500, 0} << "" << "greater than 0 MHz" << 0;
+        QTest::newRow("10001 points") << range << QList<double>{1, 10001, 1} << "" << "would have 10001" << 0;
+        QTest::newRow("a tiny step is counted, not allocated")
+            << range << QList<double>{1, 100000, 1e-12} << "" << "at most 10000 points" << 0;
+        QTest::newRow("list with decimal comma and ';'") << list << QList<double>{} << "144;145,5  432" << "" << 3;
+        QTest::newRow("list falling") << list << QList<double>{} << "432 144" << "must rise" << 0;
+        QTest::newRow("list with a word") << list << QList<double>{} << "144 abc" << "\"abc\" in the frequency list" << 0;
+        QTest::newRow("list empty") << list << QList<double>{} << " ; " << "list is empty" << 0;
+        QTest::newRow("ENR table's knots") << table << QList<double>{} << "enr" << "" << 3;
+        QTest::newRow("below the ENR table: not extrapolated")
+            << list << QList<double>{} << "enr 50 100" << "50 MHz lies outside the ENR table (100 MHz to 500 MHz)" << 0;
+        QTest::newRow("no ENR table loaded") << table << QList<double>{} << "" << "No ENR table is loaded" << 0;
+    }
+    void planRefusals()
+    {
+        QFETCH(int, source);
+        QFETCH(QList<double>, range);
+        QFETCH(QString, list);
+        QFETCH(QString, error);
+        QFETCH(int, count);
+        TestBench tb;
+        Meter &m = tb.loaded();
+        if (list.startsWith(QLatin1String("enr"))) {
+            m.EnrFileName = m_dir.filePath(QStringLiteral("source.tab"));
+            QVERIFY(writeFile(m.EnrFileName, "100\t15.0\n300\t15.5\n500\t14.8\n"));
+            m.sheet().setText(Field::Frequency, QStringLiteral("300"));
+            QCOMPARE(LoadEnrTable(m), 0);
+            list = list.mid(3);
+        }
+        SweepFrequencies f;
+        f.source = SweepFrequencies::Source(source);
+        if (range.size() == 3)
+            f.startMhz = range[0], f.stopMhz = range[1], f.stepMhz = range[2];
+        f.list = list;
+        const PlanResult r = makeSweepPlan(m, SweepKind::Calibration, f, 0.5, false);
+        QVERIFY2(error.isEmpty() ? r.error.isEmpty() : r.error.contains(error), qPrintable(r.error));
+        QCOMPARE(int(r.plan.mhz.size()), count);
+        QCOMPARE(int(r.plan.source.size()), count);
+        if (count > 0)
+            QCOMPARE(r.plan.mhz.last(), range.size() == 3 ? range[1] : r.plan.mhz.last());
+    }
+
+    // Serial switching through the bench's port: a calibration and a measurement sweep over five frequencies
+    // give the bench DUT's gain and noise figure at each within what the chi-square statistics of the four
+    // readings allow; rigctld is left at the last frequency.
+    void recoversTheDeviceAcrossTheBand()
+    {
+        m_meter.ComEnabled = 1;
+        const QString freqs = QStringLiteral("100 200 300 400 500");
+        const std::unique_ptr<Sweep> cal = run(SweepKind::Calibration, freqs);
+        QCOMPARE(cal->message(), QString());
+        QCOMPARE(int(cal->outcome()), int(Sweep::Outcome::Finished));
+        const std::unique_ptr<Sweep> meas = run(SweepKind::Measurement, freqs, cal->calibration());
+        QCOMPARE(int(meas->outcome()), int(Sweep::Outcome::Finished));
+        QCOMPARE(m_rigctld.frequencyHz(), 500e6);
+        QVERIFY(!bench().serial().isOpen());
+
+        const double perReadingDb = nmucUncertainty(bench().statisticalBandwidthHz(kRate), kInterval, 99.9, false);
+        const BenchState states[4] = {{false, false, true}, {true, false, true}, {false, true, true}, {true, true, true}};
+        for (const SweepPoint &p : meas->points()) {
+            QCOMPARE(int(p.state), int(SweepPoint::State::Measured));
+            QCOMPARE(p.tunedMhz, p.mhz);
+            bench().tuneTo(p.mhz);
+            const BenchTruth truth = bench().truthAt(p.mhz);
+            // Tolerance: each reading alone off by its 99.9 % uncertainty, root-sum-square over the four.
+            physics::CascadeInput in = meas->plan().params;
+            in.tHot = p.source.tHot, in.tCold = p.source.tCold;
+            double tolNf = 0, tolGain = 0, base[2] = {};
+            for (int moved = -1; moved < 4; ++moved) {
+                double db[4];
+                for (int i = 0; i < 4; ++i)
+                    db[i] = 10 * std::log10(bench().expectedMeanSquare(states[i], kRate)) + (i == moved ? perReadingDb : 0);
+                in.instrument = physics::LevelPair{db[0], db[1]}, in.combined = physics::LevelPair{db[2], db[3]};
+                const physics::DeviceResult d = physics::cascade(in).device;
+                if (moved < 0)
+                    base[0] = d.nfDb, base[1] = d.gainDb;
+                tolNf = std::hypot(tolNf, d.nfDb - base[0]), tolGain = std::hypot(tolGain, d.gainDb - base[1]);
+            }
+            const QString at = QStringLiteral("%1 MHz: NF %2 (true %3 +- %4), gain %5 (true %6 +- %7)")
+                                   .arg(p.mhz).arg(p.device.nfDb).arg(truth.dutNfDb).arg(tolNf)
+                                   .arg(p.device.gainDb).arg(truth.dutGainDb).arg(tolGain);
+            qInfo("%s", qPrintable(at));
+            QVERIFY2(std::abs(p.device.nfDb - truth.dutNfDb) < tolNf + 0.01, qPrintable(at));
+            QVERIFY2(std::abs(p.device.gainDb - truth.dutGainDb) < tolGain + 0.01, qPrintable(at));
+        }
+    }
+
+    // By hand: every source-off reading, one prompt, then every source-on reading; a source left off after the
+    // prompt gives no Y factor, so every point measured shows that the order held.
+    void manualSwitchingPromptsOnce()
+    {
+        m_meter.ComEnabled = 0;
+        bench().setManualCombined(false);
+        bench().setManualSource(false);
+        const int before = bench().audio().recordings();
+        QList<int> promptedAfter;
+        SweepFrequencies f;
+        f.source = SweepFrequencies::Source::List;
+        f.list = QStringLiteral("150 250 350 450");
+        Sweep sweep(m_meter, makeSweepPlan(m_meter, SweepKind::Calibration, f, 0, false).plan,
+                    RigConfig{2, m_rigctld.address(), 0});
+        connect(&sweep, &Sweep::sourcePrompt, this, [&] {
+            promptedAfter << bench().audio().recordings() - before;
+            for (const SweepPoint &p : sweep.points())
+                QVERIFY(p.loDb && !p.hiDb);
+            bench().setManualSource(true);
+            QTimer::singleShot(0, &sweep, &Sweep::resume);
+        });
+        sweep.start();
+        QVERIFY(QTest::qWaitFor([&] { return sweep.stage() == Sweep::Stage::Done; }, 60000));
+        bench().setManualSource(false);
+        QCOMPARE(promptedAfter, QList<int>{4});
+        QCOMPARE(bench().audio().recordings() - before, 8);
+        for (const SweepPoint &p : sweep.points())
+            QCOMPARE(int(p.state), int(SweepPoint::State::Measured));
+    }
+
+    // Stop, or a frequency the rig refuses: the sweep ends at once with the points measured so far, which
+    // export to CSV ('.' as decimal mark in a German locale too) and read back as a reference trace.
+    void endsEarlyKeepingPoints_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("message"); // part of it; empty: stopped by the user
+        QTest::newRow("Stop after the second point") << "120 140 160 180" << "";
+        QTest::newRow("rig refuses 2 GHz") << "120 140 2000 3000" << "refused 2 GHz";
+    }
+    void endsEarlyKeepingPoints()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, message);
+        m_meter.ComEnabled = 1;
+        const std::unique_ptr<Sweep> s = run(SweepKind::Calibration, list, {}, [&message](const Sweep &sw) {
+            return message.isEmpty() && sw.points()[1].state == SweepPoint::State::Measured;
+        });
+        QCOMPARE(int(s->outcome()), int(message.isEmpty() ? Sweep::Outcome::Stopped : Sweep::Outcome::Failed));
+        QVERIFY2(s->message().contains(message), qPrintable(s->message()));
+        QVERIFY(!bench().serial().isOpen());
+        QCOMPARE(int(s->points()[2].state), int(SweepPoint::State::Pending));
+
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const QByteArray csv = sweepCsv(SweepKind::Calibration, s->points());
+        QLocale::setDefault(QLocale::c());
+        QVERIFY(csv.startsWith("Sweep,Frequency (MHz),Tuned (MHz),ENR (dB),Y (dB),Te (K),NF (dB),Gain (dB),"));
+        QVERIFY2(csv.contains("\ncalibration,140.000000,140.000000,"), csv.constData());
+        const SweepTrace t = parseSweepCsv(csv);
+        QCOMPARE(t.error, QString());
+        QCOMPARE(t.mhz, (QVector<double>{120, 140}));
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(std::abs(t.nfDb[i] - s->points()[i].path.nfDb) < 0.0005);
+        QVERIFY(parseSweepCsv("Frequency,NF\n1,2\n").error.contains("not a saved sweep"));
+    }
+};
+
+QTEST_MAIN(TestSweep)
+#include "tst_sweep.moc"

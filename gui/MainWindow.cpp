@@ -108,8 +108,8 @@ void MainWindow::buildMenus()
     makeAction(opt, Control::mnuOptionsLimits, QStringLiteral("Measurement &limits enabled"), {}, true);
     makeAction(opt, Control::mnuNmuc, QStringLiteral("&Uncertainty calculator"));
     makeAction(opt, Control::mnuComSetup, QStringLiteral("&Com port setup"));
-    makeAction(opt, Control::mnuRigControl, QStringLiteral("&Receiver control"));
     makeAction(opt, Control::mnuAudioInput, QStringLiteral("Audio &input"));
+    makeAction(opt, Control::mnuRigControl, QStringLiteral("&Receiver control"));
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));

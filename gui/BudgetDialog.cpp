@@ -18,9 +18,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace {
 
@@ -53,6 +58,7 @@ QDoubleSpinBox *BudgetDialog::spin(QFormLayout *form, const QString &label, doub
                                    double *target)
 {
     auto *s = new QDoubleSpinBox(this);
+    s->setLocale(QLocale()); // the decimal mark of the main window's fields
     s->setRange(0, max);
     s->setDecimals(decimals);
     s->setSingleStep(decimals >= 2 ? 0.01 : 1);
@@ -87,13 +93,13 @@ BudgetDialog::BudgetDialog(Meter &m, QWidget *parent) : QDialog(parent), m_meter
     auto *refl = new QLabel(QStringLiteral("Reflection magnitudes |\u0393| (0 to 0.99):"), this);
     form->addRow(refl);
     spin(form, QStringLiteral("Source o&n"), 0.99, 3, &m_set.gSourceOn);
-    spin(form, QStringLiteral("Source o&ff"), 0.99, 3, &m_set.gSourceOff);
+    spin(form, QStringLiteral("&Source off"), 0.99, 3, &m_set.gSourceOff);
     spin(form, QStringLiteral("DUT &input"), 0.99, 3, &m_set.gDutIn);
     spin(form, QStringLiteral("DUT &output"), 0.99, 3, &m_set.gDutOut);
     spin(form, QStringLiteral("&Receiver input"), 0.99, 3, &m_set.gReceiver);
-    auto *reflFile = new QCheckBox(QStringLiteral("Source reflection from the f&ile"), this);
+    auto *reflFile = new QCheckBox(QStringLiteral("&Use the source's reflection from the file"), this);
     reflFile->setChecked(m_set.useFileReflection);
-    reflFile->setAccessibleName(QStringLiteral("Source reflection from the file"));
+    reflFile->setAccessibleName(QStringLiteral("Use the source's reflection from the file"));
     form->addRow(reflFile);
     connect(enrFile, &QCheckBox::toggled, this, [this](bool on) {
         m_set.useFileEnrU = on;
@@ -116,6 +122,8 @@ BudgetDialog::BudgetDialog(Meter &m, QWidget *parent) : QDialog(parent), m_meter
     auto *rl = new QVBoxLayout(results);
     for (QLabel *&l : m_results) {
         l = new QLabel(this);
+        l->setWordWrap(true);
+        l->setTextFormat(Qt::RichText);
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
         rl->addWidget(l);
     }
@@ -131,6 +139,7 @@ BudgetDialog::BudgetDialog(Meter &m, QWidget *parent) : QDialog(parent), m_meter
                                         QStringLiteral("u (1 \u03c3)"), QStringLiteral("NF(1) dB"),
                                         QStringLiteral("Gain(1) dB"), QStringLiteral("NF(2) dB")});
     m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     for (int c = 1; c < 6; ++c)
@@ -166,16 +175,26 @@ BudgetDialog::BudgetDialog(Meter &m, QWidget *parent) : QDialog(parent), m_meter
     top->addLayout(columns, 1);
     top->addWidget(buttons);
     recompute();
+    // As tall as the table wants, within the screen.
+    if (const QScreen *screen = parent ? parent->screen() : nullptr) {
+        const QSize avail = screen->availableGeometry().size() * 0.92;
+        const int rows = m_table->verticalHeader()->length() + m_table->horizontalHeader()->height() + 4;
+        const QSize want(sizeHint().width(),
+                         sizeHint().height() + std::max(0, rows - m_table->sizeHint().height()));
+        resize(want.boundedTo(avail));
+    }
 }
 
 void BudgetDialog::recompute()
 {
     const BudgetInputs in = budgetInputs(m_meter);
+    const BudgetSettings d;
     m_defaults->setText(
-        QStringLiteral(
-            "Defaults: ENR 0.20 dB (or the file's), Tcold 2.0 K, attenuators 0.05 dB and 5.0 K, all as 95 % "
-            "figures; reflections 0. In use now: ENR %1 dB%2; bandwidth %3 Hz (%4) and interval %5 s, "
-            "a scatter of %6 % per reading%7.")
+        QStringLiteral("Defaults: ENR %1 dB (or the file's), Tcold %2 K, attenuators %3 dB and %4 K, "
+                       "all as 95 % figures; reflections 0.")
+            .arg(fixed(d.enrU95Db), fixed(d.tcoldU95K, "0.0"), fixed(d.attU95Db), fixed(d.tattU95K, "0.0")) +
+        QStringLiteral(" In use now: ENR %1 dB%2; bandwidth %3 Hz (%4) and interval %5 s, a scatter of "
+                       "%6 % per reading%7.")
             .arg(fixed(in.enrU95Db), in.enrUFromFile ? QStringLiteral(" from the file") : QString(),
                  fixed(in.bandwidthHz, "0"), in.bandwidthSource, fixed(in.intervalS, "0.000"),
                  fixed(in.input.relSd[0] * 100, "0.00"),
@@ -187,30 +206,41 @@ void BudgetDialog::recompute()
     static const char *const names[] = {"NF(1)", "Gain(1)", "NF(2)"};
     for (int o = 0; o < physics::kBudgetOuts; ++o) {
         const physics::BudgetOutput &out = r.out[o];
-        QString text = QStringLiteral("%1: ").arg(QLatin1String(names[o]));
+        QString text = QStringLiteral("<b>%1</b> ").arg(QLatin1String(names[o]));
         if (!ok || !out.ok) {
             text += ok ? QStringLiteral(
                              "no meaningful value (not measured, or a noise temperature not above 0 K)")
                        : QStringLiteral("\u2014");
         } else {
-            text += QStringLiteral("%1 dB \u00b1 %2 dB (statistical part %3 dB 1 \u03c3)")
-                        .arg(fixed(out.value), fixed(out.expanded), fixed(out.statistical, "0.000"));
+            text += QStringLiteral("<b>%1 dB \u00b1 %2 dB</b>").arg(fixed(out.value), fixed(out.expanded));
             if (out.mcOk)
-                text += QStringLiteral("; Monte Carlo 95 %: %1 to %2 dB")
+                text += QStringLiteral(", Monte Carlo 95 %: %1 to %2 dB")
                             .arg(fixed(out.mcLow), fixed(out.mcHigh));
-            text +=
-                QStringLiteral("; largest: %1").arg(budgetTermName(static_cast<BudgetTerm>(out.dominant)));
+            else // more than 1 % of the draws fell where the result does not exist (Y <= 1, Te <= 0 K)
+                text += QStringLiteral(
+                    ", <b>no Monte Carlo interval</b>: the inputs' spread reaches Y = 1 or 0 K, "
+                    "so this figure is not reliable");
+            text += QStringLiteral("<br>statistical part %1 dB (1 \u03c3); largest contribution: %2")
+                        .arg(fixed(out.statistical, "0.000"),
+                             budgetTermName(static_cast<BudgetTerm>(out.dominant)));
         }
         m_results[o]->setText(text);
-        m_results[o]->setAccessibleName(text);
+        m_results[o]->setAccessibleName(QString(text).remove(QRegularExpression(QStringLiteral("<[^>]*>"))));
     }
     for (int i = 0; i < physics::kBudgetTerms; ++i) {
         const physics::BudgetTermRow &row = r.rows[i];
         const BudgetTerm t = static_cast<BudgetTerm>(i);
         const bool reading = t >= BudgetTerm::Noise11 && t <= BudgetTerm::Noise22;
+        const bool match = t >= BudgetTerm::MatchCalHot;
         QStringList cells{budgetTermName(t)};
         if (ok) {
-            cells << (reading ? FormatSig(row.value, 4) : fixed(row.value, "0.000"))
+            // Readings as their power level in dB, mismatches as the reflection product.
+            // A path not measured has no reading: no level, no logarithm of 0.
+            cells << (reading ? (row.value > 0
+                                     ? fixed(10 * std::log10(row.value), "0.000") + QStringLiteral(" dB")
+                                     : QStringLiteral("\u2014"))
+                      : match ? QStringLiteral("\u03c1 ") + fixed(row.value, "0.0000")
+                              : fixed(row.value, "0.000") + QLatin1Char(' ') + budgetTermUnit(t))
                   << (reading ? fixed(row.u * 100, "0.00") : fixed(row.u, "0.000")) + QLatin1Char(' ') +
                          budgetTermUnit(t);
             for (int o = 0; o < physics::kBudgetOuts; ++o) {
@@ -222,6 +252,7 @@ void BudgetDialog::recompute()
         }
         for (int c = 0; c < 6; ++c) {
             auto *item = new QTableWidgetItem(cells.value(c));
+            item->setToolTip(cells.value(c));
             if (c > 0)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             QFont f = item->font();

@@ -34,6 +34,7 @@ QChartView *chartOf(const EnrTable &t, double mhz, bool loaded, QWidget *parent)
     auto *chart = new QChart;
     chart->setTitle(loaded ? QStringLiteral("ENR of the loaded table")
                            : QStringLiteral("No ENR table is loaded"));
+    chart->legend()->setAlignment(Qt::AlignBottom);
     auto *view = new QChartView(chart, parent);
     view->setRenderHint(QPainter::Antialiasing);
     view->setAccessibleName(QStringLiteral("ENR curve"));
@@ -85,6 +86,9 @@ QChartView *chartOf(const EnrTable &t, double mhz, bool loaded, QWidget *parent)
     x->setTitleText(QStringLiteral("Frequency (MHz)"));
     auto *y = new QValueAxis;
     y->setRange(lo, hi);
+    y->applyNiceNumbers();
+    lo = y->min();
+    hi = y->max();
     y->setTitleText(QStringLiteral("ENR (dB)"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
@@ -102,9 +106,9 @@ QChartView *chartOf(const EnrTable &t, double mhz, bool loaded, QWidget *parent)
     series << curve << points;
     if (std::isfinite(mhz) && mhz >= f0 && mhz <= f1) {
         auto *marker = new QLineSeries;
-        marker->setName(QStringLiteral("Current frequency %1 MHz: %2 dB")
-                            .arg(FormatFixed(mhz, QStringLiteral("0.000")),
-                                 FormatFixed(csinterpolate(t, mhz), QStringLiteral("0.00"))));
+        marker->setName(QStringLiteral("Current frequency"));
+        chart->setTitle(QStringLiteral("ENR of the loaded table: %1 dB at %2 MHz")
+                            .arg(FormatFixed(csinterpolate(t, mhz), QStringLiteral("0.00")), NumToText(mhz)));
         marker->append(mhz, lo);
         marker->append(mhz, hi);
         QPen pen(Qt::red);
@@ -133,7 +137,7 @@ QDialog *createEnrViewDialog(Meter &m, QWidget *parent)
     const double mhz = ParseNumber(m.sheet().text(Field::Frequency));
     auto *layout = new QVBoxLayout(dlg);
     QChartView *view = chartOf(m.enrTable(), mhz, loaded, dlg);
-    view->setMinimumSize(560, 360);
+    view->setMinimumSize(640, 420);
     layout->addWidget(view, 1);
     if (!loaded)
         layout->addWidget(new QLabel(QStringLiteral("Import a table with File > Import ENR file."), dlg));

@@ -95,6 +95,9 @@ void WindowsHost::showDialog(DialogId id)
     case DialogId::About:
         dlg = createAboutDialog(m_meter, m_main);
         break;
+    case DialogId::RigControl:
+        dlg = createReceiverControlDialog(m_meter, m_main);
+        break;
     case DialogId::VirtualBench:
         showBench();
         return;
@@ -122,8 +125,16 @@ void WindowsHost::showAudioInput()
     // Modeless and single: the user sets up the receiver with it open.
     if (!m_audioInput) {
         m_audioInput = new AudioInputWindow(m_meter, m_main);
-        if (m_main)
-            placeBeside(m_audioInput, m_main);
+        if (!m_main || !placeBeside(m_audioInput, m_main)) {
+            // No room beside the main window: on it, within the screen.
+            const QScreen *screen = m_main ? m_main->screen() : m_audioInput->screen();
+            if (screen) {
+                const QRect avail = screen->availableGeometry();
+                const QSize size = m_audioInput->sizeHint().boundedTo(avail.size() - QSize(16, 40));
+                m_audioInput->resize(size);
+                m_audioInput->move(avail.right() + 1 - size.width() - 16, avail.top());
+            }
+        }
     }
     m_audioInput->show();
     m_audioInput->raise();

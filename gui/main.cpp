@@ -40,6 +40,8 @@ int main(int argc, char *argv[])
     // given the program name only, so it cannot take -reverse, -session x,
     // -style and the like for itself. Only the first five are looked at.
     const StartupDecision d = decideStartup(SplitCommandLine(argc, argv, 5));
+    if (d.kind != StartupDecision::Run && !displayAvailable())
+        return printStartupText(d); // no box can be shown: the terminal gets it all
     int qtArgc = argc > 0 ? 1 : 0; // must outlive the application object
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("TQX"));

@@ -93,4 +93,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://www.tqx-meter.example/tqx/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
   "xdg-utils, pulseaudio-utils, pulseaudio | pipewire-pulse, pavucontrol | pavucontrol-qt")
+# rigctld, for a receiver reached through Hamlib's network model.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libhamlib-utils")
 include(CPack)

@@ -181,7 +181,9 @@ BudgetResult uncertaintyBudget(const BudgetInput &in, int draws, std::uint64_t s
         finite[o] = std::isfinite(nominal[o]);
     for (int i = 0; i < kBudgetTerms; ++i) {
         BudgetTermRow &row = r.rows[i];
-        row.value = isReading(i) ? in.power[i - at(BudgetTerm::Noise11)] : x0[i];
+        row.value = isReading(i) ? in.power[i - at(BudgetTerm::Noise11)]
+                    : isMatch(i) ? rho[i - at(BudgetTerm::MatchCalHot)]
+                                 : x0[i];
         row.u = u[i];
         if (u[i] == 0)
             continue;

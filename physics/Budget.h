@@ -97,8 +97,8 @@ enum class BudgetStatus {
 };
 
 struct BudgetTermRow {
-    double value = 0;                          // the input's nominal value in its own unit
-    double u = 0;                              // its standard uncertainty (same unit)
+    double value = 0; // nominal value in its own unit; a reading's power; a mismatch's reflection product rho
+    double u = 0;     // its standard uncertainty (same unit)
     std::array<double, kBudgetOuts> contrib{}; // |c u| per output, dB (0 where it does not enter)
 };
 

@@ -9,7 +9,12 @@ namespace physics {
 
 namespace {
 constexpr double kFullScale = 32768.0;
-constexpr int kMedianHalf = 7;          // median over 15 bins
+constexpr int kMedianHalf = 7; // median over 15 bins
+// A line: a bin 6 dB above the smoothed PSD around it. It is dropped with
+// the Hann window's leakage on either side (10 bins: the sidelobes are 70 dB
+// down there) before the PSD is smoothed again.
+constexpr double kLineRatio = 4.0;
+constexpr int kLeakBins = 10;
 // The plateau takes the smoothed bins below the highest by as much as the
 // highest of that many bins may stray above their mean (sqrt(2 ln N), at
 // least three, standard deviations of the estimate's scatter), but at least
@@ -21,7 +26,7 @@ constexpr double kMinSpan = 1.047, kMaxSpan = 1.585;
 // Hann-windowed bins are correlated, which makes it larger than 1.25 /
 // sqrt(15)).
 constexpr double kMedianScatter = 0.5;
-constexpr double kEdgeDepth = 100.0;    // 20 dB
+constexpr double kEdgeDepth = 100.0; // 20 dB
 } // namespace
 
 WelchSpectrum::WelchSpectrum(int segment, double rate, int keep)
@@ -152,7 +157,27 @@ Passband findPassband(const std::vector<double> &psd, double binHz)
         return pb;
     const int n = int(psd.size());
     pb.peakBin = int(std::max_element(psd.begin(), psd.end()) - psd.begin());
-    const std::vector<double> s = medianSmooth(psd, kMedianHalf);
+    std::vector<double> s = medianSmooth(psd, kMedianHalf);
+    std::vector<char> line(n, 0);
+    for (int k = 0; k < n; ++k)
+        if (psd[k] > kLineRatio * s[k])
+            std::fill(line.begin() + std::max(0, k - kLeakBins),
+                      line.begin() + std::min(n, k + kLeakBins + 1), 1);
+    std::vector<double> w;
+    for (int i = 0; i < n; ++i) {
+        // Within a line the window widens until it holds enough bins beside it.
+        w.clear();
+        for (int r = kMedianHalf; w.size() <= std::size_t(kMedianHalf) && r < 2 * n; r *= 2) {
+            w.clear();
+            for (int k = std::max(0, i - r); k <= std::min(n - 1, i + r); ++k)
+                if (!line[k])
+                    w.push_back(psd[k]);
+        }
+        if (w.empty())
+            continue; // lines everywhere: the first smoothing stands
+        std::nth_element(w.begin(), w.begin() + w.size() / 2, w.end());
+        s[i] = w[w.size() / 2];
+    }
     const int top = int(std::max_element(s.begin(), s.end()) - s.begin());
     if (!(s[top] > 0) || !std::isfinite(s[top]))
         return pb;
@@ -161,7 +186,7 @@ Passband findPassband(const std::vector<double> &psd, double binHz)
     // deviation.
     std::vector<double> dev;
     for (int k = 0; k < n; ++k)
-        if (s[k] * 10 >= s[top])
+        if (s[k] * 10 >= s[top] && !line[k])
             dev.push_back(std::fabs(psd[k] / s[k] - 1.0));
     std::nth_element(dev.begin(), dev.begin() + dev.size() / 2, dev.end());
     const double scatter = 1.4826 * dev[dev.size() / 2] * kMedianScatter;

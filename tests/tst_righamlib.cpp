@@ -1,9 +1,17 @@
 // Receiver control through Hamlib: the dummy rig in process (model 1) and a real rigctld (model 2) on a free local
 // port; failures name the rig and, for a tune, the frequency, and arrive within the call's timeout.
+#include "app/RigSettings.h"
+#include "gui/Dialogs.h"
 #include "platform/qt/RigHamlib.h"
 #include "support/Rigctld.h"
+#include "support/TestPlatform.h"
 
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -100,6 +108,29 @@ private Q_SLOTS:
         QVERIFY(!called);
     }
 
+    // Options > Receiver control: a search picks the model, Test reads the frequency, OK stores the choice,
+    // and the next showing starts from it.
+    void dialogTestsAndStoresTheChoice()
+    {
+        TestBench tb;
+        RigHamlib rig;
+        Platform p = tb.platform();
+        p.rig = &rig;
+        tb.meter.setPlatform(p);
+        std::unique_ptr<QDialog> dlg(createReceiverControlDialog(tb.meter, nullptr));
+        dlg->findChild<QLineEdit *>(QStringLiteral("txtRigSearch"))->setText(QStringLiteral("dummy hamlib (1)"));
+        QCOMPARE(dlg->findChild<QListWidget *>(QStringLiteral("lstRigModel"))->currentItem()->text(),
+                 QStringLiteral("Hamlib Dummy (1)"));
+        dlg->findChild<QPushButton *>(QStringLiteral("btnRigTest"))->click();
+        auto *result = dlg->findChild<QLabel *>(QStringLiteral("lblRigTestResult"));
+        QTRY_COMPARE(result->text(), QStringLiteral("Hamlib Dummy answers: tuned to 145 MHz."));
+        dlg->findChild<QPushButton *>(QStringLiteral("OKButton"))->click();
+        QCOMPARE(loadRigConfig(tb.settings).model, 1);
+        dlg.reset(createReceiverControlDialog(tb.meter, nullptr));
+        QCOMPARE(dlg->findChild<QListWidget *>(QStringLiteral("lstRigModel"))->currentItem()->text(),
+                 QStringLiteral("Hamlib Dummy (1)"));
+    }
+
     void modelsListTheDummyAndTheNetworkRig()
     {
         RigHamlib rig;
@@ -113,5 +144,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRigHamlib)
+QTEST_MAIN(TestRigHamlib)
 #include "tst_righamlib.moc"

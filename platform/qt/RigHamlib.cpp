@@ -1,5 +1,6 @@
 #include "platform/qt/RigHamlib.h"
 
+#include "app/RigSettings.h"
 #include "sheet/NumText.h"
 
 #include <hamlib/rig.h>
@@ -89,8 +90,8 @@ bool inReceiveRange(const RIG *rig, double hz, QString &ranges)
     for (const freq_range_t &r : rig->state.rx_range_list) {
         if (r.startf == 0 && r.endf == 0)
             break;
-        parts.append(QStringLiteral("%1 to %2").arg(RigHamlib::frequencyText(r.startf),
-                                                     RigHamlib::frequencyText(r.endf)));
+        parts.append(QStringLiteral("%1 to %2").arg(RigSettings::frequencyText(r.startf),
+                                                     RigSettings::frequencyText(r.endf)));
         inside = inside || (hz >= r.startf && hz <= r.endf);
     }
     parts.removeDuplicates();
@@ -125,7 +126,7 @@ RigResult openRig(RigHamlib::Session &s, const RigHamlib::Call &c)
 
 RigResult tuneRig(RIG *rig, const RigHamlib::Call &c)
 {
-    const QString f = RigHamlib::frequencyText(c.hz);
+    const QString f = RigSettings::frequencyText(c.hz);
     QString ranges;
     if (!inReceiveRange(rig, c.hz, ranges))
         return failure(QStringLiteral("%1 refused %2: outside its receive range %3.").arg(c.rigText, f, ranges));
@@ -206,15 +207,6 @@ QString RigHamlib::modelName(int model)
     return QStringLiteral("%1 %2").arg(QString::fromLatin1(caps->mfg_name), QString::fromLatin1(caps->model_name));
 }
 
-QString RigHamlib::frequencyText(double hz)
-{
-    const std::pair<double, const char *> units[] = {{1e9, "GHz"}, {1e6, "MHz"}, {1e3, "kHz"}};
-    for (const auto &[scale, unit] : units)
-        if (std::abs(hz) >= scale)
-            return QStringLiteral("%1 %2").arg(NumToText(hz / scale), QLatin1String(unit));
-    return QStringLiteral("%1 Hz").arg(NumToText(hz));
-}
-
 void RigHamlib::open(const RigConfig &config, int timeoutMs, Done done)
 {
     close();
@@ -243,7 +235,7 @@ void RigHamlib::open(const RigConfig &config, int timeoutMs, Done done)
 void RigHamlib::tune(double hz, int timeoutMs, Done done)
 {
     if (!(std::isfinite(hz) && hz > 0)) {
-        answerLater(QStringLiteral("%1 refused %2: not a frequency.").arg(m_rigText, frequencyText(hz)),
+        answerLater(QStringLiteral("%1 refused %2: not a frequency.").arg(m_rigText, RigSettings::frequencyText(hz)),
                     std::move(done));
         return;
     }

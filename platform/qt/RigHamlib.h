@@ -53,8 +53,6 @@ public:
     // "maker model" of a Hamlib model number, or "Hamlib rig model N" for
     // a number the library does not know.
     static QString modelName(int model);
-    // A frequency for messages: "7.1 GHz", "145.5 MHz", "455 kHz", "50 Hz".
-    static QString frequencyText(double hz);
 
     struct Session;   // shared between this object and one worker thread
     struct Call;      // one job for the worker

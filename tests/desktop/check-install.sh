@@ -53,6 +53,17 @@ pids+=($!)
 await "$tmp/usage" "   t   TSV file name" || fail "no usage from -h: $(cat "$tmp/usage" "$tmp/usage.err")"
 grep -qx "Usage: TQX \[-d\] \[-h\] \[-l\] \[-t\]" "$tmp/usage" || fail "usage: $(cat "$tmp/usage")"
 
+# On a console (no display at all) -h and a refused option reach the
+# terminal alone, with their exit codes, instead of Qt aborting.
+console() { timeout 20 env -i PATH=/usr/bin:/bin HOME="$tmp/home" "$prefix/bin/tqx" "$@"; }
+rc=0
+console -h >"$tmp/c.out" 2>"$tmp/c.err" || rc=$?
+[ $rc -eq 0 ] && cmp -s "$tmp/c.out" "$tmp/usage" || fail "-h on a console: rc $rc, $(cat "$tmp/c.out" "$tmp/c.err")"
+rc=0
+console -dx >"$tmp/c.out" 2>"$tmp/c.err" || rc=$?
+[ $rc -eq 1 ] && [ "$(cat "$tmp/c.err")" = 'Error: "x" is not a valid option.' ] ||
+  fail "-x on a console: rc $rc, $(cat "$tmp/c.out" "$tmp/c.err")"
+
 # Without options the main window opens and stays; a missing library ends
 # it at once. strace shows where it looked for its data folder: the template
 # wave under the prefix, found at load.

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The launcher entry, the AppStream metadata and the manual page as the
 # desktop's own tools read them: no errors, no warnings.
-# usage: check-metadata.sh PACKAGING_DIR
+# usage: check-metadata.sh PACKAGING_DIR VERSION
 set -euo pipefail
 dir=$1
+version=$2
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 out=$(desktop-file-validate --no-hints "$dir/org.tqx.TQX.desktop" 2>&1) || fail "desktop entry: $out"
@@ -23,4 +24,7 @@ LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$dir/tqx.1" 2>/dev/null | grep -q -- '-t name
 grep -qx 'Icon=org.tqx.TQX' "$dir/org.tqx.TQX.desktop" || fail "desktop entry names another icon"
 grep -q '<launchable type="desktop-id">org.tqx.TQX.desktop</launchable>' "$dir/org.tqx.TQX.metainfo.xml" ||
   fail "metainfo launches another entry"
+# The program's version has its release entry and its manual page.
+grep -q "<release version=\"$version\" date=" "$dir/org.tqx.TQX.metainfo.xml" || fail "no release $version in metainfo"
+grep -q "^\.TH TQX 1 .* \"TQX $version\"" "$dir/tqx.1" || fail "manual page not of version $version"
 echo "metadata valid"

@@ -180,8 +180,8 @@ QString toText(const QVector<BenchEnrPoint> &pts)
 
 QVector<BenchResponsePoint> defaultDutResponse()
 {
-    return {{100, 14.0, 3.2}, {150, 18.0, 1.8}, {200, 20.0, 1.2}, {300, 21.0, 1.0},
-            {400, 19.5, 1.3}, {450, 17.0, 2.0}, {500, 13.0, 3.5}};
+    return {{1, 15.0, 3.0},    {5, 20.0, 1.5},    {200, 20.0, 1.5}, {300, 19.5, 1.7},
+            {400, 18.0, 2.2}, {500, 15.0, 3.2}, {600, 11.0, 4.5}};
 }
 
 } // namespace BenchResponse

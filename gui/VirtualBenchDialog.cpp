@@ -329,6 +329,8 @@ QLineEdit *VirtualBenchDialog::addShow(QGridLayout *grid, const char *name, cons
     auto *e = new QLineEdit(this);
     e->setObjectName(QLatin1String(name));
     e->setReadOnly(true); // a derived value, not an input
+    // Room for the widest value ("-0000.00", "99999.9") however narrow the dock.
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-0000.000")) + 8);
     e->setAccessibleName(label);
     auto *l = new QLabel(label, this);
     l->setBuddy(e);

@@ -118,7 +118,11 @@ RigResult openRig(RigHamlib::Session &s, const RigHamlib::Call &c)
     const int ret = rig_open(rig);
     if (ret != RIG_OK) {
         rig_cleanup(rig);
-        return failure(QStringLiteral("Could not open %1: %2").arg(c.rigText, hamlibError(ret)));
+        // The network model's usual cause: no rigctld at that address.
+        const QString hint = c.config.model == RIG_MODEL_NETRIGCTL
+                                 ? QStringLiteral(" Is rigctld running and listening there (default localhost:4532)?")
+                                 : QString();
+        return failure(QStringLiteral("Could not open %1: %2%3").arg(c.rigText, hamlibError(ret), hint));
     }
     s.rig = rig;
     return readBack(rig, QStringLiteral("%1 did not report its frequency").arg(c.rigText));

@@ -57,7 +57,8 @@ RigConfig loadRigConfig(ISettingsStore &store)
     RigConfig c;
     const int model = wholeNumber(store.get(kSection, QStringLiteral("Model"), QStringLiteral("0")));
     c.model = model >= 0 && model <= RigSettings::kMaxModel ? model : 0;
-    c.port = store.get(kSection, QStringLiteral("Port"), QString()).trimmed().left(RigSettings::kMaxPortLength);
+    c.port =
+        store.get(kSection, QStringLiteral("Port"), QString()).trimmed().left(RigSettings::kMaxPortLength);
     const int baud = wholeNumber(store.get(kSection, QStringLiteral("Baud"), QStringLiteral("0")));
     c.baud = RigSettings::serialSpeeds().contains(baud) ? baud : 0;
     return c;

@@ -43,21 +43,19 @@ private:
     void okClicked();
 
     Meter &m_meter;
-    IRig *m_rig;           // not owned; null without receiver control
+    IRig *m_rig; // not owned; null without receiver control
     QLineEdit *m_search;
     QListWidget *m_models; // "none", then m_infos; item data: the model number
     QList<RigModelInfo> m_infos;
     QLineEdit *m_port;
-    QComboBox *m_speed;    // item data: bit/s, 0 = the model's default
+    QComboBox *m_speed; // item data: bit/s, 0 = the model's default
     QPushButton *m_test;
     QLabel *m_result;
     bool m_testing = false;
 };
 
 ReceiverControlDialog::ReceiverControlDialog(Meter &m, QWidget *parent)
-    : QDialog(parent)
-    , m_meter(m)
-    , m_rig(m.platform().rig)
+    : QDialog(parent), m_meter(m), m_rig(m.platform().rig)
 {
     setObjectName(QStringLiteral("frmRigControl"));
     setWindowTitle(QStringLiteral("Receiver control"));
@@ -79,7 +77,8 @@ ReceiverControlDialog::ReceiverControlDialog(Meter &m, QWidget *parent)
     };
     m_models->setCurrentItem(add(QStringLiteral("none"), 0));
     QList<RigModelInfo> models = m_rig ? m_rig->models() : QList<RigModelInfo>();
-    const bool known = std::any_of(models.begin(), models.end(), [&](const RigModelInfo &i) { return i.model == saved.model; });
+    const bool known = std::any_of(models.begin(), models.end(),
+                                   [&](const RigModelInfo &i) { return i.model == saved.model; });
     if (saved.model > 0 && !known) // a stored model this Hamlib lacks stays choosable
         models.append({saved.model, QStringLiteral("Hamlib rig model"), QString::number(saved.model)});
     m_infos = models;
@@ -192,10 +191,13 @@ void ReceiverControlDialog::testAnswered(const RigResult &r)
 {
     stopTest();
     const int model = config().model;
-    auto info = std::find_if(m_infos.cbegin(), m_infos.cend(), [model](const RigModelInfo &i) { return i.model == model; });
-    const QString rig = info != m_infos.cend() ? info->maker + QLatin1Char(' ') + info->name : QStringLiteral("The receiver");
+    auto info = std::find_if(m_infos.cbegin(), m_infos.cend(),
+                             [model](const RigModelInfo &i) { return i.model == model; });
+    const QString rig =
+        info != m_infos.cend() ? info->maker + QLatin1Char(' ') + info->name : QStringLiteral("The receiver");
     if (r.ok)
-        m_result->setText(QStringLiteral("%1 answers: tuned to %2.").arg(rig, RigSettings::frequencyText(r.hz)));
+        m_result->setText(
+            QStringLiteral("%1 answers: tuned to %2.").arg(rig, RigSettings::frequencyText(r.hz)));
     else
         m_result->setText(r.error);
 }

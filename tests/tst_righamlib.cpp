@@ -1,5 +1,5 @@
-// Receiver control through Hamlib: the dummy rig in process (model 1) and a real rigctld (model 2) on a free local
-// port; failures name the rig and, for a tune, the frequency, and arrive within the call's timeout.
+// Receiver control through Hamlib: the dummy rig in process (model 1) and a real rigctld (model 2) on a free
+// local port; failures name the rig and, for a tune, the frequency, and arrive within the call's timeout.
 #include "app/RigSettings.h"
 #include "gui/Dialogs.h"
 #include "platform/qt/RigHamlib.h"
@@ -34,8 +34,8 @@ private Q_SLOTS:
     void openTuneRead_data()
     {
         QTest::addColumn<int>("model");
-        QTest::addColumn<QString>("port"); // "rigctld", "closed", "silent" or a literal port
-        QTest::addColumn<double>("tuneHz"); // 0: open and read only
+        QTest::addColumn<QString>("port");           // "rigctld", "closed", "silent" or a literal port
+        QTest::addColumn<double>("tuneHz");          // 0: open and read only
         QTest::addColumn<QStringList>("errorParts"); // empty: succeeds and reads tuneHz back
         const QString dummy = QStringLiteral("Hamlib Dummy");
         const QString net = QStringLiteral("Hamlib NET rigctl on 127.0.0.1:");
@@ -45,7 +45,8 @@ private Q_SLOTS:
             << 1 << QString() << 7.1e9 << QStringList{dummy + " refused 7.1 GHz", "1.5 GHz"};
         QTest::newRow("rigctld refuses a frequency above the dummy's range")
             << 2 << "rigctld" << 7.1e9 << QStringList{net, "refused 7.1 GHz"};
-        QTest::newRow("nothing listens on the port") << 2 << "closed" << 0.0 << QStringList{"Could not open " + net};
+        QTest::newRow("nothing listens on the port")
+            << 2 << "closed" << 0.0 << QStringList{"Could not open " + net};
         QTest::newRow("a host that never answers") << 2 << "silent" << 0.0 << QStringList{net};
         QTest::newRow("no model chosen") << 0 << QString() << 0.0 << QStringList{"No receiver is chosen"};
     }
@@ -118,7 +119,8 @@ private Q_SLOTS:
         p.rig = &rig;
         tb.meter.setPlatform(p);
         std::unique_ptr<QDialog> dlg(createReceiverControlDialog(tb.meter, nullptr));
-        dlg->findChild<QLineEdit *>(QStringLiteral("txtRigSearch"))->setText(QStringLiteral("dummy hamlib (1)"));
+        dlg->findChild<QLineEdit *>(QStringLiteral("txtRigSearch"))
+            ->setText(QStringLiteral("dummy hamlib (1)"));
         QCOMPARE(dlg->findChild<QListWidget *>(QStringLiteral("lstRigModel"))->currentItem()->text(),
                  QStringLiteral("Hamlib Dummy (1)"));
         dlg->findChild<QPushButton *>(QStringLiteral("btnRigTest"))->click();
@@ -136,8 +138,9 @@ private Q_SLOTS:
         RigHamlib rig;
         const QList<RigModelInfo> models = rig.models();
         auto has = [&](int model, const char *name) {
-            return std::any_of(models.begin(), models.end(),
-                               [&](const RigModelInfo &m) { return m.model == model && m.name == QLatin1String(name); });
+            return std::any_of(models.begin(), models.end(), [&](const RigModelInfo &m) {
+                return m.model == model && m.name == QLatin1String(name);
+            });
         };
         QVERIFY(has(1, "Dummy"));
         QVERIFY(has(2, "NET rigctl"));

@@ -43,11 +43,13 @@ void AudioDevicesLoad(Meter &m)
         if (!ok) {
             QString name = store->get(kSection, key + QStringLiteral("Name"), QString()).trimmed();
             name = name.isEmpty() ? id : name + QStringLiteral(" (") + id + QStringLiteral(")");
-            missing << (input ? QStringLiteral("The audio input \"%1\" is not available; TQX records from the "
-                                               "default input.")
-                              : QStringLiteral("The audio output \"%1\" is not available; TQX plays through the "
-                                               "default output."))
-                               .arg(name);
+            missing << (input
+                            ? QStringLiteral("The audio input \"%1\" is not available; TQX records from the "
+                                             "default input.")
+                            : QStringLiteral(
+                                  "The audio output \"%1\" is not available; TQX plays through the "
+                                  "default output."))
+                           .arg(name);
         }
     }
     if (!missing.isEmpty())

@@ -9,7 +9,10 @@
 
 namespace {
 
-bool within(double v, double lo, double hi) { return std::isfinite(v) && v >= lo && v <= hi; }
+bool within(double v, double lo, double hi)
+{
+    return std::isfinite(v) && v >= lo && v <= hi;
+}
 
 // Linear interpolation of member `value` between the points around `mhz`;
 // the end values outside; `fallback` for no points.
@@ -32,8 +35,7 @@ double interpolate(const QVector<Point> &pts, double mhz, double Point::*value, 
 }
 
 // The frequencies: above 0, at most maxMhz, strictly rising.
-template <typename Point>
-QString validateFrequencies(const QVector<Point> &pts, const char *what)
+template <typename Point> QString validateFrequencies(const QVector<Point> &pts, const char *what)
 {
     if (pts.size() > BenchResponse::maxPoints)
         return QStringLiteral("The %1 has %2 points; at most %3 are allowed.")
@@ -78,8 +80,8 @@ QString parseGroups(const QString &text, int perGroup, const char *what, const c
         if (!ok)
             return QStringLiteral("Point %1 of the %2 (\"%3\") needs %4 numbers: %5.")
                 .arg(groups.size() + 1)
-                .arg(QLatin1String(what), part, perGroup == 3 ? QStringLiteral("three") : QStringLiteral("two"),
-                     QLatin1String(layout));
+                .arg(QLatin1String(what), part,
+                     perGroup == 3 ? QStringLiteral("three") : QStringLiteral("two"), QLatin1String(layout));
         groups.append(values);
     }
     return QString();
@@ -141,7 +143,8 @@ QString validate(const QVector<BenchEnrPoint> &pts)
 QString parse(const QString &text, QVector<BenchResponsePoint> &out)
 {
     QList<QList<double>> groups;
-    if (QString err = parseGroups(text, 3, kDut, "MHz, gain (dB) and noise figure (dB)", groups); !err.isEmpty())
+    if (QString err = parseGroups(text, 3, kDut, "MHz, gain (dB) and noise figure (dB)", groups);
+        !err.isEmpty())
         return err;
     QVector<BenchResponsePoint> pts;
     for (const QList<double> &g : groups)
@@ -166,7 +169,8 @@ QString toText(const QVector<BenchResponsePoint> &pts)
 {
     QStringList parts;
     for (const BenchResponsePoint &p : pts)
-        parts.append(QStringList{NumToText(p.mhz), NumToText(p.gainDb), NumToText(p.nfDb)}.join(QLatin1Char(' ')));
+        parts.append(
+            QStringList{NumToText(p.mhz), NumToText(p.gainDb), NumToText(p.nfDb)}.join(QLatin1Char(' ')));
     return parts.join(QStringLiteral("; "));
 }
 
@@ -180,8 +184,8 @@ QString toText(const QVector<BenchEnrPoint> &pts)
 
 QVector<BenchResponsePoint> defaultDutResponse()
 {
-    return {{100, 14.0, 3.2}, {150, 18.0, 1.8}, {200, 20.0, 1.2}, {300, 21.0, 1.0},
-            {400, 19.5, 1.3}, {450, 17.0, 2.0}, {500, 13.0, 3.5}};
+    return {{1, 15.0, 3.0},   {5, 20.0, 1.5},   {200, 20.0, 1.5}, {300, 19.5, 1.7},
+            {400, 18.0, 2.2}, {500, 15.0, 3.2}, {600, 11.0, 4.5}};
 }
 
 } // namespace BenchResponse

@@ -52,8 +52,10 @@ QString parse(const QString &text, QVector<BenchEnrPoint> &out);
 QString toText(const QVector<BenchResponsePoint> &pts);
 QString toText(const QVector<BenchEnrPoint> &pts);
 
-// A band-pass preamplifier for 100 to 500 MHz: flat gain and lowest noise
-// figure mid-band, the noise figure rising and the gain falling towards
-// both edges, so that a sweep has something to show.
+// A preamplifier flat at 20 dB gain and 1.5 dB noise figure from 5 to
+// 200 MHz (the bench's constant DUT, so a spot measurement at the main
+// window's default 10 MHz is unchanged), its noise figure rising and gain
+// falling above 200 MHz (3.2 dB and 15 dB at 500 MHz) and below 5 MHz, so
+// that a sweep across 100 to 500 MHz has an edge to show.
 QVector<BenchResponsePoint> defaultDutResponse();
 } // namespace BenchResponse

@@ -21,7 +21,8 @@ constexpr int kSpectrumEvery = Monitor::kWindowsPerSecond / 4;
 
 double toDb(double ms)
 {
-    return ms > 0 && std::isfinite(ms) ? std::max(Monitor::kFloorDbfs, 10.0 * std::log10(ms)) : Monitor::kFloorDbfs;
+    return ms > 0 && std::isfinite(ms) ? std::max(Monitor::kFloorDbfs, 10.0 * std::log10(ms))
+                                       : Monitor::kFloorDbfs;
 }
 
 int segmentFor(int rate)

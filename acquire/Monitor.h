@@ -75,7 +75,7 @@ public:
     // Levels in dBFS (kFloorDbfs for no power); valid once `updated` came.
     double windowDb() const { return m_windowDb; }
     double levelDb() const { return m_levelDb; }
-    double levelMs() const { return m_levelMs; } // mean square of the last second (full scale = 1)
+    double levelMs() const { return m_levelMs; }   // mean square of the last second (full scale = 1)
     double peakDbfs() const { return m_peakDbfs; } // 20 log10 of the peak (full scale = 1)
     bool clipping() const { return m_clipping; }
     double headroomDb() const { return kHotCeilingDbfs - m_levelDb; }
@@ -92,8 +92,8 @@ public:
     void process(const qint16 *x, qsizetype n);
 
 Q_SIGNALS:
-    void updated();                // a new window: levels, history
-    void spectrumUpdated();        // a new spectrum, four times a second
+    void updated();         // a new window: levels, history
+    void spectrumUpdated(); // a new spectrum, four times a second
     void stateChanged(Monitor::State state);
     void failed(const QString &message);
 

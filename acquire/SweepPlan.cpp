@@ -173,7 +173,9 @@ PlanResult makeSweepPlan(Meter &m, SweepKind kind, const SweepFrequencies &f, do
     p.stopOnFailure = stopOnFailure;
 
     const bool table = s.enabled(Control::mnuEnrUnl) && m.enrTable().size() >= 3;
-    SourceTemps fixed{value(Field::ENR), value(Field::Thot), value(Field::Tcold)};
+    // The ENR shown for fixed temperatures is the one Thot stands for (the
+    // main window keeps its ENR field in step with Thot the same way).
+    SourceTemps fixed{physics::EnrFromThot(value(Field::Thot)), value(Field::Thot), value(Field::Tcold)};
     if (!table && !(fixed.tCold > 0 && fixed.tHot > fixed.tCold))
         return refuse(QStringLiteral("Thot must be > 0 and > Tcold"));
     const SourcePlan src = sourceTemps(p.mhz, table ? &m.enrTable() : nullptr, fixed);

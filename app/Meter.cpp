@@ -115,6 +115,7 @@ void Meter::click(Control c)
     case Control::mnuOptionsLimits: LimitsToggle(*this); break;
     case Control::mnuNmuc: show(DialogId::Nmuc); break;
     case Control::mnuComSetup: show(DialogId::ComSetup); break;
+    case Control::mnuRigControl: show(DialogId::RigControl); break;
     case Control::mnuHelpHelp:
     case Control::mnuHome:
     case Control::mnuFaq:

@@ -1,5 +1,13 @@
 #include "app/RigSettings.h"
 
+#include "sheet/NumText.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
 namespace {
 
 const QString kSection = QStringLiteral("Rig");
@@ -22,12 +30,35 @@ QList<int> RigSettings::serialSpeeds()
     return {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 }
 
+QString RigSettings::modelLabel(const RigModelInfo &m)
+{
+    return QStringLiteral("%1 %2 (%3)").arg(m.maker, m.name).arg(m.model);
+}
+
+bool RigSettings::modelMatches(const RigModelInfo &m, const QString &search)
+{
+    const QString label = modelLabel(m);
+    const QStringList words = search.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return std::all_of(words.begin(), words.end(),
+                       [&label](const QString &w) { return label.contains(w, Qt::CaseInsensitive); });
+}
+
+QString RigSettings::frequencyText(double hz)
+{
+    const std::pair<double, const char *> units[] = {{1e9, "GHz"}, {1e6, "MHz"}, {1e3, "kHz"}};
+    for (const auto &[scale, unit] : units)
+        if (std::abs(hz) >= scale)
+            return QStringLiteral("%1 %2").arg(NumToText(hz / scale), QLatin1String(unit));
+    return QStringLiteral("%1 Hz").arg(NumToText(hz));
+}
+
 RigConfig loadRigConfig(ISettingsStore &store)
 {
     RigConfig c;
     const int model = wholeNumber(store.get(kSection, QStringLiteral("Model"), QStringLiteral("0")));
     c.model = model >= 0 && model <= RigSettings::kMaxModel ? model : 0;
-    c.port = store.get(kSection, QStringLiteral("Port"), QString()).trimmed().left(RigSettings::kMaxPortLength);
+    c.port =
+        store.get(kSection, QStringLiteral("Port"), QString()).trimmed().left(RigSettings::kMaxPortLength);
     const int baud = wholeNumber(store.get(kSection, QStringLiteral("Baud"), QStringLiteral("0")));
     c.baud = RigSettings::serialSpeeds().contains(baud) ? baud : 0;
     return c;

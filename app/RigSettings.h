@@ -18,6 +18,14 @@ inline constexpr int kMaxPortLength = 255;
 inline constexpr int kMaxModel = 999999;
 // The serial speeds offered (bit/s); 0 (the model's default) is also valid.
 QList<int> serialSpeeds();
+// A model in the list of the receiver-control dialog: "Maker Name (number)".
+QString modelLabel(const RigModelInfo &m);
+// Whether a model matches the search text: every blank-separated word of it
+// occurs in the label, ignoring case. Blank text matches every model.
+bool modelMatches(const RigModelInfo &m, const QString &search);
+// A frequency for messages: "7.1 GHz", "145.5 MHz", "455 kHz", "50 Hz"
+// (the number in the user's locale).
+QString frequencyText(double hz);
 } // namespace RigSettings
 
 RigConfig loadRigConfig(ISettingsStore &store);

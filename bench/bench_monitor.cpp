@@ -15,9 +15,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtEndian>
-#include <QTemporaryDir>
 
 #include <sys/resource.h>
 
@@ -36,7 +36,8 @@ double cpuSeconds()
 {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + 1e-6 * double(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           1e-6 * double(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
 }
 
 // Runs the event loop for `ms` milliseconds (idle in between, so the CPU figure is the monitor's).
@@ -126,7 +127,8 @@ int main(int argc, char *argv[])
         for (double l : latencies)
             std::printf(" %.1f", l);
         std::printf(" (target <= %.0f ms)\n", kMaxLatencyMs);
-        std::printf("monitor CPU at %d Hz: %.2f %% of one core live, %.3f %% for the analysis alone (target <= %.0f %%)\n",
+        std::printf("monitor CPU at %d Hz: %.2f %% of one core live, %.3f %% for the analysis alone (target "
+                    "<= %.0f %%)\n",
                     kRate, cpuPercent, alonePercent, kMaxCpuPercent);
         failures += median > kMaxLatencyMs;
         failures += cpuPercent > kMaxCpuPercent;

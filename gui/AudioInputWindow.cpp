@@ -19,8 +19,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -122,14 +122,16 @@ AudioInputWindow::AudioInputWindow(Meter &m, QWidget *parent)
     lg->setColumnStretch(0, 1);
 
     QChart *hc = nullptr, *sc = nullptr;
-    QChartView *historyView = makeChart(QStringLiteral("chartHistory"), QStringLiteral("Level, last 60 s"), &hc, this);
+    QChartView *historyView =
+        makeChart(QStringLiteral("chartHistory"), QStringLiteral("Level, last 60 s"), &hc, this);
     m_history = new QLineSeries(hc);
     hc->addSeries(m_history);
     QValueAxis *hx = addAxis(hc, m_history, Qt::AlignBottom, QStringLiteral("s"));
     hx->setRange(-Monitor::kHistorySeconds, 0);
     m_historyY = addAxis(hc, m_history, Qt::AlignLeft, QStringLiteral("dBFS"));
     m_historyY->setRange(kBarFloorDbfs, 0);
-    QChartView *spectrumView = makeChart(QStringLiteral("chartSpectrum"), QStringLiteral("Spectrum"), &sc, this);
+    QChartView *spectrumView =
+        makeChart(QStringLiteral("chartSpectrum"), QStringLiteral("Spectrum"), &sc, this);
     m_psd = new QLineSeries(sc);
     m_band = new QLineSeries(sc); // the passband, drawn over the spectrum
     QPen bandPen(QColor(0xc0, 0x60, 0x00));
@@ -149,7 +151,8 @@ AudioInputWindow::AudioInputWindow(Meter &m, QWidget *parent)
     m_enbw->setAccessibleName(QStringLiteral("Noise bandwidth"));
     m_enbw->setWordWrap(true);
     m_useEnbw = new QPushButton(QStringLiteral("Use as &bandwidth"), this);
-    m_useEnbw->setToolTip(QStringLiteral("Opens the uncertainty calculator with the noise bandwidth as its Bandwidth"));
+    m_useEnbw->setToolTip(
+        QStringLiteral("Opens the uncertainty calculator with the noise bandwidth as its Bandwidth"));
     m_useEnbw->setObjectName(QStringLiteral("btnUseEnbw"));
     m_useEnbw->setAccessibleName(QStringLiteral("Use as bandwidth in the uncertainty calculator"));
     m_useEnbw->setEnabled(false);
@@ -209,7 +212,8 @@ AudioInputWindow::AudioInputWindow(Meter &m, QWidget *parent)
         }
         m_history->replace(pts);
         // Ten-decibel steps around what was seen: drift of a tenth of a dB shows.
-        m_historyY->setRange(std::floor(lo / 10.0) * 10.0, std::ceil(hi / 10.0) * 10.0 + (hi >= lo ? 0.0 : 10.0));
+        m_historyY->setRange(std::floor(lo / 10.0) * 10.0,
+                             std::ceil(hi / 10.0) * 10.0 + (hi >= lo ? 0.0 : 10.0));
     });
     chartTimer->start(kChartMs);
     m_devicePoll = new QTimer(this);
@@ -229,8 +233,8 @@ void AudioInputWindow::fillDevices()
     IAudio *audio = m_meter.platform().audio;
     for (bool input : {true, false}) {
         QComboBox *box = input ? m_input : m_output;
-        const QList<AudioDevice> list = audio ? (input ? audio->inputDevices() : audio->outputDevices())
-                                              : QList<AudioDevice>{};
+        const QList<AudioDevice> list =
+            audio ? (input ? audio->inputDevices() : audio->outputDevices()) : QList<AudioDevice>{};
         const QString chosen = audio ? (input ? audio->inputDevice() : audio->outputDevice()) : QString();
         QStringList ids{QString()};
         for (const AudioDevice &d : list)
@@ -270,13 +274,15 @@ void AudioInputWindow::showLevels()
     const bool have = !mon.history().empty() || mon.levelMs() > 0;
     m_bar->setValue(int(std::clamp((mon.windowDb() - kBarFloorDbfs) * 10.0, 0.0, -kBarFloorDbfs * 10.0)));
     m_level->setText(have ? dbText(mon.levelDb(), "dBFS") : QStringLiteral("-- dBFS"));
-    m_peak->setText(QStringLiteral("Peak: ") + (have ? dbText(mon.peakDbfs(), "dBFS") : QStringLiteral("--")));
+    m_peak->setText(QStringLiteral("Peak: ") +
+                    (have ? dbText(mon.peakDbfs(), "dBFS") : QStringLiteral("--")));
     m_headroom->setText(QStringLiteral("Headroom for the hot reading: ") +
                         (have ? dbText(mon.headroomDb(), "dB") : QStringLiteral("--")));
     m_headroom->setToolTip(QStringLiteral("How far the level may rise before the hot reading risks clipping "
                                           "(keep the hot reading below %1 dBFS)")
                                .arg(QLocale().toString(Monitor::kHotCeilingDbfs, 'f', 0)));
-    m_clip->setText(mon.clipping() ? QStringLiteral("Clipping: a sample exceeded 0.4 of full scale") : QString());
+    m_clip->setText(mon.clipping() ? QStringLiteral("Clipping: a sample exceeded 0.4 of full scale")
+                                   : QString());
     m_chartDue = true;
 }
 
@@ -303,9 +309,10 @@ void AudioInputWindow::showSpectrum()
     m_psdY->setRange(ceiling - 100.0, ceiling);
     if (pb.ok) {
         const QLocale loc;
-        m_enbw->setText(QStringLiteral("Noise bandwidth (ENBW): %1 Hz, passband %2 to %3 Hz; highest line at %4 Hz")
-                            .arg(loc.toString(pb.enbwHz, 'f', 0), loc.toString(pb.lowBin * bin, 'f', 0),
-                                 loc.toString(pb.highBin * bin, 'f', 0), loc.toString(pb.peakBin * bin, 'f', 0)));
+        m_enbw->setText(
+            QStringLiteral("Noise bandwidth (ENBW): %1 Hz, passband %2 to %3 Hz; highest line at %4 Hz")
+                .arg(loc.toString(pb.enbwHz, 'f', 0), loc.toString(pb.lowBin * bin, 'f', 0),
+                     loc.toString(pb.highBin * bin, 'f', 0), loc.toString(pb.peakBin * bin, 'f', 0)));
     } else {
         m_enbw->setText(QStringLiteral("Noise bandwidth: no signal"));
     }
@@ -328,9 +335,11 @@ void AudioInputWindow::showState()
         m_status->setText(m_monitor->message());
         break;
     }
-    const bool on = m_monitor->state() == Monitor::State::Running || m_monitor->state() == Monitor::State::Paused;
+    const bool on =
+        m_monitor->state() == Monitor::State::Running || m_monitor->state() == Monitor::State::Paused;
     m_startStop->setText(on ? QStringLiteral("&Stop") : QStringLiteral("&Start"));
-    m_startStop->setAccessibleName(on ? QStringLiteral("Stop monitoring") : QStringLiteral("Start monitoring"));
+    m_startStop->setAccessibleName(on ? QStringLiteral("Stop monitoring")
+                                      : QStringLiteral("Start monitoring"));
 }
 
 void AudioInputWindow::showFailure(const QString &message)

@@ -216,6 +216,10 @@ void BudgetDialog::recompute()
             if (out.mcOk)
                 text += QStringLiteral(", Monte Carlo 95 %: %1 to %2 dB")
                             .arg(fixed(out.mcLow), fixed(out.mcHigh));
+            else // more than 1 % of the draws fell where the result does not exist (Y <= 1, Te <= 0 K)
+                text += QStringLiteral(
+                    ", <b>no Monte Carlo interval</b>: the inputs' spread reaches Y = 1 or 0 K, "
+                    "so this figure is not reliable");
             text += QStringLiteral("<br>statistical part %1 dB (1 \u03c3); largest contribution: %2")
                         .arg(fixed(out.statistical, "0.000"),
                              budgetTermName(static_cast<BudgetTerm>(out.dominant)));

@@ -17,3 +17,4 @@ QDialog *createAboutDialog(Meter &m, QWidget *parent);          // frmAbout
 QDialog *createVirtualBenchDialog(Meter &m, QWidget *parent, bool compact = false);
 QDialog *createEnrViewDialog(Meter &m, QWidget *parent); // the ENR table's curve
 QDialog *createBudgetDialog(Meter &m, QWidget *parent);  // the uncertainty budget
+QDialog *createReceiverControlDialog(Meter &m, QWidget *parent); // frmRigControl

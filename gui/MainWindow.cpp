@@ -109,6 +109,7 @@ void MainWindow::buildMenus()
     makeAction(opt, Control::mnuNmuc, QStringLiteral("&Uncertainty calculator"));
     makeAction(opt, Control::mnuComSetup, QStringLiteral("&Com port setup"));
     makeAction(opt, Control::mnuAudioInput, QStringLiteral("Audio &input"));
+    makeAction(opt, Control::mnuRigControl, QStringLiteral("&Receiver control"));
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));

@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgGenerator>
-#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
@@ -14,18 +13,18 @@
 
 namespace {
 
-QLineSeries *line(QChart *chart, const QString &name, const QColor &colour, Qt::PenStyle style, bool dots)
+// A series owned by the view, on the chart only while it has points (so
+// that the legend names only what is drawn).
+QLineSeries *line(QObject *owner, const QString &name, const QColor &colour, Qt::PenStyle style)
 {
-    auto *s = new QLineSeries(chart);
+    auto *s = new QLineSeries(owner);
     s->setName(name);
-    QPen pen(colour, style == Qt::SolidLine ? 2 : 1.5, style);
-    s->setPen(pen);
-    s->setPointsVisible(dots);
-    chart->addSeries(s);
+    s->setPen(QPen(colour, style == Qt::SolidLine ? 2 : 1.5, style));
+    s->setPointsVisible(style == Qt::SolidLine); // measured points show as dots
     return s;
 }
 
-void fill(QLineSeries *s, const QVector<double> &x, const QVector<double> &y)
+void fill(QXYSeries *s, const QVector<double> &x, const QVector<double> &y)
 {
     QList<QPointF> pts;
     for (int i = 0; i < x.size() && i < y.size(); ++i)
@@ -56,18 +55,17 @@ SweepChart::SweepChart(QWidget *parent) : QChartView(parent)
     c->legend()->setAlignment(Qt::AlignBottom);
     c->setMargins(QMargins(4, 4, 4, 4));
     setChart(c); // the view owns the chart
-    m_nf = line(c, QStringLiteral("NF"), QColor(0, 0, 192), Qt::SolidLine, true);
-    m_gain = line(c, QStringLiteral("Gain"), QColor(0, 128, 0), Qt::SolidLine, true);
-    m_refNf = line(c, QStringLiteral("Reference NF"), QColor(0, 0, 192), Qt::DashLine, false);
-    m_refGain = line(c, QStringLiteral("Reference gain"), QColor(0, 128, 0), Qt::DashLine, false);
-    m_trueNf = line(c, QStringLiteral("Bench true NF"), QColor(192, 96, 0), Qt::DotLine, false);
-    m_trueGain = line(c, QStringLiteral("Bench true gain"), QColor(128, 64, 128), Qt::DotLine, false);
-    m_failed = new QScatterSeries(c);
+    m_nf = line(this, QStringLiteral("NF"), QColor(0, 0, 192), Qt::SolidLine);
+    m_gain = line(this, QStringLiteral("Gain"), QColor(0, 128, 0), Qt::SolidLine);
+    m_refNf = line(this, QStringLiteral("Reference NF"), QColor(0, 0, 192), Qt::DashLine);
+    m_refGain = line(this, QStringLiteral("Reference gain"), QColor(0, 128, 0), Qt::DashLine);
+    m_trueNf = line(this, QStringLiteral("Bench true NF"), QColor(192, 96, 0), Qt::DotLine);
+    m_trueGain = line(this, QStringLiteral("Bench true gain"), QColor(128, 64, 128), Qt::DotLine);
+    m_failed = new QScatterSeries(this);
     m_failed->setName(QStringLiteral("Failed"));
     m_failed->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
     m_failed->setMarkerSize(9);
     m_failed->setColor(QColor(192, 0, 0));
-    c->addSeries(m_failed);
 
     m_x = new QValueAxis(c);
     m_x->setTitleText(QStringLiteral("Frequency (MHz)"));
@@ -78,11 +76,6 @@ SweepChart::SweepChart(QWidget *parent) : QChartView(parent)
     c->addAxis(m_x, Qt::AlignBottom);
     c->addAxis(m_yNf, Qt::AlignLeft);
     c->addAxis(m_yGain, Qt::AlignRight);
-    for (QAbstractSeries *s : c->series()) {
-        s->attachAxis(m_x);
-        const bool gain = s == m_gain || s == m_refGain || s == m_trueGain;
-        s->attachAxis(gain ? m_yGain : m_yNf);
-    }
     rescale();
 }
 
@@ -121,18 +114,17 @@ void SweepChart::setTruth(const QVector<double> &mhz, const QVector<double> &nfD
 
 void SweepChart::rescale()
 {
+    const QList<QXYSeries *> all = {m_nf, m_gain, m_refNf, m_refGain, m_trueNf, m_trueGain, m_failed};
+    auto onGainAxis = [this](QXYSeries *s) { return s == m_gain || s == m_refGain || s == m_trueGain; };
     double x0 = INFINITY, x1 = -INFINITY;
     double lo[2] = {INFINITY, INFINITY}, hi[2] = {-INFINITY, -INFINITY};
-    for (QLineSeries *s : {m_nf, m_refNf, m_trueNf, m_gain, m_refGain, m_trueGain}) {
-        const int k = (s == m_gain || s == m_refGain || s == m_trueGain) ? 1 : 0;
+    for (QXYSeries *s : all) {
+        if (s == m_failed)
+            continue;
+        const int k = onGainAxis(s) ? 1 : 0;
         for (const QPointF &p : s->points()) {
             x0 = std::min(x0, p.x()), x1 = std::max(x1, p.x());
             lo[k] = std::min(lo[k], p.y()), hi[k] = std::max(hi[k], p.y());
-        }
-        // Legend entries only for what is drawn.
-        for (QLegendMarker *mk : chart()->legend()->markers(s)) {
-            mk->setVisible(s->count() > 0);
-            mk->setLabel(s->name()); // a marker hidden while its series was renamed keeps no label
         }
     }
     for (const SweepPoint &p : m_points)
@@ -150,16 +142,30 @@ void SweepChart::rescale()
         if (p.state == SweepPoint::State::Failed)
             failed.append({p.mhz, m_yNf->min()});
     m_failed->replace(failed);
-    for (QLegendMarker *mk : chart()->legend()->markers(m_failed))
-        mk->setVisible(!failed.isEmpty());
+    // Only series with points are on the chart: the legend then lists what
+    // is drawn (hiding legend markers instead leaves Qt's legend garbled).
+    QChart *c = chart();
+    for (QXYSeries *s : all) {
+        const bool want = s->count() > 0, has = c->series().contains(s);
+        if (want && !has) {
+            c->addSeries(s);
+            s->attachAxis(m_x);
+            s->attachAxis(onGainAxis(s) ? m_yGain : m_yNf);
+        } else if (!want && has) {
+            c->removeSeries(s);
+            s->setParent(this);
+        }
+    }
 }
 
 void SweepChart::mouseMoveEvent(QMouseEvent *e)
 {
     QChartView::mouseMoveEvent(e);
-    const QPointF v = chart()->mapToValue(e->position(), m_nf);
-    if (!chart()->plotArea().contains(e->position()))
+    const QRectF plot = chart()->plotArea();
+    if (!plot.contains(e->position()) || plot.width() <= 0)
         return Q_EMIT readout(QString());
+    // The frequency under the mouse, from the axis (MHz).
+    const QPointF v(m_x->min() + (e->position().x() - plot.left()) / plot.width() * (m_x->max() - m_x->min()), 0);
     // The nearest point of the sweep by frequency; its values, or why it failed.
     const SweepPoint *best = nullptr;
     for (const SweepPoint &p : m_points)

@@ -44,7 +44,7 @@ private:
     QValueAxis *m_yNf = nullptr;
     QValueAxis *m_yGain = nullptr;
     QLineSeries *m_nf = nullptr, *m_gain = nullptr;
-    QScatterSeries *m_nfDots = nullptr, *m_gainDots = nullptr, *m_failed = nullptr;
+    QScatterSeries *m_failed = nullptr;
     QLineSeries *m_refNf = nullptr, *m_refGain = nullptr;
     QLineSeries *m_trueNf = nullptr, *m_trueGain = nullptr;
     SweepKind m_kind = SweepKind::Calibration;

@@ -202,8 +202,8 @@ QWidget *SweepWindow::buildInputs()
     auto *ff = new QHBoxLayout(files);
     ff->setContentsMargins(0, 0, 0, 0);
     m_exportButton = button(QStringLiteral("E&xport CSV..."), QStringLiteral("btnSweepCsv"), QStringLiteral("Export CSV"));
-    m_plotButton = button(QStringLiteral("Save plot..."), QStringLiteral("btnSweepPlot"), QStringLiteral("Save plot"));
-    m_refButton = button(QStringLiteral("Load reference..."), QStringLiteral("btnSweepRef"),
+    m_plotButton = button(QStringLiteral("Sa&ve plot..."), QStringLiteral("btnSweepPlot"), QStringLiteral("Save plot"));
+    m_refButton = button(QStringLiteral("Load refere&nce..."), QStringLiteral("btnSweepRef"),
                          QStringLiteral("Load reference sweep"));
     for (QPushButton *b : {m_exportButton, m_plotButton, m_refButton})
         ff->addWidget(b);
@@ -415,6 +415,7 @@ void SweepWindow::onEnded()
     m_status->setText(QStringLiteral("%1: %2 of %3 points measured.").arg(how).arg(measured).arg(m_points.size()));
     m_progress->setValue(outcome == Sweep::Outcome::Finished ? m_progress->maximum() : m_progress->value());
     m_chart->setPoints(m_kind, m_points);
+    m_table->resizeColumnsToContents();
     updateButtons();
     if (!message.isEmpty())
         error(message);

@@ -74,6 +74,7 @@ private:
     QDoubleSpinBox *addSpin(QGridLayout *grid, const char *name, const QString &label, double min,
                             double max, int decimals, double step);
     QLineEdit *addShow(QGridLayout *grid, const char *name, const QString &label);
+    QLineEdit *addPoints(QGridLayout *grid, const char *name, const QString &label, const QString &text);
     void setRouted(bool on);
     void applySettings();
     void refresh();
@@ -85,6 +86,10 @@ private:
     QDoubleSpinBox *m_enr, *m_tcold, *m_dutGain, *m_dutNf, *m_rxNf, *m_rxGain;
     QDoubleSpinBox *m_bandLow, *m_bandHigh, *m_floor, *m_dc;
     QSpinBox *m_seed;
+    // Frequency dependence as text ("MHz gain NF; ..." and "MHz ENR; ...").
+    QLineEdit *m_response, *m_sourceEnr;
+    QString m_pointsProblem; // why the last typed points were not taken, or empty
+    QLineEdit *m_trueMhz;
     QLineEdit *m_thot, *m_trueGain, *m_trueTe, *m_trueNf, *m_rxTe;
     QLineEdit *m_expected[5];
     QCheckBox *m_source, *m_receiver;
@@ -109,11 +114,15 @@ VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
     m_enr = addSpin(sourceGrid, "benchEnr", QStringLiteral("&ENR (dB)"), enrMinDb, enrMaxDb, 2, 0.1);
     m_thot = addShow(sourceGrid, "benchThot", QStringLiteral("Thot (K)"));
     m_tcold = addSpin(sourceGrid, "benchTcold", QStringLiteral("T&cold (K)"), tcoldMinK, tcoldMaxK, 1, 1);
+    m_sourceEnr = addPoints(sourceGrid, "benchSourceEnr", QStringLiteral("ENR &by frequency (MHz dB; ...)"),
+                            BenchResponse::toText(s.sourceEnr));
 
     auto *dutBox = new QGroupBox(QStringLiteral("Device under test"), this);
     auto *dutGrid = new QGridLayout(dutBox);
     m_dutGain = addSpin(dutGrid, "benchDutGain", QStringLiteral("&Gain (dB)"), gainMinDb, gainMaxDb, 2, 0.5);
     m_dutNf = addSpin(dutGrid, "benchDutNf", QStringLiteral("&NF (dB)"), nfMinDb, nfMaxDb, 2, 0.1);
+    m_response = addPoints(dutGrid, "benchDutResponse", QStringLiteral("Res&ponse (MHz gain NF; ...)"),
+                           BenchResponse::toText(s.dutResponse));
 
     auto *rxBox = new QGroupBox(QStringLiteral("Receiver and sound card"), this);
     auto *rxGrid = new QGridLayout(rxBox);
@@ -189,6 +198,7 @@ VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
     // --- truth ------------------------------------------------------------
     auto *truthBox = new QGroupBox(QStringLiteral("True values"), this);
     auto *truthGrid = new QGridLayout(truthBox);
+    m_trueMhz = addShow(truthGrid, "benchTrueMhz", QStringLiteral("Tuned (MHz)"));
     m_trueGain = addShow(truthGrid, "benchTrueGain", QStringLiteral("DUT gain (dB)"));
     m_trueTe = addShow(truthGrid, "benchTrueTe", QStringLiteral("DUT Te (K)"));
     m_trueNf = addShow(truthGrid, "benchTrueNf", QStringLiteral("DUT NF (dB)"));
@@ -277,6 +287,8 @@ VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
                               m_floor, m_dc})
         connect(b, &QDoubleSpinBox::valueChanged, this, &VirtualBenchDialog::applySettings);
     connect(m_seed, &QSpinBox::valueChanged, this, &VirtualBenchDialog::applySettings);
+    for (QLineEdit *e : {m_response, m_sourceEnr})
+        connect(e, &QLineEdit::editingFinished, this, &VirtualBenchDialog::applySettings);
     connect(restart, &QPushButton::clicked, this, [this] { m_bench.reseed(); });
     connect(m_receiver, &QCheckBox::toggled, this, [this](bool on) { m_bench.setReceiverConnected(on); });
     connect(m_source, &QCheckBox::toggled, this, [this](bool on) { m_bench.setManualSource(on); });
@@ -317,12 +329,31 @@ QLineEdit *VirtualBenchDialog::addShow(QGridLayout *grid, const char *name, cons
     auto *e = new QLineEdit(this);
     e->setObjectName(QLatin1String(name));
     e->setReadOnly(true); // a derived value, not an input
+    // Room for the widest value ("-0000.00", "99999.9") however narrow the dock.
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-0000.000")) + 8);
     e->setAccessibleName(label);
     auto *l = new QLabel(label, this);
     l->setBuddy(e);
     const int row = grid->rowCount();
     grid->addWidget(l, row, 0);
     grid->addWidget(e, row, 1);
+    return e;
+}
+
+QLineEdit *VirtualBenchDialog::addPoints(QGridLayout *grid, const char *name, const QString &label,
+                                         const QString &text)
+{
+    // Label above, the field across both columns: the lists are long.
+    auto *e = new QLineEdit(text, this);
+    e->setObjectName(QLatin1String(name));
+    e->setAccessibleName(QString(label).remove(QLatin1Char('&')));
+    e->setToolTip(QStringLiteral("Points in rising frequency, separated by ';'. Linear in dB between points, "
+                                 "constant outside. Empty: the constant values above."));
+    auto *l = new QLabel(label, this);
+    l->setBuddy(e);
+    const int row = grid->rowCount();
+    grid->addWidget(l, row, 0, 1, 2);
+    grid->addWidget(e, row + 1, 0, 1, 2);
     return e;
 }
 
@@ -390,12 +421,34 @@ void VirtualBenchDialog::applySettings()
     s.floorDbfs = m_floor->value();
     s.dcOffset = m_dc->value();
     s.seed = quint64(m_seed->value());
+    // Typed points are taken only whole and valid; otherwise the bench keeps
+    // the previous ones, the text stays for correction and the status says why.
+    QVector<BenchResponsePoint> response;
+    QVector<BenchEnrPoint> enr;
+    QString responseError = BenchResponse::parse(m_response->text(), response);
+    if (responseError.isEmpty())
+        responseError = BenchResponse::validate(response);
+    QString enrError = BenchResponse::parse(m_sourceEnr->text(), enr);
+    if (enrError.isEmpty())
+        enrError = BenchResponse::validate(enr);
+    if (responseError.isEmpty())
+        s.dutResponse = response;
+    if (enrError.isEmpty())
+        s.sourceEnr = enr;
+    m_pointsProblem = responseError.isEmpty() ? enrError : responseError;
     m_bench.setSettings(s); // notifies: refresh()
 }
 
 void VirtualBenchDialog::refresh()
 {
     const BenchTruth t = m_bench.truth();
+    m_trueMhz->setText(NumToText(t.mhz));
+    m_trueMhz->setToolTip(m_bench.isTuned() ? QStringLiteral("Where a sweep last tuned the receiver")
+                                            : QStringLiteral("The main window's Frequency"));
+    // The constants apply only where no points are given.
+    m_dutGain->setEnabled(m_bench.settings().dutResponse.isEmpty());
+    m_dutNf->setEnabled(m_bench.settings().dutResponse.isEmpty());
+    m_enr->setEnabled(m_bench.settings().sourceEnr.isEmpty());
     m_thot->setText(FormatFixed(t.thotK, QStringLiteral("0.0")));
     m_trueGain->setText(FormatFixed(t.dutGainDb, QStringLiteral("0.00")));
     m_trueTe->setText(FormatFixed(t.dutTeK, QStringLiteral("0.0")));
@@ -405,7 +458,9 @@ void VirtualBenchDialog::refresh()
     // What the bench will use: the sheet's attenuators, the rate of the last
     // recording.
     const BenchAttenuators a = Bench::attenuatorsFrom(m_meter.sheet());
-    QString problem = Bench::validate(m_bench.settings());
+    QString problem = m_pointsProblem;
+    if (problem.isEmpty())
+        problem = Bench::validate(m_bench.settings());
     if (problem.isEmpty())
         problem = Bench::validate(a);
     const int rate = m_bench.lastRate();

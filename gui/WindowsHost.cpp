@@ -95,6 +95,9 @@ void WindowsHost::showDialog(DialogId id)
     case DialogId::About:
         dlg = createAboutDialog(m_meter, m_main);
         break;
+    case DialogId::RigControl:
+        dlg = createReceiverControlDialog(m_meter, m_main);
+        break;
     case DialogId::VirtualBench:
         showBench();
         return;

@@ -9,7 +9,7 @@ namespace physics {
 
 namespace {
 constexpr double kFullScale = 32768.0;
-constexpr int kMedianHalf = 7;          // median over 15 bins
+constexpr int kMedianHalf = 7; // median over 15 bins
 // A line: a bin 6 dB above the smoothed PSD around it. It is dropped with
 // the Hann window's leakage on either side (10 bins: the sidelobes are 70 dB
 // down there) before the PSD is smoothed again.
@@ -26,7 +26,7 @@ constexpr double kMinSpan = 1.047, kMaxSpan = 1.585;
 // Hann-windowed bins are correlated, which makes it larger than 1.25 /
 // sqrt(15)).
 constexpr double kMedianScatter = 0.5;
-constexpr double kEdgeDepth = 100.0;    // 20 dB
+constexpr double kEdgeDepth = 100.0; // 20 dB
 } // namespace
 
 WelchSpectrum::WelchSpectrum(int segment, double rate, int keep)
@@ -161,7 +161,8 @@ Passband findPassband(const std::vector<double> &psd, double binHz)
     std::vector<char> line(n, 0);
     for (int k = 0; k < n; ++k)
         if (psd[k] > kLineRatio * s[k])
-            std::fill(line.begin() + std::max(0, k - kLeakBins), line.begin() + std::min(n, k + kLeakBins + 1), 1);
+            std::fill(line.begin() + std::max(0, k - kLeakBins),
+                      line.begin() + std::min(n, k + kLeakBins + 1), 1);
     std::vector<double> w;
     for (int i = 0; i < n; ++i) {
         // Within a line the window widens until it holds enough bins beside it.

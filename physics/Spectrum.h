@@ -53,8 +53,8 @@ private:
     void *m_out = nullptr;
     void *m_plan = nullptr;
     std::vector<double> m_window;
-    double m_scale = 0; // periodogram scale: 1 / (rate sum w^2 32768^2)
-    std::vector<double> m_fill; // samples of the segment being filled
+    double m_scale = 0;                      // periodogram scale: 1 / (rate sum w^2 32768^2)
+    std::vector<double> m_fill;              // samples of the segment being filled
     std::vector<std::vector<double>> m_ring; // latest periodograms (keep > 0)
     std::size_t m_next = 0;                  // ring slot to overwrite next
     std::vector<double> m_sum;               // running sum (keep == 0)
@@ -63,9 +63,9 @@ private:
 
 // The passband of a receiver's noise spectrum, read off a PSD.
 struct Passband {
-    bool ok = false;  // false: empty or all-zero spectrum
-    int peakBin = 0;  // highest bin of the raw PSD (a tone, a birdie or the noise)
-    int lowBin = 0;   // first and last bin of the passband
+    bool ok = false; // false: empty or all-zero spectrum
+    int peakBin = 0; // highest bin of the raw PSD (a tone, a birdie or the noise)
+    int lowBin = 0;  // first and last bin of the passband
     int highBin = 0;
     double plateau = 0; // passband PSD level, FS^2/Hz
     double enbwHz = 0;  // equivalent noise bandwidth (Hz)
@@ -84,9 +84,9 @@ std::vector<double> medianSmooth(const std::vector<double> &x, int half);
 // around them, then a median over the rest), so hum and birdies neither set
 // the peak nor add to the integral. The peak PSD is the plateau: the mean of the smoothed bins
 // near the highest one (within what the estimate's own scatter explains,
-// 0.2 to 2 dB), so that the scatter does not bias it upward. The passband is the run of bins around the highest
-// smoothed bin that stays within 20 dB of the plateau; a fourth-order
-// band-pass keeps well under 1 % of its noise power beyond that.
+// 0.2 to 2 dB), so that the scatter does not bias it upward. The passband is the run of bins around the
+// highest smoothed bin that stays within 20 dB of the plateau; a fourth-order band-pass keeps well under 1 %
+// of its noise power beyond that.
 Passband findPassband(const std::vector<double> &psd, double binHz);
 
 } // namespace physics

@@ -6,6 +6,7 @@ enum class DialogId { CalNoiseSource, Nmuc, ComSetup, Update, About, VirtualBenc
     AudioInput, // modeless: device choice and the input monitor
     EnrView, Budget,
     Sweep,      // modeless and kept: the frequency sweep
+    RigControl,
 };
 
 class IWindows

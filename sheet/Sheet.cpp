@@ -16,7 +16,8 @@ const char *const kControlNames[] = {
     "btnNoise00", "btnNoise11", "btnNoise12", "btnNoise21", "btnNoise22", "btnReset", "btnSaveTsv",
     "mnuAudioInput", "mnuInputMonitor",
     "mnuEnrView", "mnuBudget",
-    "mnuSweep"};
+    "mnuSweep",
+    "mnuRigControl"};
 static_assert(sizeof(kControlNames) / sizeof(kControlNames[0]) == static_cast<int>(Control::Count));
 } // namespace
 

@@ -28,6 +28,7 @@ enum class Control : int {
     mnuAudioInput, mnuInputMonitor,
     mnuEnrView, mnuBudget,
     mnuSweep,
+    mnuRigControl,
     Count
 };
 

@@ -26,17 +26,20 @@ private Q_SLOTS:
         AudioInputWindow w(b.meter, nullptr);
         w.show();
         const Monitor &mon = w.monitor();
-        QTRY_VERIFY2_WITH_TIMEOUT(mon.history().size() >= 20 && mon.passband().ok, qPrintable(mon.message()), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(mon.history().size() >= 20 && mon.passband().ok, qPrintable(mon.message()),
+                                  10000);
         const Bench &bench = b.meter.bench();
         const double expectDb = 10 * std::log10(bench.expectedMeanSquare(bench.state(), mon.rate()));
-        QVERIFY2(std::abs(mon.levelDb() - expectDb) < 0.3, qPrintable(QStringLiteral("%1 %2").arg(mon.levelDb()).arg(expectDb)));
+        QVERIFY2(std::abs(mon.levelDb() - expectDb) < 0.3,
+                 qPrintable(QStringLiteral("%1 %2").arg(mon.levelDb()).arg(expectDb)));
         const double enbw = b.meter.bench().noiseBandwidthHz(mon.rate());
-        QVERIFY2(std::abs(mon.passband().enbwHz / enbw - 1) < 0.05, qPrintable(QString::number(mon.passband().enbwHz)));
+        QVERIFY2(std::abs(mon.passband().enbwHz / enbw - 1) < 0.05,
+                 qPrintable(QString::number(mon.passband().enbwHz)));
         auto *input = w.findChild<QComboBox *>(QStringLiteral("cboInputDevice"));
         QCOMPARE(input->itemText(1), QStringLiteral("Virtual bench sound card (default)"));
         for (QWidget *c : w.findChildren<QWidget *>()) {
-            if (qobject_cast<QAbstractButton *>(c) || qobject_cast<QComboBox *>(c) || c->inherits("QChartView") ||
-                c->inherits("QProgressBar"))
+            if (qobject_cast<QAbstractButton *>(c) || qobject_cast<QComboBox *>(c) ||
+                c->inherits("QChartView") || c->inherits("QProgressBar"))
                 QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
         }
         // The bandwidth button opens the calculator with the noise bandwidth as its Bandwidth.

@@ -167,7 +167,8 @@ private Q_SLOTS:
     }
 
     // The DUT response and source ENR typed as text: values between points linear in dB, the end values outside,
-    // and texts the bench refuses with the reason. Default response: 200 MHz 20 dB 1.2 dB, 300 MHz 21 dB 1.0 dB.
+    // and texts the bench refuses with the reason. Default response: 1 MHz 15 dB 3 dB ... 200 MHz 20 dB 1.5 dB,
+    // 300 MHz 19.5 dB 1.7 dB ... 600 MHz 11 dB 4.5 dB.
     void responseAtFrequency_data()
     {
         QTest::addColumn<QString>("response"); // "default": the bench's own
@@ -175,9 +176,9 @@ private Q_SLOTS:
         QTest::addColumn<double>("mhz");
         QTest::addColumn<QString>("error"); // part of the message; empty: valid
         QTest::addColumn<QList<double>>("gainNfEnr");
-        QTest::newRow("between points, linear in dB") << "default" << "" << 250.0 << "" << QList<double>{20.5, 1.1, 15};
-        QTest::newRow("below the first point") << "default" << "" << 50.0 << "" << QList<double>{14, 3.2, 15};
-        QTest::newRow("above the last point") << "default" << "" << 600.0 << "" << QList<double>{13, 3.5, 15};
+        QTest::newRow("between points, linear in dB") << "default" << "" << 250.0 << "" << QList<double>{19.75, 1.6, 15};
+        QTest::newRow("below the first point") << "default" << "" << 0.5 << "" << QList<double>{15, 3, 15};
+        QTest::newRow("above the last point") << "default" << "" << 700.0 << "" << QList<double>{11, 4.5, 15};
         QTest::newRow("blank response: the constants") << "" << "" << 250.0 << "" << QList<double>{20, 1.5, 15};
         QTest::newRow("source ENR between points") << "" << "100 15; 300 13;" << 150.0 << "" << QList<double>{20, 1.5, 14.5};
         QTest::newRow("falling frequencies") << "200 20 1; 100 18 2" << "" << 0.0 << "must rise" << QList<double>{};
@@ -217,9 +218,9 @@ private Q_SLOTS:
     {
         bench().setSettings(BenchSettings());
         m_meter.sheet().setText(Field::Frequency, QStringLiteral("250"));
-        QCOMPARE(bench().truth().dutNfDb, 1.1);
-        bench().tuneTo(450);
-        QCOMPARE(bench().truth().dutNfDb, 2.0);
+        QCOMPARE(bench().truth().dutNfDb, 1.6);
+        bench().tuneTo(400);
+        QCOMPARE(bench().truth().dutNfDb, 2.2);
         bench().clearTuning();
         QCOMPARE(bench().tunedMhz(), 250.0);
     }

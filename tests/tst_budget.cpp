@@ -1,14 +1,17 @@
 // Uncertainty budget: a worked case, RSS against Monte Carlo, the cases without numbers, the readings' scatter
-// against repeated measurements on the virtual bench, and the sheet's NF tooltips.
+// against repeated measurements on the virtual bench, the sheet's NF tooltips and the budget and ENR view windows.
 #include "support/TestPlatform.h"
 
 #include "acquire/Bench.h"
 #include "calc/EnrTable.h"
 #include "calc/Results.h"
+#include "gui/Dialogs.h"
 #include "app/UncertaintyBudget.h"
 #include "physics/YFactor.h"
 
+#include <QChartView>
 #include <QtTest>
+#include <QtWidgets>
 #include <cmath>
 
 using namespace physics;
@@ -196,10 +199,27 @@ private Q_SLOTS:
         QCOMPARE(m.sheet().text(Field::NF) + " " + m.sheet().text(Field::NF1), "2.00 10.00");
         QVERIFY2(nfToolTip(m, Field::NF).startsWith(QString::fromUtf8("\u00b1 0.99 dB (95 %, k = 2); largest contribution: ENR")),
                  qPrintable(nfToolTip(m, Field::NF)));
+        // The window shows the same, the ENR row marked as the largest, nothing non-finite; the ENR view draws the
+        // band, the spline, the points and the current frequency.
+        std::unique_ptr<QDialog> dlg(createBudgetDialog(m, nullptr));
+        const auto *table = dlg->findChild<QTableWidget *>("budgetTable");
+        QCOMPARE(table->item(int(BudgetTerm::Enr), 3)->text(), QString::fromUtf8("0.497 \u25c0"));
+        QStringList texts;
+        for (const QLabel *l : dlg->findChildren<QLabel *>())
+            texts << l->text();
+        for (int r = 0; r < table->rowCount(); ++r)
+            for (int c = 0; c < table->columnCount(); ++c)
+                texts << table->item(r, c)->text();
+        QVERIFY(texts.filter(QString::fromUtf8("<b>2.00 dB \u00b1 0.99 dB</b>, Monte Carlo")).size() == 1);
+        QVERIFY(texts.filter(QRegularExpression("nan|inf", QRegularExpression::CaseInsensitiveOption)).isEmpty());
+        std::unique_ptr<QDialog> view(createEnrViewDialog(m, nullptr));
+        QCOMPARE(view->findChild<QChartView *>()->chart()->series().size(), 4);
         m.sheet().setText(Field::Noise12, "-1");
         QCOMPARE(nfToolTip(m, Field::NF1), budgetStatusText(BudgetStatus::YCalNotAboveOne));
+        dlg.reset(createBudgetDialog(m, nullptr));
+        QVERIFY(!dlg->findChild<QLabel *>("budgetStatus")->isHidden());
     }
 };
 
-QTEST_GUILESS_MAIN(TstBudget)
+QTEST_MAIN(TstBudget)
 #include "tst_budget.moc"

@@ -20,8 +20,9 @@ QString pactl(const QStringList &args)
 {
     QProcess p;
     p.start(QStringLiteral("pactl"), args);
-    return p.waitForFinished(5000) && p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()).trimmed()
-                                                        : QStringLiteral("(failed)");
+    return p.waitForFinished(5000) && p.exitCode() == 0
+               ? QString::fromUtf8(p.readAllStandardOutput()).trimmed()
+               : QStringLiteral("(failed)");
 }
 } // namespace
 
@@ -71,8 +72,10 @@ private Q_SLOTS:
         player.waitForFinished(3000);
         QCOMPARE(b.messages.texts(), QStringList());
         const double readingDb = 10 * std::log10(b.meter.WorkMeas.Ms);
-        QVERIFY2(std::abs(monitorDb - readingDb) < 0.1, qPrintable(QStringLiteral("%1 %2").arg(monitorDb).arg(readingDb)));
-        QVERIFY2(std::abs(readingDb + 29.03) < 0.2, qPrintable(QString::number(readingDb))); // 10 log10(0.05^2 / 2)
+        QVERIFY2(std::abs(monitorDb - readingDb) < 0.1,
+                 qPrintable(QStringLiteral("%1 %2").arg(monitorDb).arg(readingDb)));
+        QVERIFY2(std::abs(readingDb + 29.03) < 0.2,
+                 qPrintable(QString::number(readingDb))); // 10 log10(0.05^2 / 2)
         QVERIFY2(std::abs(peakBin * binHz - 1500) <= binHz, qPrintable(QString::number(peakBin * binHz)));
         QTRY_COMPARE_WITH_TIMEOUT(mon.state(), Monitor::State::Running, 2000); // resumes after the reading
     }
@@ -108,18 +111,36 @@ private Q_SLOTS:
         }
     }
 
+    // A rate the input cannot record: the refusal names the device and the nearest format it accepts.
+    void refusedFormat()
+    {
+        AudioQt audio;
+        QVERIFY(audio.setInputDevice(QStringLiteral("tqx_in")));
+        std::unique_ptr<AudioJob> job = audio.stream(10000000);
+        QSignalSpy done(job.get(), &AudioJob::finished);
+        QVERIFY(done.wait(5000));
+        const AudioStatus st = done.at(0).at(0).value<AudioStatus>();
+        QCOMPARE(st.number, AudioQtError::Format);
+        QVERIFY2(st.text.startsWith(
+                     QStringLiteral("The audio input \"TQX-test-input\" does not support 16-bit mono at "
+                                    "10000000 Hz; the nearest format it accepts is 16-bit mono at ")),
+                 qPrintable(st.text));
+    }
+
     // A chosen input disappears (a USB card unplugged) while monitoring: the monitor stops with a
     // message naming it, and the next reading refuses with the recording-failure message.
     void unpluggedInput()
     {
-        const QString module = pactl({QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
-                                      QStringLiteral("source_name=tqx_usb"), QStringLiteral("master=tqx_out.monitor"),
-                                      QStringLiteral("source_properties=device.description=TQX-USB")});
+        const QString module =
+            pactl({QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
+                   QStringLiteral("source_name=tqx_usb"), QStringLiteral("master=tqx_out.monitor"),
+                   QStringLiteral("source_properties=device.description=TQX-USB")});
         QVERIFY2(module.toInt() > 0, qPrintable(module));
         TestBench b;
         AudioQt audio;
         b.inFolder(m_dir.path(), &audio).sheet().setText(Field::Interval, QStringLiteral("0.2"));
-        QTRY_VERIFY_WITH_TIMEOUT(ChooseInputDevice(b.meter, QStringLiteral("tqx_usb"), QStringLiteral("TQX-USB")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            ChooseInputDevice(b.meter, QStringLiteral("tqx_usb"), QStringLiteral("TQX-USB")), 5000);
         Monitor mon(b.meter);
         QSignalSpy failed(&mon, &Monitor::failed);
         mon.start();
@@ -131,7 +152,8 @@ private Q_SLOTS:
         b.meter.click(Control::btnNoise11);
         QVERIFY(waitIdle(b.meter, 10000));
         QCOMPARE(b.messages.texts(),
-                 QStringList{QStringLiteral("Error: recording wave file: The audio input \"TQX-USB\" is not available.(27).")});
+                 QStringList{QStringLiteral(
+                     "Error: recording wave file: The audio input \"TQX-USB\" is not available.(27).")});
     }
 };
 

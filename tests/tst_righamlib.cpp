@@ -1,9 +1,17 @@
-// Receiver control through Hamlib: the dummy rig in process (model 1) and a real rigctld (model 2) on a free local
-// port; failures name the rig and, for a tune, the frequency, and arrive within the call's timeout.
+// Receiver control through Hamlib: the dummy rig in process (model 1) and a real rigctld (model 2) on a free
+// local port; failures name the rig and, for a tune, the frequency, and arrive within the call's timeout.
+#include "app/RigSettings.h"
+#include "gui/Dialogs.h"
 #include "platform/qt/RigHamlib.h"
 #include "support/Rigctld.h"
+#include "support/TestPlatform.h"
 
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -26,8 +34,8 @@ private Q_SLOTS:
     void openTuneRead_data()
     {
         QTest::addColumn<int>("model");
-        QTest::addColumn<QString>("port"); // "rigctld", "closed", "silent" or a literal port
-        QTest::addColumn<double>("tuneHz"); // 0: open and read only
+        QTest::addColumn<QString>("port");           // "rigctld", "closed", "silent" or a literal port
+        QTest::addColumn<double>("tuneHz");          // 0: open and read only
         QTest::addColumn<QStringList>("errorParts"); // empty: succeeds and reads tuneHz back
         const QString dummy = QStringLiteral("Hamlib Dummy");
         const QString net = QStringLiteral("Hamlib NET rigctl on 127.0.0.1:");
@@ -37,7 +45,8 @@ private Q_SLOTS:
             << 1 << QString() << 7.1e9 << QStringList{dummy + " refused 7.1 GHz", "1.5 GHz"};
         QTest::newRow("rigctld refuses a frequency above the dummy's range")
             << 2 << "rigctld" << 7.1e9 << QStringList{net, "refused 7.1 GHz"};
-        QTest::newRow("nothing listens on the port") << 2 << "closed" << 0.0 << QStringList{"Could not open " + net};
+        QTest::newRow("nothing listens on the port")
+            << 2 << "closed" << 0.0 << QStringList{"Could not open " + net};
         QTest::newRow("a host that never answers") << 2 << "silent" << 0.0 << QStringList{net};
         QTest::newRow("no model chosen") << 0 << QString() << 0.0 << QStringList{"No receiver is chosen"};
     }
@@ -100,18 +109,43 @@ private Q_SLOTS:
         QVERIFY(!called);
     }
 
+    // Options > Receiver control: a search picks the model, Test reads the frequency, OK stores the choice,
+    // and the next showing starts from it.
+    void dialogTestsAndStoresTheChoice()
+    {
+        TestBench tb;
+        RigHamlib rig;
+        Platform p = tb.platform();
+        p.rig = &rig;
+        tb.meter.setPlatform(p);
+        std::unique_ptr<QDialog> dlg(createReceiverControlDialog(tb.meter, nullptr));
+        dlg->findChild<QLineEdit *>(QStringLiteral("txtRigSearch"))
+            ->setText(QStringLiteral("dummy hamlib (1)"));
+        QCOMPARE(dlg->findChild<QListWidget *>(QStringLiteral("lstRigModel"))->currentItem()->text(),
+                 QStringLiteral("Hamlib Dummy (1)"));
+        dlg->findChild<QPushButton *>(QStringLiteral("btnRigTest"))->click();
+        auto *result = dlg->findChild<QLabel *>(QStringLiteral("lblRigTestResult"));
+        QTRY_COMPARE(result->text(), QStringLiteral("Hamlib Dummy answers: tuned to 145 MHz."));
+        dlg->findChild<QPushButton *>(QStringLiteral("OKButton"))->click();
+        QCOMPARE(loadRigConfig(tb.settings).model, 1);
+        dlg.reset(createReceiverControlDialog(tb.meter, nullptr));
+        QCOMPARE(dlg->findChild<QListWidget *>(QStringLiteral("lstRigModel"))->currentItem()->text(),
+                 QStringLiteral("Hamlib Dummy (1)"));
+    }
+
     void modelsListTheDummyAndTheNetworkRig()
     {
         RigHamlib rig;
         const QList<RigModelInfo> models = rig.models();
         auto has = [&](int model, const char *name) {
-            return std::any_of(models.begin(), models.end(),
-                               [&](const RigModelInfo &m) { return m.model == model && m.name == QLatin1String(name); });
+            return std::any_of(models.begin(), models.end(), [&](const RigModelInfo &m) {
+                return m.model == model && m.name == QLatin1String(name);
+            });
         };
         QVERIFY(has(1, "Dummy"));
         QVERIFY(has(2, "NET rigctl"));
     }
 };
 
-QTEST_GUILESS_MAIN(TestRigHamlib)
+QTEST_MAIN(TestRigHamlib)
 #include "tst_righamlib.moc"

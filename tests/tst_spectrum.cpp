@@ -74,8 +74,9 @@ private Q_SLOTS:
         QVector<qint16> x;
         QCOMPARE(bench.generate(BenchState{true, true, true}, rate, 10 * qint64(rate), x), QString());
         for (qsizetype i = 0; i < x.size(); ++i)
-            x[i] = qint16(x[i] + std::lround(32767 * lines * (std::sin(2 * M_PI * 50 * i / rate) +
-                                                               std::sin(2 * M_PI * (low + high) / 2 * i / rate))));
+            x[i] = qint16(x[i] + std::lround(32767 * lines *
+                                             (std::sin(2 * M_PI * 50 * i / rate) +
+                                              std::sin(2 * M_PI * (low + high) / 2 * i / rate))));
         physics::WelchSpectrum w(4096, rate, keep);
         w.add(reinterpret_cast<const std::int16_t *>(x.constData()), std::size_t(x.size()));
         const physics::Passband pb = physics::findPassband(w.psd(), w.binHz());

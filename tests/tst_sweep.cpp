@@ -36,12 +36,12 @@ class TestSweep : public QObject
 
     // A sweep of `kind` over the typed list, run to its end (or to `stop` returning true after a point changed).
     std::unique_ptr<Sweep> run(SweepKind kind, const QString &list, const SweepCalibration &cal = {},
-                               std::function<bool(const Sweep &)> stop = {})
+                               std::function<bool(const Sweep &)> stop = {}, bool stopOnFailure = false)
     {
         SweepFrequencies f;
         f.source = SweepFrequencies::Source::List;
         f.list = list;
-        const PlanResult p = makeSweepPlan(m_meter, kind, f, 0, false);
+        const PlanResult p = makeSweepPlan(m_meter, kind, f, 0, stopOnFailure);
         if (!p.error.isEmpty())
             qWarning() << p.error;
         auto s = std::make_unique<Sweep>(m_meter, p.plan, RigConfig{2, m_rigctld.address(), 0}, cal);
@@ -240,6 +240,33 @@ private Q_SLOTS:
         for (int i = 0; i < 2; ++i)
             QVERIFY(std::abs(t.nfDb[i] - s->points()[i].path.nfDb) < 0.0005);
         QVERIFY(parseSweepCsv("Frequency,NF\n1,2\n").error.contains("not a saved sweep"));
+    }
+
+    // A receiver turned up until every reading clips: each point is marked failed, with no number in the
+    // table's source or the CSV, and the sweep goes on or stops as chosen.
+    void clippedPointsFail_data()
+    {
+        QTest::addColumn<bool>("stopOnFailure");
+        QTest::newRow("goes on") << false;
+        QTest::newRow("stops at the first") << true;
+    }
+    void clippedPointsFail()
+    {
+        QFETCH(bool, stopOnFailure);
+        m_meter.ComEnabled = 1;
+        const BenchSettings normal = bench().settings();
+        BenchSettings loud = normal;
+        loud.rxGainDb = 140;
+        bench().setSettings(loud);
+        const std::unique_ptr<Sweep> s = run(SweepKind::Calibration, QStringLiteral("200 300"), {}, {}, stopOnFailure);
+        bench().setSettings(normal);
+        QCOMPARE(int(s->outcome()), int(stopOnFailure ? Sweep::Outcome::Failed : Sweep::Outcome::Finished));
+        QCOMPARE(s->message(), stopOnFailure ? QStringLiteral("The reading at 200 MHz failed: the reading clipped") : QString());
+        QCOMPARE(int(s->points()[1].state), int(stopOnFailure ? SweepPoint::State::Pending : SweepPoint::State::Failed));
+        QCOMPARE(s->points()[0].failure, QStringLiteral("the reading clipped"));
+        const QByteArray csv = sweepCsv(SweepKind::Calibration, s->points());
+        QVERIFY2(csv.contains("\ncalibration,200.000000,200.000000,15.00,,,,,,,,failed: the reading clipped\n"), csv.constData());
+        QCOMPARE(parseSweepCsv(csv).error, QStringLiteral("The file holds no measured point."));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "platform/qt/RigHamlib.h"
 
+#include "app/RigSettings.h"
 #include "sheet/NumText.h"
 
 #include <hamlib/rig.h>
@@ -20,8 +21,8 @@ struct RigHamlib::Call {
     quint64 id = 0;
     RigConfig config; // Open
     int timeoutMs = 0;
-    double hz = 0;    // Tune: the frequency asked for (Hz)
-    QString rigText;  // "maker model on port", for messages
+    double hz = 0;   // Tune: the frequency asked for (Hz)
+    QString rigText; // "maker model on port", for messages
 };
 
 struct RigHamlib::Session {
@@ -89,8 +90,8 @@ bool inReceiveRange(const RIG *rig, double hz, QString &ranges)
     for (const freq_range_t &r : rig->state.rx_range_list) {
         if (r.startf == 0 && r.endf == 0)
             break;
-        parts.append(QStringLiteral("%1 to %2").arg(RigHamlib::frequencyText(r.startf),
-                                                     RigHamlib::frequencyText(r.endf)));
+        parts.append(QStringLiteral("%1 to %2")
+                         .arg(RigSettings::frequencyText(r.startf), RigSettings::frequencyText(r.endf)));
         inside = inside || (hz >= r.startf && hz <= r.endf);
     }
     parts.removeDuplicates();
@@ -117,7 +118,12 @@ RigResult openRig(RigHamlib::Session &s, const RigHamlib::Call &c)
     const int ret = rig_open(rig);
     if (ret != RIG_OK) {
         rig_cleanup(rig);
-        return failure(QStringLiteral("Could not open %1: %2").arg(c.rigText, hamlibError(ret)));
+        // The network model's usual cause: no rigctld at that address.
+        const QString hint =
+            c.config.model == RIG_MODEL_NETRIGCTL
+                ? QStringLiteral(" Is rigctld running and listening there (default localhost:4532)?")
+                : QString();
+        return failure(QStringLiteral("Could not open %1: %2%3").arg(c.rigText, hamlibError(ret), hint));
     }
     s.rig = rig;
     return readBack(rig, QStringLiteral("%1 did not report its frequency").arg(c.rigText));
@@ -125,14 +131,16 @@ RigResult openRig(RigHamlib::Session &s, const RigHamlib::Call &c)
 
 RigResult tuneRig(RIG *rig, const RigHamlib::Call &c)
 {
-    const QString f = RigHamlib::frequencyText(c.hz);
+    const QString f = RigSettings::frequencyText(c.hz);
     QString ranges;
     if (!inReceiveRange(rig, c.hz, ranges))
-        return failure(QStringLiteral("%1 refused %2: outside its receive range %3.").arg(c.rigText, f, ranges));
+        return failure(
+            QStringLiteral("%1 refused %2: outside its receive range %3.").arg(c.rigText, f, ranges));
     const int ret = rig_set_freq(rig, RIG_VFO_CURR, freq_t(c.hz));
     if (ret != RIG_OK)
         return failure(QStringLiteral("%1 refused %2: %3").arg(c.rigText, f, hamlibError(ret)));
-    return readBack(rig, QStringLiteral("%1 did not report its frequency after tuning to %2").arg(c.rigText, f));
+    return readBack(rig,
+                    QStringLiteral("%1 did not report its frequency after tuning to %2").arg(c.rigText, f));
 }
 
 RigResult perform(RigHamlib::Session &s, const RigHamlib::Call &c)
@@ -154,8 +162,8 @@ RigHamlib::RigHamlib()
     connect(&m_timer, &QTimer::timeout, this, [this] {
         if (m_callId == 0)
             return;
-        const QString error = QStringLiteral("%1 did not answer within %2 s.")
-                                  .arg(m_rigText, NumToText(m_timeoutMs / 1000.0));
+        const QString error =
+            QStringLiteral("%1 did not answer within %2 s.").arg(m_rigText, NumToText(m_timeoutMs / 1000.0));
         abandonSession(); // the worker may be stuck in the library
         finish(m_callId, failure(error));
     });
@@ -180,8 +188,9 @@ QList<RigModelInfo> RigHamlib::models()
         QList<RigModelInfo> l;
         rig_list_foreach(
             [](const rig_caps *caps, rig_ptr_t data) -> int {
-                static_cast<QList<RigModelInfo> *>(data)->append(
-                    {int(caps->rig_model), QString::fromLatin1(caps->mfg_name), QString::fromLatin1(caps->model_name)});
+                static_cast<QList<RigModelInfo> *>(data)->append({int(caps->rig_model),
+                                                                  QString::fromLatin1(caps->mfg_name),
+                                                                  QString::fromLatin1(caps->model_name)});
                 return 1; // go on
             },
             &l);
@@ -203,16 +212,8 @@ QString RigHamlib::modelName(int model)
     const rig_caps *caps = model > 0 ? rig_get_caps(rig_model_t(model)) : nullptr;
     if (!caps)
         return QStringLiteral("Hamlib rig model %1").arg(model);
-    return QStringLiteral("%1 %2").arg(QString::fromLatin1(caps->mfg_name), QString::fromLatin1(caps->model_name));
-}
-
-QString RigHamlib::frequencyText(double hz)
-{
-    const std::pair<double, const char *> units[] = {{1e9, "GHz"}, {1e6, "MHz"}, {1e3, "kHz"}};
-    for (const auto &[scale, unit] : units)
-        if (std::abs(hz) >= scale)
-            return QStringLiteral("%1 %2").arg(NumToText(hz / scale), QLatin1String(unit));
-    return QStringLiteral("%1 Hz").arg(NumToText(hz));
+    return QStringLiteral("%1 %2").arg(QString::fromLatin1(caps->mfg_name),
+                                       QString::fromLatin1(caps->model_name));
 }
 
 void RigHamlib::open(const RigConfig &config, int timeoutMs, Done done)
@@ -243,8 +244,9 @@ void RigHamlib::open(const RigConfig &config, int timeoutMs, Done done)
 void RigHamlib::tune(double hz, int timeoutMs, Done done)
 {
     if (!(std::isfinite(hz) && hz > 0)) {
-        answerLater(QStringLiteral("%1 refused %2: not a frequency.").arg(m_rigText, frequencyText(hz)),
-                    std::move(done));
+        answerLater(
+            QStringLiteral("%1 refused %2: not a frequency.").arg(m_rigText, RigSettings::frequencyText(hz)),
+            std::move(done));
         return;
     }
     auto call = std::make_shared<Call>();
@@ -360,7 +362,8 @@ void RigHamlib::runSession(std::shared_ptr<Session> s)
             // destroying) the session meanwhile, and a destroyed owner's
             // posted calls are dropped with it.
             const quint64 id = call->id;
-            QMetaObject::invokeMethod(owner, [owner, id, r] { owner->finish(id, r); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                owner, [owner, id, r] { owner->finish(id, r); }, Qt::QueuedConnection);
         }
     }
     if (s->rig) {

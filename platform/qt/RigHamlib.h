@@ -53,11 +53,9 @@ public:
     // "maker model" of a Hamlib model number, or "Hamlib rig model N" for
     // a number the library does not know.
     static QString modelName(int model);
-    // A frequency for messages: "7.1 GHz", "145.5 MHz", "455 kHz", "50 Hz".
-    static QString frequencyText(double hz);
 
-    struct Session;   // shared between this object and one worker thread
-    struct Call;      // one job for the worker
+    struct Session; // shared between this object and one worker thread
+    struct Call;    // one job for the worker
 
 private:
     // Posts `job` to the open session, or answers `done` with `error`
@@ -71,9 +69,9 @@ private:
 
     std::shared_ptr<Session> m_session;
     QList<std::weak_ptr<Session>> m_abandoned; // sessions still closing
-    QString m_rigText;  // "maker model on port" of the session
+    QString m_rigText;                         // "maker model on port" of the session
     quint64 m_nextId = 1;
-    quint64 m_callId = 0; // the call whose answer is awaited, 0 = none
+    quint64 m_callId = 0;        // the call whose answer is awaited, 0 = none
     bool m_awaitingOpen = false; // that call is an open (a failure ends the session)
     Done m_done;
     QTimer m_timer; // timeoutMs of the awaited call

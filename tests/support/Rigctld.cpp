@@ -16,8 +16,9 @@ QString Rigctld::start()
     stop();
     m_port = freePort();
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(QStringLiteral("rigctld"), {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"),
-                                                QStringLiteral("127.0.0.1"), QStringLiteral("-t"), QString::number(m_port)});
+    m_process.start(QStringLiteral("rigctld"),
+                    {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"),
+                     QStringLiteral("127.0.0.1"), QStringLiteral("-t"), QString::number(m_port)});
     if (!m_process.waitForStarted(5000))
         return QStringLiteral("rigctld did not start: ") + m_process.errorString();
     const QDeadlineTimer deadline(5000);

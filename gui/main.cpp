@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <clocale>
 #include <memory>
 
 namespace {
@@ -44,6 +45,11 @@ int main(int argc, char *argv[])
         return printStartupText(d); // no box can be shown: the terminal gets it all
     int qtArgc = argc > 0 ? 1 : 0; // must outlive the application object
     QApplication app(qtArgc, argv);
+    // QApplication has set the C library's locale from the environment. TQX
+    // formats and parses its numbers with QLocale; the exact-decimal rounding
+    // in NumText and Hamlib's number parsing need printf's '.' whatever the
+    // user's locale, as Qt advises for POSIX number functions.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("TQX"));
     QApplication::setOrganizationName(QStringLiteral("TQX"));
     QApplication::setApplicationVersion(Meter::versionText());

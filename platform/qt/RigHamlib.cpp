@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <clocale>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -158,6 +159,14 @@ RigResult perform(RigHamlib::Session &s, const RigHamlib::Call &c)
 
 RigHamlib::RigHamlib()
 {
+    // Hamlib switches LC_NUMERIC to "C" around its calls (rig_open among
+    // them) and then restores the name it saved - a pointer that the switch
+    // itself has freed unless the name was already glibc's static "C". It
+    // does so on our worker thread. With LC_NUMERIC "C" from the start (set
+    // here, on the user-interface thread, before any worker exists) the
+    // saved name is the static one and the switch changes nothing. TQX
+    // formats its numbers with QLocale, which does not read LC_NUMERIC.
+    std::setlocale(LC_NUMERIC, "C");
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] {
         if (m_callId == 0)

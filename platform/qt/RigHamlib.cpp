@@ -116,7 +116,12 @@ RigResult openRig(RigHamlib::Session &s, const RigHamlib::Call &c)
         setConf("serial_speed", QByteArray::number(c.config.baud));
     setConf("timeout", QByteArray::number(std::max(200, c.timeoutMs / 3)));
     setConf("retry", "1");
-    const int ret = rig_open(rig);
+    int ret = rig_open(rig);
+    // A rig daemon that is just starting, or one that is closing its radio
+    // after its last client left, can drop the first connection: one more
+    // try before giving up (within Hamlib's own per-call timeout).
+    if (ret == -RIG_EIO || ret == RIG_EIO)
+        ret = rig_open(rig);
     if (ret != RIG_OK) {
         rig_cleanup(rig);
         // The network model's usual cause: no rigctld at that address.

@@ -25,7 +25,8 @@ QString Rigctld::start()
     while (!deadline.hasExpired()) {
         QTcpSocket s;
         s.connectToHost(QHostAddress::LocalHost, m_port);
-        if (s.waitForConnected(200))
+        // Ready when it answers a command, not merely when it accepts.
+        if (s.waitForConnected(200) && s.write("f\n") == 2 && s.waitForReadyRead(1000))
             return QString();
         if (m_process.state() != QProcess::Running)
             return QStringLiteral("rigctld ended: ") + QString::fromLocal8Bit(m_process.readAll());

@@ -28,7 +28,7 @@
 //
 // User-interface thread only (it creates an FFTW plan). The Meter outlives it.
 
-#include "physics/Spectrum.h"
+#include "physics/Welch.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 // The input spectrum's mathematics: Welch PSD scaling, where a tone lands, and the noise bandwidth
 // of the passband read off the spectrum against the bench's band-pass, whose ENBW is known.
 #include "acquire/Bench.h"
-#include "physics/Spectrum.h"
+#include "physics/Welch.h"
 
 #include <QtTest>
 
@@ -94,4 +94,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TstSpectrum)
-#include "tst_spectrum.moc"
+#include "tst_welch.moc"

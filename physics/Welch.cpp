@@ -1,4 +1,4 @@
-#include "physics/Spectrum.h"
+#include "physics/Welch.h"
 
 #include <fftw3.h>
 

@@ -2,6 +2,7 @@
 
 #include "acquire/Bench.h"
 #include "calc/EnrTable.h"
+#include "calc/Results.h"
 #include "calc/Nmuc.h"
 #include "calc/VendorEnr.h"
 #include "sheet/Meter.h"
@@ -14,17 +15,6 @@ namespace {
 using physics::BudgetOut;
 using physics::BudgetStatus;
 using physics::BudgetTerm;
-
-// Linear power of a level text in the sheet's units: dB is 10 log10 of
-// power, Volt an RMS voltage (power goes as its square).
-double power(const QString &units, double level)
-{
-    if (units == QLatin1String("dB"))
-        return std::pow(10.0, level / 10.0);
-    if (units == QLatin1String("Volt"))
-        return level * level;
-    return level; // Watt
-}
 
 } // namespace
 
@@ -43,12 +33,14 @@ BudgetInputs budgetInputs(Meter &m)
     in.att12 = value(Field::Att12);
     in.att21 = value(Field::Att21);
     in.att22 = value(Field::Att22);
-    const QString units = s.unitsText();
+    // Levels in units the results cannot use give no budget either.
+    const std::optional<physics::LevelUnits> units = levelUnits(s.unitsText());
     const Field levels[] = {Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
+    auto usable = [&](Field f) { return units && IsNumber(s.text(f)); };
     for (int k = 0; k < 4; ++k)
-        in.power[k] = IsNumber(s.text(levels[k])) ? power(units, value(levels[k])) : 0.0;
-    b.calibration = IsNumber(s.text(Field::Noise11)) && IsNumber(s.text(Field::Noise12));
-    in.combined = IsNumber(s.text(Field::Noise21)) && IsNumber(s.text(Field::Noise22));
+        in.power[k] = usable(levels[k]) ? physics::levelPower(*units, value(levels[k])) : 0.0;
+    b.calibration = usable(Field::Noise11) && usable(Field::Noise12);
+    in.combined = usable(Field::Noise21) && usable(Field::Noise22);
 
     // The readings' scatter: a mean square over T seconds through a
     // statistical bandwidth B has 2 B T degrees of freedom (the uncertainty

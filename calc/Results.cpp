@@ -24,18 +24,6 @@ const Field kResultFields[] = {Field::Y2dB, Field::Teq1, Field::NF1, Field::Y12d
 const Control kOutlets[] = {Control::mnuSaveText, Control::mnuCopyTextClip, Control::mnuSaveTsv,
                             Control::btnSaveTsv};
 
-// The units the levels are written in; none for an unknown Units text.
-std::optional<physics::LevelUnits> levelUnits(const QString &units)
-{
-    if (units == QLatin1String("dB"))
-        return physics::LevelUnits::Db;
-    if (units == QLatin1String("Watt"))
-        return physics::LevelUnits::Watt;
-    if (units == QLatin1String("Volt"))
-        return physics::LevelUnits::Volt;
-    return std::nullopt;
-}
-
 // A pair is usable when both texts are numbers and LO < HI strictly.
 bool pairUsable(const Sheet &s, Field lo, Field hi)
 {
@@ -56,6 +44,18 @@ double shownValue(const QString &text)
 }
 
 } // namespace
+
+std::optional<physics::LevelUnits> levelUnits(const QString &units)
+{
+    if (units == QLatin1String("dB"))
+        return physics::LevelUnits::Db;
+    if (units == QLatin1String("Watt"))
+        return physics::LevelUnits::Watt;
+    if (units == QLatin1String("Volt"))
+        return physics::LevelUnits::Volt;
+    return std::nullopt;
+}
+
 
 void ResultsReset(Meter &m)
 {

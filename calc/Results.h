@@ -3,7 +3,16 @@
 // parameter and level field texts, plus the actions that clear them.
 // All functions run on the user-interface thread and never show a message.
 
+#include "physics/YFactor.h"
+
+#include <QString>
+#include <optional>
+
 class Meter;
+
+// The units the level fields are written in ("dB", "Watt", "Volt"); none
+// for any other Units text.
+std::optional<physics::LevelUnits> levelUnits(const QString &units);
 
 // Recompute everything: clears first (ResultsReset), then fills in whatever
 // the fields allow. Enables the report outlets when the instrument

@@ -25,13 +25,26 @@ double nfOrNan(double te)
 
 } // namespace
 
+double levelPower(LevelUnits units, double level)
+{
+    switch (units) {
+    case LevelUnits::Db:
+        return std::pow(10.0, level / 10.0);
+    case LevelUnits::Watt:
+        return level;
+    case LevelUnits::Volt:
+        return level * level;
+    }
+    return level;
+}
+
 PowerRatio powerRatio(LevelUnits units, LevelPair p)
 {
     PowerRatio r;
     switch (units) {
     case LevelUnits::Db:
         r.Y = std::pow(10.0, (p.hi - p.lo) / 10.0);
-        r.dP = std::pow(10.0, p.hi / 10.0) - std::pow(10.0, p.lo / 10.0);
+        r.dP = levelPower(units, p.hi) - levelPower(units, p.lo);
         break;
     case LevelUnits::Watt:
         if (p.lo > 0)
@@ -41,7 +54,7 @@ PowerRatio powerRatio(LevelUnits units, LevelPair p)
     case LevelUnits::Volt:
         if (p.lo > 0)
             r.Y = (p.hi / p.lo) * (p.hi / p.lo);
-        r.dP = p.hi * p.hi - p.lo * p.lo;
+        r.dP = levelPower(units, p.hi) - levelPower(units, p.lo);
         break;
     }
     return r;

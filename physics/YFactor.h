@@ -46,6 +46,10 @@ struct PowerRatio {
     double dP = 0;
 };
 PowerRatio powerRatio(LevelUnits units, LevelPair levels);
+// The linear power of one level written in `units` (dB relative to full
+// scale, a power, or an rms voltage), on a scale common to all levels in
+// those units.
+double levelPower(LevelUnits units, double level);
 
 struct CascadeInput {
     double tHot = 0, tCold = 0;  // noise source temperatures, K

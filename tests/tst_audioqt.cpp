@@ -42,12 +42,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         QLocale::setDefault(QLocale::c());
-        const QString why = startPulseServer(&m_pulseDir);
-        if (!why.isEmpty()) {
-            if (qEnvironmentVariableIsSet("TQX_ALLOW_SKIP_AUDIO"))
-                QSKIP(qPrintable(why));
-            QFAIL(qPrintable(why));
-        }
+        TQX_START_PULSE(&m_pulseDir);
     }
     void cleanupTestCase() { stopPulseServer(m_pulseDir); }
 

@@ -37,12 +37,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         QLocale::setDefault(QLocale::c());
-        const QString why = startPulseServer(&m_pulseDir);
-        if (!why.isEmpty()) {
-            if (qEnvironmentVariableIsSet("TQX_ALLOW_SKIP_AUDIO"))
-                QSKIP(qPrintable(why));
-            QFAIL(qPrintable(why));
-        }
+        TQX_START_PULSE(&m_pulseDir);
         QVERIFY(writeToneWave(m_dir.filePath(QStringLiteral("TQX.wav")), 0, 0, 0.001));
     }
     void cleanupTestCase() { stopPulseServer(m_pulseDir); }

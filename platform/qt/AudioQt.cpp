@@ -384,32 +384,35 @@ QList<AudioDevice> AudioQt::outputDevices()
     return listDevices(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput().id());
 }
 
-bool AudioQt::setInputDevice(const QString &id)
+namespace {
+
+// Chooses the device `id` of `devices` into `chosenId`/`chosenName`; an
+// empty or unknown id chooses the default (both cleared). True when the
+// id was empty or found.
+bool chooseDevice(const QList<QAudioDevice> &devices, const QString &id, QString &chosenId, QString &chosenName)
 {
-    for (const QAudioDevice &d : QMediaDevices::audioInputs()) {
+    for (const QAudioDevice &d : devices) {
         if (!id.isEmpty() && QString::fromUtf8(d.id()) == id) {
-            m_shared->inputId = id;
-            m_shared->inputName = d.description();
+            chosenId = id;
+            chosenName = d.description();
             return true;
         }
     }
-    m_shared->inputId.clear();
-    m_shared->inputName.clear();
+    chosenId.clear();
+    chosenName.clear();
     return id.isEmpty();
+}
+
+} // namespace
+
+bool AudioQt::setInputDevice(const QString &id)
+{
+    return chooseDevice(QMediaDevices::audioInputs(), id, m_shared->inputId, m_shared->inputName);
 }
 
 bool AudioQt::setOutputDevice(const QString &id)
 {
-    for (const QAudioDevice &d : QMediaDevices::audioOutputs()) {
-        if (!id.isEmpty() && QString::fromUtf8(d.id()) == id) {
-            m_shared->outputId = id;
-            m_shared->outputName = d.description();
-            return true;
-        }
-    }
-    m_shared->outputId.clear();
-    m_shared->outputName.clear();
-    return id.isEmpty();
+    return chooseDevice(QMediaDevices::audioOutputs(), id, m_shared->outputId, m_shared->outputName);
 }
 
 QString AudioQt::inputDevice() const

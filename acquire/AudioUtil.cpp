@@ -1,6 +1,10 @@
 #include "acquire/AudioUtil.h"
 
-#include "sheet/Meter.h"
+#include "platform/Audio.h"
+#include "platform/Dialogs.h"
+#include "platform/Messages.h"
+#include "platform/Opener.h"
+#include "sheet/Session.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -13,12 +17,6 @@ constexpr qint64 kCopyBlock = 1 << 16; // bytes per read while copying
 
 // Error number reported when there is no audio service to play with.
 constexpr int kNoAudio = 100;
-
-void showWorking(Meter &m, bool visible)
-{
-    if (IWindows *w = m.platform().windows)
-        w->showWorking(visible);
-}
 
 // Copies `from` over `to` by way of a temporary file beside the target, so
 // that an existing target survives a failed copy untouched.
@@ -44,103 +42,89 @@ bool copyReplacing(const QString &from, const QString &to)
 
 } // namespace
 
-namespace {
-
-// Playback of the last reading as the meter's operation: the working window
-// shows while it plays; Cancel stops it without a message.
-class Playback : public Operation
+Playback::Playback(IAudio *audio, IMessages &messages, const QString &wavefile, QObject *parent)
+    : Operation(parent), m_audio(audio), m_messages(messages), m_file(wavefile)
 {
-public:
-    Playback(Meter &m, const QString &wavefile) : m_meter(m), m_file(wavefile) {}
-    void start()
-    {
-        showWorking(m_meter, true);
-        IAudio *audio = m_meter.platform().audio;
-        if (!audio) {
-            QTimer::singleShot(0, this, [this] {
-                done(AudioStatus{kNoAudio, QStringLiteral("No audio device is available.")});
-            });
-            return;
-        }
-        m_job = audio->play(m_file);
-        connect(m_job.get(), &AudioJob::finished, this, &Playback::done);
-        connect(m_job.get(), &AudioJob::progress, this, [this](double f) {
-            if (IWindows *w = m_meter.platform().windows)
-                w->setWorkingProgress(f);
-        });
-    }
-    void cancel() override
-    {
-        if (m_ended)
-            return;
-        discardJob(m_job);
-        cancelled();
-    }
-
-private:
-    void done(const AudioStatus &st)
-    {
-        if (m_ended)
-            return;
-        discardJob(m_job);
-        end();
-        if (!st.ok())
-            m_meter.message(kCaption,
-                            QStringLiteral("Error: playing wave file: ") + st.text + QStringLiteral("(") +
-                                QString::number(st.number) + QStringLiteral(")."),
-                            MsgIcon::Critical);
-        Q_EMIT ended();
-    }
-    void cancelled()
-    {
-        end();
-        Q_EMIT ended();
-    }
-    void end()
-    {
-        m_ended = true;
-        showWorking(m_meter, false); // before any message
-    }
-
-    Meter &m_meter;
-    QString m_file;
-    std::unique_ptr<AudioJob> m_job;
-    bool m_ended = false;
-};
-
-} // namespace
-
-void PlayWave(Meter &m, const QString &wavefile)
-{
-    if (m.busy())
-        return;
-    auto owned = std::make_unique<Playback>(m, wavefile);
-    Playback *p = owned.get();
-    m.begin(std::move(owned));
-    p->start();
 }
 
-void SaveWaveFile(Meter &m)
+Playback::~Playback()
 {
-    IFileDialogs *dialogs = m.platform().fileDialogs;
+    blockSignals(true); // nobody listens any more
+    cancel();
+}
+
+void Playback::start()
+{
+    if (m_started || m_ended)
+        return;
+    m_started = true;
+    Q_EMIT working(true);
+    if (!m_audio) {
+        QTimer::singleShot(0, this, [this] {
+            done(AudioStatus{kNoAudio, QStringLiteral("No audio device is available.")});
+        });
+        return;
+    }
+    m_job = m_audio->play(m_file);
+    connect(m_job.get(), &AudioJob::finished, this, &Playback::done);
+    connect(m_job.get(), &AudioJob::progress, this, &Playback::progress);
+}
+
+void Playback::cancel()
+{
+    if (m_ended)
+        return;
+    discardJob(m_job);
+    end();
+    Q_EMIT ended();
+}
+
+void Playback::done(const AudioStatus &status)
+{
+    if (m_ended)
+        return;
+    discardJob(m_job);
+    end();
+    if (!status.ok())
+        m_messages.show(kCaption,
+                        QStringLiteral("Error: playing wave file: ") + status.text + QStringLiteral("(") +
+                            QString::number(status.number) + QStringLiteral(")."),
+                        MsgIcon::Critical);
+    Q_EMIT ended();
+}
+
+void Playback::end()
+{
+    m_ended = true;
+    if (m_started)
+        Q_EMIT working(false); // before any message
+}
+
+std::unique_ptr<Playback> makePlayback(IAudio *audio, IMessages &messages, const QString &wavefile)
+{
+    return std::make_unique<Playback>(audio, messages, wavefile);
+}
+
+void SaveWaveFile(Session &session, IMessages &messages, IFileDialogs *dialogs)
+{
     if (!dialogs)
         return;
     FileDialogRequest req;
     req.filter = QStringLiteral("All Files (*.*)|*.*|Wave files (*.wav)|*.wav");
     req.filterIndex = 2;
-    req.fileName = m.ObsTime; // no extension is added
+    req.fileName = session.ObsTime; // no extension is added
     const std::optional<QString> target = dialogs->saveFile(req);
     if (!target || target->isEmpty())
         return; // cancelled
-    const QString source = m.TempWave + QStringLiteral(".wav");
+    const QString source = session.TempWave + QStringLiteral(".wav");
     if (!copyReplacing(source, *target)) {
-        m.message(kCaption,
-                  QStringLiteral("Error copying ") + source + QStringLiteral(" to ") + *target +
-                      QStringLiteral("."),
-                  MsgIcon::Critical);
+        messages.show(kCaption,
+                      QStringLiteral("Error copying ") + source + QStringLiteral(" to ") + *target +
+                          QStringLiteral("."),
+                      MsgIcon::Critical);
         return;
     }
-    m.sheet().setEnabled(Control::mnuSaveWave, false); // each reading is saved once
+    session.sheet().setEnabled(Control::mnuSaveWave, false); // each reading is saved once
 }
 
 // The PulseAudio volume control opens on the tab that matches the entry:
@@ -167,26 +151,23 @@ QList<MixerProgram> mixerCandidates(Control entry)
             MixerProgram{QStringLiteral("pavucontrol-qt"), {tab}}};
 }
 
-void MixerEntry(Meter &m, Control entry)
+bool startMixer(IOpener *opener, Control entry, const QString &workingDir)
 {
-    IOpener *opener = m.platform().opener;
     if (!opener)
-        return;
+        return true;
     for (const MixerProgram &p : mixerCandidates(entry)) {
         if (opener->programAvailable(p.program)) {
-            opener->startProgram(p.program, p.args, m.AppDir); // outcome not reported
-            return;
+            opener->startProgram(p.program, p.args, workingDir); // outcome not reported
+            return true;
         }
     }
-    // No mixer program: TQX's own Audio input window (device and monitor).
-    if (IWindows *w = m.platform().windows)
-        w->showDialog(DialogId::AudioInput);
+    return false; // no mixer program: the Audio input window instead
 }
 
-void MixerEntriesInit(Meter &m)
+void MixerEntriesInit(Sheet &sheet)
 {
     // Every entry has somewhere to go: a mixer program, else the Audio
     // input window.
     for (Control entry : {Control::mnuSCCR, Control::mnuSCCP, Control::mnuMMSYS})
-        m.sheet().setEnabled(entry, true);
+        sheet.setEnabled(entry, true);
 }

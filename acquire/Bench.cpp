@@ -1,7 +1,7 @@
 #include "acquire/Bench.h"
 
-#include "sheet/Meter.h"
 #include "sheet/NumText.h"
+#include "sheet/Sheet.h"
 
 #include <algorithm>
 #include <array>
@@ -235,15 +235,25 @@ void Bench::clearTuning()
     notify();
 }
 
+void Bench::setSheetMhz(double mhz)
+{
+    const bool same = mhz == m_sheetMhz || (std::isnan(mhz) && std::isnan(m_sheetMhz));
+    m_sheetMhz = mhz;
+    if (!same && !m_tuned)
+        notify(); // the truth moved with the field
+}
+
+double Bench::sheetMhzFrom(const Sheet &sheet)
+{
+    return ParseNumber(sheet.text(Field::Frequency));
+}
+
 double Bench::tunedMhz() const
 {
     if (m_tuned)
         return m_tunedMhz;
-    if (m_meter) {
-        const double f = ParseNumber(m_meter->sheet().text(Field::Frequency));
-        if (std::isfinite(f) && f > 0)
-            return f;
-    }
+    if (std::isfinite(m_sheetMhz) && m_sheetMhz > 0)
+        return m_sheetMhz;
     return kDefaultMhz;
 }
 
@@ -386,76 +396,6 @@ QString Bench::generate(const BenchState &st, int rate, qint64 samples, QVector<
     m_lastRate = rate;
     notify();
     return QString();
-}
-
-void Bench::activate(Meter &m)
-{
-    if (m_activations++ > 0)
-        return;
-    m_meter = &m;
-    Platform p = m.platform();
-    m_prevAudio = p.audio;
-    m_prevSerial = p.serial;
-    p.audio = &m_audio;
-    p.serial = &m_serial;
-    m.setPlatform(p);
-    refreshAttenuators();
-    notify();
-}
-
-void Bench::deactivate(Meter &m)
-{
-    if (m_activations == 0 || --m_activations > 0)
-        return;
-    if (m_serial.isOpen())
-        m_serial.close();
-    Platform p = m.platform();
-    if (p.audio == &m_audio)
-        p.audio = m_prevAudio;
-    if (p.serial == &m_serial)
-        p.serial = m_prevSerial;
-    m.setPlatform(p);
-    m_meter = nullptr;
-    m_prevAudio = nullptr;
-    m_prevSerial = nullptr;
-    notify();
-}
-
-QString Bench::refreshAttenuators()
-{
-    if (!m_meter)
-        return QString();
-    const BenchAttenuators a = attenuatorsFrom(m_meter->sheet());
-    const QString err = validate(a);
-    if (err.isEmpty())
-        m_atts = a;
-    return err;
-}
-
-bool Bench::offerIfNoInput(Meter &m)
-{
-    // Asked once per run: after a No the readings report the missing device.
-    if (isActive() || m_offered)
-        return true;
-    IAudio *audio = m.platform().audio;
-    if (audio && audio->hasInput())
-        return true;
-    IMessages *messages = m.platform().messages;
-    if (!messages || !m.platform().windows)
-        return true; // the reading goes ahead and reports the missing device
-    m_offered = true;
-    const bool yes = messages->ask(
-        QStringLiteral("TQX"),
-        QStringLiteral("This computer has no audio input, so TQX cannot take readings.\n\n"
-                       "Open the virtual bench instead? It simulates a noise source, a device "
-                       "under test, a receiver and a sound card, and the measurement buttons "
-                       "then read from it."));
-    if (!yes)
-        return true;
-    m.platform().windows->showDialog(DialogId::VirtualBench);
-    // The bench window explains the readings (the zero is taken with the
-    // receiver disconnected): the user starts them from there.
-    return !isActive();
 }
 
 void Bench::notify() const

@@ -21,14 +21,17 @@
 // Noise comes from std::mt19937_64 seeded with the settings' seed; every
 // recording advances it, so a run of readings is repeatable from the seed.
 //
-// The attenuators are the main window's: while the bench is active their
-// losses and temperatures are read from the measurement sheet at every
-// recording, so the fields the user types are the bench's truth.
+// The attenuators are the main window's: while the bench is the source of
+// the readings, its owner gives it the sheet's attenuator fields
+// (attenuatorsFrom, setAttenuators) and Frequency field (sheetMhzFrom,
+// setSheetMhz), so the fields the user types are the bench's truth. A
+// recording with attenuators the bench cannot simulate fails with the
+// reason.
 //
 // Frequency. The bench works at one frequency at a time, tunedMhz(): the
-// frequency last given to tuneTo() (a sweep calls it with the frequency the
-// receiver reported after each tuning), or before any tuneTo() the main
-// window's Frequency field while the bench is active, else kDefaultMhz. The
+// frequency last given to tuneTo() (the frequency the receiver reported
+// after each tuning of a sweep), or before any tuneTo() the main window's
+// Frequency field as last given to setSheetMhz(), else kDefaultMhz. The
 // DUT's gain and noise figure follow BenchSettings::dutResponse and the
 // source's ENR follows BenchSettings::sourceEnr at that frequency (linear in
 // dB between points, constant outside; acquire/BenchResponse.h); an empty
@@ -36,11 +39,12 @@
 // true values at any frequency, truth() those at tunedMhz(). The receiver's
 // own noise figure and gain do not depend on frequency.
 //
-// Owned by Meter; user-interface thread only.
+// Its sound card and serial port (audio(), serial()) are devices like the
+// real ones: whoever reads from the bench uses them directly; the bench
+// never rewires anything. User-interface thread only.
 
 #include "acquire/BenchDevices.h"
 #include "acquire/BenchResponse.h"
-#include "platform/Platform.h"
 
 #include <QString>
 #include <QVector>
@@ -48,10 +52,10 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <random>
 #include <utility>
 
-class Meter;
 class Sheet;
 
 // Ranges the bench accepts (the bench window's spin boxes use them too).
@@ -126,7 +130,7 @@ public:
     static constexpr double kBoltzmann = 1.380649e-23; // J/K
     static constexpr double kT0 = 290.0;               // reference temperature (K)
     static constexpr int kDisplayRate = 48000;         // rate for expectations before any recording (Hz)
-    static constexpr double kDefaultMhz = 144.0;       // frequency while inactive and never tuned (MHz)
+    static constexpr double kDefaultMhz = 144.0;       // frequency without tuning or sheet (MHz)
 
     Bench();
     ~Bench();
@@ -159,6 +163,12 @@ public:
     void tuneTo(double mhz);
     // Forgets the last tuneTo(): the main window's Frequency rules again.
     void clearTuning();
+    // The main window's Frequency field (MHz), the frequency the bench works
+    // at while no tuneTo() holds. Anything not finite or not above 0 (NaN
+    // is the start value) means kDefaultMhz.
+    void setSheetMhz(double mhz);
+    // The sheet's Frequency field as a number (0 when it holds none).
+    static double sheetMhzFrom(const Sheet &sheet);
     bool isTuned() const { return m_tuned; }
     // The frequency the bench's devices work at (MHz), see above.
     double tunedMhz() const;
@@ -202,27 +212,11 @@ public:
     // Rate of the last recording (kDisplayRate before the first one).
     int lastRate() const { return m_lastRate; }
 
-    // --- devices and routing ---------------------------------------------
+    // --- devices -----------------------------------------------------------
+    // The bench's sound card and serial port, owned by the bench: the
+    // readings' devices while the bench is their source.
     BenchAudio &audio() { return m_audio; }
     BenchSerial &serial() { return m_serial; }
-    // Routes the meter's readings to the bench: its audio input and serial
-    // port become the bench's devices, and the sheet's attenuator fields
-    // become the bench's attenuators. Counted: each activate needs one
-    // deactivate.
-    void activate(Meter &m);
-    // Gives the meter back the devices it had before, unless something else
-    // replaced the bench's devices meanwhile (then that is left alone).
-    void deactivate(Meter &m);
-    bool isActive() const { return m_activations > 0; }
-    // The attenuators from the active meter's sheet (no-op when inactive).
-    // Empty, or a message when the sheet holds values the bench cannot use.
-    QString refreshAttenuators();
-
-    // Before a measurement button: when the machine has no audio input and
-    // the bench is not active, asks whether to open the virtual bench (once
-    // per run) and opens it on yes. Returns whether the reading goes ahead
-    // (always true: without the bench it fails with the device's message).
-    bool offerIfNoInput(Meter &m);
 
     // Called after every change of the switches in force and after every
     // recording (the bench window shows them). Not owned.
@@ -245,17 +239,13 @@ private:
     int m_lastRate = kDisplayRate;
     bool m_tuned = false;
     double m_tunedMhz = kDefaultMhz;
+    double m_sheetMhz = std::numeric_limits<double>::quiet_NaN();
 
     std::mt19937_64 m_rng;
     std::normal_distribution<double> m_normal{0.0, 1.0};
 
     BenchAudio m_audio{*this};
     BenchSerial m_serial{*this};
-    Meter *m_meter = nullptr; // the activated meter, not owned
-    int m_activations = 0;
-    IAudio *m_prevAudio = nullptr;
-    ISerialLines *m_prevSerial = nullptr;
-    bool m_offered = false;
     std::function<void()> m_listener;
 
     struct BandwidthCache {

@@ -52,11 +52,10 @@ private:
                                  ? qint64(m_rate) * kStreamMs / 1000
                                  : std::min<qint64>(qint64(m_rate * kRecordBlockS), m_total - m_done);
         Bench &bench = m_audio.m_bench;
-        // The sheet's attenuator fields are the bench's truth at this moment.
-        QString err = bench.refreshAttenuators();
+        // The bench's settings and attenuators at this moment; ones it cannot
+        // simulate end the job with the reason.
         QVector<qint16> out;
-        if (err.isEmpty())
-            err = bench.generate(bench.state(), m_rate, block, out);
+        const QString err = bench.generate(bench.state(), m_rate, block, out);
         if (!err.isEmpty())
             return finish({BenchAudioError::Settings, QStringLiteral("Virtual bench: ") + err});
         m_done += block;

@@ -2,16 +2,16 @@
 
 #include "acquire/Wave.h"
 #include "physics/Level.h"
-#include "sheet/Meter.h"
+#include "platform/Audio.h"
 
 #include <QFile>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 constexpr int kDefaultRate = 48000;
-constexpr int kWatchMs = 100;
 // Spectrum: segments of about a tenth of a second (a power of two, 4096 at
 // 44.1 and 48 kHz: bins of 11.7 Hz at 48 kHz), the sliding average of the
 // latest 32 half-overlapping ones (1.4 s at 48 kHz), recomputed every
@@ -34,11 +34,11 @@ int segmentFor(int rate)
 }
 } // namespace
 
-Monitor::Monitor(Meter &m, QObject *parent) : QObject(parent), m_meter(m)
+Monitor::Monitor(IAudio *audio, const QString &templateWave, QObject *parent)
+    : QObject(parent), m_audio(audio), m_templateWave(templateWave)
 {
     m_spectrumRate = m_rate;
     m_spectrum = std::make_unique<physics::WelchSpectrum>(segmentFor(m_rate), m_rate, kKeepSegments);
-    connect(&m_watch, &QTimer::timeout, this, &Monitor::watch);
 }
 
 Monitor::~Monitor()
@@ -50,10 +50,9 @@ void Monitor::start()
 {
     discardJob(m_job);
     m_message.clear();
-    m_audio = m_meter.platform().audio;
     // The template fixes the rate of every reading; the monitor listens at it.
     m_rate = kDefaultRate;
-    QFile tpl(m_meter.AppDir + QStringLiteral("TQX.wav"));
+    QFile tpl(m_templateWave);
     if (tpl.open(QIODevice::ReadOnly)) {
         const WaveInfo info = ReadWaveHeader(tpl);
         if (info.Rate > 0)
@@ -76,13 +75,11 @@ void Monitor::start()
     m_job = m_audio->stream(m_rate);
     connect(m_job.get(), &AudioJob::samples, this, &Monitor::onBlock);
     connect(m_job.get(), &AudioJob::finished, this, &Monitor::onFinished);
-    m_watch.start(kWatchMs);
-    setState(m_meter.busy() ? State::Paused : State::Running);
+    setState(m_busy ? State::Paused : State::Running);
 }
 
 void Monitor::stop()
 {
-    m_watch.stop();
     discardJob(m_job);
     if (m_state != State::Failed)
         setState(State::Stopped);
@@ -107,16 +104,12 @@ void Monitor::restartAnalysis()
         m_spectrum->reset();
 }
 
-void Monitor::watch()
+void Monitor::setPaused(bool busy)
 {
-    // The bench took over the sound card, or gave it back: listen there.
-    if (m_meter.platform().audio != m_audio) {
-        start();
-        return;
-    }
-    if (m_state == State::Running && m_meter.busy()) {
+    m_busy = busy;
+    if (m_state == State::Running && busy) {
         setState(State::Paused);
-    } else if (m_state == State::Paused && !m_meter.busy()) {
+    } else if (m_state == State::Paused && !busy) {
         restartAnalysis(); // the signal before and after the reading do not join
         setState(State::Running);
     }
@@ -125,7 +118,6 @@ void Monitor::watch()
 void Monitor::onFinished(const AudioStatus &status)
 {
     discardJob(m_job);
-    m_watch.stop();
     m_message = QStringLiteral("The input monitor has stopped: %1 (%2)").arg(status.text).arg(status.number);
     setState(State::Failed);
     Q_EMIT failed(m_message);
@@ -133,7 +125,7 @@ void Monitor::onFinished(const AudioStatus &status)
 
 void Monitor::onBlock(const QVector<qint16> &block)
 {
-    if (m_state != State::Running || m_meter.busy())
+    if (m_state != State::Running || m_busy)
         return; // a reading owns the card: its samples are not ours to show
     process(block.constData(), block.size());
 }

@@ -2,8 +2,8 @@
 // The live input monitor: what the sound card hears while the operator sets
 // up the receiver, between readings.
 //
-// It streams the meter's audio input (IAudio::stream; on the virtual bench
-// the bench's sound card) at the template's rate and reduces it, window by
+// It streams one audio input (IAudio::stream: the sound card's, or on the
+// virtual bench the bench's), fixed for its life, at the template's rate and reduces it, window by
 // window, with the very analysis a reading uses (physics::LevelAnalysis: the
 // 20 Hz DC tracker and the mean square), so that its level agrees with the
 // level fields:
@@ -21,18 +21,19 @@
 //   - the Welch spectrum of the last 1.4 s and the receiver's passband
 //     with its equivalent noise bandwidth (physics/Spectrum).
 //
-// The stream pauses while a reading records (the sound card belongs to the
-// reading) and the monitor starts afresh when blocks come again. When the
-// stream fails (the device unplugged, the server gone) the monitor stops
-// with the device's message; it never waits on the device.
+// The analysis pauses while an operation runs (setPaused: the sound card
+// belongs to the reading) and starts afresh when it ends. When the stream
+// fails (the device unplugged, the server gone) the monitor stops with the
+// device's message; it never waits on the device. Listening to another
+// device takes another Monitor.
 //
-// User-interface thread only (it creates an FFTW plan). The Meter outlives it.
+// User-interface thread only (it creates an FFTW plan). The audio device
+// given at construction is not owned and outlives the monitor.
 
 #include "physics/Welch.h"
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <QVector>
 
 #include <deque>
@@ -41,7 +42,6 @@
 
 class AudioJob;
 class IAudio;
-class Meter;
 struct AudioStatus;
 
 class Monitor : public QObject
@@ -60,13 +60,20 @@ public:
 
     enum class State { Stopped, Running, Paused, Failed };
 
-    explicit Monitor(Meter &m, QObject *parent = nullptr);
+    // Listens to `audio` (null: start() fails with a message) at the rate
+    // of the template wave `templateWave`.
+    Monitor(IAudio *audio, const QString &templateWave, QObject *parent = nullptr);
     ~Monitor() override;
 
     // Starts streaming at the template's rate (48000 Hz when the template
     // cannot be read). A refusal arrives as `failed` from the event loop.
     void start();
     void stop();
+    // An operation (a reading, a sweep, a playback) runs: the blocks are
+    // not analysed until it has ended, and the analysis then starts afresh.
+    // Connect it to the instrument's busyChanged; call it once after
+    // construction when an operation may already run.
+    void setPaused(bool busy);
     State state() const { return m_state; }
     int rate() const { return m_rate; }
     // The failure that stopped the monitor, empty otherwise.
@@ -100,17 +107,16 @@ Q_SIGNALS:
 private:
     void onBlock(const QVector<qint16> &block);
     void onFinished(const AudioStatus &status);
-    void watch();
     void setState(State s);
     void restartAnalysis();
 
-    Meter &m_meter;
-    IAudio *m_audio = nullptr; // the service the stream came from
+    IAudio *m_audio; // the device listened to, not owned
+    QString m_templateWave;
     std::unique_ptr<AudioJob> m_job;
     State m_state = State::Stopped;
     QString m_message;
     int m_rate = 48000;
-    QTimer m_watch; // notices a reading (pause) and a changed audio service
+    bool m_busy = false; // an operation runs: the card is not ours
 
     std::vector<qint16> m_pending; // samples of the window being filled
     std::deque<double> m_windowMs; // mean squares of the last second's windows

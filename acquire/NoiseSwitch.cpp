@@ -1,7 +1,9 @@
 #include "acquire/NoiseSwitch.h"
 
-#include "sheet/Meter.h"
+#include "platform/Messages.h"
+#include "platform/Serial.h"
 #include "sheet/NumText.h"
+#include "sheet/Session.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -56,47 +58,47 @@ QString CommErrorText(int number)
     }
 }
 
-int NoiseSwitchOn(Meter &m, bool sourceOn, bool combined)
+int NoiseSwitchOn(const NoiseSourceLines &lines, bool sourceOn, bool combined)
 {
-    if (m.ComEnabled <= 0)
+    if (!lines.enabled)
         return 0;
-    ISerialLines *serial = m.platform().serial;
+    ISerialLines *serial = lines.serial;
     if (!serial)
         return kNoSerialBackend;
     // The back end opens at 4800,n,8,1 and sets both lines right after the
     // open (the kernel raises DTR and RTS on open of a real UART).
-    const int rc = serial->open(m.ComPort, sourceOn, combined);
+    const int rc = serial->open(lines.port, sourceOn, combined);
     if (rc != 0) {
         // Whatever failed, leave nothing asserted and nothing open, so that
         // the next reading starts from a closed port.
-        NoiseSwitchOff(m);
+        NoiseSwitchOff(lines);
         return rc;
     }
     return 0;
 }
 
 // Only meaningful between a successful NoiseSwitchOn and NoiseSwitchOff.
-int NoiseSwitchFault(Meter &m)
+int NoiseSwitchFault(const NoiseSourceLines &lines)
 {
-    ISerialLines *serial = m.platform().serial;
-    if (m.ComEnabled <= 0 || !serial)
+    ISerialLines *serial = lines.serial;
+    if (!lines.enabled || !serial)
         return 0;
     // Switched on and closed since: something else let go of the port.
     return serial->isOpen() ? serial->fault() : kPortFailed;
 }
 
-void NoiseSwitchOff(Meter &m)
+void NoiseSwitchOff(const NoiseSourceLines &lines)
 {
-    ISerialLines *serial = m.platform().serial;
+    ISerialLines *serial = lines.serial;
     if (!serial || !serial->isOpen())
         return;
     serial->setLines(false, false); // source off, instrument path
     serial->close();
 }
 
-void ReportPortError(const Meter &m, int number)
+void ReportPortError(IMessages &messages, int number)
 {
-    m.message(kTitle, QStringLiteral("Error: ") + CommErrorText(number), MsgIcon::Critical);
+    messages.show(kTitle, QStringLiteral("Error: ") + CommErrorText(number), MsgIcon::Critical);
 }
 
 // --- frmComSetup model ------------------------------------------------------
@@ -125,13 +127,13 @@ QStringList ComSetup::sbitsItems()
     return numberItems(0, 2);
 }
 
-void ComSetup::load(const Meter &m)
+void ComSetup::load(const Session &session)
 {
     if (m_loaded)
         return;
     m_loaded = true;
-    m_enabled = m.ComEnabled == 1;
-    m_portText = QString::number(m.ComPort);
+    m_enabled = session.ComEnabled == 1;
+    m_portText = QString::number(session.ComPort);
 }
 
 bool ComSetup::parsePort(const QString &text, int *port)
@@ -148,16 +150,16 @@ bool ComSetup::parsePort(const QString &text, int *port)
     return true;
 }
 
-bool ComSetup::ok(Meter &m)
+bool ComSetup::ok(Session &session, IMessages &messages)
 {
     int port = 0;
     if (!parsePort(m_portText, &port)) {
-        m.message(QStringLiteral("Value error:"),
-                  QStringLiteral("The Comm Port must be a whole number from 1 to 99."), MsgIcon::None);
+        messages.show(QStringLiteral("Value error:"),
+                      QStringLiteral("The Comm Port must be a whole number from 1 to 99."), MsgIcon::None);
         return false;
     }
-    m.ComEnabled = m_enabled ? 1 : 0;
-    m.ComPort = port;
+    session.ComEnabled = m_enabled ? 1 : 0;
+    session.ComPort = port;
     m_portText = QString::number(port);
     return true;
 }

@@ -9,7 +9,19 @@
 #include <QString>
 #include <QStringList>
 
-class Meter;
+class IMessages;
+class ISerialLines;
+struct Session;
+
+// The serial lines that switch the noise source and the path, and whether
+// the session switches through them at all. `serial` is not owned and
+// outlives every reading given these lines; null when the program has no
+// serial back end.
+struct NoiseSourceLines {
+    ISerialLines *serial = nullptr;
+    int port = 0;         // the port number, 1..99
+    bool enabled = false; // the noise source is switched through the port
+};
 
 // Text of a port error number (the numbers ISerialLines::open returns);
 // "Other error..." for any number outside the table.
@@ -20,25 +32,25 @@ QString CommErrorText(int number);
 // it on a timer after NoiseSwitchOn.
 inline constexpr int kSettleMs = 500;
 
-// Before a reading: unless switching is disabled (ComEnabled == 0), opens
-// port ComPort at 4800,n,8,1 with DTR = sourceOn and RTS = combined and
+// Before a reading: unless switching is disabled (!lines.enabled), opens
+// port lines.port at 4800,n,8,1 with DTR = sourceOn and RTS = combined and
 // returns at once (the caller waits kSettleMs). Returns 0, or the port
 // error number; on an error the port is left closed with both lines down.
-int NoiseSwitchOn(Meter &m, bool sourceOn, bool combined);
+int NoiseSwitchOn(const NoiseSourceLines &lines, bool sourceOn, bool combined);
 // While the lines are switched: 0, or the error number of a port that
 // failed since NoiseSwitchOn (vanished, refused a line change).
-int NoiseSwitchFault(Meter &m);
+int NoiseSwitchFault(const NoiseSourceLines &lines);
 // After a reading, on every exit path: both lines off, port closed. Does
 // nothing when the port is not open (switching disabled, or a failed open).
-void NoiseSwitchOff(Meter &m);
+void NoiseSwitchOff(const NoiseSourceLines &lines);
 // The port error message: "Error: " + CommErrorText(number), critical icon,
 // caption "TQX".
-void ReportPortError(const Meter &m, int number);
+void ReportPortError(IMessages &messages, int number);
 
 // Model of the dialog frmComSetup ("Com setup"). The dialog widget is rebuilt
 // from this model at every showing; the model keeps the controls' states
 // from one showing to the next, because the dialog is loaded once per run
-// and OK and Cancel only hide it. Owned by Meter.
+// and OK and Cancel only hide it. Owned by the instrument.
 class ComSetup
 {
 public:
@@ -49,16 +61,18 @@ public:
     static QStringList dbitsItems();  // "7", "8"
     static QStringList sbitsItems();  // "0", "1", "2"
 
-    // First showing in a run: the check box and the port text from
-    // ComEnabled and ComPort. Later showings leave the controls as they were.
-    void load(const Meter &m);
+    // First showing in a run: the check box and the port text from the
+    // session's ComEnabled and ComPort. Later showings leave the controls as
+    // they were.
+    void load(const Session &session);
     bool loaded() const { return m_loaded; }
 
-    // OK. Copies the check box to ComEnabled and the port text to ComPort and
-    // returns true (the dialog hides). A port text that is not a whole number
-    // from 1 to 99 is refused with a "Value error:" message; returns false,
-    // nothing changes, and the dialog stays open.
-    bool ok(Meter &m);
+    // OK. Copies the check box to the session's ComEnabled and the port text
+    // to its ComPort and returns true (the dialog hides). A port text that is
+    // not a whole number from 1 to 99 is refused with a "Value error:"
+    // message through `messages`; returns false, nothing changes, and the
+    // dialog stays open.
+    bool ok(Session &session, IMessages &messages);
 
     // Validation of the accuracy box `acc` (metres): the leading number of
     // the text (0 when there is none); a negative one becomes 0 and keeps the

@@ -1,13 +1,13 @@
 #include "acquire/Reading.h"
 
-#include "acquire/NoiseSwitch.h"
 #include "acquire/Wave.h"
-#include "sheet/Meter.h"
+#include "platform/Audio.h"
 
 #include <QFile>
 #include <QTemporaryFile>
 #include <QtEndian>
 
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -18,22 +18,93 @@ namespace {
 // A template header longer than this is not a header we want to copy.
 constexpr qint64 kMaxHeaderBytes = 65536;
 
-// Replaces `target` by the finished temporary file in one step (POSIX
-// rename), so that a reader never meets a half-written reading.
-bool commit(QTemporaryFile &file, const QString &target)
+// POSIX rename: replaces `to` in one step, never by copying, so that a
+// reader never meets a half-written file.
+bool renameOver(const QString &from, const QString &to)
 {
-    file.close();
-    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) !=
-        0)
-        return false;
-    file.setAutoRemove(false); // it has a new name now
-    return true;
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+QString systemError(int number)
+{
+    return QString::fromLocal8Bit(std::strerror(number));
+}
+
+// One of the reading's files on its way into place.
+struct Replacement {
+    QTemporaryFile *fresh = nullptr; // the finished new file
+    QString target;
+    std::unique_ptr<QTemporaryFile> backup; // the previous file moved aside; null when there was none
+    bool movedAside = false;
+    bool placed = false;
+};
+
+// Puts the two finished files in place of the previous reading's, all or
+// nothing. The previous files are first moved aside to private names beside
+// them (renames within one folder: no copy, each step atomic), then the new
+// ones are renamed in. On any failure the new ones are taken out again and
+// the previous ones put back; on success the previous ones are deleted.
+// Returns empty on success, else the system's reason for the failed step.
+QString replaceBoth(QTemporaryFile &wav, const QString &wavTarget, QTemporaryFile &raw,
+                    const QString &rawTarget)
+{
+    std::array<Replacement, 2> files;
+    files[0].fresh = &wav;
+    files[0].target = wavTarget;
+    files[1].fresh = &raw;
+    files[1].target = rawTarget;
+
+    QString error;
+    for (Replacement &f : files) {
+        f.fresh->close();
+        if (!QFile::exists(f.target))
+            continue;
+        // A name of our own beside the target, reserved by creating it; the
+        // rename then takes it over, and the object deletes it at the end.
+        f.backup = std::make_unique<QTemporaryFile>(f.target + QStringLiteral(".old.XXXXXX"));
+        if (!f.backup->open()) {
+            error = f.backup->errorString();
+            break;
+        }
+        f.backup->close();
+        if (!renameOver(f.target, f.backup->fileName())) {
+            error = systemError(errno);
+            break;
+        }
+        f.movedAside = true;
+    }
+    if (error.isEmpty()) {
+        for (Replacement &f : files) {
+            if (!renameOver(f.fresh->fileName(), f.target)) {
+                error = systemError(errno);
+                break;
+            }
+            f.placed = true;
+        }
+    }
+    if (error.isEmpty()) {
+        for (Replacement &f : files)
+            f.fresh->setAutoRemove(false); // it has the target's name now
+        return error;                      // the backups go with their objects
+    }
+
+    // Back to the previous reading's files, in reverse order.
+    for (auto f = files.rbegin(); f != files.rend(); ++f) {
+        if (f->movedAside) {
+            // Over the new file when it was placed: the old one returns in one step.
+            if (!renameOver(f->backup->fileName(), f->target))
+                f->backup->setAutoRemove(false); // never lose the only copy of the old file
+        } else if (f->placed) {
+            QFile::remove(f->target); // there was none before
+        }
+    }
+    return error;
 }
 
 } // namespace
 
-Reading::Reading(Meter &m, const ReadingPlan &plan, QObject *parent)
-    : Operation(parent), m_meter(m), m_plan(plan)
+Reading::Reading(IAudio *audio, const NoiseSourceLines &lines, const ReadingPlan &plan, QObject *parent)
+    : Operation(parent), m_audio(audio), m_lines(lines), m_plan(plan)
 {
     m_step.setSingleShot(true);
     // A coarse timer may fire 5 % early; the source needs its full 500 ms.
@@ -61,7 +132,7 @@ void Reading::start()
     // Every outcome reaches the owner from the event loop, also a port that
     // refuses at once.
     if (m_plan.usePort) {
-        const int rc = NoiseSwitchOn(m_meter, m_plan.sourceOn, m_plan.combined);
+        const int rc = NoiseSwitchOn(m_lines, m_plan.sourceOn, m_plan.combined);
         if (rc != 0) {
             m_result.portError = true;
             m_result.message = QStringLiteral("Error: ") + CommErrorText(rc);
@@ -69,7 +140,7 @@ void Reading::start()
             QTimer::singleShot(0, this, [this] { finish(ReadingResult::Outcome::Failed); });
             return;
         }
-        m_switched = m_meter.ComEnabled > 0;
+        m_switched = m_lines.enabled;
     }
     enter(Stage::Settling);
     connect(&m_step, &QTimer::timeout, this, &Reading::startRecording);
@@ -80,7 +151,7 @@ bool Reading::portFailed()
 {
     if (!m_switched)
         return false;
-    const int rc = NoiseSwitchFault(m_meter);
+    const int rc = NoiseSwitchFault(m_lines);
     if (rc == 0)
         return false;
     m_result.portError = true;
@@ -96,7 +167,7 @@ void Reading::startRecording()
     enter(Stage::Recording);
 
     // The template fixes rate and header layout; it is only read.
-    QFile tpl(m_meter.AppDir + QStringLiteral("TQX.wav"));
+    QFile tpl(m_plan.templateWave);
     if (!tpl.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Unable to open TQX.wav."));
     const WaveInfo info = ReadWaveHeader(tpl);
@@ -122,23 +193,22 @@ void Reading::startRecording()
     if (m_total > kMaxRecordSamples)
         return recordingFailed(badLength, RecordError::BadLength);
 
-    IAudio *audio = m_meter.platform().audio;
-    if (!audio)
+    if (!m_audio)
         return recordingFailed(QStringLiteral("No audio device is available."), RecordError::NoAudio);
 
     // The raw recording in the template's layout, its sizes known in
     // advance: RIFF size H - 8 + 2n, data size 2n.
-    m_raw = std::make_unique<QTemporaryFile>(m_meter.TempWave + QStringLiteral(".tmp.XXXXXX"));
+    m_raw = std::make_unique<QTemporaryFile>(m_plan.tempWave + QStringLiteral(".tmp.XXXXXX"));
     qToLittleEndian<quint32>(quint32(m_headerLen - 8 + 2 * m_total), header.data() + 4);
     qToLittleEndian<quint32>(quint32(2 * m_total), header.data() + m_headerLen - 4);
     if (!m_raw->open() || m_raw->write(header) != header.size())
         return recordingFailed(QStringLiteral("Cannot write %1: %2")
-                                   .arg(m_meter.TempWave + QStringLiteral(".tmp"), m_raw->errorString()),
+                                   .arg(m_plan.tempWave + QStringLiteral(".tmp"), m_raw->errorString()),
                                RecordError::RawFile);
 
     m_got = 0;
     m_t1 = QDateTime::currentDateTime();
-    m_job = audio->record(rate, m_total);
+    m_job = m_audio->record(rate, m_total);
     connect(m_job.get(), &AudioJob::samples, this, &Reading::onBlock);
     connect(m_job.get(), &AudioJob::progress, this, &Reading::progress);
     connect(m_job.get(), &AudioJob::finished, this, &Reading::onRecorded);
@@ -157,7 +227,7 @@ void Reading::onBlock(const QVector<qint16> &block)
     if (m_raw->write(reinterpret_cast<const char *>(le.constData()), bytes) != bytes) {
         discardJob(m_job);
         return recordingFailed(QStringLiteral("Cannot write %1: %2")
-                                   .arg(m_meter.TempWave + QStringLiteral(".tmp"), m_raw->errorString()),
+                                   .arg(m_plan.tempWave + QStringLiteral(".tmp"), m_raw->errorString()),
                                RecordError::RawFile);
     }
     m_got += n;
@@ -180,13 +250,13 @@ void Reading::onRecorded(const AudioStatus &status)
         return;
 
     // The reading: the raw file without its first second and its margin.
-    m_wav = std::make_unique<QTemporaryFile>(m_meter.TempWave + QStringLiteral(".wav.XXXXXX"));
+    m_wav = std::make_unique<QTemporaryFile>(m_plan.tempWave + QStringLiteral(".wav.XXXXXX"));
     QString error;
     if (!m_wav->open() || !m_raw->seek(0) ||
         !buildTrimmedWave(*m_raw, m_headerLen, m_skip, m_keep, *m_wav, &error) || !m_wav->flush())
         return recordingFailed(error.isEmpty()
                                    ? QStringLiteral("Cannot write %1: %2")
-                                         .arg(m_meter.TempWave + QStringLiteral(".wav"), m_wav->errorString())
+                                         .arg(m_plan.tempWave + QStringLiteral(".wav"), m_wav->errorString())
                                    : error,
                                RecordError::OutputFile);
     enter(Stage::Analysing);
@@ -207,20 +277,20 @@ void Reading::analyse()
     }
     if (portFailed())
         return;
-    // The reading is complete: its files replace the previous reading's.
-    m_result.recorded = commit(*m_wav, m_meter.TempWave + QStringLiteral(".wav")) &&
-                        commit(*m_raw, m_meter.TempWave + QStringLiteral(".tmp"));
+    // The reading is complete: its two files replace the previous reading's
+    // together, or neither does.
+    const QString wavTarget = m_plan.tempWave + QStringLiteral(".wav");
+    const QString error = replaceBoth(*m_wav, wavTarget, *m_raw, m_plan.tempWave + QStringLiteral(".tmp"));
+    m_result.recorded = error.isEmpty();
     if (!m_result.recorded)
-        return recordingFailed(
-            QStringLiteral("Cannot replace %1: %2")
-                .arg(m_meter.TempWave + QStringLiteral(".wav"), QString::fromLocal8Bit(std::strerror(errno))),
-            RecordError::OutputFile);
+        return recordingFailed(QStringLiteral("Cannot replace %1: %2").arg(wavTarget, error),
+                               RecordError::OutputFile);
     if (!level.ok)
         return finish(ReadingResult::Outcome::Failed); // silent: an unusable recorded file
     m_result.ms = level.ms;
     m_result.clipped = level.clipped;
-    if (IAudio *audio = m_meter.platform().audio)
-        audio->beep(2000, 100);
+    if (m_audio)
+        m_audio->beep(2000, 100);
     finish(ReadingResult::Outcome::Succeeded);
 }
 
@@ -247,7 +317,7 @@ void Reading::release()
     m_raw.reset();     // deletes the partial raw file
     m_wav.reset();     // and the partial reading
     if (m_switched)    // source off, instrument path, port closed
-        NoiseSwitchOff(m_meter);
+        NoiseSwitchOff(m_lines);
     m_switched = false;
 }
 

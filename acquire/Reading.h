@@ -13,13 +13,17 @@
 // The result is a value: a level, or a failure with the message to show
 // (empty when the failure is silent). Nothing is written to the sheet and no
 // message is shown here, so a frequency sweep can drive the same machine.
-// The two files of the reading (TempWave + ".tmp", the raw recording, and
-// TempWave + ".wav", the trimmed reading) are replaced only when the
-// analysis has run; a cancelled or failed reading leaves those of the
-// previous reading as they were and deletes its own partial files.
+// The two files of the reading (tempWave + ".tmp", the raw recording, and
+// tempWave + ".wav", the trimmed reading) are replaced only when the
+// analysis has run, and together: when either cannot be put in place, both
+// files of the previous reading stay as they were. A cancelled or failed
+// reading leaves those of the previous reading as they were and deletes its
+// own partial files.
 //
-// UI thread only; the Meter and its platform services outlive the reading.
+// UI thread only. The audio device and the serial lines given at
+// construction are not owned and outlive the reading.
 
+#include "acquire/NoiseSwitch.h"
 #include "sheet/Operation.h"
 
 #include <QDateTime>
@@ -29,16 +33,18 @@
 #include <memory>
 
 class AudioJob;
-class Meter;
+class IAudio;
 class QTemporaryFile;
 struct AudioStatus;
 
 struct ReadingPlan {
-    bool usePort = false;  // switch the serial lines (ComEnabled permitting)
+    bool usePort = false;  // switch the serial lines (when the lines are enabled)
     bool sourceOn = false; // DTR: noise source powered
     bool combined = false; // RTS: device under test in the path
     double dur = 0;        // seconds of reading kept (the Interval)
     bool limits = true;    // the clipping check counts ("Measurement limits enabled")
+    QString templateWave;  // the template wave (data folder + "TQX.wav"): rate and header layout
+    QString tempWave;      // base path of the reading's two files, ".wav" and ".tmp"
 };
 
 struct ReadingResult {
@@ -80,7 +86,9 @@ public:
     enum class Stage { Idle, Switching, Settling, Recording, Analysing, Done };
     Q_ENUM(Stage)
 
-    Reading(Meter &m, const ReadingPlan &plan, QObject *parent = nullptr);
+    // `audio` records the reading (null: the reading fails with a message);
+    // `lines` switch the source when the plan asks for the port.
+    Reading(IAudio *audio, const NoiseSourceLines &lines, const ReadingPlan &plan, QObject *parent = nullptr);
     ~Reading() override; // cancels a running reading
 
     // Runs the machine; `ended` follows, never from inside start().
@@ -106,7 +114,8 @@ private:
     void finish(ReadingResult::Outcome outcome);
     void release();
 
-    Meter &m_meter;
+    IAudio *m_audio;
+    NoiseSourceLines m_lines;
     ReadingPlan m_plan;
     Stage m_stage = Stage::Idle;
     ReadingResult m_result;

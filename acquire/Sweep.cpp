@@ -1,9 +1,6 @@
 #include "acquire/Sweep.h"
 
-#include "acquire/Bench.h"
-#include "acquire/Reading.h"
 #include "physics/Conversions.h"
-#include "sheet/Meter.h"
 
 #include <cmath>
 
@@ -19,14 +16,6 @@ bool sameMhz(double a, double b)
     return std::abs(a - b) <= 1e-6 * std::max(std::abs(a), std::abs(b));
 }
 
-// The virtual bench's receiver sits where the real one was tuned.
-void benchFollows(Meter &m, double mhz)
-{
-    Bench &bench = m.bench();
-    if (bench.isActive())
-        bench.tuneTo(mhz);
-}
-
 } // namespace
 
 std::optional<physics::LevelPair> SweepCalibration::at(double f) const
@@ -37,9 +26,10 @@ std::optional<physics::LevelPair> SweepCalibration::at(double f) const
     return std::nullopt;
 }
 
-Sweep::Sweep(Meter &m, const SweepPlan &plan, const RigConfig &rig, const SweepCalibration &calibration,
-             QObject *parent)
-    : Operation(parent), m_meter(m), m_plan(plan), m_rigConfig(rig), m_calibration(calibration)
+Sweep::Sweep(IRig *rig, ReadingFactory makeReading, const SweepPlan &plan, const RigConfig &rigConfig,
+             const SweepCalibration &calibration, QObject *parent)
+    : Operation(parent), m_rig(rig), m_makeReading(std::move(makeReading)), m_plan(plan),
+      m_rigConfig(rigConfig), m_calibration(calibration)
 {
     m_settle.setSingleShot(true);
     connect(&m_settle, &QTimer::timeout, this, &Sweep::startReading);
@@ -74,7 +64,7 @@ QString Sweep::check() const
         return QStringLiteral("The sweep has no frequencies.");
     if (m_rigConfig.model <= 0)
         return QStringLiteral("No receiver is set up for tuning: choose its rig model under Options, Receiver control.");
-    if (!m_meter.platform().rig)
+    if (!m_rig)
         return QStringLiteral("Receiver control is not available in this program.");
     if (m_plan.kind == SweepKind::Measurement)
         for (double f : m_plan.mhz)
@@ -103,7 +93,7 @@ void Sweep::start()
     }
     enter(Stage::Opening);
     Q_EMIT progress(0, readingsTotal());
-    m_meter.platform().rig->open(m_rigConfig, kRigTimeoutMs, [this](const RigResult &r) { onOpened(r); });
+    m_rig->open(m_rigConfig, kRigTimeoutMs, [this](const RigResult &r) { onOpened(r); });
 }
 
 void Sweep::onOpened(const RigResult &r)
@@ -140,7 +130,7 @@ void Sweep::next()
     }
     enter(Stage::Tuning);
     const double hz = m_plan.mhz[step.point] * 1e6;
-    m_meter.platform().rig->tune(hz, kRigTimeoutMs, [this](const RigResult &r) { onTuned(r); });
+    m_rig->tune(hz, kRigTimeoutMs, [this](const RigResult &r) { onTuned(r); });
 }
 
 void Sweep::resume()
@@ -160,7 +150,9 @@ void Sweep::onTuned(const RigResult &r)
         return finish(Outcome::Failed, r.error);
     m_tunedPoint = i;
     m_points[i].tunedMhz = r.hz / 1e6;
-    benchFollows(m_meter, m_points[i].tunedMhz);
+    Q_EMIT tuned(m_points[i].tunedMhz);
+    if (m_stage == Stage::Done)
+        return;
     Q_EMIT pointChanged(i);
     if (m_stage == Stage::Done)
         return;
@@ -182,7 +174,10 @@ void Sweep::startReading()
     rp.combined = combined;
     rp.dur = m_plan.intervalS;
     rp.limits = m_plan.limits;
-    m_reading = std::make_unique<Reading>(m_meter, rp);
+    if (m_makeReading)
+        m_reading = m_makeReading(rp);
+    if (!m_reading)
+        return finish(Outcome::Failed); // no means of reading at all
     connect(m_reading.get(), &Operation::ended, this, &Sweep::onReadingEnded, Qt::QueuedConnection);
     if (!m_clock.isValid())
         m_clock.start();
@@ -313,9 +308,9 @@ void Sweep::finish(Outcome outcome, const QString &message)
         m_reading->cancel(); // lines released, partial files gone
         m_reading.reset();
     }
-    if (IRig *rig = m_meter.platform().rig) {
-        rig->cancel();
-        rig->close(); // also a receiver still opening
+    if (m_rig) {
+        m_rig->cancel();
+        m_rig->close(); // also a receiver still opening
     }
     m_outcome = outcome;
     m_message = message;

@@ -21,9 +21,15 @@
 // failed reading marks its point failed (and ends the sweep when the plan
 // says so); a rig that fails ends the sweep with its message.
 //
-// UI thread only. The Meter (its platform services and bench) outlives the
-// sweep; the rig is opened here and closed on every exit.
+// Each reading comes from the ReadingFactory given at construction, which
+// supplies the devices and files; the sweep only says what to read. After
+// every tuning the sweep announces the frequency the receiver reported
+// (signal tuned), so that a simulated receiver can follow the real one.
+//
+// UI thread only. The rig given at construction is not owned and outlives
+// the sweep; it is opened here and closed on every exit.
 
+#include "acquire/Reading.h"
 #include "acquire/SweepPlan.h"
 #include "physics/YFactor.h"
 #include "platform/Rig.h"
@@ -34,12 +40,9 @@
 #include <QTimer>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <optional>
-
-class Meter;
-class Reading;
-struct ReadingResult;
 
 struct SweepPoint {
     enum class State { Pending, Measured, Failed };
@@ -74,10 +77,17 @@ public:
     Q_ENUM(Stage)
     enum class Outcome { Running, Finished, Stopped, Failed };
 
-    // A measurement plan needs `calibration` at every frequency (checked by
-    // check()); `rig` is the receiver to tune.
-    Sweep(Meter &m, const SweepPlan &plan, const RigConfig &rig, const SweepCalibration &calibration = {},
-          QObject *parent = nullptr);
+    // Makes one reading of the sweep. The sweep fills in the plan's usePort,
+    // sourceOn, combined, dur and limits; the factory adds the rest (the
+    // template and result files) and the devices (audio, serial lines) it
+    // reads with. A null instead of a reading ends the sweep as failed.
+    using ReadingFactory = std::function<std::unique_ptr<Reading>(const ReadingPlan &)>;
+
+    // `rig` tunes the receiver (null: check() refuses the plan) with
+    // `rigConfig`. A measurement plan needs `calibration` at every frequency
+    // (checked by check()).
+    Sweep(IRig *rig, ReadingFactory makeReading, const SweepPlan &plan, const RigConfig &rigConfig,
+          const SweepCalibration &calibration = {}, QObject *parent = nullptr);
     ~Sweep() override;
 
     // Empty when the plan can run: a receiver is configured and available,
@@ -110,6 +120,9 @@ Q_SIGNALS:
     void progress(int done, int total);
     // Manual switching: every LO reading is done; switch the source on, then resume().
     void sourcePrompt(const QString &text);
+    // The receiver is now tuned to `mhz` (MHz, as it reported after the
+    // tuning), before the readings at this point start.
+    void tuned(double mhz);
 
 private:
     struct Step {
@@ -126,7 +139,8 @@ private:
     void failPoint(int i, const QString &why);
     void finish(Outcome outcome, const QString &message = QString());
 
-    Meter &m_meter;
+    IRig *m_rig;
+    ReadingFactory m_makeReading;
     SweepPlan m_plan;
     RigConfig m_rigConfig;
     SweepCalibration m_calibration;

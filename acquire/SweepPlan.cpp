@@ -1,8 +1,8 @@
 #include "acquire/SweepPlan.h"
 
 #include "calc/EnrTable.h"
-#include "sheet/Meter.h"
 #include "sheet/NumText.h"
+#include "sheet/Session.h"
 
 #include <QRegularExpression>
 
@@ -123,7 +123,7 @@ SourcePlan sourceTemps(const QVector<double> &mhz, const EnrTable *table, const 
     return r;
 }
 
-FrequencyList planFrequencies(Meter &m, const SweepFrequencies &f)
+FrequencyList planFrequencies(const Sheet &sheet, const EnrTable &table, const SweepFrequencies &f)
 {
     switch (f.source) {
     case SweepFrequencies::Source::Range: return rangeFrequencies(f.startMhz, f.stopMhz, f.stepMhz);
@@ -132,22 +132,23 @@ FrequencyList planFrequencies(Meter &m, const SweepFrequencies &f)
         break;
     }
     FrequencyList r;
-    if (!m.sheet().enabled(Control::mnuEnrUnl) || m.enrTable().size() < 3)
+    if (!sheet.enabled(Control::mnuEnrUnl) || table.size() < 3)
         r.error = QStringLiteral("No ENR table is loaded (File, Import ENR file).");
     else
-        r.mhz = m.enrTable().freq;
+        r.mhz = table.freq;
     return r;
 }
 
-PlanResult makeSweepPlan(Meter &m, SweepKind kind, const SweepFrequencies &f, double settleS, bool stopOnFailure)
+PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKind kind,
+                         const SweepFrequencies &f, double settleS, bool stopOnFailure)
 {
     PlanResult r;
     // A refused plan is empty: nothing of it may run.
     auto refuse = [](const QString &why) { return PlanResult{SweepPlan(), why}; };
-    const FrequencyList list = planFrequencies(m, f);
+    const FrequencyList list = planFrequencies(session.sheet(), table, f);
     if (!list.error.isEmpty())
         return refuse(list.error);
-    const Sheet &s = m.sheet();
+    const Sheet &s = session.sheet();
     auto value = [&s](Field fld) { return ParseNumber(s.text(fld)); };
     SweepPlan &p = r.plan;
     p.kind = kind;
@@ -167,18 +168,19 @@ PlanResult makeSweepPlan(Meter &m, SweepKind kind, const SweepFrequencies &f, do
     p.params.units = physics::LevelUnits::Db; // measured levels are always dB
     // The zero of the main window (SC&Z), as the spot readings subtract it;
     // without one nothing is subtracted.
-    p.zeroMs = std::isfinite(m.ZeroMeas.Ms) && m.ZeroMeas.Ms > 0 ? m.ZeroMeas.Ms : 0;
-    p.serialSwitching = m.ComEnabled > 0;
+    const double zero = session.ZeroMeas.Ms;
+    p.zeroMs = std::isfinite(zero) && zero > 0 ? zero : 0;
+    p.serialSwitching = session.ComEnabled > 0;
     p.limits = s.checked(Control::mnuOptionsLimits);
     p.stopOnFailure = stopOnFailure;
 
-    const bool table = s.enabled(Control::mnuEnrUnl) && m.enrTable().size() >= 3;
+    const bool useTable = s.enabled(Control::mnuEnrUnl) && table.size() >= 3;
     // The ENR shown for fixed temperatures is the one Thot stands for (the
     // main window keeps its ENR field in step with Thot the same way).
     SourceTemps fixed{physics::EnrFromThot(value(Field::Thot)), value(Field::Thot), value(Field::Tcold)};
-    if (!table && !(fixed.tCold > 0 && fixed.tHot > fixed.tCold))
+    if (!useTable && !(fixed.tCold > 0 && fixed.tHot > fixed.tCold))
         return refuse(QStringLiteral("Thot must be > 0 and > Tcold"));
-    const SourcePlan src = sourceTemps(p.mhz, table ? &m.enrTable() : nullptr, fixed);
+    const SourcePlan src = sourceTemps(p.mhz, useTable ? &table : nullptr, fixed);
     if (!src.error.isEmpty())
         return refuse(src.error);
     p.source = src.temps;

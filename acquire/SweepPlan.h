@@ -15,7 +15,8 @@
 #include <optional>
 
 struct EnrTable;
-class Meter;
+class Sheet;
+struct Session;
 
 // Most points a sweep may have.
 inline constexpr int kSweepMaxPoints = 10000;
@@ -78,15 +79,17 @@ struct SweepPlan {
     bool stopOnFailure = false;   // a failed point ends the sweep
 };
 
-// The frequencies the user asked for; EnrTable takes the loaded table's
-// knots (refused when no table is loaded).
-FrequencyList planFrequencies(Meter &m, const SweepFrequencies &f);
-// The whole plan from the main window's fields: attenuators and their
-// temperatures, interval, the zero reading, serial switching, the limits
-// option, and the source temperatures per frequency (the loaded table, or
-// Thot/Tcold). The error names the first problem.
+// The frequencies the user asked for; EnrTable takes the knots of `table`,
+// the ENR table in use (refused when the sheet says no table is loaded).
+FrequencyList planFrequencies(const Sheet &sheet, const EnrTable &table, const SweepFrequencies &f);
+// The whole plan from the session (the main window's fields): attenuators
+// and their temperatures, interval, the zero reading, serial switching, the
+// limits option, and the source temperatures per frequency (`table` when
+// the sheet says it is loaded, or Thot/Tcold). The error names the first
+// problem.
 struct PlanResult {
     SweepPlan plan;
     QString error;
 };
-PlanResult makeSweepPlan(Meter &m, SweepKind kind, const SweepFrequencies &f, double settleS, bool stopOnFailure);
+PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKind kind,
+                         const SweepFrequencies &f, double settleS, bool stopOnFailure);

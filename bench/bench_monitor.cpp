@@ -81,7 +81,7 @@ int main(int argc, char *argv[])
         TestBench b;
         AudioQt audio;
         b.inFolder(dir.path(), &audio);
-        Monitor mon(b.meter);
+        Monitor mon(b.meter.audio(), b.meter.session().templateWave());
         mon.start();
         spin(1500);
 
@@ -117,7 +117,7 @@ int main(int argc, char *argv[])
         std::vector<qint16> x(10 * kRate);
         for (qint16 &v : x)
             v = qint16(std::clamp(g(rng), -32768.0, 32767.0));
-        Monitor alone(b.meter);
+        Monitor alone(b.meter.audio(), b.meter.session().templateWave());
         QElapsedTimer t;
         t.start();
         alone.process(x.data(), qsizetype(x.size()));

@@ -1,24 +1,24 @@
-// Time per sweep point beyond its physical floor, on the virtual bench with
-// Hamlib's dummy rig (model 1, in process), for 10 and 100 points.
+// Time per sweep point beyond its physical floor, on the virtual bench (its
+// own audio, lines and tuning), for 10 and 100 points.
 //
 // A real point cannot be faster than its floor: the settling time after the
 // tuning, two recordings of (interval + 1.1 s recording margin) and two
 // 100 ms beeps. The bench's recordings are simulated as fast as the machine
 // computes them, so here a point's wall time minus its deliberate waits
 // (the settling time, and the 500 ms the noise source gets after the serial
-// lines switch it) is all the sweep's own cost - the rig library's tuning
-// and read-back, simulated recording, file I/O, analysis, the physics and
-// the event loop - an upper bound of the time a real sweep spends beyond its
-// floor. Target: <= 100 ms per point with serial switching (one tuning per
-// point). By hand (the prompt answered at once) each point is tuned twice,
-// once for its source-off and once for its source-on reading; Hamlib's
-// dummy rig alone takes about 40 ms per tuning. Prints the figures; exit
-// status 1 when the target is missed.
+// lines switch it) is all the sweep's own cost - tuning and read-back,
+// simulated recording, file I/O, analysis, the physics and the event loop -
+// an upper bound of the time a real sweep spends beyond its floor (less a
+// real rig's own tuning time). Target: <= 100 ms per point with serial
+// switching (one tuning per point). By hand (the prompt answered at once)
+// each point is tuned twice, once for its source-off and once for its
+// source-on reading. Prints the figures; exit status 1 when the target is
+// missed.
 #include "acquire/Bench.h"
 #include "acquire/NoiseSwitch.h"
 #include "acquire/Sweep.h"
-#include "platform/qt/RigHamlib.h"
-#include "sheet/Meter.h"
+#include "instrument/Commands.h"
+#include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 
 #include <QCoreApplication>
@@ -40,18 +40,19 @@ struct Run {
     int measured = 0;
 };
 
-Run sweep(Meter &m, int points, bool serial)
+Run sweep(Instrument &m, int points, bool serial)
 {
-    m.ComEnabled = serial ? 1 : 0;
+    m.session().ComEnabled = serial ? 1 : 0;
     SweepFrequencies f;
     f.source = SweepFrequencies::Source::Range;
     f.startMhz = 100, f.stopMhz = 100 + (points - 1) * 400.0 / std::max(points - 1, 1), f.stepMhz = 400.0 / std::max(points - 1, 1);
-    const PlanResult p = makeSweepPlan(m, SweepKind::Calibration, f, kSettleS, false);
+    const PlanResult p = makeSweepPlan(m.session(), m.enrTable(), SweepKind::Calibration, f, kSettleS, false);
     if (!p.error.isEmpty()) {
         std::fprintf(stderr, "plan refused: %s\n", qPrintable(p.error));
         return {};
     }
-    Sweep s(m, p.plan, RigConfig{1, QString(), 0});
+    Sweep s(m.rig(), [&m](const ReadingPlan &plan) { return makeReading(m, plan); }, p.plan,
+            RigConfig{1, QString(), 0});
     QObject::connect(&s, &Sweep::sourcePrompt, &s, [&m, &s] {
         m.bench().setManualSource(true);
         s.resume();
@@ -77,13 +78,10 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    RigHamlib rig;
-    Platform platform;
-    platform.rig = &rig;
-    Meter m(platform);
-    m.AppDir = QStringLiteral(TQX_BENCH_DATA_DIR "/");
-    m.TempWave = dir.filePath(QStringLiteral("~0000SWEEP"));
-    m.ComPort = 1; // the bench's virtual port
+    Instrument m(Services{});
+    m.session().AppDir = QStringLiteral(TQX_BENCH_DATA_DIR "/");
+    m.session().TempWave = dir.filePath(QStringLiteral("~0000SWEEP"));
+    m.session().ComPort = 1; // the bench's virtual port
     Sheet &s = m.sheet();
     s.setText(Field::Interval, FormatFixed(kIntervalS, QStringLiteral("0.000")));
     s.setText(Field::Thot, FormatFixed(m.bench().truth().thotK, QStringLiteral("0.0")));
@@ -91,7 +89,7 @@ int main(int argc, char **argv)
     for (Field f : {Field::Tatt1, Field::Tatt2})
         s.setText(f, QStringLiteral("290"));
     s.setChecked(Control::mnuOptionsLimits, true);
-    m.bench().activate(m);
+    m.setRoute(DeviceRoute::Bench); // the bench's audio, lines and tuning
 
     const double floorS = kSettleS + 2 * (kIntervalS + kMarginS) + kBeepsS;
     std::printf("physical floor per point: %.0f ms (settling %.0f ms, 2 x (%.0f + %.0f) ms recording, %.0f ms beeps)\n",
@@ -113,6 +111,5 @@ int main(int argc, char **argv)
                         serial ? " (target <= 100)" : "");
         }
     }
-    m.bench().deactivate(m);
     return ok ? 0 : 1;
 }

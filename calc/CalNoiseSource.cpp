@@ -1,8 +1,8 @@
 #include "calc/CalNoiseSource.h"
 
-#include "sheet/Meter.h"
+#include "platform/Dialogs.h"
+#include "platform/Messages.h"
 #include "sheet/NumText.h"
-#include "calc/Results.h"
 
 #include <cmath>
 
@@ -20,19 +20,18 @@ QString enrText(double thot)
 
 } // namespace
 
-void CalNoiseSource::open(Meter &m, Field target)
+void CalNoiseSource::open(IClipboard *clipboard, Field target)
 {
     m_target = target;
     if (!m_loaded)
-        load(m);
+        load(clipboard);
 }
 
-void CalNoiseSource::load(Meter &m)
+void CalNoiseSource::load(IClipboard *clipboard)
 {
     m_calLevel.clear();
-    IClipboard *clip = m.platform().clipboard;
-    if (clip && clip->hasText())
-        m_calLevel = NumToText(ParseNumber(clip->text())); // not a number: 0
+    if (clipboard && clipboard->hasText())
+        m_calLevel = NumToText(ParseNumber(clipboard->text())); // not a number: 0
     m_teq = false;
     m_okEnabled = IsNumber(m_calLevel);
     m_loaded = true;
@@ -55,13 +54,14 @@ QString CalNoiseSource::unitText() const
     return m_teq ? QStringLiteral("K") : QStringLiteral("dB");
 }
 
-bool CalNoiseSource::leaveCalLevel(const Meter &m)
+bool CalNoiseSource::leaveCalLevel(IMessages &messages)
 {
     if (IsNumber(m_calLevel))
         m_calLevel = FormatFixed(ParseNumber(m_calLevel), QStringLiteral("0.00"));
     if (ParseNumber(m_calLevel) > 0.0)
         return true;
-    m.message(QStringLiteral("Value error:"), levelCaption() + QStringLiteral("must be > 0"), MsgIcon::None);
+    messages.show(QStringLiteral("Value error:"), levelCaption() + QStringLiteral("must be > 0"),
+                  MsgIcon::None);
     return false;
 }
 
@@ -71,13 +71,12 @@ void CalNoiseSource::cancel()
     m_loaded = false;
 }
 
-CalNoiseSource::Confirm CalNoiseSource::confirm(Meter &m)
+CalNoiseSource::Confirm CalNoiseSource::confirm(Sheet &s, IMessages &messages)
 {
     const double level = ParseNumber(m_calLevel);
     if (!(level > 0.0))
         return Confirm::RefusedEntry;
 
-    Sheet &s = m.sheet();
     const double tatt1 = ParseNumber(s.text(Field::Tatt1)); // K
     const double tatt2 = ParseNumber(s.text(Field::Tatt2)); // K
     const double att11 = ParseNumber(s.text(Field::Att11)); // dB
@@ -94,10 +93,11 @@ CalNoiseSource::Confirm CalNoiseSource::confirm(Meter &m)
     const double y = std::pow(10.0, ParseNumber(s.text(Field::Y2dB)) / 10.0);
 
     // An absurd entry (an NF of thousands of dB) overflows; write nothing.
-    auto unusable = [&m](double t) {
+    auto unusable = [&messages](double t) {
         if (std::isfinite(t))
             return false;
-        m.message(QStringLiteral("TQX"), QStringLiteral("The calibration result is out of range."), MsgIcon::Critical);
+        messages.show(QStringLiteral("TQX"), QStringLiteral("The calibration result is out of range."),
+                      MsgIcon::Critical);
         return true;
     };
 
@@ -123,8 +123,8 @@ CalNoiseSource::Confirm CalNoiseSource::confirm(Meter &m)
         if (unusable(tc))
             return Confirm::Stopped;
         if (tc <= 0.0) {
-            m.message(QStringLiteral("TQX"), QStringLiteral("Inconsistent arguments lead to -ve Tcold."),
-                      MsgIcon::Critical);
+            messages.show(QStringLiteral("TQX"), QStringLiteral("Inconsistent arguments lead to -ve Tcold."),
+                          MsgIcon::Critical);
             return Confirm::Stopped;
         }
         s.setText(Field::Tcold, FormatFixed(tc, QStringLiteral("0.0")));
@@ -142,16 +142,4 @@ CalNoiseSource::Confirm CalNoiseSource::confirm(Meter &m)
             s.setText(Field::ENR, QString());
     }
     return Confirm::Hidden;
-}
-
-void CalSourceDoubleClick(Meter &m, Field f)
-{
-    if (m.sheet().enabled(Control::mnuEnrUnl))
-        return; // an ENR table fixes ENR, Thot and Tcold
-    if (ParseNumber(m.sheet().text(Field::Y2dB)) > 0.0) {
-        m.calNoiseSource().open(m, f);
-        if (m.platform().windows)
-            m.platform().windows->showDialog(DialogId::CalNoiseSource);
-    }
-    ResultsCalc(m);
 }

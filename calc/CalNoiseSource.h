@@ -17,7 +17,8 @@
 
 #include <QString>
 
-class Meter;
+class IClipboard;
+class IMessages;
 
 class CalNoiseSource
 {
@@ -29,8 +30,9 @@ public:
     };
 
     // Before showing the dialog: remember the field to solve for and load
-    // the dialog afresh when it is not loaded.
-    void open(Meter &m, Field target);
+    // the dialog afresh when it is not loaded (with the number on
+    // `clipboard`, when there is one; null: none).
+    void open(IClipboard *clipboard, Field target);
 
     bool loaded() const { return m_loaded; }
     Field target() const { return m_target; }
@@ -48,15 +50,18 @@ public:
     QString unitText() const;
 
     // Leaving CalLevel: a number is rewritten "0.00"; a text that is not a
-    // positive number is refused with a message. False: keep the focus.
-    bool leaveCalLevel(const Meter &m);
-    // OKButton: solve for the target field and write the sheet.
-    Confirm confirm(Meter &m);
+    // positive number is refused with a message through `messages`. False:
+    // keep the focus.
+    bool leaveCalLevel(IMessages &messages);
+    // OKButton: solve for the target field and write it (and what follows
+    // from it) into `s`; a result out of range is reported through
+    // `messages`.
+    Confirm confirm(Sheet &s, IMessages &messages);
     // CancelButton (or the dialog closed otherwise): empty and unload.
     void cancel();
 
 private:
-    void load(Meter &m);
+    void load(IClipboard *clipboard);
 
     bool m_loaded = false;
     Field m_target = Field::ENR;
@@ -64,6 +69,3 @@ private:
     bool m_teq = false;
     bool m_okEnabled = false;
 };
-
-// Double click on ENR, Thot or Tcold in the main window.
-void CalSourceDoubleClick(Meter &m, Field f);

@@ -1,10 +1,11 @@
 #include "calc/EnrTable.h"
 
-#include "sheet/Meter.h"
-#include "sheet/NumText.h"
 #include "calc/Results.h"
 #include "calc/VendorEnr.h"
 #include "physics/Spline.h"
+#include "platform/Dialogs.h"
+#include "sheet/NumText.h"
+#include "sheet/Session.h"
 
 #include <QFile>
 #include <QLocale>
@@ -175,17 +176,18 @@ EnrFileContents ParseEnrFile(const QByteArray &bytes)
     return r;
 }
 
-int LoadEnrTable(Meter &m)
+int LoadEnrTable(Session &m, EnrTable &table, IMessages &messages)
 {
     Sheet &s = m.sheet();
     const FileBytes file = readBounded(m.EnrFileName);
     if (file.notFound) {
-        m.message(kTqxCaption, QStringLiteral("ENR File not found, load aborted."), MsgIcon::Critical);
+        messages.show(kTqxCaption, QStringLiteral("ENR File not found, load aborted."), MsgIcon::Critical);
         m.EnrFileName.clear();
         return 1;
     }
     if (file.tooLarge) {
-        m.message(kTqxCaption, QStringLiteral("ENR File larger than 1 MiB, load aborted."), MsgIcon::Critical);
+        messages.show(kTqxCaption, QStringLiteral("ENR File larger than 1 MiB, load aborted."),
+                      MsgIcon::Critical);
         m.EnrFileName.clear();
         return 1;
     }
@@ -193,26 +195,26 @@ int LoadEnrTable(Meter &m)
     // The table in use stays untouched until the whole load has succeeded.
     EnrFileContents contents = ParseEnrFile(file.data);
     for (const EnrFileMessage &msg : contents.messages)
-        m.message(msg.caption, msg.text, msg.icon);
+        messages.show(msg.caption, msg.text, msg.icon);
     if (contents.failed) {
         m.EnrFileName.clear();
         return 1;
     }
-    EnrTable &table = contents.table;
-    fitSpline(table);
+    EnrTable &loaded = contents.table;
+    fitSpline(loaded);
 
     // Apply at the current frequency; the value must lie in (0, 200) dB as
     // shown with two decimals.
-    const double e = csinterpolate(table, ParseNumber(s.text(Field::Frequency)));
+    const double e = csinterpolate(loaded, ParseNumber(s.text(Field::Frequency)));
     const QString enrText = FormatFixed(e, QStringLiteral("0.00")); // empty when not finite
     const double v = ParseNumber(enrText);
     if (!(v > 0 && v < 200)) {
         m.EnrFileName.clear();
-        m.message(kTqxCaption, QStringLiteral("ENR data out of range, load aborted."), MsgIcon::Critical);
+        messages.show(kTqxCaption, QStringLiteral("ENR data out of range, load aborted."), MsgIcon::Critical);
         return 1;
     }
 
-    m.enrTable() = std::move(table);
+    table = std::move(loaded);
     if (contents.source)
         s.setText(Field::Source, *contents.source);
     s.setText(Field::ENR, enrText);
@@ -221,14 +223,13 @@ int LoadEnrTable(Meter &m)
     s.setText(Field::Thot, FormatFixed(ThotFromEnr(v), QStringLiteral("0.0")));
     s.setEnabled(Control::mnuEnrUnl, true);
     setEnrFieldsLocked(s, true);
-    ResultsCalc(m);
+    ResultsCalc(s);
     return 0;
 }
 
-void EnrImport(Meter &m)
+void EnrImport(Session &m, EnrTable &table, IMessages &messages, IFileDialogs *fileDialogs)
 {
-    IFileDialogs *dialogs = m.platform().fileDialogs;
-    if (!dialogs)
+    if (!fileDialogs)
         return;
     FileDialogRequest req;
     req.initialDir = QString(); // the process's current directory
@@ -237,16 +238,15 @@ void EnrImport(Meter &m)
     req.filterIndex = 1;
     req.fileName = QString();
     req.mustExist = true;
-    const std::optional<QString> path = dialogs->openFile(req);
+    const std::optional<QString> path = fileDialogs->openFile(req);
     if (!path)
         return; // cancelled: nothing changes
     m.EnrFileName = *path;
-    LoadEnrTable(m);
+    LoadEnrTable(m, table, messages);
 }
 
-void EnrUnload(Meter &m)
+void EnrUnload(Session &m, EnrTable &t)
 {
-    EnrTable &t = m.enrTable();
     t.freq.fill(0.0, 2);
     t.enr.fill(0.0, 2);
     t.y2.fill(0.0, 2);

@@ -21,7 +21,8 @@
 
 #include <optional>
 
-class Meter;
+class IFileDialogs;
+struct Session;
 
 struct EnrTable {
     QVector<double> freq; // knots, MHz, strictly increasing
@@ -71,11 +72,14 @@ struct EnrFileContents {
 // are expected.
 EnrFileContents ParseEnrFile(const QByteArray &bytes);
 
-// Load Meter::EnrFileName, fit the spline and apply the ENR at the current
-// Frequency (ENR, Tcold, Thot set, locked and blue; mnuEnrUnl enabled).
-// Reports every problem itself; 0 on success, 1 on failure. A failed load
-// empties EnrFileName and leaves the table in use, the fields and Source
-// untouched.
-int LoadEnrTable(Meter &m);
-void EnrImport(Meter &m); // mnuEnrImp: choose a file, then LoadEnrTable
-void EnrUnload(Meter &m); // mnuEnrUnl: forget the table, unlock the fields
+// Load Session::EnrFileName into `table` (the table in use, owned by its
+// user), fit the spline and apply the ENR at the current Frequency (ENR,
+// Tcold, Thot set, locked and blue; mnuEnrUnl enabled). Reports every
+// problem through `messages`; 0 on success, 1 on failure. A failed load
+// empties EnrFileName and leaves `table`, the fields and Source untouched.
+int LoadEnrTable(Session &m, EnrTable &table, IMessages &messages);
+// mnuEnrImp: choose a file, then LoadEnrTable. Nothing happens without
+// file dialogs.
+void EnrImport(Session &m, EnrTable &table, IMessages &messages, IFileDialogs *fileDialogs);
+// mnuEnrUnl: forget the table, unlock the fields.
+void EnrUnload(Session &m, EnrTable &table);

@@ -1,6 +1,6 @@
 #include "calc/Nmuc.h"
 
-#include "sheet/Meter.h"
+#include "platform/Messages.h"
 #include "sheet/NumText.h"
 
 #include <cmath>
@@ -38,7 +38,7 @@ void Nmuc::fieldEnter(NmucField)
     m_uncertainty.clear();
 }
 
-bool Nmuc::fieldLeave(const Meter &m, NmucField f)
+bool Nmuc::fieldLeave(IMessages &messages, NmucField f)
 {
     QString &t = m_text[idx(f)];
     if (IsNumber(t))
@@ -54,7 +54,7 @@ bool Nmuc::fieldLeave(const Meter &m, NmucField f)
     else if (f == NmucField::Confidence)
         ok = ok && v < 100.0;
     if (!ok)
-        m.message(QStringLiteral("Value error:"), refusal(f), MsgIcon::None);
+        messages.show(QStringLiteral("Value error:"), refusal(f), MsgIcon::None);
     return ok;
 }
 

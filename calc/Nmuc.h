@@ -6,7 +6,7 @@
 
 #include <QString>
 
-class Meter;
+class IMessages;
 
 using physics::nmucUncertainty;
 using physics::nmucUsesFast;
@@ -35,8 +35,9 @@ public:
     // Entering a field: the old result no longer matches what is edited.
     void fieldEnter(NmucField f);
     // Leaving a field (or Enter in it): reformat, run CalcNmuc when empty,
-    // refuse out-of-range values with a message. False: the focus must stay.
-    bool fieldLeave(const Meter &m, NmucField f);
+    // refuse out-of-range values with a message through `messages`. False:
+    // the focus must stay.
+    bool fieldLeave(IMessages &messages, NmucField f);
     // The user clicked the Fast box.
     void clickFast(bool checked);
     // Compute the uncertainty from the three fields and the Fast box.

@@ -4,9 +4,9 @@
 
 #include "calc/Results.h"
 
-#include "sheet/Meter.h"
-#include "sheet/NumText.h"
 #include "physics/YFactor.h"
+#include "sheet/NumText.h"
+#include "sheet/Session.h"
 
 #include <QLocale>
 #include <cmath>
@@ -24,10 +24,14 @@ const Field kResultFields[] = {Field::Y2dB, Field::Teq1, Field::NF1, Field::Y12d
 const Control kOutlets[] = {Control::mnuSaveText, Control::mnuCopyTextClip, Control::mnuSaveTsv,
                             Control::btnSaveTsv};
 
-// A pair is usable when both texts are numbers and LO < HI strictly.
-bool pairUsable(const Sheet &s, Field lo, Field hi)
+const Field kLevelFields[] = {Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
+
+// A pair is usable when both levels are numbers and LO < HI strictly.
+std::optional<physics::LevelPair> usablePair(const std::optional<double> &lo, const std::optional<double> &hi)
 {
-    return IsNumber(s.text(lo)) && IsNumber(s.text(hi)) && ParseNumber(s.text(lo)) < ParseNumber(s.text(hi));
+    if (!lo || !hi || !(*lo < *hi))
+        return std::nullopt;
+    return physics::LevelPair{*lo, *hi};
 }
 
 // The value of a temperature text written by FormatSig. Its scientific form
@@ -56,34 +60,11 @@ std::optional<physics::LevelUnits> levelUnits(const QString &units)
     return std::nullopt;
 }
 
-
-void ResultsReset(Meter &m)
+CascadeInputs cascadeInputsFrom(const Sheet &s)
 {
-    Sheet &s = m.sheet();
-    for (Field f : kResultFields)
-        s.setText(f, QString());
-    for (Field f : {Field::Teq, Field::Teq1, Field::Teq2})
-        s.setColour(f, Colour::DarkRed);
-    for (Control c : kOutlets)
-        s.setEnabled(c, false);
-}
-
-void ResultsCalc(Meter &m)
-{
-    ResultsReset(m);
-    Sheet &s = m.sheet();
-    // Levels in units the sheet does not know give no power ratio: nothing
-    // can be computed.
-    const std::optional<physics::LevelUnits> units = levelUnits(s.unitsText());
-    if (!units)
-        return;
     auto value = [&s](Field f) { return ParseNumber(s.text(f)); };
-    auto levels = [&](Field lo, Field hi) -> std::optional<physics::LevelPair> {
-        if (!pairUsable(s, lo, hi))
-            return std::nullopt;
-        return physics::LevelPair{value(lo), value(hi)};
-    };
-    physics::CascadeInput in;
+    CascadeInputs r;
+    physics::CascadeInput &in = r.cascade;
     in.tHot = value(Field::Thot);
     in.tCold = value(Field::Tcold);
     in.tAtt1 = value(Field::Tatt1);
@@ -92,12 +73,40 @@ void ResultsCalc(Meter &m)
     in.att12 = value(Field::Att12);
     in.att21 = value(Field::Att21);
     in.att22 = value(Field::Att22);
-    in.units = *units;
-    in.instrument = levels(Field::Noise11, Field::Noise12);
-    in.combined = levels(Field::Noise21, Field::Noise22);
+    r.units = levelUnits(s.unitsText());
+    in.units = r.units.value_or(physics::LevelUnits::Db);
+    for (std::size_t k = 0; k < r.levels.size(); ++k) {
+        const QString &text = s.text(kLevelFields[k]);
+        if (IsNumber(text))
+            r.levels[k] = ParseNumber(text);
+    }
+    in.instrument = usablePair(r.levels[0], r.levels[1]);
+    in.combined = usablePair(r.levels[2], r.levels[3]);
+    return r;
+}
+
+void ResultsReset(Sheet &s)
+{
+    for (Field f : kResultFields)
+        s.setText(f, QString());
+    for (Field f : {Field::Teq, Field::Teq1, Field::Teq2})
+        s.setColour(f, Colour::DarkRed);
+    for (Control c : kOutlets)
+        s.setEnabled(c, false);
+}
+
+void ResultsCalc(Sheet &s)
+{
+    ResultsReset(s);
+    const CascadeInputs inputs = cascadeInputsFrom(s);
+    // Levels in units the sheet does not know give no power ratio: nothing
+    // can be computed.
+    if (!inputs.units)
+        return;
+    const physics::CascadeInput &in = inputs.cascade;
     const physics::CascadeResult r = physics::cascade(in);
 
-    // Instrument calibration (2). A failed calculation (Y of exactly 1, a
+    // Calibration of the instrument (2). A failed calculation (Y of exactly 1, a
     // logarithm of a non-positive ratio, an overflow) stops here and leaves
     // the rest empty.
     const physics::YFactorResult &cal = r.instrument;
@@ -141,20 +150,20 @@ void ResultsCalc(Meter &m)
     s.setText(Field::NF, FormatFixed(dut.nfDb, kFmtNF));
 }
 
-void discardReadings(Meter &m)
+void discardReadings(Session &m)
 {
     m.ZeroMeas.Reset();
     for (Field f : {Field::Noise00, Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22})
         m.sheet().setText(f, QString());
 }
 
-void ResetAction(Meter &m)
+void ResetAction(Session &m)
 {
     discardReadings(m);
-    ResultsReset(m);
+    ResultsReset(m.sheet());
 }
 
-void LimitsToggle(Meter &m)
+void LimitsToggle(Session &m)
 {
     Sheet &s = m.sheet();
     const bool on = !s.checked(Control::mnuOptionsLimits);
@@ -162,5 +171,5 @@ void LimitsToggle(Meter &m)
     m.LimitsEnabled = on;
     // Levels taken under the old clipping rule no longer apply.
     discardReadings(m);
-    ResultsReset(m);
+    ResultsReset(s);
 }

@@ -6,29 +6,46 @@
 #include "physics/YFactor.h"
 
 #include <QString>
+#include <array>
 #include <optional>
 
-class Meter;
+class Sheet;
+struct Session;
 
 // The units the level fields are written in ("dB", "Watt", "Volt"); none
 // for any other Units text.
 std::optional<physics::LevelUnits> levelUnits(const QString &units);
 
+// The cascade's inputs as the sheet's texts give them, parsed once for the
+// results and for the uncertainty budget.
+struct CascadeInputs {
+    // Temperatures (K) and losses (dB) as typed (a text that is not a number
+    // counts as 0); `units` is that of the Units list, dB when unknown. A
+    // level pair is present when both its texts are numbers and LO < HI
+    // strictly; the mismatch factors stay 1.
+    physics::CascadeInput cascade;
+    // The Units list's units; none: no level gives a power ratio.
+    std::optional<physics::LevelUnits> units;
+    // Noise11, Noise12, Noise21, Noise22: the number typed, when the text is one.
+    std::array<std::optional<double>, 4> levels;
+};
+CascadeInputs cascadeInputsFrom(const Sheet &s);
+
 // Recompute everything: clears first (ResultsReset), then fills in whatever
 // the fields allow. Enables the report outlets when the instrument
 // calibration pair gives a positive Y factor.
-void ResultsCalc(Meter &m);
+void ResultsCalc(Sheet &s);
 // Empty the nine result fields, colour the three temperatures dark red and
 // disable the four report outlets.
-void ResultsReset(Meter &m);
+void ResultsReset(Sheet &s);
 // btnReset and the double click on Noise00: forget the zero reading, empty
 // the five level fields, clear the results.
-void ResetAction(Meter &m);
-// mnuOptionsLimits: invert the check mark and Meter::LimitsEnabled, then
+void ResetAction(Session &m);
+// mnuOptionsLimits: invert the check mark and Session::LimitsEnabled, then
 // discard every reading as ResetAction does.
-void LimitsToggle(Meter &m);
+void LimitsToggle(Session &m);
 
 // Forget the zero reading (ZeroMeas.Reset()) and empty Noise00, Noise11,
 // Noise12, Noise21 and Noise22. Shared by the reset actions and by the
 // interval and units changes of the field rules; does not recalculate.
-void discardReadings(Meter &m);
+void discardReadings(Session &m);

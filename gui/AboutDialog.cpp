@@ -3,7 +3,7 @@
 // GUI thread only.
 #include "gui/Dialogs.h"
 
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "help/HelpLinks.h"
 
 #include <QApplication>
@@ -27,7 +27,7 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
 
 } // namespace
 
-QDialog *createAboutDialog(Meter &m, QWidget *parent)
+QDialog *createAboutDialog(Instrument &m, QWidget *parent)
 {
     const AboutInfo info = aboutInfo();
     auto *dlg = new QDialog(parent);
@@ -81,7 +81,7 @@ QDialog *createAboutDialog(Meter &m, QWidget *parent)
     grid->setColumnStretch(1, 1);
     dlg->setMinimumWidth(420);
 
-    QObject::connect(licence, &QPushButton::clicked, dlg, [&m]() { showLicence(m); });
+    QObject::connect(licence, &QPushButton::clicked, dlg, [&m]() { showLicence(m.session().AppDir, m.services().opener, m.messages(), m.lifetime()); });
     QObject::connect(ok, &QPushButton::clicked, dlg, &QDialog::accept);
     return dlg;
 }

@@ -1,9 +1,10 @@
 #include "gui/AudioInputWindow.h"
 
-#include "acquire/AudioDevices.h"
+#include "instrument/Commands.h"
+#include "acquire/Bench.h"
 #include "acquire/Monitor.h"
 #include "calc/Nmuc.h"
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 
 #include <QChart>
 #include <QChartView>
@@ -70,8 +71,8 @@ QValueAxis *addAxis(QChart *chart, QLineSeries *series, Qt::Alignment side, cons
 }
 } // namespace
 
-AudioInputWindow::AudioInputWindow(Meter &m, QWidget *parent)
-    : QDialog(parent), m_meter(m), m_monitor(std::make_unique<Monitor>(m))
+AudioInputWindow::AudioInputWindow(Instrument &m, QWidget *parent)
+    : QDialog(parent), m_instrument(m)
 {
     setObjectName(QStringLiteral("frmAudioInput"));
     setWindowTitle(QStringLiteral("Audio input"));
@@ -192,10 +193,16 @@ AudioInputWindow::AudioInputWindow(Meter &m, QWidget *parent)
             m_monitor->start();
         showState();
     });
-    connect(m_monitor.get(), &Monitor::updated, this, &AudioInputWindow::showLevels);
-    connect(m_monitor.get(), &Monitor::spectrumUpdated, this, &AudioInputWindow::showSpectrum);
-    connect(m_monitor.get(), &Monitor::stateChanged, this, &AudioInputWindow::showState);
-    connect(m_monitor.get(), &Monitor::failed, this, &AudioInputWindow::showFailure);
+    makeMonitor();
+    // A new route brings a new input: the monitor listens to it from then on.
+    connect(&m_instrument, &Instrument::routeChanged, this, [this] {
+        fillDevices();
+        const bool listening = m_monitor->state() != Monitor::State::Stopped;
+        makeMonitor();
+        if (listening)
+            m_monitor->start();
+        showState();
+    });
     auto *chartTimer = new QTimer(this);
     connect(chartTimer, &QTimer::timeout, this, [this] {
         if (!m_chartDue)
@@ -228,14 +235,36 @@ AudioInputWindow::AudioInputWindow(Meter &m, QWidget *parent)
 
 AudioInputWindow::~AudioInputWindow() = default;
 
+void AudioInputWindow::makeMonitor()
+{
+    m_monitor = std::make_unique<Monitor>(m_instrument.audio(), m_instrument.session().templateWave());
+    m_monitor->setPaused(m_instrument.busy());
+    // A reading needs the input to itself: the monitor pauses meanwhile.
+    connect(&m_instrument, &Instrument::busyChanged, m_monitor.get(), &Monitor::setPaused);
+    connect(m_monitor.get(), &Monitor::updated, this, &AudioInputWindow::showLevels);
+    connect(m_monitor.get(), &Monitor::spectrumUpdated, this, &AudioInputWindow::showSpectrum);
+    connect(m_monitor.get(), &Monitor::stateChanged, this, &AudioInputWindow::showState);
+    connect(m_monitor.get(), &Monitor::failed, this, &AudioInputWindow::showFailure);
+}
+
 void AudioInputWindow::fillDevices()
 {
-    IAudio *audio = m_meter.platform().audio;
+    // The sound card's devices; the inputs end with the virtual bench, the
+    // other source of readings (choosing it is the instrument's route).
+    IAudio *audio = m_instrument.services().audio;
+    const bool onBench = m_instrument.route() == DeviceRoute::Bench;
     for (bool input : {true, false}) {
         QComboBox *box = input ? m_input : m_output;
-        const QList<AudioDevice> list =
+        QList<AudioDevice> list =
             audio ? (input ? audio->inputDevices() : audio->outputDevices()) : QList<AudioDevice>{};
-        const QString chosen = audio ? (input ? audio->inputDevice() : audio->outputDevice()) : QString();
+        QString chosen = audio ? (input ? audio->inputDevice() : audio->outputDevice()) : QString();
+        if (input) {
+            AudioDevice bench = m_instrument.bench().audio().inputDevices().value(0);
+            bench.isDefault = false;
+            list.append(bench);
+            if (onBench)
+                chosen = bench.id;
+        }
         QStringList ids{QString()};
         for (const AudioDevice &d : list)
             ids << d.id;
@@ -257,9 +286,24 @@ void AudioInputWindow::chooseDevice(bool input)
     QComboBox *box = input ? m_input : m_output;
     const QString id = box->currentData().toString();
     const QString name = box->currentIndex() > 0 ? box->currentText() : QString();
-    const bool ok = input ? ChooseInputDevice(m_meter, id, name) : ChooseOutputDevice(m_meter, id, name);
+    if (m_instrument.busy()) {
+        // Refused with the instrument's message: every reading of a sweep
+        // comes from one input. The list shows the input in use again.
+        input ? m_instrument.chooseInputDevice(id, name) : m_instrument.chooseOutputDevice(id, name);
+        m_inputIds.clear();
+        m_outputIds.clear();
+        fillDevices();
+        return;
+    }
+    const bool bench = input && id == QLatin1String(BenchAudio::kDeviceId);
+    if (input && !m_instrument.setRoute(bench ? DeviceRoute::Bench : DeviceRoute::SoundCard)) {
+        fillDevices();
+        return;
+    }
+    const bool ok = bench || (input ? m_instrument.chooseInputDevice(id, name)
+                                    : m_instrument.chooseOutputDevice(id, name));
     if (!ok)
-        m_meter.message(QStringLiteral("TQX"),
+        m_instrument.message(QStringLiteral("TQX"),
                         QStringLiteral("The audio %1 \"%2\" is no longer available.")
                             .arg(input ? QStringLiteral("input") : QStringLiteral("output"), name),
                         MsgIcon::Critical);
@@ -345,7 +389,7 @@ void AudioInputWindow::showState()
 void AudioInputWindow::showFailure(const QString &message)
 {
     showState();
-    m_meter.message(QStringLiteral("TQX"), message, MsgIcon::Critical);
+    m_instrument.message(QStringLiteral("TQX"), message, MsgIcon::Critical);
 }
 
 void AudioInputWindow::useBandwidth()
@@ -353,6 +397,6 @@ void AudioInputWindow::useBandwidth()
     const physics::Passband &pb = m_monitor->passband();
     if (!pb.ok)
         return;
-    m_meter.nmuc().offerBandwidth(pb.enbwHz);
-    m_meter.click(Control::mnuNmuc);
+    m_instrument.nmuc().offerBandwidth(pb.enbwHz);
+    m_instrument.click(Control::mnuNmuc);
 }

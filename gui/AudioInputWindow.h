@@ -12,7 +12,7 @@
 
 #include <memory>
 
-class Meter;
+class Instrument;
 class Monitor;
 class QChart;
 class QComboBox;
@@ -27,12 +27,13 @@ class AudioInputWindow : public QDialog
 {
     Q_OBJECT
 public:
-    AudioInputWindow(Meter &m, QWidget *parent);
+    AudioInputWindow(Instrument &m, QWidget *parent);
     ~AudioInputWindow() override;
 
     Monitor &monitor() { return *m_monitor; }
 
 private:
+    void makeMonitor();
     void fillDevices();
     void chooseDevice(bool input);
     void showLevels();
@@ -41,7 +42,7 @@ private:
     void showFailure(const QString &message);
     void useBandwidth();
 
-    Meter &m_meter;
+    Instrument &m_instrument;
     std::unique_ptr<Monitor> m_monitor;
     QComboBox *m_input = nullptr;
     QComboBox *m_output = nullptr;

@@ -1,12 +1,12 @@
 // The uncertainty budget window (Utility > Uncertainty budget): the values
-// the user types (kept in the Meter's BudgetSettings), the expanded
+// the user types (kept in the Instrument's BudgetSettings), the expanded
 // uncertainties of NF(1), Gain(1) and NF(2) with the Monte Carlo interval
 // beside them, and the table of contributions with the largest marked.
 // Recomputed on every change; the whole budget takes some tens of ms.
 #include "gui/Dialogs.h"
 
-#include "app/UncertaintyBudget.h"
-#include "sheet/Meter.h"
+#include "instrument/UncertaintyBudget.h"
+#include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 
 #include <QCheckBox>
@@ -40,13 +40,13 @@ QString fixed(double v, const char *pattern = "0.00")
 class BudgetDialog : public QDialog
 {
 public:
-    BudgetDialog(Meter &m, QWidget *parent);
+    BudgetDialog(Instrument &m, QWidget *parent);
 
 private:
     QDoubleSpinBox *spin(QFormLayout *form, const QString &label, double max, int decimals, double *target);
     void recompute();
 
-    Meter &m_meter;
+    Instrument &m_instrument;
     BudgetSettings &m_set;
     QLabel *m_defaults;
     QLabel *m_status;
@@ -73,7 +73,7 @@ QDoubleSpinBox *BudgetDialog::spin(QFormLayout *form, const QString &label, doub
     return s;
 }
 
-BudgetDialog::BudgetDialog(Meter &m, QWidget *parent) : QDialog(parent), m_meter(m), m_set(m.budgetSettings())
+BudgetDialog::BudgetDialog(Instrument &m, QWidget *parent) : QDialog(parent), m_instrument(m), m_set(m.budgetSettings())
 {
     setObjectName(QStringLiteral("frmBudget"));
     setWindowTitle(QStringLiteral("Uncertainty budget"));
@@ -164,7 +164,7 @@ BudgetDialog::BudgetDialog(Meter &m, QWidget *parent) : QDialog(parent), m_meter
     QPushButton *close = buttons->addButton(QStringLiteral("&Close"), QDialogButtonBox::RejectRole);
     close->setAccessibleName(QStringLiteral("Close"));
     connect(view, &QPushButton::clicked, this, [this] {
-        if (QDialog *d = createEnrViewDialog(m_meter, this)) {
+        if (QDialog *d = createEnrViewDialog(m_instrument, this)) {
             d->exec();
             delete d;
         }
@@ -187,7 +187,7 @@ BudgetDialog::BudgetDialog(Meter &m, QWidget *parent) : QDialog(parent), m_meter
 
 void BudgetDialog::recompute()
 {
-    const BudgetInputs in = budgetInputs(m_meter);
+    const BudgetInputs in = budgetInputs(m_instrument);
     const BudgetSettings d;
     m_defaults->setText(
         QStringLiteral("Defaults: ENR %1 dB (or the file's), Tcold %2 K, attenuators %3 dB and %4 K, "
@@ -199,7 +199,7 @@ void BudgetDialog::recompute()
                  fixed(in.bandwidthHz, "0"), in.bandwidthSource, fixed(in.intervalS, "0.000"),
                  fixed(in.input.relSd[0] * 100, "0.00"),
                  in.reflectionFromFile ? QStringLiteral("; source reflection from the file") : QString()));
-    const physics::BudgetResult r = sheetBudget(m_meter);
+    const physics::BudgetResult r = sheetBudget(m_instrument);
     const bool ok = r.status == physics::BudgetStatus::Ok;
     m_status->setText(budgetStatusText(r.status));
     m_status->setVisible(!ok);
@@ -265,7 +265,7 @@ void BudgetDialog::recompute()
 
 } // namespace
 
-QDialog *createBudgetDialog(Meter &m, QWidget *parent)
+QDialog *createBudgetDialog(Instrument &m, QWidget *parent)
 {
     return new BudgetDialog(m, parent);
 }

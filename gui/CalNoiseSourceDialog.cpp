@@ -3,7 +3,7 @@
 // CalLevel and the two buttons, then mirrors the model.
 #include "gui/Dialogs.h"
 
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "calc/CalNoiseSource.h"
 
 #include <QDialog>
@@ -23,7 +23,7 @@ namespace {
 class CalNoiseSourceDialog : public QDialog
 {
 public:
-    CalNoiseSourceDialog(Meter &m, QWidget *parent);
+    CalNoiseSourceDialog(Instrument &m, QWidget *parent);
 
     // Escape, the window's close box and CancelButton all abandon the entry.
     void reject() override
@@ -42,7 +42,7 @@ private:
     void confirm();
     void choose(bool teq);
 
-    Meter &m_meter;
+    Instrument &m_instrument;
     CalNoiseSource &m_model;
     QRadioButton *m_optNF;
     QRadioButton *m_optTeq;
@@ -56,9 +56,9 @@ private:
     bool m_leavePending = false;
 };
 
-CalNoiseSourceDialog::CalNoiseSourceDialog(Meter &m, QWidget *parent)
+CalNoiseSourceDialog::CalNoiseSourceDialog(Instrument &m, QWidget *parent)
     : QDialog(parent)
-    , m_meter(m)
+    , m_instrument(m)
     , m_model(m.calNoiseSource())
 {
     setObjectName(QStringLiteral("frmCalNoiseSource"));
@@ -138,7 +138,7 @@ bool CalNoiseSourceDialog::flushLeave()
     if (!m_leavePending)
         return true;
     m_leavePending = false;
-    const bool ok = m_model.leaveCalLevel(m_meter);
+    const bool ok = m_model.leaveCalLevel(m_instrument.messages());
     sync();
     if (!ok)
         m_calLevel->setFocus();
@@ -160,7 +160,7 @@ void CalNoiseSourceDialog::choose(bool teq)
 
 void CalNoiseSourceDialog::confirm()
 {
-    switch (m_model.confirm(m_meter)) {
+    switch (m_model.confirm(m_instrument.sheet(), m_instrument.messages())) {
     case CalNoiseSource::Confirm::Hidden: accept(); break;
     case CalNoiseSource::Confirm::RefusedEntry: m_calLevel->setFocus(); break;
     case CalNoiseSource::Confirm::Stopped: break;
@@ -190,7 +190,7 @@ bool CalNoiseSourceDialog::eventFilter(QObject *watched, QEvent *event)
 
 } // namespace
 
-QDialog *createCalNoiseSourceDialog(Meter &m, QWidget *parent)
+QDialog *createCalNoiseSourceDialog(Instrument &m, QWidget *parent)
 {
     return new CalNoiseSourceDialog(m, parent);
 }

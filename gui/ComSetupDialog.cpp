@@ -1,7 +1,7 @@
 #include "gui/ComSetupDialog.h"
 
 #include "acquire/NoiseSwitch.h"
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "gui/Dialogs.h"
 
 #include <QCheckBox>
@@ -31,12 +31,12 @@ QComboBox *makeList(QWidget *parent, const char *name, const QStringList &items,
 
 } // namespace
 
-ComSetupDialog::ComSetupDialog(Meter &meter, QWidget *parent)
+ComSetupDialog::ComSetupDialog(Instrument &meter, QWidget *parent)
     : QDialog(parent)
-    , m_meter(meter)
+    , m_instrument(meter)
 {
     ComSetup &model = meter.comSetup();
-    model.load(meter); // first showing in this run only
+    model.load(meter.session()); // first showing in this run only
 
     setObjectName(QStringLiteral("frmComSetup"));
     setWindowTitle(QStringLiteral("Com setup"));
@@ -118,7 +118,7 @@ ComSetupDialog::ComSetupDialog(Meter &meter, QWidget *parent)
 
 void ComSetupDialog::fillPortItems()
 {
-    const ISerialLines *serial = m_meter.platform().serial;
+    const ISerialLines *serial = m_instrument.services().serial;
     if (!serial)
         return;
     for (int i = 0; i < m_port->count(); ++i) {
@@ -137,7 +137,7 @@ void ComSetupDialog::fillPortItems()
 
 void ComSetupDialog::updatePortDevice()
 {
-    const ISerialLines *serial = m_meter.platform().serial;
+    const ISerialLines *serial = m_instrument.services().serial;
     int port = 0;
     QString text;
     if (!ComSetup::parsePort(m_port->currentText(), &port)) {
@@ -154,7 +154,7 @@ void ComSetupDialog::updatePortDevice()
 
 void ComSetupDialog::storeControls()
 {
-    ComSetup &model = m_meter.comSetup();
+    ComSetup &model = m_instrument.comSetup();
     model.setEnabled(m_enable->isChecked());
     model.setPortText(m_port->currentText());
     model.setSpeedIndex(m_speed->currentIndex());
@@ -167,13 +167,13 @@ void ComSetupDialog::storeControls()
 void ComSetupDialog::okClicked()
 {
     storeControls();
-    if (!m_meter.comSetup().ok(m_meter)) {
+    if (!m_instrument.comSetup().ok(m_instrument.session(), m_instrument.messages())) {
         // Refused: the dialog stays, with the port text ready for a new entry.
         m_port->setFocus(Qt::OtherFocusReason);
         m_port->lineEdit()->selectAll();
         return;
     }
-    m_port->setEditText(m_meter.comSetup().portText());
+    m_port->setEditText(m_instrument.comSetup().portText());
     accept();
 }
 
@@ -231,7 +231,7 @@ bool ComSetupDialog::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-QDialog *createComSetupDialog(Meter &m, QWidget *parent)
+QDialog *createComSetupDialog(Instrument &m, QWidget *parent)
 {
     return new ComSetupDialog(m, parent);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // frmComSetup ("Com setup"): switching on or off, and the port number of the
-// noise-source switching port. A view of the ComSetup model owned by Meter:
+// noise-source switching port. A view of the ComSetup model owned by Instrument:
 // it is built from the model at every showing and writes the controls back
 // on OK and on Cancel, so a later showing presents them as the user left
 // them. The speed, parity, data-bit and stop-bit lists and the accuracy box
@@ -8,7 +8,7 @@
 
 #include <QDialog>
 
-class Meter;
+class Instrument;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -18,7 +18,7 @@ class ComSetupDialog : public QDialog
 {
     Q_OBJECT
 public:
-    ComSetupDialog(Meter &meter, QWidget *parent);
+    ComSetupDialog(Instrument &meter, QWidget *parent);
 
     void reject() override; // Cancel, Escape and the window's close button
 
@@ -32,7 +32,7 @@ private:
     void fillPortItems();     // tool tips and marks of the 99 port items
     void validateAcc();
 
-    Meter &m_meter;
+    Instrument &m_instrument;
     QCheckBox *m_enable = nullptr;
     QComboBox *m_port = nullptr;
     QLabel *m_device = nullptr;

@@ -1,11 +1,11 @@
 // The ENR view: the loaded table's points, the spline through them, the
 // uncertainty band where the file gives one, and the current frequency
-// marked (Qt Charts). A modal window that only reads the Meter.
+// marked (Qt Charts). A modal window that only reads the Instrument.
 #include "gui/Dialogs.h"
 
 #include "calc/EnrTable.h"
 #include "calc/VendorEnr.h"
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 
 #include <QAreaSeries>
@@ -128,7 +128,7 @@ QChartView *chartOf(const EnrTable &t, double mhz, bool loaded, QWidget *parent)
 
 } // namespace
 
-QDialog *createEnrViewDialog(Meter &m, QWidget *parent)
+QDialog *createEnrViewDialog(Instrument &m, QWidget *parent)
 {
     auto *dlg = new QDialog(parent);
     dlg->setObjectName(QStringLiteral("frmEnrView"));

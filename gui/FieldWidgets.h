@@ -1,7 +1,7 @@
 #pragma once
 // Widgets of the measurement sheet's fields. They only report events
 // (focus in/out, Enter, double click) to their owner; every rule runs in
-// the core behind the Meter facade.
+// the core behind the Instrument facade.
 
 #include "sheet/Sheet.h"
 

@@ -1,8 +1,8 @@
 #include "gui/MainWindow.h"
 
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "gui/FieldWidgets.h"
-#include "app/UncertaintyBudget.h"
+#include "instrument/UncertaintyBudget.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,9 +33,9 @@ QColor toQColor(std::uint32_t bgr)
 }
 } // namespace
 
-MainWindow::MainWindow(Meter &meter, QWidget *parent)
+MainWindow::MainWindow(Instrument &meter, QWidget *parent)
     : QMainWindow(parent)
-    , m_meter(meter)
+    , m_instrument(meter)
 {
     setObjectName(QStringLiteral("frmMain"));
     buildMenus();
@@ -44,14 +44,12 @@ MainWindow::MainWindow(Meter &meter, QWidget *parent)
     // F10 reaches the menu bar, as on every desktop: it opens the first menu.
     auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(f10, &QShortcut::activated, this, [this] { menuBar()->setActiveAction(menuBar()->actions().value(0)); });
-    // A reading or playback ends later, from the event loop.
-    m_meter.setChangeHandler([this] { syncFromSheet(); });
+    // A reading, sweep or playback ends later, from the event loop; a
+    // change of route changes the check marks.
+    connect(&m_instrument, &Instrument::sheetChanged, this, &MainWindow::syncFromSheet);
 }
 
-MainWindow::~MainWindow()
-{
-    m_meter.setChangeHandler(nullptr);
-}
+MainWindow::~MainWindow() = default;
 
 QAction *MainWindow::makeAction(QMenu *menu, Control c, const QString &caption, const QKeySequence &key,
                                 bool checkable)
@@ -110,6 +108,7 @@ void MainWindow::buildMenus()
     makeAction(opt, Control::mnuComSetup, QStringLiteral("&Com port setup"));
     makeAction(opt, Control::mnuAudioInput, QStringLiteral("Audio &input"));
     makeAction(opt, Control::mnuRigControl, QStringLiteral("&Receiver control"));
+    makeAction(opt, Control::mnuOptionsBench, QStringLiteral("Read from the virtual &bench"), {}, true);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -126,9 +125,9 @@ FieldEdit *MainWindow::makeField(Field f)
 {
     auto *e = new FieldEdit(f, this);
     e->validator = [this](Field fld) { return onValidate(fld); };
-    connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { m_meter.setFieldText(f, t); });
+    connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { m_instrument.setFieldText(f, t); });
     connect(e, &FieldEdit::doubleClicked, this, [this](Field fld) {
-        m_meter.doubleClick(fld);
+        m_instrument.doubleClick(fld);
         syncFromSheet();
     });
     m_fields[static_cast<int>(f)] = e;
@@ -173,9 +172,9 @@ QGroupBox *MainWindow::buildGeneral()
     m_units = new UnitsCombo(this);
     ul->setBuddy(m_units);
     m_units->setAccessibleName(QStringLiteral("Units"));
-    connect(m_units, &QComboBox::activated, this, [this](int i) { m_meter.setUnitsIndex(i); });
+    connect(m_units, &QComboBox::activated, this, [this](int i) { m_instrument.setUnitsIndex(i); });
     connect(m_units, &UnitsCombo::left, this, [this] {
-        m_meter.unitsValidate();
+        m_instrument.unitsValidate();
         syncFromSheet();
     });
     g->addWidget(ul, 2, 0);
@@ -257,9 +256,9 @@ void MainWindow::buildPanel()
     m_notes->setAccessibleName(QStringLiteral("Notes"));
     nl->addWidget(m_notes);
     connect(m_notes, &QPlainTextEdit::textChanged, this,
-            [this] { m_meter.setFieldText(Field::Notes, m_notes->toPlainText()); });
+            [this] { m_instrument.setFieldText(Field::Notes, m_notes->toPlainText()); });
     connect(m_notes, &NotesEdit::doubleClicked, this, [this] {
-        m_meter.doubleClick(Field::Notes);
+        m_instrument.doubleClick(Field::Notes);
         syncFromSheet();
     });
     m_fields[static_cast<int>(Field::Notes)] = m_notes;
@@ -309,7 +308,7 @@ bool MainWindow::validateFocused()
     if (auto *e = qobject_cast<FieldEdit *>(w))
         return e->validateNow();
     if (w == m_units) {
-        m_meter.unitsValidate(); // never refused
+        m_instrument.unitsValidate(); // never refused
         syncFromSheet();
     }
     return true;
@@ -322,20 +321,20 @@ void MainWindow::onClick(Control c)
     // refused entry stops the action.
     if (!validateFocused())
         return;
-    m_meter.click(c);
+    m_instrument.click(c);
     syncFromSheet();
 }
 
 bool MainWindow::onValidate(Field f)
 {
-    const bool ok = m_meter.validate(f);
+    const bool ok = m_instrument.validate(f);
     syncFromSheet();
     return ok;
 }
 
 void MainWindow::syncFromSheet()
 {
-    const Sheet &s = m_meter.sheet();
+    const Sheet &s = m_instrument.sheet();
     for (int i = 0; i < static_cast<int>(Field::Count); ++i) {
         const Field f = static_cast<Field>(i);
         if (f == Field::Notes) {
@@ -382,17 +381,17 @@ void MainWindow::syncFromSheet()
         setWindowTitle(s.windowCaption);
     // NF(1) and NF(2): their expanded uncertainty, the texts unchanged.
     for (Field f : {Field::NF, Field::NF1})
-        m_fields[static_cast<int>(f)]->setToolTip(nfToolTip(m_meter, f));
+        m_fields[static_cast<int>(f)]->setToolTip(m_instrument.toolTip(f));
 }
 
 void MainWindow::loadAndShow()
 {
-    m_meter.Form_Load();
+    m_instrument.Form_Load();
     syncFromSheet();
     fitToScreen();
     show();
     raise();
-    m_meter.startUp();
+    m_instrument.startUp();
     syncFromSheet();
 }
 
@@ -404,10 +403,10 @@ void MainWindow::closeEvent(QCloseEvent *e)
         e->ignore();
         return;
     }
-    m_meter.cancel(); // a running reading or playback stops first
+    m_instrument.cancel(); // a running reading or playback stops first
     if (!m_unloaded) {
         m_unloaded = true;
-        m_meter.Form_Unload();
+        m_instrument.Form_Unload();
     }
     e->accept();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // frmMain: the instrument panel. It shows the measurement sheet of the
-// Meter facade and forwards every user event to it; after each event it
+// Instrument facade and forwards every user event to it; after each event it
 // mirrors the sheet (texts, colours, locks, enabled and checked states).
 // It holds no rules of its own.
 
@@ -9,7 +9,7 @@
 #include <QMainWindow>
 #include <array>
 
-class Meter;
+class Instrument;
 class FieldEdit;
 class UnitsCombo;
 class NotesEdit;
@@ -23,7 +23,7 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(Meter &meter, QWidget *parent = nullptr);
+    explicit MainWindow(Instrument &meter, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Runs the load step, shows the window, then the start-up reload of the
@@ -56,7 +56,7 @@ private:
     void onClick(Control c);
     bool onValidate(Field f);
 
-    Meter &m_meter;
+    Instrument &m_instrument;
     bool m_unloaded = false;
     std::array<QWidget *, static_cast<int>(Field::Count)> m_fields{};
     std::array<QAction *, static_cast<int>(Control::Count)> m_actions{};

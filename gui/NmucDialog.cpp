@@ -3,7 +3,7 @@
 // mirrors the model.
 #include "gui/Dialogs.h"
 
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "calc/Nmuc.h"
 
 #include <QCheckBox>
@@ -24,7 +24,7 @@ namespace {
 class NmucDialog : public QDialog
 {
 public:
-    NmucDialog(Meter &m, QWidget *parent);
+    NmucDialog(Instrument &m, QWidget *parent);
 
     void reject() override
     {
@@ -41,7 +41,7 @@ private:
     void sync();
     bool flushLeave();
 
-    Meter &m_meter;
+    Instrument &m_instrument;
     Nmuc &m_model;
     QLineEdit *m_edits[3];
     QCheckBox *m_fast;
@@ -53,9 +53,9 @@ private:
     std::optional<NmucField> m_leavePending;
 };
 
-NmucDialog::NmucDialog(Meter &m, QWidget *parent)
+NmucDialog::NmucDialog(Instrument &m, QWidget *parent)
     : QDialog(parent)
-    , m_meter(m)
+    , m_instrument(m)
     , m_model(m.nmuc())
 {
     setObjectName(QStringLiteral("frmNmuc"));
@@ -157,7 +157,7 @@ bool NmucDialog::flushLeave()
         return true;
     const NmucField f = *m_leavePending;
     m_leavePending.reset();
-    const bool ok = m_model.fieldLeave(m_meter, f);
+    const bool ok = m_model.fieldLeave(m_instrument.messages(), f);
     sync();
     if (!ok)
         edit(f)->setFocus();
@@ -180,7 +180,7 @@ bool NmucDialog::eventFilter(QObject *watched, QEvent *event)
     case QEvent::KeyPress: {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            m_model.fieldLeave(m_meter, *f); // the focus stays here either way
+            m_model.fieldLeave(m_instrument.messages(), *f); // the focus stays here either way
             sync();
             e->selectAll();
             return true;
@@ -205,7 +205,7 @@ bool NmucDialog::eventFilter(QObject *watched, QEvent *event)
 
 } // namespace
 
-QDialog *createNmucDialog(Meter &m, QWidget *parent)
+QDialog *createNmucDialog(Instrument &m, QWidget *parent)
 {
     return new NmucDialog(m, parent);
 }

@@ -5,8 +5,9 @@
 // (app/RigSettings.h). Modal; user-interface thread only.
 #include "gui/Dialogs.h"
 
-#include "app/RigSettings.h"
-#include "sheet/Meter.h"
+#include "instrument/RigSettings.h"
+#include "instrument/Instrument.h"
+#include "instrument/SweepCommands.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -25,7 +26,7 @@ constexpr int kTestTimeoutMs = 5000;
 class ReceiverControlDialog : public QDialog
 {
 public:
-    ReceiverControlDialog(Meter &m, QWidget *parent);
+    ReceiverControlDialog(Instrument &m, QWidget *parent);
     ~ReceiverControlDialog() override { stopTest(); }
 
     void done(int r) override
@@ -42,7 +43,7 @@ private:
     void stopTest();
     void okClicked();
 
-    Meter &m_meter;
+    Instrument &m_instrument;
     IRig *m_rig; // not owned; null without receiver control
     QLineEdit *m_search;
     QListWidget *m_models; // "none", then m_infos; item data: the model number
@@ -54,13 +55,13 @@ private:
     bool m_testing = false;
 };
 
-ReceiverControlDialog::ReceiverControlDialog(Meter &m, QWidget *parent)
-    : QDialog(parent), m_meter(m), m_rig(m.platform().rig)
+ReceiverControlDialog::ReceiverControlDialog(Instrument &m, QWidget *parent)
+    : QDialog(parent), m_instrument(m), m_rig(m.services().rig)
 {
     setObjectName(QStringLiteral("frmRigControl"));
     setWindowTitle(QStringLiteral("Receiver control"));
     setAccessibleName(QStringLiteral("Receiver control"));
-    const RigConfig saved = m.platform().settings ? loadRigConfig(*m.platform().settings) : RigConfig();
+    const RigConfig saved = currentRigConfig(m);
 
     m_search = new QLineEdit(this);
     m_search->setObjectName(QStringLiteral("txtRigSearch"));
@@ -213,14 +214,13 @@ void ReceiverControlDialog::stopTest()
 
 void ReceiverControlDialog::okClicked()
 {
-    if (ISettingsStore *store = m_meter.platform().settings)
-        saveRigConfig(*store, config());
+    storeRigConfig(m_instrument, config());
     accept();
 }
 
 } // namespace
 
-QDialog *createReceiverControlDialog(Meter &m, QWidget *parent)
+QDialog *createReceiverControlDialog(Instrument &m, QWidget *parent)
 {
     return new ReceiverControlDialog(m, parent);
 }

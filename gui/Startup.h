@@ -2,7 +2,7 @@
 // What start-up shows before the main window opens: the usage box for -h,
 // the error box for a refused command line. User-interface thread.
 
-#include "app/CommandLine.h"
+#include "instrument/CommandLine.h"
 
 class IMessages;
 

@@ -1,10 +1,11 @@
 #include "gui/SweepWindow.h"
 
 #include "acquire/Bench.h"
-#include "app/RigSettings.h"
+#include "instrument/RigSettings.h"
 #include "gui/SweepChart.h"
 #include "report/SweepCsv.h"
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
+#include "instrument/SweepCommands.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -39,13 +40,6 @@ const QStringList kColumns = {QStringLiteral("Frequency (MHz)"), QStringLiteral(
                               QStringLiteral("Y (dB)"),          QStringLiteral("Te (K)"),      QStringLiteral("NF (dB)"),
                               QStringLiteral("Gain (dB)"),       QStringLiteral("Receiver Te (K)"), QStringLiteral("Status")};
 
-// The receiver to tune, from the settings file's receiver-control section.
-RigConfig currentRigConfig(Meter &m)
-{
-    ISettingsStore *store = m.platform().settings;
-    return store ? loadRigConfig(*store) : RigConfig();
-}
-
 // In the user's locale, without digit grouping (a table of numbers).
 QString number(double v, int decimals)
 {
@@ -78,7 +72,7 @@ QDoubleSpinBox *spin(QWidget *parent, const QString &name, double lo, double hi,
 
 } // namespace
 
-SweepWindow::SweepWindow(Meter &meter, QWidget *parent) : QDialog(parent), m_meter(meter)
+SweepWindow::SweepWindow(Instrument &meter, QWidget *parent) : QDialog(parent), m_instrument(meter)
 {
     setObjectName(QStringLiteral("frmSweep"));
     setWindowTitle(QStringLiteral("Frequency sweep"));
@@ -258,7 +252,7 @@ void SweepWindow::updateButtons()
 {
     const bool run = running();
     m_calButton->setEnabled(!run);
-    m_measButton->setEnabled(!run && !m_calibration.mhz.isEmpty());
+    m_measButton->setEnabled(!run && !m_instrument.sweepCalibration().mhz.isEmpty());
     m_stopButton->setEnabled(run);
     m_exportButton->setEnabled(!run && !m_points.isEmpty());
     m_plotButton->setEnabled(!run);
@@ -267,34 +261,23 @@ void SweepWindow::updateButtons()
 
 void SweepWindow::error(const QString &text)
 {
-    m_meter.message(kCaption, text, MsgIcon::Critical);
+    m_instrument.message(kCaption, text, MsgIcon::Critical);
 }
 
 bool SweepWindow::startSweep(SweepKind kind)
 {
     if (running())
         return false;
-    if (m_meter.busy()) {
-        error(QStringLiteral("A reading is running; start the sweep when it has ended."));
-        return false;
-    }
     SweepFrequencies f;
     f.source = SweepFrequencies::Source(m_source->checkedId());
     f.startMhz = m_start->value();
     f.stopMhz = m_stop->value();
     f.stepMhz = m_step->value();
     f.list = m_list->text();
-    const PlanResult planned = makeSweepPlan(m_meter, kind, f, m_settle->value(), m_stopOnFailure->isChecked());
-    if (!planned.error.isEmpty()) {
-        error(planned.error);
+    Sweep *sweep = ::startSweep(m_instrument, kind, f, m_settle->value(), m_stopOnFailure->isChecked());
+    if (!sweep)
         return false;
-    }
-    auto owned = std::make_unique<Sweep>(m_meter, planned.plan, currentRigConfig(m_meter), m_calibration);
-    if (const QString problem = owned->check(); !problem.isEmpty()) {
-        error(problem);
-        return false;
-    }
-    m_sweep = owned.get();
+    m_sweep = sweep;
     m_kind = kind;
     m_points = m_sweep->points();
     m_table->setRowCount(int(m_points.size()));
@@ -308,8 +291,6 @@ bool SweepWindow::startSweep(SweepKind kind)
     connect(m_sweep, &Operation::ended, this, &SweepWindow::onEnded);
     m_status->setText(QStringLiteral("Opening the receiver..."));
     m_progress->setValue(0);
-    m_meter.begin(std::move(owned));
-    m_sweep->start();
     updateButtons();
     return true;
 }
@@ -403,12 +384,12 @@ void SweepWindow::onEnded()
     for (const SweepPoint &p : m_points)
         measured += p.state == SweepPoint::State::Measured;
     if (m_kind == SweepKind::Calibration && measured > 0) {
-        m_calibration = m_sweep->calibration();
+        const SweepCalibration cal = m_sweep->calibration(); // the instrument keeps it
         m_calStatus->setText(QStringLiteral("Calibration: %1 points from %2 to %3 MHz.")
-                                 .arg(m_calibration.mhz.size())
-                                 .arg(number(m_calibration.mhz.first(), 3), number(m_calibration.mhz.last(), 3)));
+                                 .arg(cal.mhz.size())
+                                 .arg(number(cal.mhz.first(), 3), number(cal.mhz.last(), 3)));
     }
-    m_sweep = nullptr; // the Meter deletes it
+    m_sweep = nullptr; // the Instrument deletes it
     const QString how = outcome == Sweep::Outcome::Finished ? QStringLiteral("Sweep finished")
                         : outcome == Sweep::Outcome::Stopped ? QStringLiteral("Sweep stopped")
                                                              : QStringLiteral("Sweep failed");
@@ -425,9 +406,9 @@ void SweepWindow::updateTruth()
 {
     // On the virtual bench: its true curves across the sweep, finely enough
     // to show the shape between the points.
-    const Bench &bench = m_meter.bench();
+    const Bench &bench = m_instrument.bench();
     QVector<double> x, nf, gain;
-    if (bench.isActive() && !m_points.isEmpty()) {
+    if (m_instrument.route() == DeviceRoute::Bench && !m_points.isEmpty()) {
         const double lo = m_points.first().mhz, hi = m_points.last().mhz;
         const int n = lo < hi ? 200 : 1;
         for (int i = 0; i < n; ++i) {
@@ -445,7 +426,7 @@ void SweepWindow::updateTruth()
 
 void SweepWindow::exportCsv()
 {
-    IFileDialogs *dialogs = m_meter.platform().fileDialogs;
+    IFileDialogs *dialogs = m_instrument.services().fileDialogs;
     if (!dialogs || m_points.isEmpty())
         return;
     FileDialogRequest req;
@@ -462,7 +443,7 @@ void SweepWindow::exportCsv()
 
 void SweepWindow::savePlot()
 {
-    IFileDialogs *dialogs = m_meter.platform().fileDialogs;
+    IFileDialogs *dialogs = m_instrument.services().fileDialogs;
     if (!dialogs)
         return;
     FileDialogRequest req;
@@ -478,7 +459,7 @@ void SweepWindow::savePlot()
 
 void SweepWindow::loadReference()
 {
-    IFileDialogs *dialogs = m_meter.platform().fileDialogs;
+    IFileDialogs *dialogs = m_instrument.services().fileDialogs;
     if (!dialogs)
         return;
     FileDialogRequest req;

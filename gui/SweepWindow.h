@@ -4,7 +4,7 @@
 // time left, the plot and the table of points, CSV export, plot export and
 // the reference trace. Non-modal: it stays open beside the main window and
 // keeps the last calibration while the program runs (closing only hides
-// it). The sweep itself runs as the Meter's operation, so the main window's
+// it). The sweep itself runs as the Instrument's operation, so the main window's
 // buttons rest meanwhile. UI thread.
 
 #include "acquire/Sweep.h"
@@ -12,7 +12,7 @@
 #include <QDialog>
 #include <QPointer>
 
-class Meter;
+class Instrument;
 class QButtonGroup;
 class QCheckBox;
 class QDoubleSpinBox;
@@ -28,7 +28,7 @@ class SweepWindow : public QDialog
 {
     Q_OBJECT
 public:
-    explicit SweepWindow(Meter &meter, QWidget *parent = nullptr);
+    explicit SweepWindow(Instrument &meter, QWidget *parent = nullptr);
     ~SweepWindow() override;
 
     // Starts a sweep of `kind` from the window's inputs (what the Start
@@ -57,11 +57,10 @@ private:
     void loadReference();
     void error(const QString &text);
 
-    Meter &m_meter;
-    QPointer<Sweep> m_sweep; // owned by the Meter while it runs
+    Instrument &m_instrument;
+    QPointer<Sweep> m_sweep; // owned by the Instrument while it runs
     SweepKind m_kind = SweepKind::Calibration;
     QVector<SweepPoint> m_points;
-    SweepCalibration m_calibration; // of the last calibration sweep
 
     QButtonGroup *m_source = nullptr;
     QDoubleSpinBox *m_start = nullptr, *m_stop = nullptr, *m_step = nullptr, *m_settle = nullptr;

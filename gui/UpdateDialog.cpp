@@ -1,4 +1,4 @@
-// frmUpdate: opens at once and runs the update check of Meter::updateCheck()
+// frmUpdate: opens at once and runs the update check of Instrument::updateCheck()
 // while it is shown. Meanwhile the message reads "Checking for updates...",
 // a busy bar moves and the one button reads "Cancel": clicking it, Esc or
 // closing the window aborts the request and closes the dialog with nothing
@@ -8,7 +8,7 @@
 #include "gui/Dialogs.h"
 
 #include "help/UpdateCheck.h"
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 
 #include <QDialog>
 #include <QHBoxLayout>
@@ -46,7 +46,7 @@ private:
 
 } // namespace
 
-QDialog *createUpdateDialog(Meter &m, QWidget *parent)
+QDialog *createUpdateDialog(Instrument &m, QWidget *parent)
 {
     UpdateCheck &check = m.updateCheck();
     auto *dlg = new UpdateDialog(check, parent);
@@ -84,11 +84,11 @@ QDialog *createUpdateDialog(Meter &m, QWidget *parent)
     layout->addLayout(buttons);
 
     QObject::connect(verlifter, &QPushButton::clicked, dlg, [&m, dlg]() {
-        m.updateCheck().launchVerlifter(m);
+        UpdateCheck::launchVerlifter(m.session().AppDir, m.services().opener, m.messages(), m.lifetime());
         dlg->accept();
     });
     QObject::connect(support, &QPushButton::clicked, dlg, [&m, dlg]() {
-        m.updateCheck().openDownloadPage(m);
+        UpdateCheck::openDownloadPage(m.session(), m.services().opener, m.messages(), m.lifetime());
         dlg->accept();
     });
     QObject::connect(exitButton, &QPushButton::clicked, dlg, &QDialog::reject);
@@ -104,7 +104,10 @@ QDialog *createUpdateDialog(Meter &m, QWidget *parent)
         exitButton->setText(exitText);
         exitButton->setAccessibleName(exitText);
     };
-    check.start(m, showOutcome);
+    check.start(m.services().http, m.session().BaseUrl, [&m, showOutcome](const QString &baseUrl) {
+        m.session().BaseUrl = baseUrl; // the site may have moved; stored at exit
+        showOutcome();
+    });
     showOutcome();
     return dlg;
 }

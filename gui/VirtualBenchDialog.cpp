@@ -1,13 +1,13 @@
-// The "Virtual bench" window: a view of the Bench model owned by Meter.
+// The "Virtual bench" window: a view of the Bench model owned by Instrument.
 // It edits the bench's true values and manual switches, shows the true DUT
-// results and the levels the readings should give, and routes the meter's
-// readings to the bench while it is shown (Bench::activate on show,
-// Bench::deactivate on close or destruction). Modeless, one at a time;
-// user-interface thread only.
+// results and the levels the readings should give. Whether the readings
+// come from the bench is the instrument's route (Options, Read from the
+// virtual bench); showing or closing this window changes no route.
+// Modeless, one at a time; user-interface thread only.
 #include "gui/Dialogs.h"
 
 #include "acquire/Bench.h"
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 
 #include <QButtonGroup>
@@ -60,13 +60,11 @@ QString dbText(double ms)
 class VirtualBenchDialog : public QDialog
 {
 public:
-    VirtualBenchDialog(Meter &m, QWidget *parent, bool compact);
+    VirtualBenchDialog(Instrument &m, QWidget *parent, bool compact);
     ~VirtualBenchDialog() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
     void done(int r) override;
     bool event(QEvent *e) override;
 
@@ -75,13 +73,11 @@ private:
                             double max, int decimals, double step);
     QLineEdit *addShow(QGridLayout *grid, const char *name, const QString &label);
     QLineEdit *addPoints(QGridLayout *grid, const char *name, const QString &label, const QString &text);
-    void setRouted(bool on);
     void applySettings();
     void refresh();
 
-    Meter &m_meter;
+    Instrument &m_instrument;
     Bench &m_bench;
-    bool m_routed = false;
 
     QDoubleSpinBox *m_enr, *m_tcold, *m_dutGain, *m_dutNf, *m_rxNf, *m_rxGain;
     QDoubleSpinBox *m_bandLow, *m_bandHigh, *m_floor, *m_dc;
@@ -97,9 +93,9 @@ private:
     QLabel *m_attenuators, *m_now, *m_status;
 };
 
-VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
+VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool compact)
     : QDialog(parent)
-    , m_meter(m)
+    , m_instrument(m)
     , m_bench(m.bench())
 {
     setObjectName(QStringLiteral("frmVirtualBench"));
@@ -296,13 +292,13 @@ VirtualBenchDialog::VirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
     connect(close, &QPushButton::clicked, this, &QDialog::close);
 
     m_bench.setListener([this] { refresh(); });
+    connect(&m_instrument, &Instrument::routeChanged, this, &VirtualBenchDialog::refresh);
     refresh();
 }
 
 VirtualBenchDialog::~VirtualBenchDialog()
 {
     m_bench.setListener({});
-    setRouted(false);
 }
 
 QDoubleSpinBox *VirtualBenchDialog::addSpin(QGridLayout *grid, const char *name, const QString &label,
@@ -357,42 +353,14 @@ QLineEdit *VirtualBenchDialog::addPoints(QGridLayout *grid, const char *name, co
     return e;
 }
 
-void VirtualBenchDialog::setRouted(bool on)
-{
-    if (on == m_routed)
-        return;
-    m_routed = on;
-    if (on)
-        m_bench.activate(m_meter);
-    else
-        m_bench.deactivate(m_meter);
-}
-
 void VirtualBenchDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    setRouted(true);
     refresh();
-}
-
-void VirtualBenchDialog::closeEvent(QCloseEvent *event)
-{
-    setRouted(false);
-    QDialog::closeEvent(event);
-}
-
-void VirtualBenchDialog::hideEvent(QHideEvent *event)
-{
-    // Hidden by its dock's close box or Esc; a minimised window (a
-    // spontaneous hide) still measures.
-    if (!event->spontaneous())
-        setRouted(false);
-    QDialog::hideEvent(event);
 }
 
 void VirtualBenchDialog::done(int r)
 {
-    setRouted(false); // Esc: hidden, the sound card is back
     QDialog::done(r);
     if (auto *dock = qobject_cast<QDockWidget *>(parentWidget()))
         dock->close(); // docked: the dock goes with it
@@ -457,7 +425,7 @@ void VirtualBenchDialog::refresh()
 
     // What the bench will use: the sheet's attenuators, the rate of the last
     // recording.
-    const BenchAttenuators a = Bench::attenuatorsFrom(m_meter.sheet());
+    const BenchAttenuators a = Bench::attenuatorsFrom(m_instrument.sheet());
     QString problem = m_pointsProblem;
     if (problem.isEmpty())
         problem = Bench::validate(m_bench.settings());
@@ -480,7 +448,7 @@ void VirtualBenchDialog::refresh()
                                now.receiverConnected ? QStringLiteral("connected") : QStringLiteral("disconnected"));
     if (m_bench.portOpen())
         nowText += QStringLiteral(" (set by the virtual port)");
-    else if (m_meter.ComEnabled > 0)
+    else if (m_instrument.session().ComEnabled > 0)
         nowText += QStringLiteral(". Serial switching is on: readings 2 to 4 switch source and path.");
     m_now->setText(nowText);
 
@@ -490,7 +458,10 @@ void VirtualBenchDialog::refresh()
         const BenchState states[4] = {{false, false, true}, {true, false, true}, {false, true, true}, {true, true, true}};
         for (int i = 0; i < 4; ++i)
             m_expected[i + 1]->setText(dbText(m_bench.expectedMeanSquare(states[i], rate, a) - zero));
-        m_status->setText(m_routed ? QStringLiteral("Readings come from this bench.") : QString());
+        m_status->setText(m_instrument.route() == DeviceRoute::Bench
+                              ? QStringLiteral("Readings come from this bench.")
+                              : QStringLiteral("Readings come from the sound card (Options, Read from the "
+                                               "virtual bench: from this bench)."));
         m_status->setStyleSheet(QString());
     } else {
         for (QLineEdit *e : m_expected)
@@ -502,11 +473,11 @@ void VirtualBenchDialog::refresh()
 
 } // namespace
 
-QDialog *createVirtualBenchDialog(Meter &m, QWidget *parent, bool compact)
+QDialog *createVirtualBenchDialog(Instrument &m, QWidget *parent, bool compact)
 {
     if (s_openBench) {
         // One bench at a time: bring the open one forward instead (shown
-        // again if Esc hid it, which routes the readings to it again).
+        // again if Esc hid it).
         if (auto *dock = qobject_cast<QDockWidget *>(s_openBench->parentWidget()))
             dock->show();
         s_openBench->show();

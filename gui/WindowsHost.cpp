@@ -5,7 +5,7 @@
 #include "gui/SweepWindow.h"
 #include "gui/WorkingWindow.h"
 
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 
 #include <QDialog>
 #include <QBoxLayout>
@@ -43,7 +43,23 @@ bool placeBeside(QWidget *w, const QWidget *main)
 
 } // namespace
 
-WindowsHost::WindowsHost(Meter &meter, QWidget *mainWindow) : m_meter(meter), m_main(mainWindow) {}
+WindowsHost::WindowsHost(Instrument &instrument, QWidget *mainWindow, IMessages &boxes)
+    : m_instrument(instrument), m_boxes(boxes), m_main(mainWindow)
+{
+    connect(&instrument, &Instrument::workingShown, this, &WindowsHost::showWorking);
+    connect(&instrument, &Instrument::progress, this, &WindowsHost::setWorkingProgress);
+    connect(&instrument, &Instrument::dialogRequested, this, &WindowsHost::showDialog);
+    connect(&instrument, &Instrument::messageRequested, this, &WindowsHost::answer);
+}
+
+void WindowsHost::answer(MessageRequest *r)
+{
+    if (r->question)
+        r->answer = m_boxes.ask(r->caption, r->text);
+    else
+        m_boxes.show(r->caption, r->text, r->icon);
+    r->answered = true;
+}
 
 WindowsHost::~WindowsHost()
 {
@@ -57,7 +73,7 @@ void WindowsHost::showWorking(bool visible)
             m_working = new WorkingWindow(m_main);
             // Cancel, Esc or closing the window: the running operation stops.
             QObject::connect(m_working, &WorkingWindow::cancelRequested, m_working,
-                             [this] { m_meter.cancel(); });
+                             [this] { m_instrument.cancel(); });
         }
         m_working->setProgress(0);
         // Application-modal: the main window takes no input meanwhile, this
@@ -81,22 +97,22 @@ void WindowsHost::showDialog(DialogId id)
     QDialog *dlg = nullptr;
     switch (id) {
     case DialogId::CalNoiseSource:
-        dlg = createCalNoiseSourceDialog(m_meter, m_main);
+        dlg = createCalNoiseSourceDialog(m_instrument, m_main);
         break;
     case DialogId::Nmuc:
-        dlg = createNmucDialog(m_meter, m_main);
+        dlg = createNmucDialog(m_instrument, m_main);
         break;
     case DialogId::ComSetup:
-        dlg = createComSetupDialog(m_meter, m_main);
+        dlg = createComSetupDialog(m_instrument, m_main);
         break;
     case DialogId::Update:
-        dlg = createUpdateDialog(m_meter, m_main);
+        dlg = createUpdateDialog(m_instrument, m_main);
         break;
     case DialogId::About:
-        dlg = createAboutDialog(m_meter, m_main);
+        dlg = createAboutDialog(m_instrument, m_main);
         break;
     case DialogId::RigControl:
-        dlg = createReceiverControlDialog(m_meter, m_main);
+        dlg = createReceiverControlDialog(m_instrument, m_main);
         break;
     case DialogId::VirtualBench:
         showBench();
@@ -105,10 +121,10 @@ void WindowsHost::showDialog(DialogId id)
         showAudioInput();
         return;
     case DialogId::EnrView:
-        dlg = createEnrViewDialog(m_meter, m_main);
+        dlg = createEnrViewDialog(m_instrument, m_main);
         break;
     case DialogId::Budget:
-        dlg = createBudgetDialog(m_meter, m_main);
+        dlg = createBudgetDialog(m_instrument, m_main);
         break;
     case DialogId::Sweep:
         showSweep();
@@ -124,7 +140,7 @@ void WindowsHost::showAudioInput()
 {
     // Modeless and single: the user sets up the receiver with it open.
     if (!m_audioInput) {
-        m_audioInput = new AudioInputWindow(m_meter, m_main);
+        m_audioInput = new AudioInputWindow(m_instrument, m_main);
         if (!m_main || !placeBeside(m_audioInput, m_main)) {
             // No room beside the main window: on it, within the screen.
             const QScreen *screen = m_main ? m_main->screen() : m_audioInput->screen();
@@ -151,7 +167,7 @@ void WindowsHost::showBench()
     auto *main = qobject_cast<QMainWindow *>(m_main.data());
     QDialog *dlg = nullptr;
     for (bool compact : {false, true}) {
-        dlg = createVirtualBenchDialog(m_meter, m_main, compact);
+        dlg = createVirtualBenchDialog(m_instrument, m_main, compact);
         if (!dlg)
             return; // already open: brought forward
         if (!main || placeBeside(dlg, main)) {
@@ -209,7 +225,7 @@ void WindowsHost::showSweep()
     // Non-modal and kept: it stays open beside the main window, and closing
     // only hides it, so the last calibration survives until the program ends.
     if (!m_sweep)
-        m_sweep = new SweepWindow(m_meter, m_main);
+        m_sweep = new SweepWindow(m_instrument, m_main);
     if (!m_sweep->isVisible() && m_main)
         placeBeside(m_sweep, m_main);
     m_sweep->show();

@@ -1,30 +1,40 @@
 #pragma once
-// The GUI side of IWindows: the working indicator (whose Cancel reaches
-// Meter::cancel) and the modal dialogs the core asks for. Lives on the user-interface thread; owns the working window.
+// The window program's answers to the instrument's requests: the working
+// indicator (whose Cancel reaches Instrument::cancel), the windows the
+// instrument asks for, and its messages and questions as message boxes.
+// Lives on the user-interface thread; owns the working window; attached to
+// the instrument's signals for as long as both exist.
 
 #include "platform/Windows.h"
 
+class IMessages;
+struct MessageRequest;
+
+#include <QObject>
 #include <QPointer>
 
-class Meter;
+class Instrument;
 class QWidget;
 class WorkingWindow;
 
-class WindowsHost : public IWindows
+class WindowsHost : public QObject
 {
 public:
-    WindowsHost(Meter &meter, QWidget *mainWindow);
+    // `boxes` shows the message boxes; it outlives this host.
+    WindowsHost(Instrument &instrument, QWidget *mainWindow, IMessages &boxes);
     ~WindowsHost() override;
-    void showWorking(bool visible) override;
-    void setWorkingProgress(double fraction) override;
-    void showDialog(DialogId id) override;
+    void showWorking(bool visible);
+    void setWorkingProgress(double fraction);
+    void showDialog(DialogId id);
+    void answer(MessageRequest *request);
     void setMainWindow(QWidget *w) { m_main = w; }
 
 private:
     void showBench();
     void showAudioInput();
     void showSweep();
-    Meter &m_meter;
+    Instrument &m_instrument;
+    IMessages &m_boxes;
     QPointer<QWidget> m_main;
     WorkingWindow *m_working = nullptr;
     QPointer<QWidget> m_audioInput; // the Audio input window while open

@@ -1,8 +1,8 @@
-// TQX: start-up. Parses the command line, then opens the main window with
-// the real platform services.
+// TQX: start-up. Parses the command line, then opens the main window on an
+// instrument with the real platform services.
 
-#include "app/CommandLine.h"
-#include "sheet/Meter.h"
+#include "instrument/CommandLine.h"
+#include "instrument/Instrument.h"
 #include "gui/MainWindow.h"
 #include "gui/Startup.h"
 #include "gui/WindowsHost.h"
@@ -33,6 +33,37 @@ void setApplicationIcon()
     QApplication::setWindowIcon(icon);
     QGuiApplication::setDesktopFileName(QStringLiteral(TQX_APP_ID));
 }
+
+// The Qt implementations of the platform services, owned together. The
+// instrument shares their ownership, so they outlive it; all of them are
+// gone before QApplication (the audio engine needs its event objects).
+struct QtServices {
+    SettingsQt settings;
+    HttpQt http;
+    RigHamlib rig; // opened only while a sweep or a receiver test runs
+    AudioQt audio;
+    SerialQt serial;
+    FileDialogsQt fileDialogs;
+    ClipboardQt clipboard;
+    PrintingQt printing;
+    OpenerQt opener;
+
+    Services view(const std::shared_ptr<QtServices> &self)
+    {
+        Services s;
+        s.settings = &settings;
+        s.http = &http;
+        s.rig = &rig;
+        s.audio = &audio;
+        s.serial = &serial;
+        s.fileDialogs = &fileDialogs;
+        s.clipboard = &clipboard;
+        s.printing = &printing;
+        s.opener = &opener;
+        s.keepAlive = self;
+        return s;
+    }
+};
 } // namespace
 
 int main(int argc, char *argv[])
@@ -52,51 +83,29 @@ int main(int argc, char *argv[])
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("TQX"));
     QApplication::setOrganizationName(QStringLiteral("TQX"));
-    QApplication::setApplicationVersion(Meter::versionText());
+    QApplication::setApplicationVersion(Instrument::versionText());
     setApplicationIcon();
 
     MessagesQt messages;
     if (const int rc = showStartupBox(d, messages); rc >= 0)
         return rc;
 
-    SettingsQt settings;
-    HttpQt http; // outlives the meter, whose update check may hold a request
-    // Outlives the meter and its windows, which close it when they go.
-    // Opened only while a sweep or a receiver test runs.
-    RigHamlib rig;
-    // The audio engine is created first and destroyed last but one: it must
-    // be gone before QApplication, while the event loop objects still exist.
-    auto audio = std::make_unique<AudioQt>();
-    Platform platform;
-    platform.messages = &messages;
-    platform.settings = &settings;
-    platform.rig = &rig;
-    Meter meter(platform);
-    if (!d.tsvFileName.isEmpty())
-        meter.TsvFileName = d.tsvFileName;
+    int rc = 0;
+    {
+        auto owned = std::make_shared<QtServices>();
+        QtServices &services = *owned;
+        Instrument instrument(owned->view(owned));
+        owned.reset(); // the instrument holds them now
+        if (!d.tsvFileName.isEmpty())
+            instrument.session().TsvFileName = d.tsvFileName;
 
-    MainWindow window(meter);
-    messages.setParent(&window);
-    WindowsHost windows(meter, &window);
-    platform.windows = &windows;
-    FileDialogsQt fileDialogs(&window);
-    ClipboardQt clipboard;
-    PrintingQt printing(&window);
-    OpenerQt opener;
-    SerialQt serial;
-    platform.fileDialogs = &fileDialogs;
-    platform.clipboard = &clipboard;
-    platform.printing = &printing;
-    platform.opener = &opener;
-    platform.http = &http;
-    platform.serial = &serial;
-    platform.audio = audio.get();
-    meter.setPlatform(platform);
-
-    window.loadAndShow();
-    const int rc = app.exec();
-    platform.audio = nullptr;
-    meter.setPlatform(platform);
-    audio.reset();
+        MainWindow window(instrument);
+        messages.setParent(&window);
+        services.fileDialogs.setParentWindow(&window);
+        services.printing.setWindow(&window);
+        WindowsHost windows(instrument, &window, messages);
+        window.loadAndShow();
+        rc = app.exec();
+    }
     return rc;
 }

@@ -1,24 +1,35 @@
 #pragma once
 // The Help menu: the built-in manual, the product web pages, the About box
 // texts and the licence. Everything here runs on the user-interface thread;
-// messages go through Meter::message, documents through the platform opener.
+// messages go through the IMessages given, documents through the opener
+// given (null: nothing is opened and nothing is reported).
+//
+// Opening reports its outcome later, from the event loop, and only while
+// `context` exists: `messages` must outlive `context`. Documents are opened
+// with the data folder `appDir` (trailing '/') as the working directory.
 
 #include "sheet/Sheet.h"
 
 #include <QString>
 
-class Meter;
+class IMessages;
+class IOpener;
+class QObject;
+struct Session;
 
 // Opens a web address or document with the desktop's default handler and
 // reports the two ways this can fail ("Browser Unavailable" boxes) once the
 // opener's status arrives through the event loop; returns at once.
-void OpenUrl(Meter &m, const QString &url);
+void OpenUrl(const QString &appDir, IOpener *opener, IMessages &messages, QObject *context,
+             const QString &url);
 
-// mnuHelpHelp (manual topic "Overview.htm"), mnuHome, mnuFaq, mnuSupport.
-void HelpMenu(Meter &m, Control entry);
+// mnuHelpHelp (manual topic "Overview.htm"), mnuHome, mnuFaq, mnuSupport
+// (Session::BaseUrl and AppDir).
+void HelpMenu(const Session &m, IOpener *opener, IMessages &messages, QObject *context, Control entry);
 
-// The manual: folder (under AppDir, trailing '/') and first topic.
-QString helpDir(const Meter &m);
+// The manual: folder (under the data folder `appDir`, trailing '/') and
+// first topic.
+QString helpDir(const QString &appDir);
 inline constexpr const char *kHelpFirstTopic = "Overview.htm";
 
 // Texts of the About box frmAbout. The dialog only shows them.
@@ -34,5 +45,5 @@ struct AboutInfo {
 };
 AboutInfo aboutInfo();
 
-// The About box's Licence button: opens AppDir + "licence.txt".
-void showLicence(Meter &m);
+// The About box's Licence button: opens appDir + "licence.txt".
+void showLicence(const QString &appDir, IOpener *opener, IMessages &messages, QObject *context);

@@ -1,7 +1,10 @@
 #include "help/UpdateCheck.h"
+#include "sheet/Version.h"
 
 #include "help/HelpLinks.h"
-#include "sheet/Meter.h"
+#include "platform/Messages.h"
+#include "platform/Opener.h"
+#include "sheet/Session.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -13,27 +16,28 @@ UpdateCheck::UpdateCheck() = default;
 
 UpdateCheck::~UpdateCheck()
 {
-    if (m_http && m_meter)
+    if (m_http && m_running)
         m_http->cancel();
     stopProbe(true);
 }
 
-void UpdateCheck::start(Meter &m, std::function<void()> finished)
+void UpdateCheck::start(IHttp *http, const QString &baseUrl, Finished finished)
 {
     cancel();
     m_outcome = UpdateOutcome{};
     m_response.reset();
     m_installed.reset();
-    m_http = m.platform().http;
+    m_http = http;
     if (!m_http) {
         m_outcome.message = QStringLiteral("Update site not reachable: no network access available.");
         return;
     }
-    m_meter = &m;
+    m_running = true;
+    m_baseUrl = baseUrl;
     m_finished = std::move(finished);
     m_outcome.message = QStringLiteral("Checking for updates...");
     startProbe();
-    m_http->get(QUrl(m.BaseUrl + QStringLiteral("Update.xml")), m_timeoutMs, kMaxBodyBytes,
+    m_http->get(QUrl(m_baseUrl + QStringLiteral("Update.xml")), m_timeoutMs, kMaxBodyBytes,
                 [this](const HttpResult &res) {
                     m_response = res;
                     conclude();
@@ -46,7 +50,7 @@ void UpdateCheck::cancel()
         return;
     m_http->cancel();
     stopProbe(false);
-    m_meter = nullptr;
+    m_running = false;
     m_finished = nullptr;
     m_outcome = UpdateOutcome{};
     m_outcome.message = QStringLiteral("Update check cancelled.");
@@ -103,32 +107,32 @@ void UpdateCheck::conclude()
 {
     if (!running() || !m_response || !m_installed)
         return;
-    Meter &m = *std::exchange(m_meter, nullptr);
-    m_outcome =
-        evaluateUpdateResponse(*m_response, m_timeoutMs, *m_installed, Meter::versionText(), m.BaseUrl);
+    m_running = false;
+    m_outcome = evaluateUpdateResponse(*m_response, m_timeoutMs, *m_installed, versionText(), m_baseUrl);
     if (auto finished = std::exchange(m_finished, nullptr))
-        finished();
+        finished(m_baseUrl);
 }
-void UpdateCheck::launchVerlifter(Meter &m)
+
+void UpdateCheck::launchVerlifter(const QString &appDir, IOpener *opener, IMessages &messages,
+                                  QObject *context)
 {
-    IOpener *opener = m.platform().opener;
     if (!opener)
         return;
     // The status arrives later; the dialog may be closed by then, the
-    // message still shows while the Meter exists.
-    opener->open(m.AppDir + QStringLiteral("TQX.verlift"), m.AppDir, m.lifetime(), [&m](int r) {
+    // message still shows while `context` exists.
+    opener->open(appDir + QStringLiteral("TQX.verlift"), appDir, context, [&messages](int r) {
         const QString caption = QStringLiteral("Verlift unavailable");
         if (r < 31)
-            m.message(caption, QStringLiteral("Problem accessing Verlift. (Error %1)").arg(r),
-                      MsgIcon::Exclamation);
+            messages.show(caption, QStringLiteral("Problem accessing Verlift. (Error %1)").arg(r),
+                          MsgIcon::Exclamation);
         else if (r == 31)
-            m.message(caption,
-                      QStringLiteral("TQX could not find a file association for .verlift on your system."),
-                      MsgIcon::Exclamation);
+            messages.show(
+                caption, QStringLiteral("TQX could not find a file association for .verlift on your system."),
+                MsgIcon::Exclamation);
     });
 }
 
-void UpdateCheck::openDownloadPage(Meter &m)
+void UpdateCheck::openDownloadPage(const Session &m, IOpener *opener, IMessages &messages, QObject *context)
 {
-    OpenUrl(m, m.BaseUrl + QStringLiteral("support.htm#download"));
+    OpenUrl(m.AppDir, opener, messages, context, m.BaseUrl + QStringLiteral("support.htm#download"));
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Windows that the core asks the GUI to show: the working indicator and the
-// modal dialogs. Each dialog is a view of a core model owned by Meter.
+// modal dialogs. Each dialog is a view of a core model owned by Instrument.
 
 enum class DialogId { CalNoiseSource, Nmuc, ComSetup, Update, About, VirtualBench,
     AudioInput, // modeless: device choice and the input monitor
@@ -14,7 +14,7 @@ class IWindows
 public:
     virtual ~IWindows() = default;
     // frmWorking: shown while a reading or playback runs; the main window
-    // takes no input meanwhile. Its Cancel (and Esc) calls Meter::cancel.
+    // takes no input meanwhile. Its Cancel (and Esc) calls Instrument::cancel.
     // Returns at once.
     virtual void showWorking(bool visible) = 0;
     // Progress of the running operation, 0..1 (optional to honour).

@@ -1,6 +1,9 @@
 #include "report/TextReport.h"
+#include "sheet/Version.h"
 
-#include "sheet/Meter.h"
+#include "platform/Dialogs.h"
+#include "platform/Messages.h"
+#include "sheet/Session.h"
 
 #include <QSaveFile>
 
@@ -26,7 +29,7 @@ QString NotesText(const Sheet &s)
     return notes;
 }
 
-QString TextResults(const Meter &m)
+QString TextResults(const Session &m)
 {
     const Sheet &s = m.sheet();
     const QString units = s.unitsText();
@@ -39,7 +42,7 @@ QString TextResults(const Meter &m)
     };
 
     data(QStringLiteral("Program"), QString::fromLatin1(kReportCaption));
-    data(QStringLiteral("Version"), Meter::versionText());
+    data(QStringLiteral("Version"), versionText());
     data(QStringLiteral("ObsTime"), m.ObsTime);
     field("Title", Field::Title);
     field("Frequency (MHz)", Field::Frequency);
@@ -82,17 +85,16 @@ QString TextResults(const Meter &m)
     return r;
 }
 
-void SaveTextFile(Meter &m)
+void SaveTextFile(Session &m, IMessages &messages, IFileDialogs *fileDialogs)
 {
-    IFileDialogs *dialogs = m.platform().fileDialogs;
-    if (!dialogs)
+    if (!fileDialogs)
         return;
     FileDialogRequest req;
     req.initialDir = QString(); // the process's current directory
     req.filter = kSaveFilter;
     req.filterIndex = kSaveFilterIndex;
     req.fileName = m.ObsTime; // no extension is added
-    const std::optional<QString> path = dialogs->saveFile(req);
+    const std::optional<QString> path = fileDialogs->saveFile(req);
     if (!path)
         return; // cancelled or the dialog failed: nothing written, no message
 
@@ -111,39 +113,37 @@ void SaveTextFile(Meter &m)
     ok = ok && file.write(bytes) == bytes.size() && file.error() == QFileDevice::NoError;
     ok = ok && file.commit();
     if (!ok) {
-        m.message(QString::fromLatin1(kReportCaption), QStringLiteral("Error saving to ") + *path + QLatin1Char('.'),
-                  MsgIcon::Critical);
+        messages.show(QString::fromLatin1(kReportCaption),
+                      QStringLiteral("Error saving to ") + *path + QLatin1Char('.'), MsgIcon::Critical);
         return;
     }
     m.sheet().setEnabled(Control::mnuSaveText, false);
 }
 
-void CopyTextClip(Meter &m)
+void CopyTextClip(const Session &m, IClipboard *clipboard)
 {
-    IClipboard *clip = m.platform().clipboard;
-    if (!clip)
+    if (!clipboard)
         return;
-    clip->clear();
-    clip->setText(TextResults(m));
+    clipboard->clear();
+    clipboard->setText(TextResults(m));
 }
 
-void PrintForm(Meter &m)
+void PrintForm(IMessages &messages, IPrinting *printing)
 {
-    IPrinting *printing = m.platform().printing;
     if (!printing)
         return;
     const PrintOutcome outcome = printing->printMainWindow();
     if (outcome.cancelled)
         return;
     if (outcome.failed)
-        m.message(QString::fromLatin1(kReportCaption), QStringLiteral("The form can't be printed."), MsgIcon::None);
+        messages.show(QString::fromLatin1(kReportCaption), QStringLiteral("The form can't be printed."),
+                      MsgIcon::None);
 }
 
-void CopyField(Meter &m, Field f)
+void CopyField(const Sheet &s, IClipboard *clipboard, Field f)
 {
-    IClipboard *clip = m.platform().clipboard;
-    if (!clip || f == Field::Count)
+    if (!clipboard || f == Field::Count)
         return;
-    clip->clear();
-    clip->setText(f == Field::Notes ? NotesText(m.sheet()) : m.sheet().text(f));
+    clipboard->clear();
+    clipboard->setText(f == Field::Notes ? NotesText(s) : s.text(f));
 }

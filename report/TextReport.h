@@ -8,7 +8,11 @@
 
 #include <QString>
 
-class Meter;
+class IClipboard;
+class IFileDialogs;
+class IMessages;
+class IPrinting;
+struct Session;
 
 // Caption of every message box of the report outlets.
 inline constexpr char kReportCaption[] = "TQX";
@@ -20,20 +24,25 @@ QString NotesText(const Sheet &s);
 // The report: 34 fixed lines ("label" TAB "value", or a heading alone),
 // then the notes verbatim, every line ended by CR LF. Side-effect free; may
 // be called before any result exists.
-QString TextResults(const Meter &m);
+QString TextResults(const Session &m);
 
 // mnuSaveText: file-save dialog, then the report plus one more CR LF as
 // UTF-8. The file is replaced atomically, so a failed save leaves an
-// existing file as it was. Disables mnuSaveText after success.
-void SaveTextFile(Meter &m);
+// existing file as it was. Disables mnuSaveText after success (the sheet
+// changes); a failure is reported through `messages`. Nothing happens
+// without file dialogs.
+void SaveTextFile(Session &m, IMessages &messages, IFileDialogs *fileDialogs);
 
-// mnuCopyTextClip: the report, as TextResults returns it, onto the clipboard.
-void CopyTextClip(Meter &m);
+// mnuCopyTextClip: the report, as TextResults returns it, onto the clipboard
+// (none: nothing happens).
+void CopyTextClip(const Session &m, IClipboard *clipboard);
 
-// mnuPrint: printer dialog, then one image of the main window per copy.
-void PrintForm(Meter &m);
+// mnuPrint: printer dialog, then one image of the main window per copy; a
+// failed copy is reported through `messages`. Nothing happens without
+// printing.
+void PrintForm(IMessages &messages, IPrinting *printing);
 
 // Double click on Gain, Teq, NF, Teq1, Teq2, NF1, NF2, Y2dB, Y12dB or Notes:
 // clears the clipboard and places that field's text on it (the notes with
-// CR LF line ends).
-void CopyField(Meter &m, Field f);
+// CR LF line ends). Nothing happens without a clipboard.
+void CopyField(const Sheet &s, IClipboard *clipboard, Field f);

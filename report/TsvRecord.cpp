@@ -1,7 +1,9 @@
 #include "report/TsvRecord.h"
+#include "sheet/Version.h"
 
+#include "platform/Messages.h"
 #include "report/TextReport.h"
-#include "sheet/Meter.h"
+#include "sheet/Session.h"
 
 #include <QFile>
 #include <QStringList>
@@ -31,11 +33,11 @@ QByteArray headerLine()
     return line + "\r\n";
 }
 
-QByteArray dataLine(const Meter &m)
+QByteArray dataLine(const Session &m)
 {
     const Sheet &s = m.sheet();
     const QStringList fields = {
-        QStringLiteral("TQX"), Meter::versionText(), m.ObsTime,
+        QStringLiteral("TQX"), versionText(), m.ObsTime,
         s.text(Field::Title), s.text(Field::Frequency), s.text(Field::Tatt1), s.text(Field::Tatt2),
         s.text(Field::Source), s.text(Field::Thot), s.text(Field::Tcold),
         s.text(Field::Y2dB),  // column Y2: the instrument's Y factor (dB)
@@ -72,7 +74,7 @@ bool writeLine(int fd, const QByteArray &line)
 }
 
 // Steps 1 to 4 of a recording; false on any error.
-bool appendRecord(const Meter &m)
+bool appendRecord(const Session &m)
 {
     const QByteArray path = QFile::encodeName(m.TsvFileName);
     if (path.isEmpty())
@@ -118,15 +120,16 @@ QString UrlEncode(const QString &text)
     return out;
 }
 
-void RecordTsv(Meter &m, bool fromButton)
+void RecordTsv(Session &m, IMessages &messages, bool fromButton)
 {
     if (appendRecord(m)) {
         m.sheet().setEnabled(Control::mnuSaveTsv, false);
         m.sheet().setEnabled(Control::btnSaveTsv, false);
         return;
     }
-    m.message(QStringLiteral("TQX"), QStringLiteral("IO Error writing file ") + m.TsvFileName + QLatin1Char('.'),
-              MsgIcon::Critical);
+    messages.show(QStringLiteral("TQX"),
+                  QStringLiteral("IO Error writing file ") + m.TsvFileName + QLatin1Char('.'),
+                  MsgIcon::Critical);
     if (fromButton)
         m.sheet().setEnabled(Control::btnSaveTsv, false);
 }

@@ -1,13 +1,14 @@
 #pragma once
 // The TSV record: each recording appends one tab-separated line with the
 // parameters and results of the measurement to the record file
-// (Meter::TsvFileName, relative to the current directory), preceded by a
+// (Session::TsvFileName, relative to the current directory), preceded by a
 // header line when the file is empty. The file is only ever appended to and
 // never read. User-interface thread only.
 
 #include <QString>
 
-class Meter;
+class IMessages;
+struct Session;
 
 // Percent-encodes a text so that it fits one TSV field: ASCII letters and
 // digits stay, every other character becomes "%" and two upper-case hex
@@ -17,5 +18,6 @@ QString UrlEncode(const QString &text);
 
 // mnuSaveTsv (fromButton false) and btnSaveTsv (true). On success both
 // outlets are disabled; on failure a message names the file and mnuSaveTsv
-// stays enabled. The button disables itself whatever the outcome.
-void RecordTsv(Meter &m, bool fromButton);
+// stays enabled (reported through `messages`). The button disables itself
+// whatever the outcome.
+void RecordTsv(Session &m, IMessages &messages, bool fromButton);

@@ -1,7 +1,7 @@
 #pragma once
-// An asynchronous action of the meter (a reading, a playback): it runs while
+// An asynchronous action (a reading, a sweep, a playback): it runs while
 // the event loop keeps the window alive, can be cancelled at any moment, and
-// says when it has ended. Meter owns the one running operation. UI thread.
+// says when it has ended. Its owner runs one at a time. UI thread.
 
 #include <QObject>
 

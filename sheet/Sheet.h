@@ -2,7 +2,7 @@
 // The measurement sheet: every parameter, level and result of a noise-figure
 // measurement lives here as the text of a named field, exactly as the main
 // window shows it. The GUI mirrors this state; all rules read and write it.
-// Owned by Meter; used on the user-interface thread only.
+// Owned by the session; used on the user-interface thread only.
 
 #include <QString>
 #include <array>
@@ -29,6 +29,7 @@ enum class Control : int {
     mnuEnrView, mnuBudget,
     mnuSweep,
     mnuRigControl,
+    mnuOptionsBench, // readings from the virtual bench (checked) or the sound card
     Count
 };
 

@@ -51,25 +51,25 @@ class TestBenchMeasurement : public QObject
     Q_OBJECT
     QTemporaryDir m_dir;
     TestBench m_tb;
-    Meter &m_meter = m_tb.loaded();
-    Bench &bench() { return m_meter.bench(); }
+    Instrument &m_instrument = m_tb.loaded();
+    Bench &bench() { return m_instrument.bench(); }
     void click(Control c)
     {
-        m_meter.click(c);
-        QVERIFY(waitIdle(m_meter));
+        m_instrument.click(c);
+        QVERIFY(waitIdle(m_instrument));
     }
 
 private Q_SLOTS:
     void init()
     {
         const QString binDir = qEnvironmentVariable("TQX_BINARY_DIR") + QLatin1Char('/');
-        m_meter.AppDir = QFileInfo::exists(binDir + QStringLiteral("TQX.wav")) ? binDir
+        m_instrument.session().AppDir = QFileInfo::exists(binDir + QStringLiteral("TQX.wav")) ? binDir
                                                                               : qEnvironmentVariable("TQX_SOURCE_DIR") + QStringLiteral("/data/");
-        m_meter.TempWave = m_dir.filePath(QStringLiteral("~0000BENCH"));
-        m_meter.ComPort = 5;
-        bench().activate(m_meter);
+        m_instrument.session().TempWave = m_dir.filePath(QStringLiteral("~0000BENCH"));
+        m_instrument.session().ComPort = 5;
+        m_instrument.setRoute(DeviceRoute::Bench);
     }
-    void cleanup() { bench().deactivate(m_meter); }
+    void cleanup() { m_instrument.setRoute(DeviceRoute::SoundCard); }
 
     // Two set-ups A and B per row: each mean square matches the model, and their ratio (floor
     // removed) is the ratio of total noise temperatures worked out by hand: Thot = 290 (10^1.5 + 1)
@@ -131,8 +131,8 @@ private Q_SLOTS:
         s.seed = 12, s.dutGainDb = 12, s.dutNfDb = 4;
         s.dutResponse.clear();
         bench().setSettings(s);
-        fillParameters(m_meter.sheet(), bench());
-        m_meter.ComEnabled = 1;
+        fillParameters(m_instrument.sheet(), bench());
+        m_instrument.session().ComEnabled = 1;
         bench().setReceiverConnected(false);
         click(Control::btnNoise00);
         bench().setReceiverConnected(true);
@@ -141,7 +141,7 @@ private Q_SLOTS:
         QCOMPARE(m_tb.messages.texts(), QStringList());
         QCOMPARE(bench().audio().recordings(), 5);
         QVERIFY(!bench().serial().isOpen() && !bench().state().sourceOn); // released after every reading
-        const double nf = ParseNumber(m_meter.sheet().text(Field::NF)), gain = ParseNumber(m_meter.sheet().text(Field::Gain));
+        const double nf = ParseNumber(m_instrument.sheet().text(Field::NF)), gain = ParseNumber(m_instrument.sheet().text(Field::Gain));
 
         // Tolerance: each reading alone off by its 99.9 % uncertainty, through the real results
         // calculation, root-sum-square over the four, plus the display rounding.
@@ -155,7 +155,7 @@ private Q_SLOTS:
                 const double ms = bench().expectedMeanSquare(kStates[i], kRate, kAtts) - bench().floorMeanSquare();
                 t.setText(kFields[i], FormatFixed(10 * std::log10(ms) + (i == moved ? perReadingDb : 0), QStringLiteral("0.000000")));
             }
-            ResultsCalc(scratch.meter);
+            ResultsCalc(scratch.meter.sheet());
             const double r[2] = {ParseNumber(t.text(Field::NF)), ParseNumber(t.text(Field::Gain))};
             if (moved < 0)
                 base[0] = r[0], base[1] = r[1];
@@ -217,7 +217,8 @@ private Q_SLOTS:
     void frequencyFollowsTheMainWindowUntilTuned()
     {
         bench().setSettings(BenchSettings());
-        m_meter.sheet().setText(Field::Frequency, QStringLiteral("250"));
+        m_instrument.sheet().setText(Field::Frequency, QStringLiteral("250"));
+        QVERIFY(m_instrument.validate(Field::Frequency));
         QCOMPARE(bench().truth().dutNfDb, 1.6);
         bench().tuneTo(400);
         QCOMPARE(bench().truth().dutNfDb, 2.2);
@@ -228,13 +229,13 @@ private Q_SLOTS:
     // A truth the bench cannot simulate is reported through the recording's message; the field stays.
     void impossibleTruthIsReported()
     {
-        m_meter.ComEnabled = 0;
-        m_meter.sheet().setText(Field::Att21, QStringLiteral("-3"));
-        m_meter.sheet().setText(Field::Noise21, QStringLiteral("-40.000"));
+        m_instrument.session().ComEnabled = 0;
+        m_instrument.sheet().setText(Field::Att21, QStringLiteral("-3"));
+        m_instrument.sheet().setText(Field::Noise21, QStringLiteral("-40.000"));
         click(Control::btnNoise21);
         QCOMPARE(m_tb.messages.texts(), QStringList(QStringLiteral("Error: recording wave file: Virtual bench: Att21 is -3 dB; "
                                                                    "the virtual bench has attenuators of 0 to 200 dB only.(32).")));
-        QCOMPARE(m_meter.sheet().text(Field::Noise21), QStringLiteral("-40.000"));
+        QCOMPARE(m_instrument.sheet().text(Field::Noise21), QStringLiteral("-40.000"));
     }
 };
 

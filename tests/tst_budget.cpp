@@ -4,9 +4,10 @@
 
 #include "acquire/Bench.h"
 #include "calc/EnrTable.h"
+#include "instrument/Commands.h"
 #include "calc/Results.h"
 #include "gui/Dialogs.h"
-#include "app/UncertaintyBudget.h"
+#include "instrument/UncertaintyBudget.h"
 #include "physics/YFactor.h"
 
 #include <QChartView>
@@ -182,20 +183,20 @@ private Q_SLOTS:
     {
         QLocale::setDefault(QLocale::c());
         TestBench tb;
-        Meter &m = tb.loaded();
+        Instrument &m = tb.loaded();
         QTemporaryDir dir;
         const QString path = dir.filePath("s.enr");
         QVERIFY(writeFile(path, "[Filetype ENR]\n1e9 15 1.0\n2e9 15 1.0\n3e9 15 1.0\n"));
-        m.EnrFileName = path;
+        m.session().EnrFileName = path;
         m.sheet().setText(Field::Frequency, "1500");
         m.budgetSettings().bandwidthHz = 1e6; // scatter negligible: U = 2 * 0.5 dB * 0.99370 (dNF1/dENR, worked case)
-        QCOMPARE(LoadEnrTable(m), 0);
+        QCOMPARE(loadEnrTable(m), 0);
         QCOMPARE(nfToolTip(m, Field::NF1), QString());
         const char *levels[] = {"0.000", "6.193", "12.240", "25.224"}; // ENR 15 dB, NF(2) 10 dB, 20 dB / 2 dB device
         const Field fields[] = {Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
         for (int k = 0; k < 4; ++k)
             m.sheet().setText(fields[k], levels[k]);
-        ResultsCalc(m);
+        ResultsCalc(m.sheet());
         QCOMPARE(m.sheet().text(Field::NF) + " " + m.sheet().text(Field::NF1), "2.00 10.00");
         QVERIFY2(nfToolTip(m, Field::NF).startsWith(QString::fromUtf8("\u00b1 0.99 dB (95 %, k = 2); largest contribution: ENR")),
                  qPrintable(nfToolTip(m, Field::NF)));

@@ -27,7 +27,7 @@ template <typename T, std::size_t N> void rows(const T (&table)[N])
 }
 
 // ENR "old"; Y2dB, Thot, Tcold and the calibration path as given; a fourth entry: an ENR table is loaded.
-void prepare(Meter &m, const QStringList &y2dbThotTcold, const QStringList &att = kNoAtt)
+void prepare(Instrument &m, const QStringList &y2dbThotTcold, const QStringList &att = kNoAtt)
 {
     m.sheet().setEnabled(Control::mnuEnrUnl, y2dbThotTcold.size() > 3);
     m.sheet().setText(Field::ENR, QStringLiteral("old"));
@@ -44,7 +44,7 @@ std::optional<Confirm> calibrate(TestBench &tb, Field target, const QString &lev
         CalNoiseSource &c = tb.meter.calNoiseSource();
         c.setCalLevel(level);
         teq ? c.chooseTeq() : c.chooseNF();
-        outcome = c.confirm(tb.meter);
+        outcome = c.confirm(tb.meter.sheet(), tb.meter.messages());
     };
     tb.meter.doubleClick(target);
     return outcome;
@@ -108,7 +108,7 @@ private Q_SLOTS:
     {
         TestBench tb;
         prepare(tb.meter, {"10.000", "1000", "290.00"});
-        tb.meter.calNoiseSource().open(tb.meter, Field::Thot);
+        tb.meter.calNoiseSource().open(tb.meter.services().clipboard, Field::Thot);
         std::unique_ptr<QDialog> dlg(createCalNoiseSourceDialog(tb.meter, nullptr));
         QCOMPARE(dlg->objectName() + dlg->windowTitle(), QStringLiteral("frmCalNoiseSourceCalibrate Noise Source"));
         auto *optTeq = dlg->findChild<QRadioButton *>(QStringLiteral("optTeq"));

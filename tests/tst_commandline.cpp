@@ -1,5 +1,5 @@
 // The option parser and start-up's decision over the arguments as the shell passes them, and the real program.
-#include "app/CommandLine.h"
+#include "instrument/CommandLine.h"
 
 #include <QProcess>
 #include <QtTest>

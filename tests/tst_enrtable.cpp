@@ -3,6 +3,7 @@
 #include "support/TestPlatform.h"
 
 #include "calc/EnrTable.h"
+#include "instrument/Commands.h"
 
 #include <QtTest>
 
@@ -28,7 +29,7 @@ class TstEnrTable : public QObject
     std::unique_ptr<TestBench> m_tb;
     std::unique_ptr<QTemporaryDir> m_dir;
 
-    Meter &meter() { return m_tb->meter; }
+    Instrument &meter() { return m_tb->meter; }
     Sheet &sheet() { return m_tb->meter.sheet(); }
     QString file(const QByteArray &content, const QString &name = "t.tab")
     {
@@ -37,8 +38,8 @@ class TstEnrTable : public QObject
     int load(const QString &path, const QString &frequency = "1500.000")
     {
         sheet().setText(Field::Frequency, frequency);
-        meter().EnrFileName = path;
-        return LoadEnrTable(meter());
+        meter().session().EnrFileName = path;
+        return loadEnrTable(meter());
     }
     // ENR, Tcold, Thot, then L/U: locked and blue / unlocked and normal, all three and mnuEnrUnl alike.
     QStringList fields()
@@ -118,7 +119,7 @@ private Q_SLOTS:
         QCOMPARE(load(path, frequency), good ? 0 : 1);
         QCOMPARE(m_tb->messages.lines(), messages);
         QCOMPARE(fields(), (good ? expected : over ? kThreeAt1500 : QStringList{"20.00", "290.0", "29290.0", "U"}));
-        QCOMPARE(meter().EnrFileName, good ? path : QString());
+        QCOMPARE(meter().session().EnrFileName, good ? path : QString());
         QCOMPARE(meter().enrTable().enr == before, !good);
         QCOMPARE(sheet().text(Field::Source), source); // a failed load leaves Source as it was
     }
@@ -179,20 +180,20 @@ private Q_SLOTS:
     void importUnloadReload()
     {
         sheet().setText(Field::Frequency, "1500.000");
-        meter().EnrFileName = "previous.tab";
+        meter().session().EnrFileName = "previous.tab";
         meter().click(Control::mnuEnrImp); // cancelled: nothing changes
-        QCOMPARE(meter().EnrFileName + fields().last(), "previous.tabU");
+        QCOMPARE(meter().session().EnrFileName + fields().last(), "previous.tabU");
         const QString path = file(kThree);
         m_tb->fileDialogs.answers.push_back(path);
         meter().click(Control::mnuEnrImp);
-        QCOMPARE(fields() << meter().EnrFileName, kThreeAt1500 + QStringList{path});
+        QCOMPARE(fields() << meter().session().EnrFileName, kThreeAt1500 + QStringList{path});
         meter().click(Control::mnuEnrUnl); // texts stay, fields editable again, table emptied
-        QCOMPARE(fields() << meter().EnrFileName, (QStringList{"15.36", "290.00", "10253.2", "U", ""}));
+        QCOMPARE(fields() << meter().session().EnrFileName, (QStringList{"15.36", "290.00", "10253.2", "U", ""}));
         for (const QString &remembered : {path, m_dir->filePath("vanished.tab")}) {
-            meter().EnrFileName = remembered;
+            meter().session().EnrFileName = remembered;
             meter().startUp();
         }
-        QCOMPARE(fields() << meter().EnrFileName, kThreeAt1500 + QStringList{""});
+        QCOMPARE(fields() << meter().session().EnrFileName, kThreeAt1500 + QStringList{""});
         QCOMPARE(m_tb->messages.lines(), QStringList{kNotFound});
     }
 };

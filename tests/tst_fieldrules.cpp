@@ -1,9 +1,10 @@
 // Field rules: bounds and messages, ENR/Thot coupling, level pairs, discarding
 // readings on an interval or units change, ENR table look-up on a new frequency.
-#include "app/FieldRules.h"
-#include "sheet/Meter.h"
+#include "instrument/FieldRules.h"
+#include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 #include "calc/EnrTable.h"
+#include "instrument/Commands.h"
 #include "support/TestPlatform.h"
 
 #include <QtTest>
@@ -27,23 +28,22 @@ class TstFieldRules : public QObject
 {
     Q_OBJECT
     RecordingMessages m_messages;
-    std::unique_ptr<Meter> m_meter;
+    std::unique_ptr<Instrument> m_instrument;
     QTemporaryDir m_dir;
-    Sheet &sheet() { return m_meter->sheet(); }
-    void newMeter()
+    Sheet &sheet() { return m_instrument->sheet(); }
+    void newInstrument()
     {
-        Platform p;
-        p.messages = &m_messages;
-        m_meter = std::make_unique<Meter>(p);
-        m_meter->Form_Load(); // Interval 0.150, Tcold 290.0, Thot 29290.0, ENR 20.00
+        m_instrument = std::make_unique<Instrument>(Services{});
+        recordMessages(*m_instrument, m_messages);
+        m_instrument->Form_Load(); // Interval 0.150, Tcold 290.0, Thot 29290.0, ENR 20.00
         m_messages.shown.clear();
         sheet().setText(Field::Y2dB, kStale);
     }
     QStringList enrFields() { return {sheet().text(Field::ENR), sheet().text(Field::Tcold), sheet().text(Field::Thot)}; }
 
 private Q_SLOTS:
-    void init() { QLocale::setDefault(QLocale::c()); newMeter(); }
-    void cleanup() { m_meter.reset(); QLocale::setDefault(QLocale::c()); }
+    void init() { QLocale::setDefault(QLocale::c()); newInstrument(); }
+    void cleanup() { m_instrument.reset(); QLocale::setDefault(QLocale::c()); }
 
     // One entry into one field: text afterwards, message, ENR/Tcold/Thot, recalculation.
     void entry_data()
@@ -82,13 +82,13 @@ private Q_SLOTS:
         const bool level = std::find(std::begin(kLevels), std::end(kLevels), f) != std::end(kLevels);
         if (preset[0] == "de") {
             QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-            newMeter();
+            newInstrument();
         }
         sheet().setUnitsIndex(preset[1].toInt());
         if (level) {
             sheet().setText(partnerOf(f), preset[2]);
             sheet().setColour(f, Colour::DarkRed); // as a clipped reading leaves it
-            m_meter->ObsTime = "old";
+            m_instrument->session().ObsTime = "old";
         } else if (preset.size() == 4) {
             sheet().setText(Field::Tcold, preset[2]);
             sheet().setText(Field::Thot, preset[3]);
@@ -98,14 +98,14 @@ private Q_SLOTS:
             QVERIFY(t.open(QIODevice::WriteOnly) && t.write("1000\t15\n2000\t15.5\n3000\t14.8\n") > 0);
             t.close();
             sheet().setText(Field::Frequency, "1500.000");
-            m_meter->EnrFileName = t.fileName();
-            QCOMPARE(LoadEnrTable(*m_meter), 0);
+            m_instrument->session().EnrFileName = t.fileName();
+            QCOMPARE(loadEnrTable(*m_instrument), 0);
             sheet().setText(Field::Y2dB, kStale);
         }
         const QStringList before = enrFields();
         const QDateTime start = QDateTime::currentDateTime().addSecs(-1);
-        m_meter->setFieldText(f, input);
-        QCOMPARE(m_meter->validate(f), !message.startsWith("Value"));
+        m_instrument->setFieldText(f, input);
+        QCOMPARE(m_instrument->validate(f), !message.startsWith("Value"));
         QCOMPARE(sheet().text(f), shown);
         QCOMPARE(m_messages.lines(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(enrFields(), enr.isEmpty() ? before : enr);
@@ -113,7 +113,7 @@ private Q_SLOTS:
         if (level) {
             QCOMPARE(sheet().colour(f), message.isEmpty() && !shown.isEmpty() ? Colour::WindowText : Colour::DarkRed);
             // Every visit renews the time stamp, accepted or not.
-            const QDateTime stamp = QDateTime::fromString(m_meter->ObsTime, "yyyyMMddHHmmss");
+            const QDateTime stamp = QDateTime::fromString(m_instrument->session().ObsTime, "yyyyMMddHHmmss");
             QVERIFY(stamp >= start && stamp <= QDateTime::currentDateTime());
         }
         if (preset[0] == "table") { // the table stays in use, with ENR, Tcold and Thot locked, unless unloaded
@@ -135,24 +135,24 @@ private Q_SLOTS:
     {
         QFETCH(QString, interval);
         QFETCH(bool, discarded);
-        m_meter->setFieldText(Field::Interval, "1");
-        QVERIFY(m_meter->validate(Field::Interval)); // remembers 1
+        m_instrument->setFieldText(Field::Interval, "1");
+        QVERIFY(m_instrument->validate(Field::Interval)); // remembers 1
         for (Field f : kLevels)
             sheet().setText(f, "10.000");
-        m_meter->ZeroMeas.Ms = 1e-9;
+        m_instrument->session().ZeroMeas.Ms = 1e-9;
         sheet().setText(Field::Y2dB, kStale);
         if (interval.isEmpty()) {
-            m_meter->setUnitsIndex(1);
-            m_meter->unitsValidate();
+            m_instrument->setUnitsIndex(1);
+            m_instrument->unitsValidate();
             QCOMPARE(sheet().unitsTag, QString("1"));
         } else {
-            m_meter->setFieldText(Field::Interval, interval);
-            m_meter->validate(Field::Interval);
+            m_instrument->setFieldText(Field::Interval, interval);
+            m_instrument->validate(Field::Interval);
             QCOMPARE(ParseNumber(sheet().intervalTag), discarded ? ParseNumber(interval) : 1.0);
         }
         for (Field f : kLevels)
             QCOMPARE(sheet().text(f).isEmpty(), discarded);
-        QCOMPARE(m_meter->ZeroMeas.Ms == 0, discarded);
+        QCOMPARE(m_instrument->session().ZeroMeas.Ms == 0, discarded);
         QCOMPARE(sheet().text(Field::Y2dB) != kStale, discarded); // recalculated only on a change
     }
 };

@@ -47,8 +47,8 @@ private Q_SLOTS:
         QFETCH(QString, opened);
         TestBench b;
         b.opener.status = status;
-        b.meter.AppDir = QStringLiteral("/usr/share/tqx/");
-        b.meter.BaseUrl = QStringLiteral("http://www.tqx-meter.example/tqx/");
+        b.meter.session().AppDir = QStringLiteral("/usr/share/tqx/");
+        b.meter.session().BaseUrl = QStringLiteral("http://www.tqx-meter.example/tqx/");
         b.meter.click(entry);
         QTRY_COMPARE((b.opener.opened + b.opener.helpShown + b.messages.lines()).join('|'), opened); // status comes later
         QCOMPARE(b.opener.lastWorkingDir, entry == Control::mnuHelpHelp ? QString() : QStringLiteral("/usr/share/tqx/"));

@@ -20,9 +20,9 @@ private Q_SLOTS:
     {
         TestBench b;
         b.opener.status = 2;
-        b.meter.AppDir = QStringLiteral("/usr/share/tqx/");
+        b.meter.session().AppDir = QStringLiteral("/usr/share/tqx/");
         std::unique_ptr<QDialog> dlg(createAboutDialog(b.meter, nullptr));
-        QCOMPARE(dlg->windowTitle() + '|' + dlg->findChild<QLabel *>("lblVersion")->text(), "About TQX|Version: " + Meter::versionText());
+        QCOMPARE(dlg->windowTitle() + '|' + dlg->findChild<QLabel *>("lblVersion")->text(), "About TQX|Version: " + Instrument::versionText());
         dlg->findChild<QPushButton *>(QStringLiteral("Licence"))->click();
         QCOMPARE(b.opener.opened, QStringList{QStringLiteral("/usr/share/tqx/licence.txt")});
         QTRY_COMPARE(b.messages.lines(), QStringList{"Browser Unavailable|Problem accessing licence file. (Error 2)|Exclamation"});

@@ -3,7 +3,7 @@
 // reading alike; a remembered device comes back at start-up or gives way to the default with one
 // message; an input that disappears stops the monitor and the next reading with its name.
 // TQX_ALLOW_SKIP_AUDIO skips without a server.
-#include "acquire/AudioDevices.h"
+#include "instrument/Commands.h"
 #include "acquire/Monitor.h"
 #include "platform/qt/AudioQt.h"
 #include "support/AudioFixtures.h"
@@ -54,7 +54,8 @@ private Q_SLOTS:
         QProcess player;
         player.start(QStringLiteral("paplay"), {QStringLiteral("--device=tqx_out"), tone});
         QVERIFY(player.waitForStarted(5000));
-        Monitor mon(b.meter);
+        Monitor mon(b.meter.audio(), b.meter.session().templateWave());
+        QObject::connect(&b.meter, &Instrument::busyChanged, &mon, &Monitor::setPaused);
         mon.start();
         QTRY_VERIFY_WITH_TIMEOUT(mon.history().size() >= 25 && !mon.spectrum().empty(), 10000);
         const double monitorDb = mon.levelDb();
@@ -66,7 +67,7 @@ private Q_SLOTS:
         player.kill();
         player.waitForFinished(3000);
         QCOMPARE(b.messages.texts(), QStringList());
-        const double readingDb = 10 * std::log10(b.meter.WorkMeas.Ms);
+        const double readingDb = 10 * std::log10(b.meter.session().WorkMeas.Ms);
         QVERIFY2(std::abs(monitorDb - readingDb) < 0.1,
                  qPrintable(QStringLiteral("%1 %2").arg(monitorDb).arg(readingDb)));
         QVERIFY2(std::abs(readingDb + 29.03) < 0.2,
@@ -84,7 +85,7 @@ private Q_SLOTS:
             TestBench b;
             AudioQt audio;
             b.inFolder(m_dir.path(), &audio);
-            QVERIFY(ChooseInputDevice(b.meter, QStringLiteral("tqx_in"), QStringLiteral("TQX-test-input")));
+            QVERIFY(b.meter.chooseInputDevice(QStringLiteral("tqx_in"), QStringLiteral("TQX-test-input")));
             stored = b.settings;
         }
         QCOMPARE(stored.values.value(QStringLiteral("Audio/Input")), QStringLiteral("tqx_in"));
@@ -135,8 +136,9 @@ private Q_SLOTS:
         AudioQt audio;
         b.inFolder(m_dir.path(), &audio).sheet().setText(Field::Interval, QStringLiteral("0.2"));
         QTRY_VERIFY_WITH_TIMEOUT(
-            ChooseInputDevice(b.meter, QStringLiteral("tqx_usb"), QStringLiteral("TQX-USB")), 5000);
-        Monitor mon(b.meter);
+            b.meter.chooseInputDevice(QStringLiteral("tqx_usb"), QStringLiteral("TQX-USB")), 5000);
+        Monitor mon(b.meter.audio(), b.meter.session().templateWave());
+        QObject::connect(&b.meter, &Instrument::busyChanged, &mon, &Monitor::setPaused);
         QSignalSpy failed(&mon, &Monitor::failed);
         mon.start();
         QTRY_VERIFY_WITH_TIMEOUT(!mon.history().empty(), 5000);

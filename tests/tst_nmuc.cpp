@@ -2,7 +2,7 @@
 // tested in tst_physics).
 #include "support/TestPlatform.h"
 
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "calc/Nmuc.h"
 #include "gui/Dialogs.h"
 
@@ -61,7 +61,7 @@ private Q_SLOTS:
         if (leave < 0)
             n.CalcNmuc();
         else
-            QCOMPARE(n.fieldLeave(tb.meter, NmucField(leave)), result[1].isEmpty());
+            QCOMPARE(n.fieldLeave(tb.meter.messages(), NmucField(leave)), result[1].isEmpty());
         QCOMPARE((QStringList{leave < 0 ? "" : n.text(NmucField(leave)), tb.messages.lines().join(""), n.uncertainty(), QString::number(n.fast())}), result);
     }
 

@@ -36,8 +36,8 @@ class TstRecording : public QObject
     std::unique_ptr<TestBench> m_bench;
     ScriptedAudio m_audio;
 
-    Meter &meter() { return m_bench->meter; }
-    QString wav() { return meter().TempWave + QStringLiteral(".wav"); }
+    Instrument &meter() { return m_bench->meter; }
+    QString wav() { return meter().session().TempWave + QStringLiteral(".wav"); }
     void read(const QString &interval)
     {
         meter().sheet().setText(Field::Interval, interval);
@@ -75,15 +75,15 @@ private Q_SLOTS:
         QFETCH(QString, interval);
         QFETCH(qint64, requested);
         QFETCH(qint64, kept);
-        QVERIFY(writeFile(meter().AppDir + QStringLiteral("TQX.wav"), templateWave(rate, fmtSize)));
+        QVERIFY(writeFile(meter().session().AppDir + QStringLiteral("TQX.wav"), templateWave(rate, fmtSize)));
         const QString before = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
         read(interval);
-        QVERIFY(meter().ObsTime.size() == 14 && meter().ObsTime >= before);
+        QVERIFY(meter().session().ObsTime.size() == 14 && meter().session().ObsTime >= before);
         QCOMPARE(m_audio.requests, (QList<QPair<int, qint64>>{{rate, requested}}));
         QCOMPARE(m_bench->windows.workingLog, (QList<bool>{true, false}));
         QVERIFY(meter().sheet().enabled(Control::mnuPlayWave) && meter().sheet().enabled(Control::mnuSaveWave));
         const int h = 28 + fmtSize;
-        QCOMPARE(QFileInfo(meter().TempWave + QStringLiteral(".tmp")).size(), h + 2 * requested);
+        QCOMPARE(QFileInfo(meter().session().TempWave + QStringLiteral(".tmp")).size(), h + 2 * requested);
         QFile file(wav());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray out = file.readAll();
@@ -121,21 +121,21 @@ private Q_SLOTS:
         QFETCH(int, problem);
         QFETCH(QString, message);
         if (!tpl.isEmpty())
-            QVERIFY(writeFile(meter().AppDir + QStringLiteral("TQX.wav"), tpl));
+            QVERIFY(writeFile(meter().session().AppDir + QStringLiteral("TQX.wav"), tpl));
         if (problem == 1)
             m_audio.status = {263, QStringLiteral("Device is busy.")};
         m_audio.shortBy = problem == 2;
         if (problem == 3)
-            meter().TempWave = m_dir->path() + QStringLiteral("/none/~0000TEST");
+            meter().session().TempWave = m_dir->path() + QStringLiteral("/none/~0000TEST");
         QVERIFY(problem == 3 || (problem == 4 ? QDir().mkpath(wav()) : writeFile(wav(), "previous")));
-        meter().ObsTime = QStringLiteral("20000101000000");
+        meter().session().ObsTime = QStringLiteral("20000101000000");
         meter().sheet().setText(Field::Noise11, QStringLiteral("-9.000"));
         read(interval);
         const QStringList lines = m_bench->messages.lines();
         QVERIFY2(lines.size() == 1 && lines[0].startsWith("TQX|" + message) && lines[0].endsWith("|Critical"),
                  qPrintable(lines.join(u'\n')));
         QCOMPARE(m_bench->windows.workingLog.value(m_bench->windows.workingLog.size() - 1, false), false);
-        QCOMPARE(meter().ObsTime.isEmpty(), problem > 0 || message.contains(u'('));
+        QCOMPARE(meter().session().ObsTime.isEmpty(), problem > 0 || message.contains(u'('));
         QCOMPARE(meter().sheet().text(Field::Noise11), QStringLiteral("-9.000"));
         QVERIFY(!meter().sheet().enabled(Control::mnuPlayWave) && m_audio.beeps.isEmpty());
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), (problem != 4 && problem != 3) + !tpl.isEmpty());

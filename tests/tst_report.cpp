@@ -34,14 +34,14 @@ const QByteArray kHeader = "Program\tVersion\tObsTime\tTitle\tFrequency\tTatt1\t
 
 QString expectedReport(const QString &unit, const QString &notes)
 {
-    QStringList lines = {"Program\tTQX", "Version\t" + Meter::versionText(), QStringLiteral("ObsTime\t") + kObsTime};
+    QStringList lines = {"Program\tTQX", "Version\t" + Instrument::versionText(), QStringLiteral("ObsTime\t") + kObsTime};
     for (const Item &i : kItems)
         lines << QString::fromUtf8(i.label).replace("%u", unit) + (i.value ? "\t" + QString::fromUtf8(i.value) : QString());
     return (lines << "" << "Notes:" << notes).join("\r\n") + "\r\n";
 }
 QByteArray tsvLine(const QByteArray &encodedNotes)
 {
-    QByteArray line = "TQX\t" + Meter::versionText().toUtf8() + '\t' + kObsTime;
+    QByteArray line = "TQX\t" + Instrument::versionText().toUtf8() + '\t' + kObsTime;
     for (const Item &i : kItems)
         line += i.tsv ? '\t' + QByteArray(i.value) : QByteArray();
     return line + '\t' + encodedNotes + "\r\n";
@@ -53,7 +53,7 @@ class TstReport : public QObject
     Q_OBJECT
     std::unique_ptr<TestBench> m_bench;
     std::unique_ptr<QTemporaryDir> m_dir;
-    Meter &meter() { return m_bench->meter; }
+    Instrument &meter() { return m_bench->meter; }
     Sheet &sheet() { return m_bench->meter.sheet(); }
 
 private Q_SLOTS:
@@ -65,7 +65,7 @@ private Q_SLOTS:
             if (i.value)
                 sheet().setText(i.field, QString::fromUtf8(i.value));
         sheet().setText(Field::Noise00, "zero"); // never reported
-        meter().ObsTime = kObsTime;
+        meter().session().ObsTime = kObsTime;
         for (Control c : {Control::mnuSaveText, Control::mnuCopyTextClip, Control::mnuSaveTsv, Control::btnSaveTsv})
             sheet().setEnabled(c, true);
     }
@@ -87,7 +87,7 @@ private Q_SLOTS:
         sheet().setText(Field::Notes, notes);
         sheet().setUnitsIndex(units);
         const QString expected = expectedReport(units ? "Watt" : "dB", reported);
-        QCOMPARE(TextResults(meter()), expected);
+        QCOMPARE(TextResults(meter().session()), expected);
         meter().click(Control::mnuCopyTextClip);
         QCOMPARE(m_bench->clipboard.content.value_or("(none)"), expected);
         meter().doubleClick(Field::Notes);
@@ -135,7 +135,7 @@ private Q_SLOTS:
         const bool save = outlet == Control::mnuSaveText, ok = !after.isEmpty();
         sheet().setText(Field::Notes, QString::fromUtf8("a b\nc,\t\u00e9\U0001F4E1")); // as UTF-8 bytes
         m_bench->fileDialogs.answers.push_back(target); // for a save
-        meter().TsvFileName = target;                   // for a recording
+        meter().session().TsvFileName = target;                   // for a recording
         const rlimit saved = [] { rlimit r{}; getrlimit(RLIMIT_FSIZE, &r); return r; }();
         const rlimit lim{room >= 0 ? rlim_t(before.size() + room) : saved.rlim_cur, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &lim);

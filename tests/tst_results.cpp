@@ -1,6 +1,6 @@
 // Y-factor results on the sheet: the worked example in every unit and locale,
 // the empty and failed cases, the resets (the physics is tested in tst_physics).
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "calc/Results.h"
 
 #include <QtTest>
@@ -57,20 +57,20 @@ private Q_SLOTS:
         QFETCH(QStringList, expected);
         if (QString(QTest::currentDataTag()).contains("German"))
             QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        Meter m{Platform{}};
+        Instrument m{Services{}};
         m.Form_Load(); // 290 K everywhere, 0 dB attenuators
         Sheet &s = m.sheet();
         for (int i = 0; i < 4; ++i)
             s.setText(kLevels[i], QStringList{"10", "20", "30", "38"}[i]);
-        ResultsCalc(m); // stale results must disappear
+        ResultsCalc(m.sheet()); // stale results must disappear
         s.setText(Field::Thot, levels.value(4, "9000"));
         s.setUnitsIndex(units);
         for (int i = 0; i < 4; ++i)
             s.setText(kLevels[i], levels[i]);
         s.setText(Field::Noise00, "-90.000");
-        m.ZeroMeas.Ms = 1e-9;
-        ResultsCalc(m);
-        const bool limits = m.LimitsEnabled;
+        m.session().ZeroMeas.Ms = 1e-9;
+        ResultsCalc(m.sheet());
+        const bool limits = m.session().LimitsEnabled;
         if (action == DoubleClickNoise00)
             m.doubleClick(Field::Noise00);
         else if (action != Calculate)
@@ -84,11 +84,11 @@ private Q_SLOTS:
         for (Control o : kOutlets)
             flags += s.enabled(o) ? '1' : '0';
         QCOMPARE(state << flags, expected);
-        QCOMPARE(m.LimitsEnabled, action == ToggleLimits ? !limits : limits);
-        QCOMPARE(s.checked(Control::mnuOptionsLimits), m.LimitsEnabled);
+        QCOMPARE(m.session().LimitsEnabled, action == ToggleLimits ? !limits : limits);
+        QCOMPARE(s.checked(Control::mnuOptionsLimits), m.session().LimitsEnabled);
         if (action != Calculate) { // every level is discarded, the zero reading too
             QCOMPARE(s.text(Field::Noise00) + s.text(Field::Noise11) + s.text(Field::Noise22), QString());
-            QCOMPARE(m.ZeroMeas.Ms, 0.0);
+            QCOMPARE(m.session().ZeroMeas.Ms, 0.0);
         }
     }
 };

@@ -1,6 +1,6 @@
 // Receiver control through Hamlib: the dummy rig in process (model 1) and a real rigctld (model 2) on a free
 // local port; failures name the rig and, for a tune, the frequency, and arrive within the call's timeout.
-#include "app/RigSettings.h"
+#include "instrument/RigSettings.h"
 #include "gui/Dialogs.h"
 #include "platform/qt/RigHamlib.h"
 #include "support/Rigctld.h"
@@ -113,11 +113,8 @@ private Q_SLOTS:
     // and the next showing starts from it.
     void dialogTestsAndStoresTheChoice()
     {
-        TestBench tb;
         RigHamlib rig;
-        Platform p = tb.platform();
-        p.rig = &rig;
-        tb.meter.setPlatform(p);
+        TestBench tb({nullptr, &rig});
         std::unique_ptr<QDialog> dlg(createReceiverControlDialog(tb.meter, nullptr));
         dlg->findChild<QLineEdit *>(QStringLiteral("txtRigSearch"))
             ->setText(QStringLiteral("dummy hamlib (1)"));

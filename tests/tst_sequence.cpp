@@ -2,7 +2,7 @@
 // sample patterns; cancelling at every stage; the window answering while a reading runs; the port
 // setup dialog frmComSetup.
 #include "acquire/Reading.h"
-#include "acquire/Sequence.h"
+#include "instrument/Sequence.h"
 #include "sheet/NumText.h"
 #include "gui/Dialogs.h"
 #include "gui/MainWindow.h"
@@ -99,15 +99,15 @@ class TestSequence : public QObject
     ScriptedAudio m_audio;
     RecordingSerial m_serial;
     std::unique_ptr<TestBench> m_bench;
-    Meter *m_meter = nullptr;
+    Instrument *m_instrument = nullptr;
 
-    Sheet &sheet() { return m_meter->sheet(); }
+    Sheet &sheet() { return m_instrument->sheet(); }
     void click(Control button, int amplitude)
     {
         m_audio.status = amplitude == kFail ? AudioStatus{5, QStringLiteral("device not ready")} : AudioStatus{};
         m_audio.signal = [amplitude](qint64 i) { return qint16(i % 2 == 0 ? amplitude : -amplitude); };
-        m_meter->click(button);
-        QVERIFY(waitIdle(*m_meter));
+        m_instrument->click(button);
+        QVERIFY(waitIdle(*m_instrument));
     }
     QStringList files() const { return QDir(m_dir->path()).entryList(QDir::Files, QDir::Name); }
 
@@ -120,7 +120,7 @@ private Q_SLOTS:
         m_audio = ScriptedAudio();
         m_serial = RecordingSerial();
         m_bench = std::make_unique<TestBench>();
-        m_meter = &m_bench->inFolder(m_dir->path(), &m_audio, &m_serial);
+        m_instrument = &m_bench->inFolder(m_dir->path(), &m_audio, &m_serial);
         sheet().setText(Field::Interval, QStringLiteral("1"));
     }
 
@@ -150,7 +150,7 @@ private Q_SLOTS:
         const Control button = kButtons[reading];
         const Field field = kLevelFields[reading];
         sheet().setChecked(Control::mnuOptionsLimits, limits);
-        m_meter->ZeroMeas.Ms = button == Control::btnNoise00 ? 0.5 : 0.0; // forgotten by SC&Z
+        m_instrument->session().ZeroMeas.Ms = button == Control::btnNoise00 ? 0.5 : 0.0; // forgotten by SC&Z
         if (zero != kNone)
             click(Control::btnNoise00, zero);
         const auto old = [](Field f) { return f == Field::Noise11 || f == Field::Noise21 ? "-150.000" : "10.000"; };
@@ -212,8 +212,8 @@ private Q_SLOTS:
     {
         QFETCH(PortCase, c);
         const auto [enabled, button, openResult, faultAt, amplitude, calls, message] = c;
-        m_meter->ComEnabled = enabled;
-        m_meter->ComPort = 6;
+        m_instrument->session().ComEnabled = enabled;
+        m_instrument->session().ComPort = 6;
         m_serial.openResult = openResult;
         m_serial.faultAt = faultAt;
         for (Field f : kLevelFields)
@@ -246,8 +246,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, portText);
         QFETCH(int, port);
-        m_meter->ComPort = 4; // the port stays disabled until an accepted OK
-        std::unique_ptr<QDialog> dlg(createComSetupDialog(*m_meter, nullptr));
+        m_instrument->session().ComPort = 4; // the port stays disabled until an accepted OK
+        std::unique_ptr<QDialog> dlg(createComSetupDialog(*m_instrument, nullptr));
         dlg->show();
         QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
         dlg->findChild<QCheckBox *>(QStringLiteral("ComEn"))->setChecked(true);
@@ -255,7 +255,7 @@ private Q_SLOTS:
         combo->setEditText(portText);
         dlg->findChild<QPushButton *>(QStringLiteral("OKButton"))->click();
         QCOMPARE(dlg->result() == QDialog::Accepted, port != 0);
-        QCOMPARE(QPair(m_meter->ComPort, m_meter->ComEnabled), port ? QPair(port, 1) : QPair(4, 0));
+        QCOMPARE(QPair(m_instrument->session().ComPort, m_instrument->session().ComEnabled), port ? QPair(port, 1) : QPair(4, 0));
         QCOMPARE(m_bench->messages.shown.size(), port ? 0 : 1);
         QVERIFY(port || (dlg->isVisible() && combo->currentText() == portText));
     }
@@ -276,35 +276,35 @@ private Q_SLOTS:
     {
         QFETCH(Control, button);
         QFETCH(int, stage);
-        m_meter->ComEnabled = 1;
-        m_meter->ComPort = 6;
-        m_meter->ObsTime = QStringLiteral("20240102030405");
+        m_instrument->session().ComEnabled = 1;
+        m_instrument->session().ComPort = 6;
+        m_instrument->session().ObsTime = QStringLiteral("20240102030405");
         for (Field f : kLevelFields)
             sheet().setText(f, QStringLiteral("-7.000"));
         sheet().setText(Field::Y2dB, QStringLiteral("sentinel"));
         sheet().setUnitsIndex(2);
         for (const char *ext : {".wav", ".tmp"})
-            QVERIFY(writeToneWave(m_meter->TempWave + QLatin1String(ext), 0.1, 100, 0.01, kRate));
+            QVERIFY(writeToneWave(m_instrument->session().TempWave + QLatin1String(ext), 0.1, 100, 0.01, kRate));
         const QStringList before = files();
         m_audio.hold = stage == int(Reading::Stage::Recording) || stage == -1;
-        m_meter->click(button);
-        QVERIFY(m_meter->busy());
-        if (auto *r = qobject_cast<Reading *>(m_meter->operation())) {
+        m_instrument->click(button);
+        QVERIFY(m_instrument->busy());
+        if (auto *r = qobject_cast<Reading *>(m_instrument->operation())) {
             connect(r, &Reading::stageChanged, r, [this, stage](Reading::Stage st) {
                 if (int(st) == stage)
-                    m_meter->cancel();
+                    m_instrument->cancel();
             });
             if (int(r->stage()) == stage)
-                m_meter->cancel();
+                m_instrument->cancel();
         } else {
-            QTimer::singleShot(100, [this] { m_meter->cancel(); });
+            QTimer::singleShot(100, [this] { m_instrument->cancel(); });
         }
-        QVERIFY(waitIdle(*m_meter));
+        QVERIFY(waitIdle(*m_instrument));
         for (Field f : kLevelFields)
             QCOMPARE(sheet().text(f), QStringLiteral("-7.000"));
         QCOMPARE(sheet().text(Field::Y2dB), QStringLiteral("sentinel"));
         QCOMPARE(sheet().unitsIndex(), 2);
-        QCOMPARE(m_meter->ObsTime, QStringLiteral("20240102030405"));
+        QCOMPARE(m_instrument->session().ObsTime, QStringLiteral("20240102030405"));
         QVERIFY(m_bench->messages.shown.isEmpty() && m_audio.beeps.isEmpty());
         QCOMPARE(m_serial.calls.join(u'|'), button == Control::btnNoise22 ? "open 6 1 1|lines 0 0|close" : "");
         QCOMPARE(files(), before);
@@ -326,11 +326,9 @@ private Q_SLOTS:
         QFETCH(QString, how);
         sheet().setText(Field::Interval, QStringLiteral("100"));
         m_audio.hold = true;
-        MainWindow w(*m_meter);
-        WindowsHost host(*m_meter, &w);
-        Platform p = m_meter->platform();
-        p.windows = &host;
-        m_meter->setPlatform(p);
+        MainWindow w(*m_instrument);
+        RecordingMessages boxes;
+        WindowsHost host(*m_instrument, &w, boxes);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QTest::mouseClick(w.button(Control::btnNoise11), Qt::LeftButton);
@@ -348,14 +346,12 @@ private Q_SLOTS:
             QTest::keyClick(working, Qt::Key_Escape);
         else
             w.close();
-        QVERIFY(waitIdle(*m_meter, 200));
+        QVERIFY(waitIdle(*m_instrument, 200));
         QVERIFY(t.elapsed() < 200);
         QVERIFY(!working->isVisible());
         QCOMPARE(sheet().text(Field::Noise11), QString());
         QVERIFY(m_bench->messages.shown.isEmpty());
         QCOMPARE(m_audio.live, 0);
-        p.windows = &m_bench->windows;
-        m_meter->setPlatform(p);
     }
 };
 

@@ -101,11 +101,11 @@ private Q_SLOTS:
         audio.status = problem == 1 ? AudioStatus{5, QStringLiteral("device not ready")} : AudioStatus{};
         audio.delayMs = 300;
         TestBench bench;
-        Meter &m = bench.inFolder(m_dir.path(), &audio, &serial);
+        Instrument &m = bench.inFolder(m_dir.path(), &audio, &serial);
         m.sheet().setText(Field::Interval, QStringLiteral("0.5"));
         m.sheet().setText(Field::Noise12, QStringLiteral("-1.000"));
-        m.ComEnabled = 1;
-        m.ComPort = kPort;
+        m.session().ComEnabled = 1;
+        m.session().ComPort = kPort;
         m.click(button);
         if (problem == 2) {
             QTRY_COMPARE(audio.starts.size(), 1);

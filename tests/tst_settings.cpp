@@ -1,6 +1,6 @@
 // Load and unload of the measurement sheet's parameters: defaults, silent repair of stored values, default
 // texts in the user's locale, and the INI file read as plain text and written as QSettings writes it.
-#include "app/SettingsIni.h"
+#include "instrument/SettingsIni.h"
 #include "calc/Nmuc.h"
 #include "platform/qt/SettingsQt.h"
 #include "support/TestPlatform.h"
@@ -9,15 +9,15 @@
 #include <QtTest>
 
 namespace {
-QString valueOf(Meter &m, const QString &name)
+QString valueOf(Instrument &m, const QString &name)
 {
     if (auto f = fieldByName(name))
         return m.sheet().text(*f);
     const QHash<QString, QString> v{
         {"Units", QString::number(m.sheet().unitsIndex())}, // Limits: the value, then the menu's check mark
-        {"Limits", QString::number(m.LimitsEnabled) + QString::number(m.sheet().checked(Control::mnuOptionsLimits))},
-        {"ComEnabled", QString::number(m.ComEnabled)}, {"ComPort", QString::number(m.ComPort)}, {"BaseUrl", m.BaseUrl},
-        {"EnrFileName", m.EnrFileName}, {"IntervalTag", m.sheet().intervalTag},
+        {"Limits", QString::number(m.session().LimitsEnabled) + QString::number(m.sheet().checked(Control::mnuOptionsLimits))},
+        {"ComEnabled", QString::number(m.session().ComEnabled)}, {"ComPort", QString::number(m.session().ComPort)}, {"BaseUrl", m.session().BaseUrl},
+        {"EnrFileName", m.session().EnrFileName}, {"IntervalTag", m.sheet().intervalTag},
         {"Nmuc", [] { Nmuc n; n.CalcNmuc(); return n.text(NmucField::Interval) + ' ' + n.uncertainty(); }()}};
     return v.value(name, "?" + name);
 }
@@ -66,7 +66,7 @@ private Q_SLOTS:
         TestBench b;
         for (const QString &kv : stored.split(';', Qt::SkipEmptyParts))
             b.settings.values.insert(kv.section('=', 0, 0), kv.section('=', 1));
-        Meter &m = b.loaded();
+        Instrument &m = b.loaded();
         for (const QString &kv : expected.split(';'))
             QCOMPARE(kv.section('=', 0, 0) + '=' + valueOf(m, kv.section('=', 0, 0)), kv);
         QVERIFY(b.messages.shown.isEmpty()); // repairs are silent
@@ -110,9 +110,9 @@ private Q_SLOTS:
                                 QString::fromUtf8("Notes=@line 1\nGrüß €\t\U0001F4E1\x01") + "A"};
         for (int run = 0; run < 2; ++run) {
             SettingsQt store(ours);
-            Platform p;
+            Services p;
             p.settings = &store;
-            Meter m(p);
+            Instrument m(p);
             m.Form_Load();
             for (const QString &kv : texts) {
                 if (run)
@@ -120,14 +120,14 @@ private Q_SLOTS:
                 m.sheet().setText(*fieldByName(kv.section('=', 0, 0)), kv.section('=', 1));
             }
             QCOMPARE(valueOf(m, "Limits") + valueOf(m, "ComEnabled"), run ? "001" : "110");
-            m.ComEnabled = 1;
+            m.session().ComEnabled = 1;
             if (!run)
                 m.click(Control::mnuOptionsLimits);
             for (const char *ext : {".wav", ".tmp"}) // the readings' waves, in a private folder, go at exit
-                QVERIFY(QFile(m.TempWave + ext).open(QIODevice::WriteOnly));
-            QCOMPARE(QFileInfo(QFileInfo(m.TempWave).absolutePath()).permissions() & 0x0077, QFile::Permissions());
+                QVERIFY(QFile(m.session().TempWave + ext).open(QIODevice::WriteOnly));
+            QCOMPARE(QFileInfo(QFileInfo(m.session().TempWave).absolutePath()).permissions() & 0x0077, QFile::Permissions());
             m.Form_Unload();
-            QVERIFY(!QFile::exists(m.TempWave + ".wav") && !QFile::exists(m.TempWave + ".tmp"));
+            QVERIFY(!QFile::exists(m.session().TempWave + ".wav") && !QFile::exists(m.session().TempWave + ".tmp"));
         }
         QSettings reader(ours, QSettings::IniFormat), writer(theirs, QSettings::IniFormat);
         QStringList keys;

@@ -4,6 +4,7 @@
 #include "acquire/Bench.h"
 #include "acquire/Sweep.h"
 #include "calc/EnrTable.h"
+#include "instrument/Commands.h"
 #include "calc/Nmuc.h"
 #include "platform/qt/RigHamlib.h"
 #include "report/SweepCsv.h"
@@ -31,8 +32,19 @@ class TestSweep : public QObject
     Rigctld m_rigctld;
     RigHamlib m_rig;
     TestBench m_tb;
-    Meter &m_meter = m_tb.loaded();
-    Bench &bench() { return m_meter.bench(); }
+    Instrument &m_instrument = m_tb.loaded();
+    Bench &bench() { return m_instrument.bench(); }
+
+    // A sweep tuning rigctld through Hamlib while the readings come from the
+    // bench, whose receiver follows the tuned frequency.
+    std::unique_ptr<Sweep> makeSweep(const SweepPlan &plan, const SweepCalibration &cal = {})
+    {
+        auto s = std::make_unique<Sweep>(
+            &m_rig, [this](const ReadingPlan &rp) { return makeReading(m_instrument, rp); }, plan,
+            RigConfig{2, m_rigctld.address(), 0}, cal);
+        connect(s.get(), &Sweep::tuned, this, [this](double mhz) { bench().tuneTo(mhz); });
+        return s;
+    }
 
     // A sweep of `kind` over the typed list, run to its end (or to `stop` returning true after a point changed).
     std::unique_ptr<Sweep> run(SweepKind kind, const QString &list, const SweepCalibration &cal = {},
@@ -41,10 +53,10 @@ class TestSweep : public QObject
         SweepFrequencies f;
         f.source = SweepFrequencies::Source::List;
         f.list = list;
-        const PlanResult p = makeSweepPlan(m_meter, kind, f, 0, stopOnFailure);
+        const PlanResult p = makeSweepPlan(m_instrument.session(), m_instrument.enrTable(), kind, f, 0, stopOnFailure);
         if (!p.error.isEmpty())
             qWarning() << p.error;
-        auto s = std::make_unique<Sweep>(m_meter, p.plan, RigConfig{2, m_rigctld.address(), 0}, cal);
+        auto s = makeSweep(p.plan, cal);
         Sweep *raw = s.get();
         if (stop)
             connect(raw, &Sweep::pointChanged, raw, [raw, stop] { stop(*raw) ? raw->cancel() : void(); });
@@ -60,21 +72,18 @@ private Q_SLOTS:
         const QString err = m_rigctld.start();
         QVERIFY2(err.isEmpty(), qPrintable(err));
         const QString binDir = qEnvironmentVariable("TQX_BINARY_DIR") + QLatin1Char('/');
-        m_meter.AppDir = QFileInfo::exists(binDir + QStringLiteral("TQX.wav"))
+        m_instrument.session().AppDir = QFileInfo::exists(binDir + QStringLiteral("TQX.wav"))
                              ? binDir
                              : qEnvironmentVariable("TQX_SOURCE_DIR") + QStringLiteral("/data/");
-        m_meter.TempWave = m_dir.filePath(QStringLiteral("~0000SWEEP"));
-        m_meter.ComPort = 5;
-        Platform p = m_meter.platform();
-        p.rig = &m_rig;
-        m_meter.setPlatform(p);
-        Sheet &s = m_meter.sheet();
+        m_instrument.session().TempWave = m_dir.filePath(QStringLiteral("~0000SWEEP"));
+        m_instrument.session().ComPort = 5;
+        Sheet &s = m_instrument.sheet();
         s.setText(Field::Interval, FormatFixed(kInterval, QStringLiteral("0.000")));
         s.setText(Field::Thot, FormatFixed(bench().truth().thotK, QStringLiteral("0.0000")));
         s.setText(Field::Tcold, FormatFixed(bench().truth().tcoldK, QStringLiteral("0.0000")));
-        bench().activate(m_meter);
+        m_instrument.setRoute(DeviceRoute::Bench);
     }
-    void cleanupTestCase() { bench().deactivate(m_meter); }
+    void cleanupTestCase() { m_instrument.setRoute(DeviceRoute::SoundCard); }
     void init() { m_tb.messages.shown.clear(); }
 
     void planRefusals_data()
@@ -111,12 +120,12 @@ private Q_SLOTS:
         QFETCH(QString, error);
         QFETCH(int, count);
         TestBench tb;
-        Meter &m = tb.loaded();
+        Instrument &m = tb.loaded();
         if (list.startsWith(QLatin1String("enr"))) {
-            m.EnrFileName = m_dir.filePath(QStringLiteral("source.tab"));
-            QVERIFY(writeFile(m.EnrFileName, "100\t15.0\n300\t15.5\n500\t14.8\n"));
+            m.session().EnrFileName = m_dir.filePath(QStringLiteral("source.tab"));
+            QVERIFY(writeFile(m.session().EnrFileName, "100\t15.0\n300\t15.5\n500\t14.8\n"));
             m.sheet().setText(Field::Frequency, QStringLiteral("300"));
-            QCOMPARE(LoadEnrTable(m), 0);
+            QCOMPARE(loadEnrTable(m), 0);
             list = list.mid(3);
         }
         SweepFrequencies f;
@@ -124,7 +133,7 @@ private Q_SLOTS:
         if (range.size() == 3)
             f.startMhz = range[0], f.stopMhz = range[1], f.stepMhz = range[2];
         f.list = list;
-        const PlanResult r = makeSweepPlan(m, SweepKind::Calibration, f, 0.5, false);
+        const PlanResult r = makeSweepPlan(m.session(), m.enrTable(), SweepKind::Calibration, f, 0.5, false);
         QVERIFY2(error.isEmpty() ? r.error.isEmpty() : r.error.contains(error), qPrintable(r.error));
         QCOMPARE(int(r.plan.mhz.size()), count);
         QCOMPARE(int(r.plan.source.size()), count);
@@ -137,7 +146,7 @@ private Q_SLOTS:
     // readings allow; rigctld is left at the last frequency.
     void recoversTheDeviceAcrossTheBand()
     {
-        m_meter.ComEnabled = 1;
+        m_instrument.session().ComEnabled = 1;
         const QString freqs = QStringLiteral("100 200 300 400 500");
         const std::unique_ptr<Sweep> cal = run(SweepKind::Calibration, freqs);
         QCOMPARE(cal->message(), QString());
@@ -181,7 +190,7 @@ private Q_SLOTS:
     // prompt gives no Y factor, so every point measured shows that the order held.
     void manualSwitchingPromptsOnce()
     {
-        m_meter.ComEnabled = 0;
+        m_instrument.session().ComEnabled = 0;
         bench().setManualCombined(false);
         bench().setManualSource(false);
         const int before = bench().audio().recordings();
@@ -189,8 +198,9 @@ private Q_SLOTS:
         SweepFrequencies f;
         f.source = SweepFrequencies::Source::List;
         f.list = QStringLiteral("150 250 350 450");
-        Sweep sweep(m_meter, makeSweepPlan(m_meter, SweepKind::Calibration, f, 0, false).plan,
-                    RigConfig{2, m_rigctld.address(), 0});
+        const std::unique_ptr<Sweep> owned =
+            makeSweep(makeSweepPlan(m_instrument.session(), m_instrument.enrTable(), SweepKind::Calibration, f, 0, false).plan);
+        Sweep &sweep = *owned;
         connect(&sweep, &Sweep::sourcePrompt, this, [&] {
             promptedAfter << bench().audio().recordings() - before;
             for (const SweepPoint &p : sweep.points())
@@ -220,7 +230,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, list);
         QFETCH(QString, message);
-        m_meter.ComEnabled = 1;
+        m_instrument.session().ComEnabled = 1;
         const std::unique_ptr<Sweep> s = run(SweepKind::Calibration, list, {}, [&message](const Sweep &sw) {
             return message.isEmpty() && sw.points()[1].state == SweepPoint::State::Measured;
         });
@@ -253,7 +263,7 @@ private Q_SLOTS:
     void clippedPointsFail()
     {
         QFETCH(bool, stopOnFailure);
-        m_meter.ComEnabled = 1;
+        m_instrument.session().ComEnabled = 1;
         const BenchSettings normal = bench().settings();
         BenchSettings loud = normal;
         loud.rxGainDb = 140;

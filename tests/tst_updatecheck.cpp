@@ -35,7 +35,7 @@ class TestUpdateCheck : public QObject
     HttpQt m_http;
     std::unique_ptr<TestBench> m_b;
     QTemporaryDir m_bin;
-    Meter &meter() { return m_b->meter; }
+    Instrument &meter() { return m_b->meter; }
     UpdateCheck &updates() { return m_b->meter.updateCheck(); }
     QPushButton *button(QDialog *d, const char *name) { return d->findChild<QPushButton *>(QLatin1String(name)); }
 
@@ -47,12 +47,9 @@ private Q_SLOTS:
     }
     void init()
     {
-        m_b = std::make_unique<TestBench>();
-        Platform p = m_b->platform();
-        p.http = &m_http;
-        meter().setPlatform(p);
-        meter().AppDir = QStringLiteral("/opt/tqx/");
-        meter().BaseUrl = m_server.url(QStringLiteral("/tqx/")).toString();
+        m_b = std::make_unique<TestBench>(TestDevices{&m_http, nullptr});
+        meter().session().AppDir = QStringLiteral("/opt/tqx/");
+        meter().session().BaseUrl = m_server.url(QStringLiteral("/tqx/")).toString();
         updates().setTimeoutMs(1500);
     }
 
@@ -109,27 +106,30 @@ private Q_SLOTS:
         m_server.setRoute(QStringLiteral("/tqx/Update.xml"), route);
         m_server.setRoute(QStringLiteral("/tqx/moved.xml"), doc(kSite, "1.0.0"));
         if (!base.isEmpty())
-            meter().BaseUrl = base;
+            meter().session().BaseUrl = base;
         // Rows that expect an answer get a generous time-out, so a loaded machine cannot turn them into "no answer";
         // the rows that must give up do so within their 1.5 s time-out plus scheduling slack.
         const bool givesUp = message.contains(QLatin1String("no answer within"));
         updates().setTimeoutMs(givesUp ? 1500 : 15000);
-        const QString before = meter().BaseUrl;
+        const QString before = meter().session().BaseUrl;
         const qint64 memory = residentKiB();
         QElapsedTimer clock;
         clock.start();
         bool done = false;
-        updates().start(meter(), [&done]() { done = true; });
+        updates().start(&m_http, meter().session().BaseUrl, [this, &done](const QString &url) {
+            meter().session().BaseUrl = url;
+            done = true;
+        });
         QVERIFY(!done && updates().running()); // never inside start()
         QTRY_VERIFY_WITH_TIMEOUT(done, 20000);
         if (givesUp)
             QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(updates().message(), message);
-        QCOMPARE(meter().BaseUrl, moved ? QString::fromLatin1(kSite) : before);
+        QCOMPARE(meter().session().BaseUrl, moved ? QString::fromLatin1(kSite) : before);
         QCOMPARE(updates().supportVisible(), download);
         QVERIFY2(residentKiB() - memory < 64 * 1024, qPrintable(QString::number(residentKiB() - memory)));
         meter().Form_Unload(); // the address in use is what is saved
-        QCOMPARE(m_b->settings.values.value(QStringLiteral("default/BaseUrl")), meter().BaseUrl);
+        QCOMPARE(m_b->settings.values.value(QStringLiteral("default/BaseUrl")), meter().session().BaseUrl);
     }
 
     void installedUpdaterEnablesLaunch()
@@ -139,7 +139,7 @@ private Q_SLOTS:
         f.write("#!/bin/sh\necho 'Verlifter 2.1.0 (build 7)'\n");
         f.close();
         m_server.setRoute(QStringLiteral("/tqx/Update.xml"), doc(kSite, "1.0.0"));
-        updates().start(meter(), [] {});
+        updates().start(&m_http, meter().session().BaseUrl, [](const QString &) {});
         QTRY_VERIFY(!updates().running());
         QVERIFY(updates().verlifterEnabled());
         f.remove();
@@ -159,7 +159,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, shown);
         m_b->opener.status = status;
-        updates().launchVerlifter(meter());
+        UpdateCheck::launchVerlifter(meter().session().AppDir, &m_b->opener, meter().messages(), meter().lifetime());
         QCOMPARE(m_b->opener.opened, QStringList{QStringLiteral("/opt/tqx/TQX.verlift")});
         QTRY_COMPARE(m_b->messages.lines().join(QString()), shown);
     }
@@ -185,7 +185,7 @@ private Q_SLOTS:
     {
         m_server.setRoute(QStringLiteral("/tqx/Update.xml"), {HttpTestServer::NeverAnswer, {}, {}});
         updates().setTimeoutMs(60000);
-        const QString before = meter().BaseUrl;
+        const QString before = meter().session().BaseUrl;
         std::unique_ptr<QDialog> dlg(createUpdateDialog(meter(), nullptr));
         QCOMPARE(dlg->findChild<QLabel *>(QStringLiteral("Message"))->text(), QStringLiteral("Checking for updates..."));
         int ticks = 0;
@@ -202,7 +202,7 @@ private Q_SLOTS:
         QCOMPARE(dlg->exec(), int(QDialog::Rejected));
         QVERIFY(clock.isValid() && clock.elapsed() < 1000); // at once, with room for a loaded machine
         QVERIFY(ticks >= 10);
-        QVERIFY(!updates().running() && meter().BaseUrl == before);
+        QVERIFY(!updates().running() && meter().session().BaseUrl == before);
         // Qt's network thread closes the aborted socket when it next runs: late on a busy machine.
         QTRY_COMPARE_WITH_TIMEOUT(m_server.openRequests(), 0, 60000);
     }

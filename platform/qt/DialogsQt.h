@@ -34,7 +34,9 @@ class FileDialogsQt : public IFileDialogs
 {
 public:
     // parent: the window the dialogs are modal to; not owned, may be null.
-    explicit FileDialogsQt(QWidget *parent);
+    explicit FileDialogsQt(QWidget *parent = nullptr);
+    // The window the dialogs are modal to, once it exists.
+    void setParentWindow(QWidget *parent) { m_parent = parent; }
     std::optional<QString> openFile(const FileDialogRequest &req) override;
     std::optional<QString> saveFile(const FileDialogRequest &req) override;
 
@@ -69,7 +71,9 @@ class PrintingQt : public IPrinting
 {
 public:
     // window: the main window; not owned, may be destroyed before us.
-    explicit PrintingQt(QWidget *window);
+    explicit PrintingQt(QWidget *window = nullptr);
+    // The main window, once it exists.
+    void setWindow(QWidget *window) { m_window = window; }
     // Printer dialog (no print-to-file, no selection range), then one page
     // per chosen copy. With no printer installed the printer dialog would
     // offer nothing: the window is saved as a PDF file instead (one page),

@@ -1,6 +1,6 @@
 #include "platform/qt/RigHamlib.h"
 
-#include "app/RigSettings.h"
+#include "instrument/RigSettings.h"
 #include "sheet/NumText.h"
 
 #include <hamlib/rig.h>

@@ -6,7 +6,7 @@
 // (app/SettingsIni.h): a hand-made or hostile file can make TQX show odd
 // texts, never decode a stored object. User-interface thread only.
 
-#include "app/SettingsIni.h"
+#include "instrument/SettingsIni.h"
 #include "platform/SettingsStore.h"
 
 class SettingsQt : public ISettingsStore

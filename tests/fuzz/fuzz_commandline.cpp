@@ -1,5 +1,5 @@
 // Start-up's option parsing over arbitrary arguments (NUL-separated in the input).
-#include "app/CommandLine.h"
+#include "instrument/CommandLine.h"
 
 #include <vector>
 

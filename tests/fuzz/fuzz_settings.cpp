@@ -1,5 +1,5 @@
 // The settings file over arbitrary bytes; every value read must be written back and read again as the same text.
-#include "app/SettingsIni.h"
+#include "instrument/SettingsIni.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,10 @@
 #pragma once
-// Test doubles at the platform boundary, and a Meter wired to them.
-// Only the platform interfaces are replaced; all rules run for real.
+// Test doubles at the platform boundary, and an Instrument wired to them.
+// Only the platform interfaces are replaced; all rules run for real. Qt
+// Core and QtTest only: the instrument's own tests link no GUI library.
 
-#include "sheet/Meter.h"
-#include "platform/Platform.h"
+#include "instrument/Instrument.h"
+#include "instrument/Services.h"
 
 #include <QFile>
 #include <QHash>
@@ -117,21 +118,94 @@ public:
     QString lastWorkingDir;
 };
 
-// Windows: records the working indicator and runs a callback per dialog.
-class FakeWindows : public IWindows
+// The front end's side of the instrument's requests: records the working
+// indicator and the windows asked for (running a callback per window), and
+// answers messages into a RecordingMessages (questions with `answer`).
+class FakeWindows : public QObject
 {
 public:
-    void showWorking(bool visible) override { workingLog.append(visible); }
-    void setWorkingProgress(double) override {}
-    void showDialog(DialogId id) override
+    void attach(Instrument &m, RecordingMessages &messages)
     {
-        dialogs.append(id);
-        if (onDialog)
-            onDialog(id);
+        connect(&m, &Instrument::workingShown, this, [this](bool v) { workingLog.append(v); });
+        connect(&m, &Instrument::dialogRequested, this, [this](DialogId id) {
+            dialogs.append(id);
+            if (onDialog)
+                onDialog(id);
+        });
+        connect(&m, &Instrument::messageRequested, this, [this, &messages](MessageRequest *r) {
+            if (r->question) {
+                questions.append(r->text);
+                r->answer = answer;
+            } else {
+                messages.show(r->caption, r->text, r->icon);
+            }
+            r->answered = true;
+        });
     }
     QList<bool> workingLog;
     QList<DialogId> dialogs;
+    QStringList questions;
+    bool answer = false; // the answer to every question
     std::function<void(DialogId)> onDialog;
+};
+
+// Answers every message of `m` into `messages` (questions: No).
+inline void recordMessages(Instrument &m, RecordingMessages &messages)
+{
+    QObject::connect(&m, &Instrument::messageRequested, &m, [&messages](MessageRequest *r) {
+        if (!r->question)
+            messages.show(r->caption, r->text, r->icon);
+        r->answered = true;
+    });
+}
+
+// Devices a test can swap under a running instrument's fixed services: each
+// call goes to `target` (none: no device).
+class ForwardingAudio : public IAudio
+{
+public:
+    std::unique_ptr<AudioJob> record(int rate, qint64 samples) override
+    {
+        return target ? target->record(rate, samples) : nullptr;
+    }
+    std::unique_ptr<AudioJob> stream(int rate) override { return target ? target->stream(rate) : nullptr; }
+    std::unique_ptr<AudioJob> play(const QString &f) override { return target ? target->play(f) : nullptr; }
+    void beep(int hz, int ms) override
+    {
+        if (target)
+            target->beep(hz, ms);
+    }
+    bool hasInput() override { return target && target->hasInput(); }
+    QList<AudioDevice> inputDevices() override { return target ? target->inputDevices() : QList<AudioDevice>{}; }
+    QList<AudioDevice> outputDevices() override
+    {
+        return target ? target->outputDevices() : QList<AudioDevice>{};
+    }
+    bool setInputDevice(const QString &id) override { return target ? target->setInputDevice(id) : id.isEmpty(); }
+    bool setOutputDevice(const QString &id) override
+    {
+        return target ? target->setOutputDevice(id) : id.isEmpty();
+    }
+    QString inputDevice() const override { return target ? target->inputDevice() : QString(); }
+    QString outputDevice() const override { return target ? target->outputDevice() : QString(); }
+    IAudio *target = nullptr;
+};
+
+class ForwardingSerial : public ISerialLines
+{
+public:
+    int open(int port, bool dtr, bool rts) override { return target ? target->open(port, dtr, rts) : 9999; }
+    bool setLines(bool dtr, bool rts) override { return target && target->setLines(dtr, rts); }
+    void close() override
+    {
+        if (target)
+            target->close();
+    }
+    bool isOpen() const override { return target && target->isOpen(); }
+    int fault() override { return target ? target->fault() : 0; }
+    QString deviceName(int port) const override { return target ? target->deviceName(port) : QString(); }
+    bool deviceExists(int port) const override { return target && target->deviceExists(port); }
+    ISerialLines *target = nullptr;
 };
 
 // The sound card: a recording delivers signal(0 .. n-1-shortBy) in one block
@@ -195,49 +269,64 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-// Runs the event loop until the meter's operation has ended.
-inline bool waitIdle(const Meter &m, int ms = 10000)
+// Runs the event loop until the instrument's operation has ended and the
+// messages its end asked for have been answered.
+inline bool waitIdle(const Instrument &m, int ms = 10000)
 {
-    return QTest::qWaitFor([&m] { return !m.busy(); }, ms);
+    const bool idle = QTest::qWaitFor([&m] { return !m.busy(); }, ms);
+    QCoreApplication::sendPostedEvents();
+    return idle;
 }
 
-// All doubles plus a Meter wired to them. Audio, serial and HTTP stay null
-// unless a test sets them (platform().audio etc.) through meter.setPlatform.
+// Devices given to the instrument at construction besides the doubles.
+struct TestDevices {
+    IHttp *http = nullptr;
+    IRig *rig = nullptr;
+};
+
+// All doubles plus an Instrument wired to them. Audio and serial forward to
+// what inFolder() sets (none before); HTTP and the rig are those given.
 struct TestBench {
+    explicit TestBench(const TestDevices &devices = {}) : meter(services(devices))
+    {
+        windows.attach(meter, messages);
+    }
     RecordingMessages messages;
     MemorySettings settings;
     ScriptedFileDialogs fileDialogs;
     MemoryClipboard clipboard;
     FakeOpener opener;
     FakeWindows windows;
-    Meter meter{platform()};
+    ForwardingAudio audio;
+    ForwardingSerial serial;
+    Instrument meter;
 
-    Platform platform()
+    Services services(const TestDevices &devices)
     {
-        Platform p;
-        p.messages = &messages;
+        Services p;
         p.settings = &settings;
         p.fileDialogs = &fileDialogs;
         p.clipboard = &clipboard;
         p.opener = &opener;
-        p.windows = &windows;
+        p.audio = &audio;
+        p.serial = &serial;
+        p.http = devices.http;
+        p.rig = devices.rig;
         return p;
     }
-    // The meter on `audio` and `serial`, its program folder and temporary wave in `dir`, the
-    // limits option on.
-    Meter &inFolder(const QString &dir, IAudio *audio, ISerialLines *serial = nullptr)
+    // The instrument on `audio` and `serial`, its program folder and
+    // temporary wave in `dir`, the limits option on.
+    Instrument &inFolder(const QString &dir, IAudio *audioDevice, ISerialLines *serialDevice = nullptr)
     {
-        Platform p = platform();
-        p.audio = audio;
-        p.serial = serial;
-        meter.setPlatform(p);
-        meter.AppDir = dir + QLatin1Char('/');
-        meter.TempWave = dir + QStringLiteral("/~0000TEST");
+        audio.target = audioDevice;
+        serial.target = serialDevice;
+        meter.session().AppDir = dir + QLatin1Char('/');
+        meter.session().TempWave = dir + QStringLiteral("/~0000TEST");
         meter.sheet().setChecked(Control::mnuOptionsLimits, true);
         return meter;
     }
     // Form_Load on the current settings (first run when none are stored).
-    Meter &loaded()
+    Instrument &loaded()
     {
         meter.Form_Load();
         return meter;

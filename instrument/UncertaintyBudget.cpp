@@ -1,11 +1,11 @@
-#include "app/UncertaintyBudget.h"
+#include "instrument/UncertaintyBudget.h"
 
 #include "acquire/Bench.h"
 #include "calc/EnrTable.h"
 #include "calc/Results.h"
 #include "calc/Nmuc.h"
 #include "calc/VendorEnr.h"
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 
 #include <cmath>
@@ -18,29 +18,29 @@ using physics::BudgetTerm;
 
 } // namespace
 
-BudgetInputs budgetInputs(Meter &m)
+BudgetInputs budgetInputs(Instrument &m)
 {
     const Sheet &s = m.sheet();
     const BudgetSettings &set = m.budgetSettings();
     auto value = [&s](Field f) { return ParseNumber(s.text(f)); };
     BudgetInputs b;
     physics::BudgetInput &in = b.input;
-    in.tHot = value(Field::Thot);
-    in.tCold = value(Field::Tcold);
-    in.tAtt1 = value(Field::Tatt1);
-    in.tAtt2 = value(Field::Tatt2);
-    in.att11 = value(Field::Att11);
-    in.att12 = value(Field::Att12);
-    in.att21 = value(Field::Att21);
-    in.att22 = value(Field::Att22);
-    // Levels in units the results cannot use give no budget either.
-    const std::optional<physics::LevelUnits> units = levelUnits(s.unitsText());
-    const Field levels[] = {Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
-    auto usable = [&](Field f) { return units && IsNumber(s.text(f)); };
+    // The same parsing of the sheet as the results; a level counts here when
+    // it is a number in units that give a power.
+    const CascadeInputs p = cascadeInputsFrom(s);
+    in.tHot = p.cascade.tHot;
+    in.tCold = p.cascade.tCold;
+    in.tAtt1 = p.cascade.tAtt1;
+    in.tAtt2 = p.cascade.tAtt2;
+    in.att11 = p.cascade.att11;
+    in.att12 = p.cascade.att12;
+    in.att21 = p.cascade.att21;
+    in.att22 = p.cascade.att22;
+    auto usable = [&p](int k) { return p.units && p.levels[k]; };
     for (int k = 0; k < 4; ++k)
-        in.power[k] = usable(levels[k]) ? physics::levelPower(*units, value(levels[k])) : 0.0;
-    b.calibration = usable(Field::Noise11) && usable(Field::Noise12);
-    in.combined = usable(Field::Noise21) && usable(Field::Noise22);
+        in.power[k] = usable(k) ? physics::levelPower(*p.units, *p.levels[k]) : 0.0;
+    b.calibration = usable(0) && usable(1);
+    in.combined = usable(2) && usable(3);
 
     // The readings' scatter: a mean square over T seconds through a
     // statistical bandwidth B has 2 B T degrees of freedom (the uncertainty
@@ -50,7 +50,7 @@ BudgetInputs budgetInputs(Meter &m)
     if (set.bandwidthHz > 0) {
         b.bandwidthHz = set.bandwidthHz;
         b.bandwidthSource = QStringLiteral("typed");
-    } else if (m.bench().isActive()) {
+    } else if (m.route() == DeviceRoute::Bench) {
         b.bandwidthHz = m.bench().statisticalBandwidthHz(m.bench().lastRate());
         b.bandwidthSource = QStringLiteral("the virtual bench's");
     } else {
@@ -92,7 +92,7 @@ BudgetInputs budgetInputs(Meter &m)
     return b;
 }
 
-physics::BudgetResult sheetBudget(Meter &m, int draws)
+physics::BudgetResult sheetBudget(Instrument &m, int draws)
 {
     const BudgetInputs b = budgetInputs(m);
     if (!b.calibration) {
@@ -170,7 +170,7 @@ QString budgetTermUnit(BudgetTerm t)
     }
 }
 
-QString nfToolTip(Meter &m, Field f)
+QString nfToolTip(Instrument &m, Field f)
 {
     if (m.sheet().text(f).isEmpty())
         return {};

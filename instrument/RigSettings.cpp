@@ -1,4 +1,4 @@
-#include "app/RigSettings.h"
+#include "instrument/RigSettings.h"
 
 #include "sheet/NumText.h"
 

@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "instrument/CommandLine.h"
 
 QStringList SplitCommandLine(int argc, const char *const *argv, int maxArgs)
 {

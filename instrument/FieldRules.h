@@ -7,12 +7,12 @@
 
 #include "sheet/Sheet.h"
 
-class Meter;
+class Instrument;
 
 // Validate the field the user leaves (or presses Enter in). Returns false
 // when the entry is refused, after the "Value error:" message; the focus
 // must then stay in the field. Fields without rules return true unchanged,
 // and so do fields locked by a loaded ENR table (they cannot be typed into).
-bool FieldValidate(Meter &m, Field f);
+bool FieldValidate(Instrument &m, Field f);
 // Leaving the Units list: a new selection discards the zero and all levels.
-void UnitsValidate(Meter &m);
+void UnitsValidate(Instrument &m);

@@ -12,10 +12,10 @@
 
 #include <QString>
 
-class Meter;
+class Instrument;
 
 // btnNoise00 .. btnNoise22; any other control is ignored. Returns at once.
-void MeasureButton(Meter &m, Control button);
+void MeasureButton(Instrument &m, Control button);
 
 // What Noise00 shows for a zero reading of pure digital silence (Rms == 0),
 // which has no level in dB: the zero is then 0 and later readings are

@@ -2,14 +2,14 @@
 // The uncertainty budget of the measurement on the sheet: builds the inputs
 // of physics/Budget from the field texts, the loaded ENR table and the
 // values the user typed in the budget window, and words its outcome.
-// User-interface thread (it reads the Meter).
+// User-interface thread (it reads the Instrument).
 
 #include "physics/Budget.h"
 #include "sheet/Sheet.h"
 
 #include <QString>
 
-class Meter;
+class Instrument;
 
 // What the user types in the budget window; the defaults are stated there.
 // Uncertainties are expanded ones (95 %, k = 2), as certificates and data
@@ -39,9 +39,9 @@ struct BudgetInputs {
     bool calibration = false; // Noise11 and Noise12 hold numbers
 };
 
-BudgetInputs budgetInputs(Meter &m);
+BudgetInputs budgetInputs(Instrument &m);
 // The budget of the sheet (draws = 0: without Monte Carlo).
-physics::BudgetResult sheetBudget(Meter &m, int draws = physics::kBudgetDraws);
+physics::BudgetResult sheetBudget(Instrument &m, int draws = physics::kBudgetDraws);
 
 // Why there are no numbers, in a sentence; empty for Ok.
 QString budgetStatusText(physics::BudgetStatus s);
@@ -51,4 +51,4 @@ QString budgetTermUnit(physics::BudgetTerm t);
 // Tooltip of the NF(1) field (Field::NF, the device) or NF(2) field
 // (Field::NF1, the instrument): the expanded uncertainty and the largest
 // contribution; empty when the field is empty.
-QString nfToolTip(Meter &m, Field f);
+QString nfToolTip(Instrument &m, Field f);

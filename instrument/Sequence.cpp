@@ -1,8 +1,9 @@
-#include "acquire/Sequence.h"
+#include "instrument/Sequence.h"
 
 #include "acquire/Reading.h"
+#include "instrument/Commands.h"
 #include "calc/Results.h"
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 
 #include <cmath>
@@ -31,16 +32,10 @@ constexpr Button kButtons[] = {
     {Control::btnNoise22, Field::Noise22, true, true, true},
 };
 
-void showWorking(Meter &m, bool visible)
-{
-    if (IWindows *w = m.platform().windows)
-        w->showWorking(visible);
-}
-
 // Measured levels are always dB. Levels typed in Watt or Volt would be read
 // as dB from here on, so they go, and the zero with them, as a change of
 // Units discards them; the remembered unit stays.
-void selectDb(Meter &m)
+void selectDb(Session &m)
 {
     Sheet &s = m.sheet();
     if (s.unitsIndex() != 0) {
@@ -54,13 +49,13 @@ void selectDb(Meter &m)
 // SC&Z: the level with no signal at the receiver, kept in ZeroMeas and
 // subtracted (as a power) from every later reading. The old zero and all
 // levels go whatever became of the recording (but not when cancelled).
-void zeroDone(Meter &m, const ReadingResult &r)
+void zeroDone(Session &m, const ReadingResult &r)
 {
     Sheet &s = m.sheet();
     m.ZeroMeas.Reset();
     for (Field f : kLevelFields)
         s.setText(f, QString());
-    ResultsReset(m);
+    ResultsReset(m.sheet());
     s.setColour(Field::Noise00, Colour::DarkBlue);
     if (r.outcome != ReadingResult::Outcome::Succeeded) {
         m.ZeroMeas.err = -1;
@@ -82,7 +77,7 @@ void zeroDone(Meter &m, const ReadingResult &r)
         s.setColour(Field::Noise00, Colour::DarkRed);
 }
 
-void noiseDone(Meter &m, const Button &b, const ReadingResult &r)
+void noiseDone(Session &m, const Button &b, const ReadingResult &r)
 {
     Sheet &s = m.sheet();
     if (r.outcome != ReadingResult::Outcome::Succeeded) {
@@ -108,18 +103,19 @@ void noiseDone(Meter &m, const Button &b, const ReadingResult &r)
     }
     s.setText(b.field, FormatFixed(10.0 * std::log10(w - z), kLevelFormat));
     if (!r.clipped) {
-        ResultsCalc(m);
+        ResultsCalc(m.sheet());
     } else {
         s.setColour(b.field, Colour::DarkRed);
-        ResultsReset(m);
+        ResultsReset(m.sheet());
     }
 }
 
-void readingEnded(Meter &m, const Button &b, const ReadingResult &r)
+void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &r)
 {
-    showWorking(m, false); // before any message
+    instrument.showWorking(false); // before any message
     if (r.outcome == ReadingResult::Outcome::Cancelled)
         return;
+    Session &m = instrument.session();
     if (r.stamped)
         m.ObsTime = r.obsTime;
     if (r.recorded) {
@@ -131,12 +127,12 @@ void readingEnded(Meter &m, const Button &b, const ReadingResult &r)
     else
         noiseDone(m, b, r);
     if (!r.message.isEmpty())
-        m.message(kCaption, r.message, MsgIcon::Critical);
+        instrument.message(kCaption, r.message, MsgIcon::Critical);
 }
 
 } // namespace
 
-void MeasureButton(Meter &m, Control button)
+void MeasureButton(Instrument &m, Control button)
 {
     const Button *b = nullptr;
     for (const Button &candidate : kButtons)
@@ -151,20 +147,17 @@ void MeasureButton(Meter &m, Control button)
     plan.dur = ParseNumber(m.sheet().text(Field::Interval));
     plan.limits = m.sheet().checked(Control::mnuOptionsLimits); // cannot change while it runs
 
-    auto owned = std::make_unique<Reading>(m, plan);
+    auto owned = makeReading(m, plan);
     Reading *reading = owned.get();
     const Button button_ = *b;
     // The working window from the end of the switching (a port that
     // refuses reports at once) until the reading ends; Cancel and Esc there
-    // reach Meter::cancel.
+    // reach Instrument::cancel.
     QObject::connect(reading, &Reading::stageChanged, reading, [&m](Reading::Stage st) {
         if (st == Reading::Stage::Settling)
-            showWorking(m, true);
+            m.showWorking(true);
     });
-    QObject::connect(reading, &Reading::progress, reading, [&m](double f) {
-        if (IWindows *w = m.platform().windows)
-            w->setWorkingProgress(f);
-    });
+    QObject::connect(reading, &Reading::progress, &m, &Instrument::setWorkingProgress);
     QObject::connect(reading, &Operation::ended, reading,
                      [&m, reading, button_] { readingEnded(m, button_, reading->result()); });
     m.begin(std::move(owned));

@@ -1,4 +1,4 @@
-#include "app/SettingsIni.h"
+#include "instrument/SettingsIni.h"
 
 #include <algorithm>
 

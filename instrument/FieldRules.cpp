@@ -1,6 +1,6 @@
-#include "app/FieldRules.h"
+#include "instrument/FieldRules.h"
 
-#include "sheet/Meter.h"
+#include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 #include "calc/EnrTable.h"
 #include "calc/Results.h"
@@ -75,7 +75,7 @@ void thotFromEnr(Sheet &s)
 
 // A new frequency with a loaded ENR table: re-evaluate the spline; a value
 // outside (0, 200) dB unloads the table.
-void enrTableLookUp(Meter &m)
+void enrTableLookUp(Instrument &m)
 {
     Sheet &s = m.sheet();
     if (!s.enabled(Control::mnuEnrUnl))
@@ -88,25 +88,25 @@ void enrTableLookUp(Meter &m)
         s.setText(Field::Tcold, FormatFixed(kT0, QStringLiteral("0.00")));
         thotFromEnr(s);
     } else {
-        EnrUnload(m);
+        EnrUnload(m.session(), m.enrTable());
         m.message(QStringLiteral("TQX ENR File error:"), QStringLiteral("ENR data out of range, file unloaded."),
                   MsgIcon::Critical);
     }
 }
 
 // Readings taken with another integration interval no longer apply.
-void intervalChange(Meter &m)
+void intervalChange(Instrument &m)
 {
     Sheet &s = m.sheet();
     const double v = ParseNumber(s.text(Field::Interval));
     if (v == ParseNumber(s.intervalTag))
         return; // unchanged: no recalculation either
-    discardReadings(m);
-    ResultsCalc(m);
+    discardReadings(m.session());
+    ResultsCalc(m.sheet());
     s.intervalTag = NumToText(v);
 }
 
-bool rangeValidate(Meter &m, const RangeRule &rule)
+bool rangeValidate(Instrument &m, const RangeRule &rule)
 {
     Sheet &s = m.sheet();
     const Field f = rule.field;
@@ -126,12 +126,12 @@ bool rangeValidate(Meter &m, const RangeRule &rule)
     case Field::Frequency: enrTableLookUp(m); break;
     default: break;
     }
-    ResultsCalc(m);
+    ResultsCalc(m.sheet());
     return true;
 }
 
 // Level fields: LO/HI pairs (Noise11, Noise12) and (Noise21, Noise22).
-bool levelValidate(Meter &m, Field f)
+bool levelValidate(Instrument &m, Field f)
 {
     Sheet &s = m.sheet();
     const bool dbMode = s.unitsText() == QLatin1String("dB");
@@ -149,7 +149,7 @@ bool levelValidate(Meter &m, Field f)
         s.setText(f, FormatFixed(s.text(f), QStringLiteral("0.000")));
     if (s.text(f).isEmpty()) {
         if (dbMode)
-            ResultsCalc(m);
+            ResultsCalc(m.sheet());
     } else {
         const double v = ParseNumber(s.text(f));
         const bool inRange = IsNumber(s.text(f)) && (dbMode ? (v >= -200 && v <= 200) : (v > 0 && v <= 10000));
@@ -169,17 +169,17 @@ bool levelValidate(Meter &m, Field f)
         }
         if (accepted) {
             s.setColour(f, Colour::WindowText);
-            ResultsCalc(m);
+            ResultsCalc(m.sheet());
         }
     }
     // Any visit to a level field renews the observation time stamp.
-    m.ObsTime = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+    m.session().ObsTime = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
     return accepted;
 }
 
 } // namespace
 
-bool FieldValidate(Meter &m, Field f)
+bool FieldValidate(Instrument &m, Field f)
 {
     // ENR, Thot and Tcold are locked while an ENR table is loaded; their
     // texts come from the table and must not be reformatted or coupled.
@@ -197,7 +197,7 @@ bool FieldValidate(Meter &m, Field f)
     return true;
 }
 
-void UnitsValidate(Meter &m)
+void UnitsValidate(Instrument &m)
 {
     Sheet &s = m.sheet();
     const int index = s.unitsIndex();
@@ -207,6 +207,6 @@ void UnitsValidate(Meter &m)
         return;
     s.unitsTag = QString::number(index);
     // Levels in the old units no longer apply.
-    discardReadings(m);
-    ResultsCalc(m);
+    discardReadings(m.session());
+    ResultsCalc(m.sheet());
 }

@@ -3,7 +3,8 @@
 // "Com"), repaired silently, and written back at exit.
 
 #include "acquire/AudioUtil.h"
-#include "sheet/Meter.h"
+#include "instrument/Commands.h"
+#include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 #include "sheet/Paths.h"
 
@@ -56,22 +57,23 @@ void normalise(Sheet &s, Field f, const QString &pattern, const QString &fallbac
 
 } // namespace
 
-void Meter::Form_Load()
+void Instrument::Form_Load()
 {
-    Sheet &s = m_sheet;
-    ISettingsStore *store = m_platform.settings;
+    Session &m = m_session;
+    Sheet &s = m.sheet();
+    ISettingsStore *store = m_services.settings;
     auto get = [store](const QString &section, const char *key, const QString &def) {
         return store ? store->get(section, QLatin1String(key), def) : def;
     };
 
     // 1-2. The Windows mixer rule does not apply here: the mixer entries are
     // enabled when a mixer program exists (MixerEntriesInit below).
-    OsVersion = Paths::osVersion();
-    AppDir = Paths::appDir();
-    ObsTime.clear();
-    TempWave = Paths::tempWaveBase();
+    m.OsVersion = Paths::osVersion();
+    m.AppDir = Paths::appDir();
+    m.ObsTime.clear();
+    m.TempWave = Paths::tempWaveBase();
     s.setUnitsIndex(0);
-    WorkMeas.Title = QStringLiteral("Work");
+    m.WorkMeas.Title = QStringLiteral("Work");
     s.setText(Field::ENR, FormatFixed(0.0, QStringLiteral("0.00")));
 
     // 9. Restore.
@@ -90,16 +92,16 @@ void Meter::Form_Load()
     for (auto [f, key] : {std::pair{Field::Att11, "Att11"}, {Field::Att12, "Att12"},
                           {Field::Att21, "Att21"}, {Field::Att22, "Att22"}})
         s.setText(f, get(kDefault, key, QStringLiteral("0")));
-    LimitsEnabled = storedBool(get(kDefault, "Limits", QStringLiteral("1"))).value_or(true);
-    s.setChecked(Control::mnuOptionsLimits, LimitsEnabled);
-    EnrFileName = get(kDefault, "EnrFileName", QString());
-    BaseUrl = get(kDefault, "BaseUrl", Paths::defaultBaseUrl());
-    if (BaseUrl == Paths::formerBaseUrl())
-        BaseUrl = Paths::defaultBaseUrl();
+    m.LimitsEnabled = storedBool(get(kDefault, "Limits", QStringLiteral("1"))).value_or(true);
+    s.setChecked(Control::mnuOptionsLimits, m.LimitsEnabled);
+    m.EnrFileName = get(kDefault, "EnrFileName", QString());
+    m.BaseUrl = get(kDefault, "BaseUrl", Paths::defaultBaseUrl());
+    if (m.BaseUrl == Paths::formerBaseUrl())
+        m.BaseUrl = Paths::defaultBaseUrl();
     const auto enabled = wholeNumber(get(kCom, "Enabled", QStringLiteral("0")));
-    ComEnabled = enabled && *enabled >= 0 ? *enabled : 0;
+    m.ComEnabled = enabled && *enabled >= 0 ? *enabled : 0;
     const auto port = wholeNumber(get(kCom, "Port", QStringLiteral("1")));
-    ComPort = port && *port >= 1 && *port <= 99 ? *port : 1;
+    m.ComPort = port && *port >= 1 && *port <= 99 ? *port : 1;
 
     // 10. Caption.
     s.windowCaption = QStringLiteral("TQX - V") + versionText();
@@ -147,13 +149,15 @@ void Meter::Form_Load()
     s.setChecked(Control::mnuOptionsVerbose, false);
     for (Field f : {Field::Teq1, Field::Teq2, Field::Teq})
         s.setColour(f, Colour::DarkRed);
-    MixerEntriesInit(*this);
+    MixerEntriesInit(s);
+    m_route = loadRoute(*this);
 }
 
-void Meter::Form_Unload()
+void Instrument::Form_Unload()
 {
-    const Sheet &s = m_sheet;
-    if (ISettingsStore *store = m_platform.settings) {
+    const Session &m = m_session;
+    const Sheet &s = m.sheet();
+    if (ISettingsStore *store = m_services.settings) {
         store->deleteSection(kDefault);
         auto put = [store](const char *key, const QString &v) { store->save(kDefault, QLatin1String(key), v); };
         put("Title", s.text(Field::Title));
@@ -167,21 +171,20 @@ void Meter::Form_Unload()
         put("Tatt2", s.text(Field::Tatt2));
         put("Frequency", s.text(Field::Frequency));
         put("Notes", s.text(Field::Notes));
-        put("EnrFileName", EnrFileName);
+        put("EnrFileName", m.EnrFileName);
         put("Att11", s.text(Field::Att11));
         put("Att12", s.text(Field::Att12));
         put("Att21", s.text(Field::Att21));
         put("Att22", s.text(Field::Att22));
-        put("Limits", LimitsEnabled ? QStringLiteral("True") : QStringLiteral("False"));
-        put("BaseUrl", BaseUrl);
-        store->save(kCom, QStringLiteral("Enabled"), QString::number(ComEnabled));
-        store->save(kCom, QStringLiteral("Port"), QString::number(ComPort));
+        put("Limits", m.LimitsEnabled ? QStringLiteral("True") : QStringLiteral("False"));
+        put("BaseUrl", m.BaseUrl);
+        store->save(kCom, QStringLiteral("Enabled"), QString::number(m.ComEnabled));
+        store->save(kCom, QStringLiteral("Port"), QString::number(m.ComPort));
         store->flush();
     }
-    if (m_platform.windows)
-        m_platform.windows->showWorking(false);
-    if (!TempWave.isEmpty()) {
-        QFile::remove(TempWave + QStringLiteral(".wav"));
-        QFile::remove(TempWave + QStringLiteral(".tmp"));
+    showWorking(false);
+    if (!m.TempWave.isEmpty()) {
+        QFile::remove(m.TempWave + QStringLiteral(".wav"));
+        QFile::remove(m.TempWave + QStringLiteral(".tmp"));
     }
 }

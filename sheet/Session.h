@@ -1,0 +1,35 @@
+#pragma once
+// The measurement session's values: the sheet (field texts, colours, locks,
+// control states), the zero and the latest noise reading, and the
+// process-wide names and switches that the rules read. Owned by the
+// instrument; rules get it (or a const view of it) as a value holder, never
+// the instrument itself. User-interface (instrument) thread only.
+
+#include "sheet/Measurement.h"
+#include "sheet/Sheet.h"
+
+#include <QString>
+
+struct Session {
+    Sheet &sheet() { return m_sheet; }
+    const Sheet &sheet() const { return m_sheet; }
+
+    Measurement ZeroMeas; // the sound-card zero reading
+    Measurement WorkMeas; // the latest noise reading
+    QString AppDir;       // data folder (template, help, licence), trailing '/'
+    QString BaseUrl;      // product web site, ends in '/'
+    QString TsvFileName = QStringLiteral("TQXData.tab");
+    QString TempWave;     // base path of the two temporary wave files
+    QString ObsTime;      // "yyyyMMddHHmmss" of the last reading, or empty
+    QString EnrFileName;  // ENR table in use, empty when none
+    QString OsVersion;
+    bool LimitsEnabled = true;
+    int ComEnabled = 0; // the noise source is switched through a serial port
+    int ComPort = 1;    // that port's number (1..99)
+
+    // The template wave: the layout every recording copies.
+    QString templateWave() const { return AppDir + QStringLiteral("TQX.wav"); }
+
+private:
+    Sheet m_sheet;
+};

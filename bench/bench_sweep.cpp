@@ -17,7 +17,7 @@
 #include "acquire/Bench.h"
 #include "acquire/NoiseSwitch.h"
 #include "acquire/Sweep.h"
-#include "platform/qt/RigHamlib.h"
+#include "platform/qt/RigModule.h"
 #include "sheet/Meter.h"
 #include "sheet/NumText.h"
 
@@ -77,7 +77,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    RigHamlib rig;
+    RigModule rig({QStringLiteral(TQX_BENCH_DATA_DIR)}); // the module is built beside the data
     Platform platform;
     platform.rig = &rig;
     Meter m(platform);

@@ -11,7 +11,7 @@
 #include "platform/qt/HttpQt.h"
 #include "platform/qt/MessagesQt.h"
 #include "platform/qt/OpenerQt.h"
-#include "platform/qt/RigHamlib.h"
+#include "platform/qt/RigModule.h"
 #include "platform/qt/SerialQt.h"
 #include "platform/qt/SettingsQt.h"
 
@@ -62,8 +62,9 @@ int main(int argc, char *argv[])
     SettingsQt settings;
     HttpQt http; // outlives the meter, whose update check may hold a request
     // Outlives the meter and its windows, which close it when they go.
-    // Opened only while a sweep or a receiver test runs.
-    RigHamlib rig;
+    // Opened only while a sweep or a receiver test runs; Hamlib is loaded
+    // on the first receiver call.
+    RigModule rig;
     // The audio engine is created first and destroyed last but one: it must
     // be gone before QApplication, while the event loop objects still exist.
     auto audio = std::make_unique<AudioQt>();

@@ -5,7 +5,7 @@
 #include "acquire/Sweep.h"
 #include "calc/EnrTable.h"
 #include "calc/Nmuc.h"
-#include "platform/qt/RigHamlib.h"
+#include "platform/qt/RigModule.h"
 #include "report/SweepCsv.h"
 #include "sheet/NumText.h"
 #include "support/Rigctld.h"
@@ -29,7 +29,7 @@ class TestSweep : public QObject
     Q_OBJECT
     QTemporaryDir m_dir;
     Rigctld m_rigctld;
-    RigHamlib m_rig;
+    RigModule m_rig{rigModuleFolders()};
     TestBench m_tb;
     Meter &m_meter = m_tb.loaded();
     Bench &bench() { return m_meter.bench(); }

@@ -3,6 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "sheet/Meter.h"
+#include "gui/ExitWhenShown.h"
 #include "gui/MainWindow.h"
 #include "gui/Startup.h"
 #include "gui/WindowsHost.h"
@@ -94,6 +95,7 @@ int main(int argc, char *argv[])
     platform.audio = audio.get();
     meter.setPlatform(platform);
 
+    ExitWhenShown::install(&window); // start-up timing only: see the header
     window.loadAndShow();
     const int rc = app.exec();
     platform.audio = nullptr;

@@ -19,6 +19,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 #include <clocale>
 #include <memory>
 
@@ -28,9 +30,14 @@ namespace {
 // the launcher entry of the same id.
 void setApplicationIcon()
 {
+    // Read as PNG outright: left to guess, the image reader would load every
+    // image-format plugin to probe the files, a noticeable part of start-up.
     QIcon icon;
-    for (const QString &size : QDir(QStringLiteral(":/icons")).entryList(QDir::Dirs))
-        icon.addFile(QStringLiteral(":/icons/%1/" TQX_APP_ID ".png").arg(size));
+    for (const QString &size : QDir(QStringLiteral(":/icons")).entryList(QDir::Dirs)) {
+        QImageReader reader(QStringLiteral(":/icons/%1/" TQX_APP_ID ".png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     QApplication::setWindowIcon(icon);
     QGuiApplication::setDesktopFileName(QStringLiteral(TQX_APP_ID));
 }

@@ -2,7 +2,7 @@
 // sweep, where it is connected, and a Test that opens it, reads its
 // frequency back and closes it again. The receiver is open only during the
 // Test. OK stores the choice in the settings section "Rig"
-// (app/RigSettings.h). Modal; user-interface thread only.
+// (instrument/RigSettings.h). Modal; user-interface thread only.
 #include "gui/Dialogs.h"
 
 #include "instrument/RigSettings.h"

@@ -3,6 +3,7 @@
 
 #include "instrument/CommandLine.h"
 #include "instrument/Instrument.h"
+#include "gui/ExitWhenShown.h"
 #include "gui/MainWindow.h"
 #include "gui/Startup.h"
 #include "gui/WindowsHost.h"
@@ -11,13 +12,15 @@
 #include "platform/qt/HttpQt.h"
 #include "platform/qt/MessagesQt.h"
 #include "platform/qt/OpenerQt.h"
-#include "platform/qt/RigHamlib.h"
+#include "platform/qt/RigModule.h"
 #include "platform/qt/SerialQt.h"
 #include "platform/qt/SettingsQt.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 #include <clocale>
 #include <memory>
 
@@ -27,9 +30,14 @@ namespace {
 // the launcher entry of the same id.
 void setApplicationIcon()
 {
+    // Read as PNG outright: left to guess, the image reader would load every
+    // image-format plugin to probe the files, a noticeable part of start-up.
     QIcon icon;
-    for (const QString &size : QDir(QStringLiteral(":/icons")).entryList(QDir::Dirs))
-        icon.addFile(QStringLiteral(":/icons/%1/" TQX_APP_ID ".png").arg(size));
+    for (const QString &size : QDir(QStringLiteral(":/icons")).entryList(QDir::Dirs)) {
+        QImageReader reader(QStringLiteral(":/icons/%1/" TQX_APP_ID ".png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     QApplication::setWindowIcon(icon);
     QGuiApplication::setDesktopFileName(QStringLiteral(TQX_APP_ID));
 }
@@ -40,7 +48,7 @@ void setApplicationIcon()
 struct QtServices {
     SettingsQt settings;
     HttpQt http;
-    RigHamlib rig; // opened only while a sweep or a receiver test runs
+    RigModule rig; // Hamlib, loaded on the first receiver call; open only during a sweep or test
     AudioQt audio;
     SerialQt serial;
     FileDialogsQt fileDialogs;
@@ -104,6 +112,7 @@ int main(int argc, char *argv[])
         services.fileDialogs.setParentWindow(&window);
         services.printing.setWindow(&window);
         WindowsHost windows(instrument, &window, messages);
+        ExitWhenShown::install(&window); // start-up timing only: see the header
         window.loadAndShow();
         rc = app.exec();
     }

@@ -6,6 +6,7 @@
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -45,6 +46,42 @@ private Q_SLOTS:
         TQX_START_PULSE(&m_pulseDir);
     }
     void cleanupTestCase() { stopPulseServer(m_pulseDir); }
+
+    // Start-up must not wait for the sound server: creating the engine and choosing the default devices
+    // neither asks the server for its default source nor lists the devices. A `pactl` that is `touch`
+    // leaves a file named after its argument when anything runs it.
+    void defaultChoiceLeavesTheServerAlone_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("engine created only") << "-" << "-";
+        QTest::newRow("default input chosen") << "" << "-";
+        QTest::newRow("default output chosen") << "-" << "";
+        QTest::newRow("both defaults chosen") << "" << "";
+    }
+    void defaultChoiceLeavesTheServerAlone()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, output);
+        QTemporaryDir bin;
+        QVERIFY(QFile::link(QStringLiteral("/usr/bin/touch"), bin.filePath(QStringLiteral("pactl"))));
+        const QByteArray path = qgetenv("PATH");
+        const QString cwd = QDir::currentPath();
+        qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+        QDir::setCurrent(bin.path());
+        {
+            AudioQt audio;
+            if (input != QLatin1String("-"))
+                QVERIFY(audio.setInputDevice(input));
+            if (output != QLatin1String("-"))
+                QVERIFY(audio.setOutputDevice(output));
+            QCOMPARE(audio.inputDevice(), QString());
+            QTest::qWait(200);
+        }
+        qputenv("PATH", path);
+        QDir::setCurrent(cwd);
+        QVERIFY(!QFile::exists(bin.filePath(QStringLiteral("get-default-source"))));
+    }
 
     // A tone 10 dB above another through the real reading and results; the input streams meanwhile.
     void readingThroughServer()

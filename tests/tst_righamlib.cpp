@@ -1,18 +1,22 @@
-// Receiver control through Hamlib: the dummy rig in process (model 1) and a real rigctld (model 2) on a free
-// local port; failures name the rig and, for a tune, the frequency, and arrive within the call's timeout.
+// Receiver control through Hamlib, loaded as a module: the dummy rig in process (model 1) and a real rigctld
+// (model 2) on a free local port; failures name the rig and, for a tune, the frequency, and arrive within the
+// call's timeout. A module that cannot be loaded turns every call into a failure that says why.
 #include "instrument/RigSettings.h"
 #include "gui/Dialogs.h"
-#include "platform/qt/RigHamlib.h"
+#include "platform/qt/RigModule.h"
 #include "support/Rigctld.h"
 #include "support/TestPlatform.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <optional>
@@ -67,7 +71,7 @@ private Q_SLOTS:
             p.replace(QStringLiteral("127.0.0.1:"), port); // the port chosen above
 
         constexpr int kTimeoutMs = 1500;
-        RigHamlib rig;
+        RigModule rig(rigModuleFolders());
         std::optional<RigResult> result;
         auto call = [&](auto &&start) {
             result.reset();
@@ -100,7 +104,7 @@ private Q_SLOTS:
 
     void closeDropsTheRunningCall()
     {
-        RigHamlib rig;
+        RigModule rig(rigModuleFolders());
         bool called = false;
         rig.open({2, QStringLiteral("127.0.0.1:%1").arg(m_silent.serverPort()), 0}, 1000,
                  [&](const RigResult &) { called = true; });
@@ -113,7 +117,7 @@ private Q_SLOTS:
     // and the next showing starts from it.
     void dialogTestsAndStoresTheChoice()
     {
-        RigHamlib rig;
+        RigModule rig(rigModuleFolders());
         TestBench tb({nullptr, &rig});
         std::unique_ptr<QDialog> dlg(createReceiverControlDialog(tb.meter, nullptr));
         dlg->findChild<QLineEdit *>(QStringLiteral("txtRigSearch"))
@@ -130,9 +134,47 @@ private Q_SLOTS:
                  QStringLiteral("Hamlib Dummy (1)"));
     }
 
+    void unloadableModule_data()
+    {
+        QTest::addColumn<QString>("file");      // the module's file: "none", "text" or "other library"
+        QTest::addColumn<QString>("errorPart"); // the failure says why
+        QTest::newRow("no module installed") << "none" << "is not installed";
+        QTest::newRow("a file that is no library") << "text" << "Receiver control is not available: ";
+        QTest::newRow("a library without the entry points") << "other library" << "is not a TQX receiver module";
+    }
+
+    void unloadableModule()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, errorPart);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(RigModule::fileName());
+        if (file == QLatin1String("text"))
+            QVERIFY(writeFile(path, "not a shared object\n"));
+        else if (file == QLatin1String("other library"))
+            QVERIFY(QFile::link(
+                QLibraryInfo::path(QLibraryInfo::LibrariesPath) + QStringLiteral("/libQt6Test.so.6"), path));
+        RigModule rig({dir.path()});
+        std::optional<RigResult> result;
+        rig.open({1, QString(), 0}, 1000, [&](const RigResult &r) { result = r; });
+        QVERIFY2(!result, "the answer came from inside the call");
+        QTRY_VERIFY(result.has_value());
+        QVERIFY(!result->ok);
+        QVERIFY2(result->error.contains(errorPart), qPrintable(result->error));
+        QCOMPARE(result->error, rig.loadError());
+        QVERIFY(rig.models().isEmpty());
+
+        // A refusal is a call like any other: close() drops its answer.
+        result.reset();
+        rig.readFrequency(1000, [&](const RigResult &r) { result = r; });
+        rig.close();
+        QTest::qWait(50);
+        QVERIFY(!result);
+    }
+
     void modelsListTheDummyAndTheNetworkRig()
     {
-        RigHamlib rig;
+        RigModule rig(rigModuleFolders());
         const QList<RigModelInfo> models = rig.models();
         auto has = [&](int model, const char *name) {
             return std::any_of(models.begin(), models.end(), [&](const RigModelInfo &m) {

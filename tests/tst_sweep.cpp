@@ -6,7 +6,7 @@
 #include "calc/EnrTable.h"
 #include "instrument/Commands.h"
 #include "calc/Nmuc.h"
-#include "platform/qt/RigHamlib.h"
+#include "platform/qt/RigModule.h"
 #include "report/SweepCsv.h"
 #include "sheet/NumText.h"
 #include "support/Rigctld.h"
@@ -30,7 +30,7 @@ class TestSweep : public QObject
     Q_OBJECT
     QTemporaryDir m_dir;
     Rigctld m_rigctld;
-    RigHamlib m_rig;
+    RigModule m_rig{rigModuleFolders()};
     TestBench m_tb;
     Instrument &m_instrument = m_tb.loaded();
     Bench &bench() { return m_instrument.bench(); }

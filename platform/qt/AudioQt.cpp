@@ -18,6 +18,8 @@
 
 namespace {
 
+// Longest wait for the sound server's own answer (pactl), in ms.
+constexpr int kServerWaitMs = 500;
 // How often a job looks at its stream, in ms.
 constexpr int kPollMs = 20;
 // Samples read from the device at a time.
@@ -92,7 +94,8 @@ AudioStatus formatStatus(const QAudioDevice &dev, int rate, bool input)
 struct AudioQt::Shared {
     int recordings = 0;
     QList<QPointer<QAudioSource>> streams;
-    QString serverDefault; // `pactl get-default-source`, once it has answered
+    bool serverAsked = false; // `pactl get-default-source` has been started
+    QString serverDefault;    // its answer, once it has come
     // Chosen devices (empty id: the default) and their names for messages.
     QString inputId, inputName, outputId, outputName;
     void pauseStreams(bool pause)
@@ -304,23 +307,43 @@ protected:
 
 } // namespace
 
-AudioQt::AudioQt() : m_shared(std::make_shared<Shared>())
+// Neither constructing nor choosing the default devices touches the sound
+// server: Qt Multimedia connects to it, and lists the devices, on the first
+// QMediaDevices call, which costs several milliseconds at start-up. That
+// happens when a recording, a stream, a playback, the device lists or a
+// named device first need it.
+AudioQt::AudioQt() : m_shared(std::make_shared<Shared>()) {}
+
+void AudioQt::askServerDefault() const
 {
-    // Qt 6.4 may not know the PulseAudio default source; ask the server
-    // once, without waiting for the answer.
+    // Qt 6.4 may not know the PulseAudio default source; the server is asked
+    // once, the first time that matters. The answer normally comes within a
+    // few milliseconds, so it is awaited briefly to serve the very job that
+    // asked; a server that is slower answers later jobs.
+    if (m_shared->serverAsked)
+        return;
+    m_shared->serverAsked = true;
     auto *p = new QProcess;
     std::weak_ptr<Shared> shared = m_shared;
-    QObject::connect(p, &QProcess::finished, p, [p, shared](int code, QProcess::ExitStatus status) {
-        if (auto s = shared.lock(); s && status == QProcess::NormalExit && code == 0)
+    auto take = [p, shared] {
+        if (auto s = shared.lock(); s && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0)
             s->serverDefault = QString::fromUtf8(p->readAllStandardOutput().left(1024)).trimmed();
+    };
+    p->start(QStringLiteral("pactl"), {QStringLiteral("get-default-source")}, QIODevice::ReadOnly);
+    if (!p->waitForStarted(kServerWaitMs)) {
+        delete p;
+        return;
+    }
+    if (p->waitForFinished(kServerWaitMs)) {
+        take();
+        delete p;
+        return;
+    }
+    QObject::connect(p, &QProcess::finished, p, [p, take] {
+        take();
         p->deleteLater();
     });
-    QObject::connect(p, &QProcess::errorOccurred, p, [p](QProcess::ProcessError e) {
-        if (e == QProcess::FailedToStart)
-            p->deleteLater();
-    });
     QTimer::singleShot(5000, p, [p] { p->kill(); }); // never lingers
-    p->start(QStringLiteral("pactl"), {QStringLiteral("get-default-source")}, QIODevice::ReadOnly);
 }
 
 AudioQt::~AudioQt() = default;
@@ -333,6 +356,7 @@ QAudioDevice AudioQt::defaultInput() const
     const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
     if (inputs.isEmpty())
         return {};
+    askServerDefault();
     for (const QAudioDevice &d : inputs) {
         if (!m_shared->serverDefault.isEmpty() && QString::fromUtf8(d.id()) == m_shared->serverDefault)
             return d;
@@ -389,30 +413,33 @@ namespace {
 // Chooses the device `id` of `devices` into `chosenId`/`chosenName`; an
 // empty or unknown id chooses the default (both cleared). True when the
 // id was empty or found.
-bool chooseDevice(const QList<QAudioDevice> &devices, const QString &id, QString &chosenId, QString &chosenName)
+bool chooseDevice(const QString &id, bool input, QString &chosenId, QString &chosenName)
 {
+    chosenId.clear();
+    chosenName.clear();
+    if (id.isEmpty())
+        return true; // the default: nothing to look up
+    const QList<QAudioDevice> devices = input ? QMediaDevices::audioInputs() : QMediaDevices::audioOutputs();
     for (const QAudioDevice &d : devices) {
-        if (!id.isEmpty() && QString::fromUtf8(d.id()) == id) {
+        if (QString::fromUtf8(d.id()) == id) {
             chosenId = id;
             chosenName = d.description();
             return true;
         }
     }
-    chosenId.clear();
-    chosenName.clear();
-    return id.isEmpty();
+    return false;
 }
 
 } // namespace
 
 bool AudioQt::setInputDevice(const QString &id)
 {
-    return chooseDevice(QMediaDevices::audioInputs(), id, m_shared->inputId, m_shared->inputName);
+    return chooseDevice(id, true, m_shared->inputId, m_shared->inputName);
 }
 
 bool AudioQt::setOutputDevice(const QString &id)
 {
-    return chooseDevice(QMediaDevices::audioOutputs(), id, m_shared->outputId, m_shared->outputName);
+    return chooseDevice(id, false, m_shared->outputId, m_shared->outputName);
 }
 
 QString AudioQt::inputDevice() const

@@ -8,6 +8,8 @@
 // nothing hangs on a missing device or a vanished audio server. When the
 // server dies, Qt's PulseAudio back end deletes the QIODevice it handed
 // out; the jobs hold it through a QPointer and end with an I/O error then.
+// Nothing reaches the sound server before a job, a device list or a named
+// device needs it (see the constructor).
 // Create and use on the GUI thread; destroy before the QCoreApplication ends.
 //
 // Error numbers: 1..4 are Qt's QAudio::Error (1 open, 2 I/O, 3 underrun,
@@ -62,6 +64,8 @@ private:
     // The chosen input (or the default); null and *why set when it is gone.
     QAudioDevice input(AudioStatus *why) const;
     QAudioDevice output(AudioStatus *why) const;
+    // Starts the sound server's answer on its default source, once.
+    void askServerDefault() const;
     std::shared_ptr<Shared> m_shared;
     std::unique_ptr<AudioJob> m_beep; // the tone now playing, if any
     int m_graceMs = 5000;

@@ -3,7 +3,7 @@
 // normally ~/.config/TQX/TQX.ini), sections "default" and "Com", every value
 // a string, so it can be edited by hand. The file is read once when the
 // store is made and written whole by flush(). Values are read as plain text
-// (app/SettingsIni.h): a hand-made or hostile file can make TQX show odd
+// (instrument/SettingsIni.h): a hand-made or hostile file can make TQX show odd
 // texts, never decode a stored object. User-interface thread only.
 
 #include "instrument/SettingsIni.h"

@@ -16,7 +16,8 @@ cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || { cat "$tmp/i
 
 for f in bin/tqx share/tqx/TQX.wav share/tqx/licence.txt share/tqx/help/Overview.htm \
   share/applications/org.tqx.TQX.desktop share/metainfo/org.tqx.TQX.metainfo.xml \
-  share/icons/hicolor/scalable/apps/org.tqx.TQX.svg share/man/man1/tqx.1.gz share/doc/tqx/copyright; do
+  share/icons/hicolor/scalable/apps/org.tqx.TQX.svg share/man/man1/tqx.1.gz share/doc/tqx/copyright \
+  lib/tqx/libtqxrighamlib.so; do
   [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
 for s in 16 22 24 32 48 64 128 256; do

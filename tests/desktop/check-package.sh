@@ -20,8 +20,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = hamradio ] || fail "Section: $(field Section)"
 [ -n "$(field Maintainer)" ] && [ -n "$(field Description)" ] || fail "no maintainer or description"
 depends=$(field Depends)
-# Computed from the binary's libraries, with versions.
-for lib in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6multimedia6 libqt6serialport6 libqt6network6; do
+# Computed from the binary's and the receiver module's libraries, with versions.
+for lib in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6multimedia6 libqt6serialport6 libqt6network6 libhamlib4; do
   grep -qF ", $lib (>= " <<<", $depends" || fail "Depends lacks $lib: $depends"
 done
 recommends=$(field Recommends)
@@ -35,7 +35,7 @@ outside=$(grep -vE '^\./(usr/.*)?$' "$tmp/files"; grep -E '^\./usr/local(/|$)' "
 for f in usr/bin/tqx usr/share/tqx/TQX.wav usr/share/tqx/licence.txt usr/share/tqx/help/Overview.htm \
   usr/share/applications/org.tqx.TQX.desktop usr/share/metainfo/org.tqx.TQX.metainfo.xml \
   usr/share/icons/hicolor/scalable/apps/org.tqx.TQX.svg usr/share/icons/hicolor/48x48/apps/org.tqx.TQX.png \
-  usr/share/man/man1/tqx.1.gz usr/share/doc/tqx/copyright; do
+  usr/share/man/man1/tqx.1.gz usr/share/doc/tqx/copyright usr/lib/tqx/libtqxrighamlib.so; do
   grep -qx "\./$f" "$tmp/files" || fail "not packaged: $f"
 done
 grep -E 'tst_|bench_|fuzz' "$tmp/files" && fail "test programs packaged"
@@ -44,4 +44,6 @@ grep -E 'tst_|bench_|fuzz' "$tmp/files" && fail "test programs packaged"
 dpkg-deb -x "$deb" "$tmp/root"
 grep -qx 'Exec=tqx' "$tmp/root/usr/share/applications/org.tqx.TQX.desktop" || fail "packaged entry: wrong Exec"
 file "$tmp/root/usr/bin/tqx" | grep -q ', stripped' || fail "binary not stripped"
+# Hamlib is loaded with the receiver module, not at start.
+readelf -d "$tmp/root/usr/bin/tqx" | grep -q 'NEEDED.*libhamlib' && fail "the program links Hamlib"
 echo "package $(basename "$deb") checked"

@@ -1,8 +1,17 @@
 #pragma once
 // Hamlib's network daemon with its dummy rig, `rigctld -m 1 -T 127.0.0.1 -t <free port>`, for tests of
 // receiver control over the network (model 2). Killed when the object goes.
+#include <QCoreApplication>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
+
+// Where the receiver-control module is built: beside `tqx`, the folder above the tests'.
+inline QStringList rigModuleFolders()
+{
+    return {qEnvironmentVariable("TQX_BINARY_DIR",
+                                 QCoreApplication::applicationDirPath() + QStringLiteral("/.."))};
+}
 
 class Rigctld
 {

@@ -1,11 +1,18 @@
 // The Audio input window on the virtual bench: it monitors the bench's sound card (level and noise
 // bandwidth agree with the bench's own truth), every control has a name, the noise bandwidth goes to
-// the uncertainty calculator, and without a mixer program the mixer entries open this window.
+// the uncertainty calculator, and without a mixer program the mixer entries open this window. Closing
+// the bench's window or choosing another input during a sweep leaves every reading on the bench.
 #include "acquire/Bench.h"
 #include "acquire/Monitor.h"
 #include "calc/Nmuc.h"
 #include "gui/AudioInputWindow.h"
+#include "gui/Dialogs.h"
+#include "instrument/SweepCommands.h"
+#include "sheet/NumText.h"
 #include "support/TestPlatform.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -52,6 +59,63 @@ private Q_SLOTS:
         };
         w.findChild<QAbstractButton *>(QStringLiteral("btnUseEnbw"))->click();
         QCOMPARE(offered, QString::number(std::round(w.monitor().passband().enbwHz)));
+    }
+
+    // The windows show and choose; they never re-route a running sweep. The bench window closed, or the
+    // sound card chosen in the Audio input window, after the first point: all six readings of the three
+    // points still come from the bench, the sound card records nothing, and the route stays.
+    void windowsDuringSweep_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("bench window closed") << "close bench";
+        QTest::newRow("sound card chosen as input") << "choose input";
+    }
+    void windowsDuringSweep()
+    {
+        QFETCH(QString, action);
+        QTemporaryDir dir;
+        ScriptedAudio soundCard;
+        TestBench b;
+        b.inFolder(dir.path(), &soundCard);
+        b.loaded();
+        const QString binDir = qEnvironmentVariable("TQX_BINARY_DIR") + QLatin1Char('/');
+        b.meter.session().AppDir = QFileInfo::exists(binDir + "TQX.wav") ? binDir
+                                                                          : qEnvironmentVariable("TQX_SOURCE_DIR") + "/data/";
+        b.meter.session().ComEnabled = 1;
+        b.meter.sheet().setText(Field::Interval, QStringLiteral("0.200"));
+        QVERIFY(b.meter.setRoute(DeviceRoute::Bench));
+        std::unique_ptr<QDialog> bench(createVirtualBenchDialog(b.meter, nullptr));
+        bench->show();
+        AudioInputWindow audio(b.meter, nullptr);
+        audio.show();
+        SweepFrequencies f;
+        f.source = SweepFrequencies::Source::List;
+        f.list = QStringLiteral("100 200 300");
+        QPointer<Sweep> sweep = startSweep(b.meter, SweepKind::Calibration, f, 0, false);
+        QVERIFY(sweep);
+        QVector<SweepPoint> points;
+        connect(sweep, &Operation::ended, this, [&] { points = sweep->points(); });
+        bool acted = false;
+        connect(sweep, &Sweep::pointChanged, this, [&] {
+            if (acted || !sweep->points()[0].hiDb)
+                return;
+            acted = true;
+            if (action == QLatin1String("close bench")) {
+                bench->close();
+            } else {
+                auto *input = audio.findChild<QComboBox *>(QStringLiteral("cboInputDevice"));
+                input->setCurrentIndex(0); // the sound card's default input
+                Q_EMIT input->activated(0);
+            }
+        });
+        QVERIFY(waitIdle(b.meter, 60000));
+        QVERIFY(acted);
+        QCOMPARE(points.size(), 3);
+        for (const SweepPoint &p : points)
+            QCOMPARE(int(p.state), int(SweepPoint::State::Measured));
+        QCOMPARE(b.meter.bench().audio().recordings(), 6);
+        QVERIFY(soundCard.requests.isEmpty());
+        QCOMPARE(b.meter.route(), DeviceRoute::Bench);
     }
 
     // With pavucontrol the mixer entries start it; without any mixer program they stay enabled and

@@ -8,7 +8,7 @@
 //     (Monitor::process on 10 s of samples in memory).
 // Prints the figures; exit status 1 when a target is missed, 2 when the server does not start.
 #include "acquire/Monitor.h"
-#include "platform/qt/AudioQt.h"
+#include "qtplatform/AudioQt.h"
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 

@@ -7,14 +7,14 @@
 #include "gui/MainWindow.h"
 #include "gui/Startup.h"
 #include "gui/WindowsHost.h"
-#include "platform/qt/AudioQt.h"
-#include "platform/qt/DialogsQt.h"
-#include "platform/qt/HttpQt.h"
-#include "platform/qt/MessagesQt.h"
-#include "platform/qt/OpenerQt.h"
-#include "platform/qt/RigModule.h"
-#include "platform/qt/SerialQt.h"
-#include "platform/qt/SettingsQt.h"
+#include "qtplatform/AudioQt.h"
+#include "qtplatform/DialogsQt.h"
+#include "qtplatform/HttpQt.h"
+#include "qtplatform/MessagesQt.h"
+#include "qtplatform/OpenerQt.h"
+#include "qtplatform/RigModule.h"
+#include "qtplatform/SerialQt.h"
+#include "qtplatform/SettingsQt.h"
 
 #include <QApplication>
 #include <QDir>

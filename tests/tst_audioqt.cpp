@@ -2,7 +2,7 @@
 // the null sink tqx_out is read back from its monitor by a real reading. TQX_ALLOW_SKIP_AUDIO skips
 // without a server. The last test kills the server in the middle of a recording.
 #include "sheet/NumText.h"
-#include "platform/qt/AudioQt.h"
+#include "qtplatform/AudioQt.h"
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 

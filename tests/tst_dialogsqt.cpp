@@ -3,7 +3,7 @@
 
 #include "gui/Dialogs.h"
 #include "platform/Windows.h"
-#include "platform/qt/DialogsQt.h"
+#include "qtplatform/DialogsQt.h"
 #include "support/TestPlatform.h"
 
 #include <QtTest>

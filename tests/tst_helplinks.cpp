@@ -1,6 +1,6 @@
 // Help menu links and OpenUrl's messages, and OpenerQt driven through a stand-in for xdg-open.
 #include "help/HelpLinks.h"
-#include "platform/qt/OpenerQt.h"
+#include "qtplatform/OpenerQt.h"
 #include "support/TestPlatform.h"
 
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The About box, the shipped manual and the help window the Help menu opens.
 #include "gui/Dialogs.h"
-#include "platform/qt/HelpBrowser.h"
-#include "platform/qt/OpenerQt.h"
+#include "qtplatform/HelpBrowser.h"
+#include "qtplatform/OpenerQt.h"
 #include "support/TestPlatform.h"
 
 #include <QtTest>

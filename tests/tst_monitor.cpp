@@ -5,7 +5,7 @@
 // TQX_ALLOW_SKIP_AUDIO skips without a server.
 #include "instrument/Commands.h"
 #include "acquire/Monitor.h"
-#include "platform/qt/AudioQt.h"
+#include "qtplatform/AudioQt.h"
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 

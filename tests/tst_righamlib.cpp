@@ -3,7 +3,7 @@
 // call's timeout. A module that cannot be loaded turns every call into a failure that says why.
 #include "instrument/RigSettings.h"
 #include "gui/Dialogs.h"
-#include "platform/qt/RigModule.h"
+#include "qtplatform/RigModule.h"
 #include "support/Rigctld.h"
 #include "support/TestPlatform.h"
 

@@ -1,7 +1,7 @@
 // QSerialPort on a pseudo-terminal mapped to port 7; the preloaded modem-line shim (tests/modemshim)
 // logs DTR/RTS changes with CLOCK_MONOTONIC stamps.
 #include "acquire/NoiseSwitch.h"
-#include "platform/qt/SerialQt.h"
+#include "qtplatform/SerialQt.h"
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
 

@@ -2,7 +2,7 @@
 // texts in the user's locale, and the INI file read as plain text and written as QSettings writes it.
 #include "instrument/SettingsIni.h"
 #include "calc/Nmuc.h"
-#include "platform/qt/SettingsQt.h"
+#include "qtplatform/SettingsQt.h"
 #include "support/TestPlatform.h"
 
 #include <QSettings>

@@ -6,7 +6,7 @@
 #include "calc/EnrTable.h"
 #include "instrument/Commands.h"
 #include "calc/Nmuc.h"
-#include "platform/qt/RigModule.h"
+#include "qtplatform/RigModule.h"
 #include "report/SweepCsv.h"
 #include "sheet/NumText.h"
 #include "support/Rigctld.h"

@@ -1,7 +1,7 @@
 // The update check against a real HTTP server on 127.0.0.1, its pattern matcher, the updater launch and frmUpdate.
 #include "gui/Dialogs.h"
 #include "help/UpdateCheck.h"
-#include "platform/qt/HttpQt.h"
+#include "qtplatform/HttpQt.h"
 #include "support/HttpTestServer.h"
 #include "support/TestPlatform.h"
 

@@ -1,4 +1,4 @@
-#include "platform/qt/AudioQt.h"
+#include "qtplatform/AudioQt.h"
 
 #include "acquire/Wave.h"
 

@@ -1,4 +1,4 @@
-#include "platform/qt/SettingsQt.h"
+#include "qtplatform/SettingsQt.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "platform/qt/HelpBrowser.h"
+#include "qtplatform/HelpBrowser.h"
 
-#include "platform/qt/OpenerQt.h"
+#include "qtplatform/OpenerQt.h"
 
 #include <QDir>
 #include <QFile>

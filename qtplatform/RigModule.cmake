@@ -1,5 +1,5 @@
 # Receiver control through Hamlib, built as a module that the program loads
-# on the first receiver call (platform/qt/RigModule.h): Hamlib's library tree
+# on the first receiver call (qtplatform/RigModule.h): Hamlib's library tree
 # costs start-up time, and most sessions never tune a receiver, so neither
 # `tqx` nor tqxplatform links Hamlib.
 #
@@ -10,9 +10,9 @@
 pkg_check_modules(HAMLIB REQUIRED IMPORTED_TARGET hamlib>=4.5)
 
 set(TQX_RIG_MODULE_SOURCES
-  ${CMAKE_SOURCE_DIR}/platform/qt/RigHamlib.cpp
-  ${CMAKE_SOURCE_DIR}/platform/qt/RigHamlib.h
-  ${CMAKE_SOURCE_DIR}/platform/qt/RigHamlibModule.cpp)
+  ${CMAKE_SOURCE_DIR}/qtplatform/RigHamlib.cpp
+  ${CMAKE_SOURCE_DIR}/qtplatform/RigHamlib.h
+  ${CMAKE_SOURCE_DIR}/qtplatform/RigHamlibModule.cpp)
 list(REMOVE_ITEM TQX_PLATFORM_SOURCES ${TQX_RIG_MODULE_SOURCES})
 
 # Beside the program in the build tree; lib/tqx under the prefix when
@@ -32,7 +32,7 @@ install(TARGETS tqxrighamlib LIBRARY DESTINATION ${TQX_RIG_MODULE_INSTALL_DIR})
 # the data folder is found, so the prefix may change at install time.
 file(RELATIVE_PATH TQX_RIG_MODULE_FROM_BINDIR "${CMAKE_INSTALL_FULL_BINDIR}"
   "${CMAKE_INSTALL_PREFIX}/${TQX_RIG_MODULE_INSTALL_DIR}")
-set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/qt/RigModule.cpp PROPERTIES COMPILE_DEFINITIONS
+set_source_files_properties(${CMAKE_SOURCE_DIR}/qtplatform/RigModule.cpp PROPERTIES COMPILE_DEFINITIONS
   "TQX_RIG_MODULE_FROM_BINDIR=\"${TQX_RIG_MODULE_FROM_BINDIR}\";TQX_RIG_MODULE_FILE=\"$<TARGET_FILE_NAME:tqxrighamlib>\"")
 
 # Whatever links the loader gets the module built too.

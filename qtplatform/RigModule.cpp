@@ -1,4 +1,4 @@
-#include "platform/qt/RigModule.h"
+#include "qtplatform/RigModule.h"
 
 #include <QCoreApplication>
 #include <QDir>

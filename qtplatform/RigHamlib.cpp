@@ -1,4 +1,4 @@
-#include "platform/qt/RigHamlib.h"
+#include "qtplatform/RigHamlib.h"
 
 #include "instrument/RigSettings.h"
 #include "sheet/NumText.h"

@@ -1,4 +1,4 @@
-#include "platform/qt/MessagesQt.h"
+#include "qtplatform/MessagesQt.h"
 
 #include <QMessageBox>
 

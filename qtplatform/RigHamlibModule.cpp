@@ -1,8 +1,8 @@
 // The entry points of the receiver-control module (see RigModule.h). Only
 // these two names are visible outside the module.
 
-#include "platform/qt/RigHamlib.h"
-#include "platform/qt/RigModule.h"
+#include "qtplatform/RigHamlib.h"
+#include "qtplatform/RigModule.h"
 
 #include <type_traits>
 

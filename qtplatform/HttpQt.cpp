@@ -1,4 +1,4 @@
-#include "platform/qt/HttpQt.h"
+#include "qtplatform/HttpQt.h"
 
 #include <QNetworkReply>
 #include <QNetworkRequest>

@@ -1,6 +1,6 @@
-#include "platform/qt/OpenerQt.h"
+#include "qtplatform/OpenerQt.h"
 
-#include "platform/qt/HelpBrowser.h"
+#include "qtplatform/HelpBrowser.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "platform/qt/DialogsQt.h"
+#include "qtplatform/DialogsQt.h"
 
 #include <QClipboard>
 #include <QDir>

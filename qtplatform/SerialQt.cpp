@@ -1,4 +1,4 @@
-#include "platform/qt/SerialQt.h"
+#include "qtplatform/SerialQt.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -98,7 +98,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("tpl"); // empty: no template file
         QTest::addColumn<QString>("interval");
-        QTest::addColumn<int>("problem"); // 1 device error, 2 one sample short, 3 no folder, 4 .wav a folder
+        // 1 device error, 2 one sample short, 3 no folder, 4 .wav a folder, 5 .tmp a folder (the .wav
+        // already moved aside goes back: both files stay the previous reading's)
+        QTest::addColumn<int>("problem");
         QTest::addColumn<QString>("message");
         const QByteArray good = templateWave(8000);
         const QString unsupported = "Unsupported WAVE file format.";
@@ -113,6 +115,8 @@ private Q_SLOTS:
             << "Error: recording wave file: The recording length of -1 s is out of range.(101).";
         QTest::newRow("no folder for the raw file") << good << "1" << 3 << "Error: recording wave file: Cannot write";
         QTest::newRow("reading cannot replace a folder") << good << "1" << 4 << "Error: recording wave file: Cannot replace";
+        QTest::newRow("raw file cannot replace a folder: both old")
+            << good << "1" << 5 << "Error: recording wave file: Cannot replace";
     }
     void failures()
     {
@@ -128,6 +132,9 @@ private Q_SLOTS:
         if (problem == 3)
             meter().session().TempWave = m_dir->path() + QStringLiteral("/none/~0000TEST");
         QVERIFY(problem == 3 || (problem == 4 ? QDir().mkpath(wav()) : writeFile(wav(), "previous")));
+        const QString raw = meter().session().TempWave + QStringLiteral(".tmp");
+        if (problem == 5)
+            QVERIFY(QDir().mkpath(raw + QStringLiteral("/kept")));
         meter().session().ObsTime = QStringLiteral("20000101000000");
         meter().sheet().setText(Field::Noise11, QStringLiteral("-9.000"));
         read(interval);
@@ -139,6 +146,9 @@ private Q_SLOTS:
         QCOMPARE(meter().sheet().text(Field::Noise11), QStringLiteral("-9.000"));
         QVERIFY(!meter().sheet().enabled(Control::mnuPlayWave) && m_audio.beeps.isEmpty());
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), (problem != 4 && problem != 3) + !tpl.isEmpty());
+        if (problem != 3 && problem != 4)
+            QCOMPARE(readFile(wav()), QByteArray("previous"));
+        QCOMPARE(QFileInfo(raw).isDir(), problem == 5);
     }
 };
 

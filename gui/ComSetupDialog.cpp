@@ -31,12 +31,12 @@ QComboBox *makeList(QWidget *parent, const char *name, const QStringList &items,
 
 } // namespace
 
-ComSetupDialog::ComSetupDialog(Instrument &meter, QWidget *parent)
+ComSetupDialog::ComSetupDialog(Instrument &instrument, QWidget *parent)
     : QDialog(parent)
-    , m_instrument(meter)
+    , m_instrument(instrument)
 {
-    ComSetup &model = meter.comSetup();
-    model.load(meter.session()); // first showing in this run only
+    ComSetup &model = instrument.comSetup();
+    model.load(instrument.session()); // first showing in this run only
 
     setObjectName(QStringLiteral("frmComSetup"));
     setWindowTitle(QStringLiteral("Com setup"));

@@ -18,7 +18,7 @@ class ComSetupDialog : public QDialog
 {
     Q_OBJECT
 public:
-    ComSetupDialog(Instrument &meter, QWidget *parent);
+    ComSetupDialog(Instrument &instrument, QWidget *parent);
 
     void reject() override; // Cancel, Escape and the window's close button
 

@@ -33,9 +33,9 @@ QColor toQColor(std::uint32_t bgr)
 }
 } // namespace
 
-MainWindow::MainWindow(Instrument &meter, QWidget *parent)
+MainWindow::MainWindow(Instrument &instrument, QWidget *parent)
     : QMainWindow(parent)
-    , m_instrument(meter)
+    , m_instrument(instrument)
 {
     setObjectName(QStringLiteral("frmMain"));
     buildMenus();

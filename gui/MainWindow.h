@@ -23,7 +23,7 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(Instrument &meter, QWidget *parent = nullptr);
+    explicit MainWindow(Instrument &instrument, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Runs the load step, shows the window, then the start-up reload of the

@@ -72,7 +72,7 @@ QDoubleSpinBox *spin(QWidget *parent, const QString &name, double lo, double hi,
 
 } // namespace
 
-SweepWindow::SweepWindow(Instrument &meter, QWidget *parent) : QDialog(parent), m_instrument(meter)
+SweepWindow::SweepWindow(Instrument &instrument, QWidget *parent) : QDialog(parent), m_instrument(instrument)
 {
     setObjectName(QStringLiteral("frmSweep"));
     setWindowTitle(QStringLiteral("Frequency sweep"));

@@ -28,7 +28,7 @@ class SweepWindow : public QDialog
 {
     Q_OBJECT
 public:
-    explicit SweepWindow(Instrument &meter, QWidget *parent = nullptr);
+    explicit SweepWindow(Instrument &instrument, QWidget *parent = nullptr);
     ~SweepWindow() override;
 
     // Starts a sweep of `kind` from the window's inputs (what the Start

@@ -4,7 +4,7 @@
 // btnNoise21 (combined path, source off) and btnNoise22 (combined, source on).
 // Each takes one reading (acquire/Reading.h), writes its level in dB
 // relative to digital full scale into its level field, and recomputes or
-// clears the results. The reading runs asynchronously as the meter's
+// clears the results. The reading runs asynchronously as the instrument's
 // operation; the sheet changes only when it ends, and a cancelled reading
 // changes nothing. UI thread.
 

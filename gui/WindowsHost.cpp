@@ -11,6 +11,7 @@
 #include <QBoxLayout>
 #include <QDockWidget>
 #include <QMainWindow>
+#include <QMenuBar>
 #include <QScreen>
 #include <QWidget>
 
@@ -68,6 +69,14 @@ WindowsHost::~WindowsHost()
 
 void WindowsHost::showWorking(bool visible)
 {
+    // The main window takes no input while an operation runs, but stays
+    // closable: its menus and fields are disabled rather than blocked by a
+    // modal window.
+    if (auto *main = qobject_cast<QMainWindow *>(m_main.data())) {
+        main->menuBar()->setEnabled(!visible);
+        if (QWidget *panel = main->centralWidget())
+            panel->setEnabled(!visible);
+    }
     if (visible) {
         if (!m_working) {
             m_working = new WorkingWindow(m_main);

@@ -14,7 +14,10 @@ WorkingWindow::WorkingWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmWorking"));
     setWindowTitle(QStringLiteral("TQX: working..."));
-    setWindowModality(Qt::ApplicationModal);
+    // Not modal: a window blocked by a modal one never receives the
+    // desktop's close request, and closing the main window must cancel the
+    // reading. The window host disables the main window's controls instead.
+    setWindowModality(Qt::NonModal);
     auto *lay = new QVBoxLayout(this);
     m_label = new QLabel(QStringLiteral("Working, please wait..."), this);
     m_label->setObjectName(QStringLiteral("lblWorking"));

@@ -1,10 +1,11 @@
 #pragma once
 // frmWorking: "TQX: working..." with the label "Working, please wait...", a
 // progress bar and a Cancel button, shown while a reading or a playback
-// runs. It is window-modal to the whole application, so the main window
-// takes no input meanwhile while this window does: Cancel, Esc and the
-// window's close button all ask to cancel. The window host shows and hides
-// it. GUI thread only.
+// runs. The window host shows and hides it and disables the main window's
+// menus and fields meanwhile, so that the main window takes no input but
+// its close button still works (it cancels the reading, then closes):
+// Cancel, Esc and this window's close button all ask to cancel. GUI thread
+// only.
 #include <QWidget>
 class QLabel;
 class QProgressBar;

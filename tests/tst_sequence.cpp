@@ -12,6 +12,8 @@
 #include "support/TestPlatform.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
+#include <QMenuBar>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
@@ -335,6 +337,9 @@ private Q_SLOTS:
         QTRY_COMPARE(m_audio.requests.value(0).second, qint64(kRate * 101.1));
         auto *working = w.findChild<WorkingWindow *>(QStringLiteral("frmWorking"));
         QVERIFY(working && working->isVisible());
+        // No modal window: the desktop's close request reaches the main window, whose controls are off.
+        QVERIFY(!QGuiApplication::modalWindow());
+        QVERIFY(!w.menuBar()->isEnabled() && !w.centralWidget()->isEnabled());
         bool fired = false;
         QTimer::singleShot(50, working, [&fired] { fired = true; });
         QTRY_VERIFY(fired);
@@ -349,6 +354,7 @@ private Q_SLOTS:
         QVERIFY(waitIdle(*m_instrument, 200));
         QVERIFY(t.elapsed() < 200);
         QVERIFY(!working->isVisible());
+        QVERIFY(w.menuBar()->isEnabled() && w.centralWidget()->isEnabled());
         QCOMPARE(sheet().text(Field::Noise11), QString());
         QVERIFY(m_bench->messages.shown.isEmpty());
         QCOMPARE(m_audio.live, 0);

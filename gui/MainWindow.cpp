@@ -77,6 +77,7 @@ void MainWindow::buildMenus()
     file->addSeparator();
     makeAction(file, Control::mnuSaveText, QStringLiteral("&Save text file"), QKeySequence(QStringLiteral("Ctrl+S")));
     makeAction(file, Control::mnuSaveTsv, QStringLiteral("&Record TSV"), QKeySequence(QStringLiteral("Ctrl+R")));
+    makeAction(file, Control::mnuTsvFile, QStringLiteral("TSV record &file..."));
     makeAction(file, Control::mnuSaveWave, QStringLiteral("Save &Wave file"));
     file->addSeparator();
     makeAction(file, Control::mnuPrint, QStringLiteral("&Print"));

@@ -58,7 +58,7 @@ void WindowsHost::answer(MessageRequest *r)
     if (r->question)
         r->answer = m_boxes.ask(r->caption, r->text);
     else
-        m_boxes.show(r->caption, r->text, r->icon);
+        m_boxes.showDetailed(r->caption, r->text, r->icon, r->details);
     r->answered = true;
 }
 

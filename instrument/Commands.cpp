@@ -98,6 +98,7 @@ void runCommand(Instrument &m, Control c)
     case Control::mnuSaveText: SaveTextFile(s, msg, sv.fileDialogs); break;
     case Control::mnuSaveTsv: RecordTsv(s, msg, false); break;
     case Control::btnSaveTsv: RecordTsv(s, msg, true); break;
+    case Control::mnuTsvFile: ChooseTsvFile(s, sv.fileDialogs); break;
     case Control::mnuSaveWave: SaveWaveFile(s, msg, sv.fileDialogs); break;
     case Control::mnuPrint: PrintForm(msg, sv.printing); break;
     case Control::mnuExit: break; // the front end closes, which runs Form_Unload

@@ -36,6 +36,16 @@ public:
         r.icon = icon;
         m_owner.deliver(r);
     }
+    void showDetailed(const QString &caption, const QString &text, MsgIcon icon,
+                      const QString &details) override
+    {
+        MessageRequest r;
+        r.caption = caption;
+        r.text = text;
+        r.icon = icon;
+        r.details = details;
+        m_owner.deliver(r);
+    }
     bool ask(const QString &caption, const QString &text) override
     {
         MessageRequest r;
@@ -93,6 +103,7 @@ void Instrument::deliver(MessageRequest &r)
         Q_EMIT messageRequested(&r);
     if (!r.answered)
         qInfo().noquote() << r.caption + QStringLiteral(": ") + r.text
+                                 + (r.details.isEmpty() ? QString() : QStringLiteral("\n") + r.details)
                                  + (r.question ? QStringLiteral(" [No]") : QString());
 }
 

@@ -46,6 +46,7 @@ struct MessageRequest {
     QString caption;
     QString text;
     MsgIcon icon = MsgIcon::None;
+    QString details;       // shown on request below the text; may be empty
     bool question = false; // Yes/No instead of OK
     bool answer = false;   // Yes; a front end that cannot ask leaves No
     bool answered = false; // set by the front end that showed it

@@ -15,4 +15,12 @@ public:
     // A Yes/No question; true for Yes. Blocks until answered. A service that
     // cannot ask answers No.
     virtual bool ask(const QString & /*caption*/, const QString & /*text*/) { return false; }
+    // A box whose text is followed, on request, by `details` (where and why
+    // it failed, what to do). A service that cannot show details shows the
+    // box alone.
+    virtual void showDetailed(const QString &caption, const QString &text, MsgIcon icon, const QString &details)
+    {
+        (void)details;
+        show(caption, text, icon);
+    }
 };

@@ -4,6 +4,11 @@
 
 void MessagesQt::show(const QString &caption, const QString &text, MsgIcon icon)
 {
+    showDetailed(caption, text, icon, QString());
+}
+
+void MessagesQt::showDetailed(const QString &caption, const QString &text, MsgIcon icon, const QString &details)
+{
     QMessageBox box(m_parent);
     box.setWindowTitle(caption);
     // Lone carriage returns separate lines in some texts (the usage box).
@@ -18,6 +23,8 @@ void MessagesQt::show(const QString &caption, const QString &text, MsgIcon icon)
     case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
     }
     box.setStandardButtons(QMessageBox::Ok);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     box.setObjectName(QStringLiteral("messageBox"));
     box.exec();
 }

@@ -12,6 +12,7 @@ public:
     void setParent(QWidget *parent) { m_parent = parent; }
     void show(const QString &caption, const QString &text, MsgIcon icon) override;
     bool ask(const QString &caption, const QString &text) override; // Yes/No, question icon
+    void showDetailed(const QString &caption, const QString &text, MsgIcon icon, const QString &details) override;
 
 private:
     QWidget *m_parent;

@@ -5,9 +5,12 @@
 #include "platform/Messages.h"
 #include "sheet/Session.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <csignal>
+#include <cstring>
 
 namespace {
 
@@ -113,11 +116,25 @@ void SaveTextFile(Session &m, IMessages &messages, IFileDialogs *fileDialogs)
     ok = ok && file.write(bytes) == bytes.size() && file.error() == QFileDevice::NoError;
     ok = ok && file.commit();
     if (!ok) {
-        messages.show(QString::fromLatin1(kReportCaption),
-                      QStringLiteral("Error saving to ") + *path + QLatin1Char('.'), MsgIcon::Critical);
+        messages.showDetailed(QString::fromLatin1(kReportCaption),
+                              QStringLiteral("Error saving to ") + *path + QLatin1Char('.'), MsgIcon::Critical,
+                              failureDetails(QFileInfo(*path).absolutePath(), file.errorString(),
+                                             QStringLiteral("Make room or fix the folder's permissions, or save "
+                                                            "to another folder; the previous file, if any, is "
+                                                            "unchanged.")));
         return;
     }
     m.sheet().setEnabled(Control::mnuSaveText, false);
+}
+
+QString failureDetails(const QString &folder, const QString &reason, const QString &remedy)
+{
+    return QStringLiteral("Folder: %1\nReason: %2\n%3").arg(QDir::toNativeSeparators(folder), reason, remedy);
+}
+
+QString systemReason(int errnum)
+{
+    return QString::fromLocal8Bit(std::strerror(errnum));
 }
 
 void CopyTextClip(const Session &m, IClipboard *clipboard)

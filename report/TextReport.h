@@ -17,6 +17,12 @@ struct Session;
 // Caption of every message box of the report outlets.
 inline constexpr char kReportCaption[] = "TQX";
 
+// The details of a failed write, for the message box: the folder, the
+// system's reason and what the user can do.
+QString failureDetails(const QString &folder, const QString &reason, const QString &remedy);
+// The system's text for an errno value ("No space left on device").
+QString systemReason(int errnum);
+
 // The Notes text with every line break (LF as the notes box yields it, CR,
 // or CR LF) written as CR LF, the line end of every text TQX puts out.
 QString NotesText(const Sheet &s);

@@ -1,11 +1,13 @@
 #include "report/TsvRecord.h"
 #include "sheet/Version.h"
 
+#include "platform/Dialogs.h"
 #include "platform/Messages.h"
 #include "report/TextReport.h"
 #include "sheet/Session.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cerrno>
@@ -50,35 +52,46 @@ QByteArray dataLine(const Session &m)
 
 // One write() per line. With O_APPEND the kernel places each write at the
 // end of the file as a whole, so lines of other writers never interleave
-// with ours. A short write (disk full, file size limit) is a failure: the
-// file is cut back to the length it had before this line, so that it only
-// ever holds whole lines and the next record starts on a line of its own.
-bool writeLine(int fd, const QByteArray &line)
+// with ours. A short write is followed by one more for the rest, which then
+// says why (disk full, file size limit); on any failure the file is cut back
+// to the length it had before this line, so that it only ever holds whole
+// lines and the next record starts on a line of its own. Returns 0, or the
+// errno of the failure.
+int writeLine(int fd, const QByteArray &line)
 {
     struct stat st {};
     if (::fstat(fd, &st) != 0)
-        return false;
-    ssize_t n;
-    do {
-        n = ::write(fd, line.constData(), static_cast<size_t>(line.size()));
-    } while (n < 0 && errno == EINTR);
-    if (n == static_cast<ssize_t>(line.size()))
-        return true;
-    if (n > 0) {
+        return errno;
+    qsizetype done = 0;
+    int error = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::write(fd, line.constData() + done, static_cast<size_t>(line.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+    }
+    if (error == 0)
+        return 0;
+    if (done > 0) {
         int r;
         do {
             r = ::ftruncate(fd, st.st_size);
         } while (r != 0 && errno == EINTR);
     }
-    return false;
+    return error;
 }
 
-// Steps 1 to 4 of a recording; false on any error.
-bool appendRecord(const Session &m)
+// Steps 1 to 4 of a recording; 0, or the errno of the first failure.
+int appendRecord(const Session &m)
 {
     const QByteArray path = QFile::encodeName(m.TsvFileName);
     if (path.isEmpty())
-        return false;
+        return ENOENT;
     // A write beyond the file size limit must fail with EFBIG like a full
     // disk, instead of ending the program by SIGXFSZ in the middle of a line.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -86,17 +99,17 @@ bool appendRecord(const Session &m)
     // the user interface (it has no effect on regular files).
     const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0)
-        return false;
+        return errno;
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0;
-    if (ok && st.st_size == 0)
-        ok = writeLine(fd, headerLine());
-    if (ok)
-        ok = writeLine(fd, dataLine(m));
+    int error = ::fstat(fd, &st) == 0 ? 0 : errno;
+    if (error == 0 && st.st_size == 0)
+        error = writeLine(fd, headerLine());
+    if (error == 0)
+        error = writeLine(fd, dataLine(m));
     // Linux closes the descriptor even when close() reports EINTR.
-    if (::close(fd) != 0 && errno != EINTR)
-        ok = false;
-    return ok;
+    if (::close(fd) != 0 && errno != EINTR && error == 0)
+        error = errno;
+    return error;
 }
 
 } // namespace
@@ -122,14 +135,32 @@ QString UrlEncode(const QString &text)
 
 void RecordTsv(Session &m, IMessages &messages, bool fromButton)
 {
-    if (appendRecord(m)) {
+    const int error = appendRecord(m);
+    if (error == 0) {
         m.sheet().setEnabled(Control::mnuSaveTsv, false);
         m.sheet().setEnabled(Control::btnSaveTsv, false);
         return;
     }
-    messages.show(QStringLiteral("TQX"),
-                  QStringLiteral("IO Error writing file ") + m.TsvFileName + QLatin1Char('.'),
-                  MsgIcon::Critical);
+    const QFileInfo file(m.TsvFileName);
+    messages.showDetailed(QStringLiteral("TQX"),
+                          QStringLiteral("IO Error writing file ") + m.TsvFileName + QLatin1Char('.'),
+                          MsgIcon::Critical,
+                          failureDetails(file.absolutePath(), systemReason(error),
+                                         QStringLiteral("Make room or fix the folder's permissions, choose "
+                                                        "another record file with File > TSV record file..., "
+                                                        "or start TQX with -t NAME; then record again.")));
     if (fromButton)
         m.sheet().setEnabled(Control::btnSaveTsv, false);
+}
+
+void ChooseTsvFile(Session &m, IFileDialogs *fileDialogs)
+{
+    if (!fileDialogs)
+        return;
+    FileDialogRequest req;
+    req.initialDir = QFileInfo(m.TsvFileName).absolutePath();
+    req.filter = QStringLiteral("TSV record (*.tab)|*.tab|All files (*.*)|*");
+    req.fileName = QFileInfo(m.TsvFileName).fileName();
+    if (const std::optional<QString> path = fileDialogs->saveFile(req))
+        m.TsvFileName = *path;
 }

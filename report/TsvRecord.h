@@ -8,6 +8,7 @@
 #include <QString>
 
 class IMessages;
+class IFileDialogs;
 struct Session;
 
 // Percent-encodes a text so that it fits one TSV field: ASCII letters and
@@ -21,3 +22,7 @@ QString UrlEncode(const QString &text);
 // stays enabled (reported through `messages`). The button disables itself
 // whatever the outcome.
 void RecordTsv(Session &m, IMessages &messages, bool fromButton);
+
+// mnuTsvFile: asks for the record file for the rest of this run (as -t NAME
+// does at start); a cancelled dialog changes nothing.
+void ChooseTsvFile(Session &m, IFileDialogs *fileDialogs);

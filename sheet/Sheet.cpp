@@ -17,7 +17,7 @@ const char *const kControlNames[] = {
     "mnuAudioInput", "mnuInputMonitor",
     "mnuEnrView", "mnuBudget",
     "mnuSweep",
-    "mnuRigControl", "mnuOptionsBench"};
+    "mnuRigControl", "mnuOptionsBench", "mnuTsvFile"};
 static_assert(sizeof(kControlNames) / sizeof(kControlNames[0]) == static_cast<int>(Control::Count));
 } // namespace
 

@@ -30,6 +30,7 @@ enum class Control : int {
     mnuSweep,
     mnuRigControl,
     mnuOptionsBench, // readings from the virtual bench (checked) or the sound card
+    mnuTsvFile,      // choose the TSV record file for this run
     Count
 };
 

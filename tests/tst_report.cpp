@@ -112,14 +112,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("before"); // of "@/old"; "-": no such file
         QTest::addColumn<int>("room");          // bytes the file may still grow by (RLIMIT_FSIZE), -1: no limit
         QTest::addColumn<QByteArray>("after");  // of "@/old"; empty: as before
+        QTest::addColumn<QString>("reason");    // in the failure's details, after the folder
         const QByteArray old = kHeader + tsvLine("earlier"), added = tsvLine("a%20b%0D%0Ac%2C%09%C3%A9%F0%9F%93%A1");
-        QTest::newRow("record: new file gets header") << Control::mnuSaveTsv << "@/old" << QByteArray("-") << -1 << kHeader + added;
-        QTest::newRow("record: non-empty file never does") << Control::btnSaveTsv << "@/old" << QByteArray("x") << -1 << "x" + added;
-        QTest::newRow("save: size limit while writing") << Control::mnuSaveText << "@/old" << old << 50 << QByteArray();
-        QTest::newRow("record: directory missing") << Control::mnuSaveTsv << "@/gone/TQXData.tab" << old << -1 << QByteArray();
-        QTest::newRow("record: disk full") << Control::btnSaveTsv << "/dev/full" << old << -1 << QByteArray();
-        QTest::newRow("record: FIFO without reader") << Control::btnSaveTsv << "@/fifo" << old << -1 << QByteArray();
-        QTest::newRow("record: size limit mid-line") << Control::btnSaveTsv << "@/old" << old << 20 << QByteArray();
+        QTest::newRow("record: new file gets header") << Control::mnuSaveTsv << "@/old" << QByteArray("-") << -1 << kHeader + added << QString("");
+        QTest::newRow("record: non-empty file never does") << Control::btnSaveTsv << "@/old" << QByteArray("x") << -1 << "x" + added << QString("");
+        QTest::newRow("save: size limit while writing") << Control::mnuSaveText << "@/old" << old << 50 << QByteArray() << QString();
+        QTest::newRow("record: directory missing") << Control::mnuSaveTsv << "@/gone/TQXData.tab" << old << -1 << QByteArray() << QString("No such file or directory");
+        QTest::newRow("record: disk full") << Control::btnSaveTsv << "/dev/full" << old << -1 << QByteArray() << QString("No space left on device");
+        QTest::newRow("record: FIFO without reader") << Control::btnSaveTsv << "@/fifo" << old << -1 << QByteArray() << QString("No such device or address");
+        QTest::newRow("record: size limit mid-line") << Control::btnSaveTsv << "@/old" << old << 20 << QByteArray() << QString("File too large");
     }
     void outlets()
     {
@@ -128,6 +129,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, before);
         QFETCH(int, room);
         QFETCH(QByteArray, after);
+        QFETCH(QString, reason);
         target.replace("@", m_dir->path());
         QVERIFY(::mkfifo(QFile::encodeName(m_dir->filePath("fifo")).constData(), 0600) == 0);
         QFile old(m_dir->filePath("old"));
@@ -144,6 +146,13 @@ private Q_SLOTS:
 
         const QString text = save ? "Error saving to " + target + "." : "IO Error writing file " + target + ".";
         QCOMPARE(m_bench->messages.lines(), ok ? QStringList() : QStringList{"TQX|" + text + "|Critical"});
+        // Where, why and what to do, in the box's details.
+        const QString details = m_bench->messages.details.value(0);
+        QCOMPARE(details.isEmpty(), ok);
+        if (!ok)
+            QVERIFY2(details.startsWith("Folder: " + QFileInfo(target).absolutePath() + "\nReason: " + reason) &&
+                         details.contains(save ? "another folder" : "-t NAME"),
+                     qPrintable(details));
         QCOMPARE(sheet().enabled(save ? Control::mnuSaveText : Control::mnuSaveTsv), !ok);
         QCOMPARE(sheet().enabled(Control::btnSaveTsv), !ok && outlet != Control::btnSaveTsv); // disables itself
         QCOMPARE(readFile(old.fileName()), ok ? after : before); // a cut-off line is taken back
@@ -152,6 +161,21 @@ private Q_SLOTS:
             return;
         meter().click(Control::mnuSaveTsv); // the next record starts on a line of its own
         QCOMPARE(readFile(old.fileName()), before + tsvLine("a%20b%0D%0Ac%2C%09%C3%A9%F0%9F%93%A1"));
+    }
+
+    // File > TSV record file...: the next record goes to the chosen file; a cancelled dialog keeps the name.
+    void chooseRecordFile()
+    {
+        const QString chosen = m_dir->filePath("bench.tab");
+        meter().session().TsvFileName = m_dir->filePath("TQXData.tab");
+        m_bench->fileDialogs.answers.push_back(chosen);
+        m_bench->fileDialogs.answers.push_back(std::nullopt);
+        meter().click(Control::mnuTsvFile);
+        meter().click(Control::mnuTsvFile);
+        QCOMPARE(meter().session().TsvFileName, chosen);
+        meter().click(Control::mnuSaveTsv);
+        QVERIFY(readFile(chosen).startsWith(kHeader));
+        QVERIFY(!QFile::exists(m_dir->filePath("TQXData.tab")));
     }
 };
 

@@ -27,7 +27,13 @@ public:
         static const char *const suffix[] = {"", "|Critical", "|Exclamation", "|Information"};
         shown.append({caption + QLatin1Char('|') + text + QLatin1String(suffix[int(icon)]), text});
     }
+    void showDetailed(const QString &caption, const QString &text, MsgIcon icon, const QString &more) override
+    {
+        show(caption, text, icon);
+        details.append(more);
+    }
     QStringList lines() const { return column(0); }
+    QStringList details; // of the boxes shown with details, in order
     QStringList texts() const { return column(1); }
     QList<QStringList> shown; // {line, text} per box
 
@@ -136,6 +142,8 @@ public:
             if (r->question) {
                 questions.append(r->text);
                 r->answer = answer;
+            } else if (!r->details.isEmpty()) {
+                messages.showDetailed(r->caption, r->text, r->icon, r->details);
             } else {
                 messages.show(r->caption, r->text, r->icon);
             }

@@ -2,6 +2,9 @@
 
 #include "physics/Conversions.h"
 
+#include <QStringList>
+
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,6 +17,34 @@ QString mhzText(double mhz)
 bool sameMhz(double a, double b)
 {
     return std::abs(a - b) <= 1e-6 * std::max(std::abs(a), std::abs(b));
+}
+
+// How far the receiver may land from the planned frequency when it does
+// not say how finely it tunes (Hz).
+constexpr double kUnknownStepHz = 1000;
+
+// The first planned frequency (MHz) outside every one of `ranges`, and the
+// ranges as text; empty when the receiver can tune to all of them or names
+// no ranges at all.
+QString firstOutside(const QVector<double> &mhz, const QList<RigRange> &ranges, QString &rangeText)
+{
+    QStringList parts;
+    for (const RigRange &r : ranges)
+        parts.append(QStringLiteral("%1 to %2").arg(mhzText(r.lowHz / 1e6), mhzText(r.highHz / 1e6)));
+    parts.removeDuplicates();
+    rangeText = parts.join(QStringLiteral(", "));
+    if (ranges.isEmpty())
+        return QString();
+    for (double f : mhz) {
+        const double hz = f * 1e6;
+        const bool inside = std::any_of(ranges.begin(), ranges.end(), [hz](const RigRange &r) {
+            // A millionth of slack for the MHz to Hz rounding at a range's edge.
+            return hz >= r.lowHz * (1 - 1e-9) && hz <= r.highHz * (1 + 1e-9);
+        });
+        if (!inside)
+            return mhzText(f);
+    }
+    return QString();
 }
 
 } // namespace
@@ -102,6 +133,19 @@ void Sweep::onOpened(const RigResult &r)
         return;
     if (!r.ok)
         return finish(Outcome::Failed, r.error);
+    m_rigName = r.rig;
+    m_toleranceHz = r.tuningStepHz > 0 ? r.tuningStepHz : kUnknownStepHz;
+    // The whole plan before the first tuning: a sweep that would stop
+    // half-way at the receiver's band edge measures nothing.
+    QString ranges;
+    const QString outside = firstOutside(m_plan.mhz, r.receiveRanges, ranges);
+    if (!outside.isEmpty()) {
+        const QString rig = m_rigName.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_rigName);
+        return finish(Outcome::Failed,
+                      QStringLiteral("The receiver%1 cannot tune to %2: it receives %3 only. "
+                                     "Nothing was measured.")
+                          .arg(rig, outside, ranges));
+    }
     next();
 }
 
@@ -109,8 +153,13 @@ void Sweep::next()
 {
     if (m_stage == Stage::Done)
         return; // stopped from a handler of the last signal
+    const int from = m_next;
     while (m_next < m_steps.size() && m_points[m_steps[m_next].point].state == SweepPoint::State::Failed)
-        ++m_next; // a point whose LO failed needs no HI
+        ++m_next; // a point whose LO (or tuning) failed needs no more readings
+    if (m_next != from)
+        Q_EMIT progress(m_next, readingsTotal());
+    if (m_stage == Stage::Done)
+        return;
     if (m_next >= m_steps.size())
         return finish(Outcome::Finished);
     const Step step = m_steps[m_next];
@@ -147,12 +196,32 @@ void Sweep::onTuned(const RigResult &r)
         return;
     const int i = m_steps[m_next].point;
     if (!r.ok)
-        return finish(Outcome::Failed, r.error);
+        return finish(Outcome::Failed, r.connectionLost ? lostMessage(i, r.rig) : r.error);
     m_tunedPoint = i;
-    m_points[i].tunedMhz = r.hz / 1e6;
-    Q_EMIT tuned(m_points[i].tunedMhz);
+    SweepPoint &p = m_points[i];
+    p.tunedMhz = r.hz / 1e6;
+    Q_EMIT tuned(p.tunedMhz);
     if (m_stage == Stage::Done)
         return;
+    // A receiver that ignored the tuning (or landed beyond its own step)
+    // would label its readings with the wrong frequency.
+    const double plannedHz = p.mhz * 1e6;
+    if (!(std::abs(r.hz - plannedHz) <= m_toleranceHz * (1 + 1e-9))) { // a NaN too
+        const QString why = QStringLiteral("the receiver reports %1 after tuning to %2")
+                                .arg(mhzText(p.tunedMhz), mhzText(p.mhz));
+        failPoint(i, why);
+        if (m_plan.stopOnFailure && m_stage != Stage::Done)
+            return finish(Outcome::Failed, QStringLiteral("The receiver reports %1 after tuning to %2.")
+                                               .arg(mhzText(p.tunedMhz), mhzText(p.mhz)));
+        return next();
+    }
+    // Within a step: the source's ENR where the receiver actually is. Just
+    // past the table's last knot the planned value stays (no extrapolation).
+    if (m_plan.enr && !sameMhz(p.tunedMhz, p.mhz)) {
+        const SourcePlan at = sourceTemps({p.tunedMhz}, m_plan.enr.get(), SourceTemps());
+        if (at.error.isEmpty())
+            p.source = at.temps.first();
+    }
     Q_EMIT pointChanged(i);
     if (m_stage == Stage::Done)
         return;
@@ -265,6 +334,19 @@ void Sweep::computePoint(int i)
     }
     p.state = SweepPoint::State::Measured;
     Q_EMIT pointChanged(i);
+}
+
+QString Sweep::lostMessage(int i, const QString &rig) const
+{
+    const QString name = rig.isEmpty() ? m_rigName : rig;
+    int done = 0; // measured or failed
+    for (const SweepPoint &p : m_points)
+        done += p.state != SweepPoint::State::Pending;
+    return QStringLiteral(
+               "The connection to the receiver%1 was lost at %2; the sweep stopped after %3 of %4 points.")
+        .arg(name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name), mhzText(m_points[i].mhz))
+        .arg(done)
+        .arg(m_points.size());
 }
 
 void Sweep::failPoint(int i, const QString &why)

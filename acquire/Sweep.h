@@ -21,6 +21,14 @@
 // failed reading marks its point failed (and ends the sweep when the plan
 // says so); a rig that fails ends the sweep with its message.
 //
+// The receiver is held to the plan: after opening, every frequency must lie
+// in its receive ranges (if it names any) or nothing is measured; after each
+// tuning, the frequency it reports must lie within its finest tuning step
+// (1 kHz when unknown) of the planned one, else that point fails. A point
+// within the step is measured at, and its ENR taken at, the reported
+// frequency. A rig call that fails because the connection is gone ends the
+// sweep saying where it stopped.
+//
 // Each reading comes from the ReadingFactory given at construction, which
 // supplies the devices and files; the sweep only says what to read. After
 // every tuning the sweep announces the frequency the receiver reported
@@ -59,6 +67,9 @@ struct SweepPoint {
     // calibration made here, or the one a measurement used.
     double rxTeK = 0, rxSlopeDb = 0;
     physics::DeviceResult device; // measurement only
+    // Where a measured point lies on the frequency axis: where the receiver
+    // was (within its tuning step of the plan). Others: the planned frequency.
+    double axisMhz() const { return state == State::Measured && tunedMhz > 0 ? tunedMhz : mhz; }
 };
 
 // A calibration point's levels, for the measurement at the same frequency.
@@ -137,6 +148,8 @@ private:
     void onReadingEnded();
     void computePoint(int i);
     void failPoint(int i, const QString &why);
+    // The sweep's end when the link to the receiver broke while tuning point `i`.
+    QString lostMessage(int i, const QString &rig) const;
     void finish(Outcome outcome, const QString &message = QString());
 
     IRig *m_rig;
@@ -152,6 +165,8 @@ private:
     Stage m_stage = Stage::Idle;
     Outcome m_outcome = Outcome::Running;
     QString m_message;
+    QString m_rigName;        // the receiver for messages, from its open()
+    double m_toleranceHz = 0; // how far a tuning may land from the plan, Hz
     QTimer m_settle;
     std::unique_ptr<Reading> m_reading;
     QElapsedTimer m_clock; // since the first reading started

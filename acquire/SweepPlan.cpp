@@ -184,5 +184,7 @@ PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKin
     if (!src.error.isEmpty())
         return refuse(src.error);
     p.source = src.temps;
+    if (useTable)
+        p.enr = std::make_shared<const EnrTable>(table);
     return r;
 }

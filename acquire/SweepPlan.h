@@ -12,6 +12,7 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
 #include <optional>
 
 struct EnrTable;
@@ -70,6 +71,10 @@ struct SweepPlan {
     SweepKind kind = SweepKind::Calibration;
     QVector<double> mhz;
     QVector<SourceTemps> source; // one per frequency
+    // The ENR table the temperatures come from (a copy: the user may load
+    // another during the sweep), for a receiver that tunes slightly off the
+    // planned frequency; null with fixed temperatures.
+    std::shared_ptr<const EnrTable> enr;
     physics::CascadeInput params; // temperatures and attenuators; levels unused
     double intervalS = 1;         // seconds kept per reading
     double settleS = 0.5;         // wait after each tuning before reading

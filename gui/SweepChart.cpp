@@ -87,10 +87,10 @@ void SweepChart::setPoints(SweepKind kind, const QVector<SweepPoint> &points)
     for (const SweepPoint &p : points) {
         if (p.state != SweepPoint::State::Measured)
             continue;
-        x << p.mhz;
+        x << p.axisMhz();
         nf << (kind == SweepKind::Calibration ? p.path.nfDb : p.device.nfDb);
         if (kind == SweepKind::Measurement)
-            gx << p.mhz, gain << p.device.gainDb;
+            gx << p.axisMhz(), gain << p.device.gainDb;
     }
     fill(m_nf, x, nf);
     fill(m_gain, gx, gain);
@@ -128,7 +128,7 @@ void SweepChart::rescale()
         }
     }
     for (const SweepPoint &p : m_points)
-        x0 = std::min(x0, p.mhz), x1 = std::max(x1, p.mhz);
+        x0 = std::min(x0, p.axisMhz()), x1 = std::max(x1, p.axisMhz());
     if (!(x0 <= x1))
         x0 = 0, x1 = 1;
     const double span = x1 - x0;
@@ -169,11 +169,12 @@ void SweepChart::mouseMoveEvent(QMouseEvent *e)
     // The nearest point of the sweep by frequency; its values, or why it failed.
     const SweepPoint *best = nullptr;
     for (const SweepPoint &p : m_points)
-        if (p.state != SweepPoint::State::Pending && (!best || std::abs(p.mhz - v.x()) < std::abs(best->mhz - v.x())))
+        if (p.state != SweepPoint::State::Pending &&
+            (!best || std::abs(p.axisMhz() - v.x()) < std::abs(best->axisMhz() - v.x())))
             best = &p;
     QString text = QStringLiteral("%1 MHz").arg(QLocale().toString(v.x(), 'f', 3));
     if (best) {
-        text += QStringLiteral("   nearest point %1 MHz: ").arg(QLocale().toString(best->mhz, 'f', 3));
+        text += QStringLiteral("   nearest point %1 MHz: ").arg(QLocale().toString(best->axisMhz(), 'f', 3));
         if (best->state == SweepPoint::State::Failed)
             text += QStringLiteral("failed (%1)").arg(best->failure);
         else if (m_kind == SweepKind::Calibration)

@@ -23,10 +23,25 @@ struct RigModelInfo {
     QString name;
 };
 
+// A span of frequencies the receiver can receive, Hz.
+struct RigRange {
+    double lowHz = 0, highHz = 0;
+};
+
 struct RigResult {
     bool ok = false;
     double hz = 0; // the frequency the receiver reports after the call, Hz
     QString error; // when !ok: a sentence naming the rig (and the frequency, for a tune)
+    // When !ok: the link to the receiver is gone (a closed connection, a
+    // dead port), as opposed to a refusal of this one call.
+    bool connectionLost = false;
+    // The receiver in a few words for messages ("rigctld at localhost:4532",
+    // "Hamlib Dummy"); may be empty.
+    QString rig;
+    // After a successful open(), what the receiver says of itself. Empty:
+    // no ranges known, every frequency is tried.
+    QList<RigRange> receiveRanges;
+    double tuningStepHz = 0; // its finest tuning step, Hz; 0 = unknown
 };
 
 class IRig

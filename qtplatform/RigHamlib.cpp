@@ -67,13 +67,27 @@ RigResult failure(const QString &error)
     return r;
 }
 
+// A status after which no later call can succeed either: the port or the
+// daemon's connection failed, or the rig stopped answering.
+bool linkGone(int code)
+{
+    return code == -RIG_EIO || code == RIG_EIO || code == -RIG_ETIMEOUT || code == RIG_ETIMEOUT;
+}
+
+RigResult failure(const QString &error, int code)
+{
+    RigResult r = failure(error);
+    r.connectionLost = linkGone(code);
+    return r;
+}
+
 // Reads the current frequency into `r`; `what` starts the failure message.
 RigResult readBack(RIG *rig, const QString &what)
 {
     freq_t f = 0;
     const int ret = rig_get_freq(rig, RIG_VFO_CURR, &f);
     if (ret != RIG_OK)
-        return failure(QStringLiteral("%1: %2").arg(what, hamlibError(ret)));
+        return failure(QStringLiteral("%1: %2").arg(what, hamlibError(ret)), ret);
     if (!(std::isfinite(f) && f >= 0))
         return failure(QStringLiteral("%1: it reported no valid frequency.").arg(what));
     RigResult r;
@@ -132,7 +146,21 @@ RigResult openRig(RigHamlib::Session &s, const RigHamlib::Call &c)
         return failure(QStringLiteral("Could not open %1: %2%3").arg(c.rigText, hamlibError(ret), hint));
     }
     s.rig = rig;
-    return readBack(rig, QStringLiteral("%1 did not report its frequency").arg(c.rigText));
+    RigResult r = readBack(rig, QStringLiteral("%1 did not report its frequency").arg(c.rigText));
+    // What the library knows after opening: its table, or rigctld's own
+    // for the network model.
+    for (const freq_range_t &range : rig->state.rx_range_list) {
+        if (range.startf == 0 && range.endf == 0)
+            break;
+        r.receiveRanges.append({double(range.startf), double(range.endf)});
+    }
+    for (const tuning_step_list &step : rig->state.tuning_steps) {
+        if (step.ts == 0 && step.modes == RIG_MODE_NONE)
+            break;
+        if (step.ts > 0 && (r.tuningStepHz == 0 || step.ts < r.tuningStepHz))
+            r.tuningStepHz = double(step.ts);
+    }
+    return r;
 }
 
 RigResult tuneRig(RIG *rig, const RigHamlib::Call &c)
@@ -144,7 +172,7 @@ RigResult tuneRig(RIG *rig, const RigHamlib::Call &c)
             QStringLiteral("%1 refused %2: outside its receive range %3.").arg(c.rigText, f, ranges));
     const int ret = rig_set_freq(rig, RIG_VFO_CURR, freq_t(c.hz));
     if (ret != RIG_OK)
-        return failure(QStringLiteral("%1 refused %2: %3").arg(c.rigText, f, hamlibError(ret)));
+        return failure(QStringLiteral("%1 refused %2: %3").arg(c.rigText, f, hamlibError(ret)), ret);
     return readBack(rig,
                     QStringLiteral("%1 did not report its frequency after tuning to %2").arg(c.rigText, f));
 }
@@ -237,6 +265,10 @@ void RigHamlib::open(const RigConfig &config, int timeoutMs, Done done)
     m_rigText = modelName(config.model);
     if (!config.port.isEmpty())
         m_rigText += QStringLiteral(" on ") + config.port;
+    m_rigName = config.model == RIG_MODEL_NETRIGCTL
+                    ? QStringLiteral("rigctld at %1")
+                          .arg(config.port.isEmpty() ? QStringLiteral("localhost:4532") : config.port)
+                    : m_rigText;
     if (config.model <= 0) {
         answerLater(QStringLiteral("No receiver is chosen: choose a rig model in Options, Receiver control."),
                     std::move(done));
@@ -335,8 +367,10 @@ void RigHamlib::finish(quint64 id, const RigResult &r)
     m_done = nullptr;
     if (!r.ok && m_awaitingOpen)
         abandonSession();
+    RigResult named = r;
+    named.rig = m_rigName;
     if (done)
-        done(r);
+        done(named);
 }
 
 void RigHamlib::abandonSession()

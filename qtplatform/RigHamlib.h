@@ -21,6 +21,11 @@
 // own table, or rigctld's for the network model) is refused before the rig
 // is asked, since some rigs (Hamlib's dummy among them) accept any number.
 //
+// A call that fails on an I/O error or a timeout of the library reports
+// the connection as lost (RigResult::connectionLost): a daemon that ended,
+// a port that went away, a rig that no longer answers. A successful open()
+// reports the receive ranges and the finest tuning step the library knows.
+//
 // Messages name the rig as "maker model on port" ("Hamlib NET rigctl on
 // localhost:4532") and, for a tune, the frequency ("... refused 7.1 GHz:
 // outside its receive range 150 kHz to 1.5 GHz.").
@@ -70,6 +75,7 @@ private:
     std::shared_ptr<Session> m_session;
     QList<std::weak_ptr<Session>> m_abandoned; // sessions still closing
     QString m_rigText;                         // "maker model on port" of the session
+    QString m_rigName;                         // the same, shorter for rigctld: RigResult::rig
     quint64 m_nextId = 1;
     quint64 m_callId = 0;        // the call whose answer is awaited, 0 = none
     bool m_awaitingOpen = false; // that call is an open (a failure ends the session)

@@ -1,6 +1,7 @@
 // Frequency sweeps on the virtual bench, tuned through a real rigctld (Hamlib's dummy rig behind the network
 // model): the plan's refusals, the device's gain and noise figure recovered at every frequency, the manual
-// switching order, and a sweep that ends early keeping its points (read back from its CSV).
+// switching order, and a sweep that ends early keeping its points (read back from its CSV). The receiver is
+// held to the plan: its receive range before the first tuning, the frequency it reports after each tuning.
 #include "acquire/Bench.h"
 #include "acquire/Sweep.h"
 #include "calc/EnrTable.h"
@@ -23,6 +24,36 @@ namespace {
 constexpr int kRate = 48000;      // rate of the shipped template TQX.wav (Hz)
 constexpr double kInterval = 0.5; // s per reading: a few seconds for a whole test
 
+// A receiver that stays at `stuckHz` whatever it is asked, or else lands `offsetHz` from every frequency, and
+// tunes in steps of `stepHz` (0: does not say). No real rig misbehaves like this on demand.
+class OffTuneRig : public IRig
+{
+public:
+    double stuckHz = 0, offsetHz = 0, stepHz = 0;
+
+    QList<RigModelInfo> models() override { return {}; }
+    void open(const RigConfig &, int, Done done) override { answer(std::move(done), 145e6); }
+    void tune(double hz, int, Done done) override
+    {
+        answer(std::move(done), stuckHz > 0 ? stuckHz : hz + offsetHz);
+    }
+    void readFrequency(int, Done done) override { answer(std::move(done), stuckHz); }
+    void cancel() override { m_call.reset(); }
+    void close() override { m_call.reset(); }
+
+private:
+    void answer(Done done, double hz)
+    {
+        m_call = std::make_unique<QObject>();
+        RigResult r;
+        r.ok = true;
+        r.hz = hz;
+        r.tuningStepHz = stepHz;
+        QTimer::singleShot(0, m_call.get(), [done = std::move(done), r] { done(r); });
+    }
+    std::unique_ptr<QObject> m_call; // context of the pending answer
+};
+
 } // namespace
 
 class TestSweep : public QObject
@@ -37,11 +68,12 @@ class TestSweep : public QObject
 
     // A sweep tuning rigctld through Hamlib while the readings come from the
     // bench, whose receiver follows the tuned frequency.
-    std::unique_ptr<Sweep> makeSweep(const SweepPlan &plan, const SweepCalibration &cal = {})
+    std::unique_ptr<Sweep> makeSweep(const SweepPlan &plan, const SweepCalibration &cal = {},
+                                     IRig *rig = nullptr, const RigConfig &config = {})
     {
         auto s = std::make_unique<Sweep>(
-            &m_rig, [this](const ReadingPlan &rp) { return makeReading(m_instrument, rp); }, plan,
-            RigConfig{2, m_rigctld.address(), 0}, cal);
+            rig ? rig : &m_rig, [this](const ReadingPlan &rp) { return makeReading(m_instrument, rp); }, plan,
+            config.model > 0 ? config : RigConfig{2, m_rigctld.address(), 0}, cal);
         connect(s.get(), &Sweep::tuned, this, [this](double mhz) { bench().tuneTo(mhz); });
         return s;
     }
@@ -84,7 +116,23 @@ private Q_SLOTS:
         m_instrument.setRoute(DeviceRoute::Bench);
     }
     void cleanupTestCase() { m_instrument.setRoute(DeviceRoute::SoundCard); }
-    void init() { m_tb.messages.shown.clear(); }
+    void init()
+    {
+        m_tb.messages.shown.clear();
+        if (!m_rigctld.running())
+            QCOMPARE(m_rigctld.start(), QString()); // a test before killed it
+    }
+    SweepPlan listPlan(const QString &list, bool stopOnFailure = false)
+    {
+        SweepFrequencies f;
+        f.source = SweepFrequencies::Source::List;
+        f.list = list;
+        const PlanResult p = makeSweepPlan(m_instrument.session(), m_instrument.enrTable(),
+                                           SweepKind::Calibration, f, 0, stopOnFailure);
+        if (!p.error.isEmpty())
+            qWarning() << p.error;
+        return p.plan;
+    }
 
     void planRefusals_data()
     {
@@ -224,16 +272,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("message"); // part of it; empty: stopped by the user
         QTest::newRow("Stop after the second point") << "120 140 160 180" << "";
-        QTest::newRow("rig refuses 2 GHz") << "120 140 2000 3000" << "refused 2 GHz";
+        QTest::newRow("rigctld killed after the second point")
+            << "120 140 160 180"
+            << "was lost at 160 MHz; the sweep stopped after 2 of 4 points.";
     }
     void endsEarlyKeepingPoints()
     {
         QFETCH(QString, list);
         QFETCH(QString, message);
         m_instrument.session().ComEnabled = 1;
-        const std::unique_ptr<Sweep> s = run(SweepKind::Calibration, list, {}, [&message](const Sweep &sw) {
-            return message.isEmpty() && sw.points()[1].state == SweepPoint::State::Measured;
+        const QString rigctld =
+            QStringLiteral("The connection to the receiver (rigctld at %1) ").arg(m_rigctld.address());
+        const std::unique_ptr<Sweep> s = run(SweepKind::Calibration, list, {}, [&](const Sweep &sw) {
+            if (sw.points()[1].state != SweepPoint::State::Measured)
+                return false;
+            if (message.isEmpty())
+                return true;
+            m_rigctld.stop(); // the daemon ends while the sweep goes on to the next frequency
+            return false;
         });
+        if (!message.isEmpty())
+            message = rigctld + message;
         QCOMPARE(int(s->outcome()), int(message.isEmpty() ? Sweep::Outcome::Stopped : Sweep::Outcome::Failed));
         QVERIFY2(s->message().contains(message), qPrintable(s->message()));
         QVERIFY(!bench().serial().isOpen());
@@ -250,6 +309,114 @@ private Q_SLOTS:
         for (int i = 0; i < 2; ++i)
             QVERIFY(std::abs(t.nfDb[i] - s->points()[i].path.nfDb) < 0.0005);
         QVERIFY(parseSweepCsv("Frequency,NF\n1,2\n").error.contains("not a saved sweep"));
+    }
+
+    // The frequency the receiver reports after each tuning: a point further from the plan than the rig's
+    // finest tuning step (1 kHz when it does not say) fails naming both; one within is measured, plotted and
+    // given its ENR at the reported frequency.
+    void tuningIsChecked_data()
+    {
+        QTest::addColumn<double>(
+            "stuckMhz"); // the test-double rig's; 0 with offsetHz: the dummy rig in process
+        QTest::addColumn<double>("offsetHz");
+        QTest::addColumn<double>("stepHz");
+        QTest::addColumn<bool>("stopOnFailure");
+        QTest::addColumn<QString>("failure"); // of the first point; empty: every point measured
+        QTest::addColumn<QString>("message"); // the sweep's
+        const QString stuck = QStringLiteral("the receiver reports 145 MHz after tuning to 100.5 MHz");
+        QTest::newRow("rig stuck at 145 MHz: every point fails")
+            << 145.0 << 0.0 << 0.0 << false << stuck << "";
+        QTest::newRow("rig stuck at 145 MHz, stop on failure")
+            << 145.0 << 0.0 << 0.0 << true << stuck
+            << "The receiver reports 145 MHz after tuning to 100.5 MHz.";
+        QTest::newRow("500 Hz off, step unknown: within 1 kHz") << 0.0 << 500.0 << 0.0 << false << ""
+                                                                << "";
+        QTest::newRow("2 kHz off, step unknown")
+            << 0.0 << 2000.0 << 0.0 << false << "the receiver reports 100.502 MHz after tuning to 100.5 MHz"
+            << "";
+        QTest::newRow("500 Hz off with 10 Hz steps")
+            << 0.0 << 500.0 << 10.0 << false << "the receiver reports 100.5005 MHz after tuning to 100.5 MHz"
+            << "";
+        QTest::newRow("20 kHz off with 25 kHz steps") << 0.0 << 20000.0 << 25000.0 << false << ""
+                                                      << "";
+        QTest::newRow("dummy rig in process tunes exactly") << 0.0 << 0.0 << 0.0 << false << ""
+                                                            << "";
+    }
+    void tuningIsChecked()
+    {
+        QFETCH(double, stuckMhz);
+        QFETCH(double, offsetHz);
+        QFETCH(double, stepHz);
+        QFETCH(bool, stopOnFailure);
+        QFETCH(QString, failure);
+        QFETCH(QString, message);
+        m_instrument.session().ComEnabled = 1;
+        OffTuneRig offTune;
+        offTune.stuckHz = stuckMhz * 1e6, offTune.offsetHz = offsetHz, offTune.stepHz = stepHz;
+        const bool dummy = stuckMhz == 0 && offsetHz == 0;
+        SweepPlan plan = listPlan(QStringLiteral("100.5 101"), stopOnFailure);
+        // A steep ENR table through the bench source's own ENR at 100.5 MHz (10 dB per MHz): 20 kHz moves the
+        // ENR by 0.2 dB.
+        const double enr = physics::EnrFromThot(bench().truthAt(100.5).thotK);
+        EnrTable steep;
+        steep.freq = {99, 100, 101, 102}, steep.enr = {enr - 15, enr - 5, enr + 5, enr + 15};
+        fitSpline(steep);
+        plan.enr = std::make_shared<const EnrTable>(steep);
+        plan.source = sourceTemps(plan.mhz, &steep, {}).temps;
+        const std::unique_ptr<Sweep> s = makeSweep(plan, {}, dummy ? static_cast<IRig *>(&m_rig) : &offTune,
+                                                   RigConfig{dummy ? 1 : 2, {}, 0});
+        s->start();
+        QVERIFY(QTest::qWaitFor([&] { return s->stage() == Sweep::Stage::Done; }, 60000));
+        QCOMPARE(s->message(), message);
+        QCOMPARE(int(s->outcome()),
+                 int(message.isEmpty() ? Sweep::Outcome::Finished : Sweep::Outcome::Failed));
+        const SweepPoint &p = s->points()[0];
+        QCOMPARE(p.failure, failure);
+        QCOMPARE(int(p.state),
+                 int(failure.isEmpty() ? SweepPoint::State::Measured : SweepPoint::State::Failed));
+        QCOMPARE(p.tunedMhz, stuckMhz > 0 ? stuckMhz : 100.5 + offsetHz / 1e6);
+        if (!failure.isEmpty())
+            return;
+        QCOMPARE(p.axisMhz(), p.tunedMhz);
+        QCOMPARE(p.source.enrDb, std::round(csinterpolate(steep, p.tunedMhz) * 100) / 100);
+    }
+
+    // The whole plan against the receiver's receive range once it is open: a sweep reaching past it measures
+    // nothing and is refused naming the first frequency outside and the range; the rig is never tuned.
+    void receiveRangeBeforeTheFirstTuning_data()
+    {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("message");
+        const QString dummy =
+            QStringLiteral("cannot tune to 2000 MHz: it receives 0.15 MHz to 1500 MHz only. "
+                           "Nothing was measured.");
+        QTest::newRow("dummy rig in process, 1000 to 2000 MHz")
+            << 1 << "1000 1500 2000" << QStringLiteral("The receiver (Hamlib Dummy) ") + dummy;
+        QTest::newRow("rigctld, 120 MHz to 3 GHz") << 2 << "120 140 2000 3000" << dummy;
+    }
+    void receiveRangeBeforeTheFirstTuning()
+    {
+        QFETCH(int, model);
+        QFETCH(QString, list);
+        QFETCH(QString, message);
+        if (model == 2)
+            message = QStringLiteral("The receiver (rigctld at %1) ").arg(m_rigctld.address()) + message;
+        const double before = m_rigctld.frequencyHz();
+        const int recordings = bench().audio().recordings();
+        const std::unique_ptr<Sweep> s = makeSweep(
+            listPlan(list), {}, nullptr, RigConfig{model, model == 2 ? m_rigctld.address() : QString(), 0});
+        QList<double> tuned;
+        connect(s.get(), &Sweep::tuned, this, [&tuned](double mhz) { tuned << mhz; });
+        s->start();
+        QVERIFY(QTest::qWaitFor([&] { return s->stage() == Sweep::Stage::Done; }, 60000));
+        QCOMPARE(s->message(), message);
+        QCOMPARE(int(s->outcome()), int(Sweep::Outcome::Failed));
+        QCOMPARE(tuned, QList<double>());
+        QCOMPARE(bench().audio().recordings(), recordings);
+        for (const SweepPoint &p : s->points())
+            QCOMPARE(int(p.state), int(SweepPoint::State::Pending));
+        QCOMPARE(m_rigctld.frequencyHz(), before);
     }
 
     // A receiver turned up until every reading clips: each point is marked failed, with no number in the

@@ -20,6 +20,7 @@ public:
     // Starts the daemon on a free local port and waits (up to 5 s) until it accepts. Empty, or why it failed.
     QString start();
     void stop();
+    bool running() const { return m_process.state() == QProcess::Running; }
     quint16 port() const { return m_port; }
     // The port text for the network model: "127.0.0.1:<port>".
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }

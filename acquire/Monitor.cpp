@@ -5,6 +5,7 @@
 #include "platform/Audio.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -51,12 +52,20 @@ void Monitor::start()
     discardJob(m_job);
     m_message.clear();
     // The template fixes the rate of every reading; the monitor listens at it.
+    // A template a reading would refuse is refused here too, before anything
+    // is sized after its rate.
     m_rate = kDefaultRate;
     QFile tpl(m_templateWave);
     if (tpl.open(QIODevice::ReadOnly)) {
         const WaveInfo info = ReadWaveHeader(tpl);
-        if (info.Rate > 0)
-            m_rate = info.Rate;
+        if (!supportedWaveRate(info.Rate))
+            return refuse(QStringLiteral("The input monitor has stopped: Unsupported WAVE file format "
+                                         "(%1: %2 Hz; 16-bit mono PCM at %3 to %4 Hz is required).")
+                              .arg(QFileInfo(m_templateWave).fileName())
+                              .arg(info.Rate)
+                              .arg(kMinWaveRate)
+                              .arg(kMaxWaveRate));
+        m_rate = info.Rate;
     }
     if (m_spectrumRate != m_rate) {
         m_spectrumRate = m_rate;
@@ -66,16 +75,19 @@ void Monitor::start()
     m_history.clear();
     m_historyAcc = 0;
     m_historyN = 0;
-    if (!m_audio) {
-        m_message = QStringLiteral("No audio device is available.");
-        setState(State::Failed);
-        QTimer::singleShot(0, this, [this, msg = m_message] { Q_EMIT failed(msg); });
-        return;
-    }
+    if (!m_audio)
+        return refuse(QStringLiteral("No audio device is available."));
     m_job = m_audio->stream(m_rate);
     connect(m_job.get(), &AudioJob::samples, this, &Monitor::onBlock);
     connect(m_job.get(), &AudioJob::finished, this, &Monitor::onFinished);
     setState(m_busy ? State::Paused : State::Running);
+}
+
+void Monitor::refuse(const QString &message)
+{
+    m_message = message;
+    setState(State::Failed);
+    QTimer::singleShot(0, this, [this, msg = m_message] { Q_EMIT failed(msg); });
 }
 
 void Monitor::stop()

@@ -66,7 +66,9 @@ public:
     ~Monitor() override;
 
     // Starts streaming at the template's rate (48000 Hz when the template
-    // cannot be read). A refusal arrives as `failed` from the event loop.
+    // cannot be opened; a template a reading would refuse - not a supported
+    // wave file, or a rate outside kMinWaveRate..kMaxWaveRate - fails the
+    // monitor). A refusal arrives as `failed` from the event loop.
     void start();
     void stop();
     // An operation (a reading, a sweep, a playback) runs: the blocks are
@@ -108,6 +110,7 @@ private:
     void onBlock(const QVector<qint16> &block);
     void onFinished(const AudioStatus &status);
     void setState(State s);
+    void refuse(const QString &message); // fails from the event loop with `message`
     void restartAnalysis();
 
     IAudio *m_audio; // the device listened to, not owned

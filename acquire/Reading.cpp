@@ -173,12 +173,13 @@ void Reading::startRecording()
     const WaveInfo info = ReadWaveHeader(tpl);
     m_headerLen = tpl.pos();
     QByteArray header;
-    if (info.Rate > 0 && m_headerLen <= kMaxHeaderBytes && tpl.seek(0))
+    if (supportedWaveRate(info.Rate) && m_headerLen <= kMaxHeaderBytes && tpl.seek(0))
         header = tpl.read(m_headerLen);
     tpl.close();
     // A rate of 0 is what the header walk reports; a negative rate would give
-    // a negative recording length and is refused the same way.
-    if (info.Rate <= 0 || header.size() != m_headerLen)
+    // a negative recording length, and a rate no sound card records at would
+    // size the buffers after a number nobody checked: all are refused alike.
+    if (!supportedWaveRate(info.Rate) || header.size() != m_headerLen)
         return fail(QStringLiteral("Unsupported WAVE file format."));
     const int rate = info.Rate;
 

@@ -104,7 +104,7 @@ SourcePlan sourceTemps(const QVector<double> &mhz, const EnrTable *table, const 
             continue;
         }
         // Between the knots only: the spline's end cubics are no calibration.
-        if (table->size() < 3 || f < table->freq.first() || f > table->freq.last()) {
+        if (table->size() < 2 || f < table->freq.first() || f > table->freq.last()) {
             r.error = QStringLiteral("%1 lies outside the ENR table (%2 to %3); the sweep does not extrapolate it.")
                           .arg(mhzText(f), mhzText(table->size() ? table->freq.first() : 0),
                                mhzText(table->size() ? table->freq.last() : 0));
@@ -132,7 +132,7 @@ FrequencyList planFrequencies(const Sheet &sheet, const EnrTable &table, const S
         break;
     }
     FrequencyList r;
-    if (!sheet.enabled(Control::mnuEnrUnl) || table.size() < 3)
+    if (!sheet.enabled(Control::mnuEnrUnl) || table.size() < 2)
         r.error = QStringLiteral("No ENR table is loaded (File, Import ENR file).");
     else
         r.mhz = table.freq;
@@ -174,7 +174,7 @@ PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKin
     p.limits = s.checked(Control::mnuOptionsLimits);
     p.stopOnFailure = stopOnFailure;
 
-    const bool useTable = s.enabled(Control::mnuEnrUnl) && table.size() >= 3;
+    const bool useTable = s.enabled(Control::mnuEnrUnl) && table.size() >= 2;
     // The ENR shown for fixed temperatures is the one Thot stands for (the
     // main window keeps its ENR field in step with Thot the same way).
     SourceTemps fixed{physics::EnrFromThot(value(Field::Thot)), value(Field::Thot), value(Field::Tcold)};

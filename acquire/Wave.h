@@ -24,6 +24,17 @@ struct WaveInfo {
     qint32 dataBytes = 0;// D as declared in the header (may be odd or too large)
 };
 
+// Sample rates a template may fix (Hz): the range sound cards record at.
+// Every buffer sized by the rate (a reading's length, the monitor's windows
+// and spectrum segments) stays bounded by the highest.
+inline constexpr qint32 kMinWaveRate = 8000;
+inline constexpr qint32 kMaxWaveRate = 384000;
+// The template's rate is one a reading and the monitor accept.
+constexpr bool supportedWaveRate(qint32 rate)
+{
+    return rate >= kMinWaveRate && rate <= kMaxWaveRate;
+}
+
 // Whole samples the declared data size really holds: min(Samples, D / 2
 // rounded down), so an odd D never counts its half sample.
 qint64 wholeSamples(const WaveInfo &info);

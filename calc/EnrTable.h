@@ -43,7 +43,8 @@ struct EnrTable {
 inline constexpr qint64 kEnrFileMaxBytes = 1024 * 1024;
 
 // Fill y2 with the second derivatives of the natural cubic spline through
-// (freq, enr); needs at least 3 knots with strictly increasing frequencies.
+// (freq, enr); needs at least 2 knots with strictly increasing frequencies
+// (with two, all are zero: the straight line between them in dB).
 void fitSpline(EnrTable &table);
 // Evaluate the spline at abscissa (MHz). Outside the knots the cubic of the
 // first or last interval extrapolates; there is no range check.

@@ -7,7 +7,9 @@
 namespace {
 
 constexpr int kMaxRecords = 100;
-constexpr int kMinRecords = 3;
+// Two knots suffice: the vendors' own example has two rows, and the natural
+// spline through two knots is the straight line between them (in dB).
+constexpr int kMinRecords = 2;
 constexpr int kMaxLineChars = 99; // header and data lines are under 100 characters
 constexpr int kSourceChars = 30;  // Source gets at most this many characters
 
@@ -205,7 +207,8 @@ EnrFileContents parseVendorEnrFile(const QByteArray &bytes)
         extras << rec->extra;
     }
     if (t.size() < kMinRecords) {
-        r.messages.append({kAntennaCaption, QStringLiteral("Not enough records in Antenna File (min=3)."),
+        r.messages.append({kAntennaCaption,
+                           QStringLiteral("Not enough records in Antenna File (min=%1).").arg(kMinRecords),
                            MsgIcon::Critical});
         r.failed = true;
         return r;

@@ -17,9 +17,11 @@
 // are under 100 characters; rows run from the lowest to the highest
 // frequency (stored in MHz). A column is kept only when every row has it.
 //
-// Refusals name the line: a malformed line, a file type other than ENR,
-// unsorted rows; beyond 100 rows the rest is discarded with a message, as
-// TQX's own tables are. Pure functions, any thread.
+// Two rows are enough (TQX's own tables need three): between two knots the
+// ENR is the straight line in dB. Refusals name the line: a malformed line,
+// a file type other than ENR, unsorted rows; beyond 100 rows the rest is
+// discarded with a message, as TQX's own tables are. Pure functions, any
+// thread.
 
 #include "calc/EnrTable.h"
 

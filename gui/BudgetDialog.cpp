@@ -216,10 +216,18 @@ void BudgetDialog::recompute()
             if (out.mcOk)
                 text += QStringLiteral(", Monte Carlo 95 %: %1 to %2 dB")
                             .arg(fixed(out.mcLow), fixed(out.mcHigh));
-            else // more than 1 % of the draws fell where the result does not exist (Y <= 1, Te <= 0 K)
+            else // half the draws or more fell where the result does not exist (Y <= 1)
                 text += QStringLiteral(
                     ", <b>no Monte Carlo interval</b>: the inputs' spread reaches Y = 1 or 0 K, "
                     "so this figure is not reliable");
+            if (out.mcOk)
+                text +=
+                    (out.mcIsResult ? QStringLiteral("<br><b>Result: the Monte Carlo interval</b> (far from "
+                                                     "linear: \u00b1 U reaches below 0 K or departs from it)")
+                                    : QStringLiteral("<br>Result: the value \u00b1 U")) +
+                    QStringLiteral("; unphysical draws (Y \u2264 1 or below 0 K): %1 of %2")
+                        .arg(out.mcUnphysical)
+                        .arg(out.mcDraws);
             text += QStringLiteral("<br>statistical part %1 dB (1 \u03c3); largest contribution: %2")
                         .arg(fixed(out.statistical, "0.000"),
                              budgetTermName(static_cast<BudgetTerm>(out.dominant)));

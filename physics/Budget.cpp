@@ -8,6 +8,7 @@
 #include <limits>
 #include <numbers>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace physics {
@@ -18,8 +19,11 @@ using Vars = std::array<double, kBudgetTerms>;
 using Outs = std::array<double, kBudgetOuts>;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kStepOfU = 0.1;    // difference step as a fraction of the standard uncertainty
-constexpr double kMinFinite = 0.99; // Monte Carlo: fraction of draws that must give a result
+constexpr double kStepOfU = 0.1;   // difference step as a fraction of the standard uncertainty
+constexpr double kMinRanked = 0.5; // Monte Carlo: fraction of draws that must give a result
+// A result is far from linear when the Monte Carlo interval's ends stray
+// from value -+ U by more than this fraction of U.
+constexpr double kNonlinear = 0.1;
 
 int at(BudgetTerm t)
 {
@@ -43,7 +47,10 @@ bool isReading(int i)
 // Readings enter as factors on the measured powers, mismatches as factors
 // in dB on the delivered source temperatures (or, device output to
 // instrument, on both device-path readings, i.e. on the device's gain).
-Outs evaluate(const BudgetInput &in, const Vars &x)
+// `draw`: a Monte Carlo draw, where a noise figure whose noise temperature
+// came out at or below 0 K is -infinity (below every physical value: it
+// ranks lowest) rather than missing.
+Outs evaluate(const BudgetInput &in, const Vars &x, bool draw = false)
 {
     CascadeInput ci;
     ci.tHot = ThotFromEnr(x[at(BudgetTerm::Enr)]);
@@ -67,13 +74,18 @@ Outs evaluate(const BudgetInput &in, const Vars &x)
     ci.devHotMatch = fromDb(x[at(BudgetTerm::MatchDevHot)]);
     ci.devColdMatch = fromDb(x[at(BudgetTerm::MatchDevCold)]);
     const CascadeResult r = cascade(ci);
+    constexpr double kBelowZeroK = -std::numeric_limits<double>::infinity();
     Outs o{kNaN, kNaN, kNaN};
     if (r.instrument.ok && r.instrument.te > 0)
         o[at(BudgetOut::RxNf)] = r.instrument.nfDb;
+    else if (draw && r.instrument.ok)
+        o[at(BudgetOut::RxNf)] = kBelowZeroK;
     if (r.device.ok) {
         o[at(BudgetOut::DutGain)] = r.device.gainDb;
         if (r.device.te > 0)
             o[at(BudgetOut::DutNf)] = r.device.nfDb;
+        else if (draw)
+            o[at(BudgetOut::DutNf)] = kBelowZeroK;
     }
     return o;
 }
@@ -117,27 +129,76 @@ std::array<double, 5> reflectionProducts(const BudgetInput &in)
             in.gDutOut * in.gReceiver / lOut};
 }
 
-// The 2.5 % and 97.5 % points of the finite values in v (reordered).
-bool interval(std::vector<double> &v, int draws, double &low, double &high)
+// The 2.5 % and 97.5 % points of the draws in v (reordered) and how many
+// were unphysical: without a result (NaN: dropped) or a noise temperature at
+// or below 0 K (-infinity: they stay in the ranking, at its bottom, and a
+// lower point among them is the physical floor, 0 dB for a noise figure).
+bool interval(std::vector<double> &v, int draws, BudgetOutput &out)
 {
-    v.erase(std::remove_if(v.begin(), v.end(), [](double d) { return !std::isfinite(d); }), v.end());
-    if (v.empty() || static_cast<double>(v.size()) < kMinFinite * draws)
+    out.mcDraws = draws;
+    out.mcUnphysical =
+        static_cast<int>(std::count_if(v.begin(), v.end(), [](double d) { return !std::isfinite(d); }));
+    v.erase(std::remove_if(v.begin(), v.end(), [](double d) { return std::isnan(d); }), v.end());
+    if (v.empty() || static_cast<double>(v.size()) < kMinRanked * draws)
         return false;
+    double sum = 0, sumSq = 0;
+    int physical = 0;
+    for (double d : v)
+        if (std::isfinite(d)) {
+            sum += d;
+            sumSq += d * d;
+            ++physical;
+        }
+    out.mcSd = physical > 1 ? std::sqrt(std::max(0.0, (sumSq - sum * sum / physical) / (physical - 1))) : 0.0;
     const auto n = v.size();
     const auto lo = static_cast<std::size_t>(0.025 * static_cast<double>(n));
     const auto hi = std::min(n - 1, static_cast<std::size_t>(0.975 * static_cast<double>(n)));
     std::nth_element(v.begin(), v.begin() + lo, v.end());
-    low = v[lo];
+    out.mcLow = v[lo] == -std::numeric_limits<double>::infinity() ? 0.0 : v[lo];
     std::nth_element(v.begin() + lo, v.begin() + hi, v.end());
-    high = v[hi];
-    return std::isfinite(low) && std::isfinite(high);
+    out.mcHigh = v[hi];
+    return std::isfinite(out.mcLow) && std::isfinite(out.mcHigh);
+}
+
+// The mismatch factor in dB at relative phase phi: the power delivered
+// between ports with reflection product rho is 1 / |1 - rho e^(j phi)|^2
+// times that of matched ports.
+double mismatchDb(double rho, double phi)
+{
+    return -10.0 * std::log10(1.0 - 2.0 * rho * std::cos(phi) + rho * rho);
+}
+
+// Li2(z) = sum z^n / n^2 for 0 <= z < 1 (the terms fall at least as z^n;
+// bounded however close z comes to 1).
+double dilog(double z)
+{
+    double sum = 0, zn = 1;
+    for (int n = 1; n <= 100000; ++n) {
+        zn *= z;
+        const double term = zn / (double(n) * n);
+        sum += term;
+        if (term < 1e-17 * sum)
+            break;
+    }
+    return sum;
 }
 
 } // namespace
 
 double mismatchStdDb(double rho)
 {
-    return (20.0 * std::log10(1.0 + rho) - 20.0 * std::log10(1.0 - rho)) / 2.0 / std::numbers::sqrt2;
+    // ln of the factor is 2 sum rho^n cos(n phi) / n; with phi uniform the
+    // cosines are uncorrelated with variance 1/2, so var = 2 Li2(rho^2) in
+    // nepers^2. For small rho: sqrt(2) rho nepers, as the U-shaped limits
+    // 20 log10(1 +- rho) over sqrt(2) give.
+    return 10.0 / std::numbers::ln10 * std::sqrt(2.0 * dilog(rho * rho));
+}
+
+double mismatchCorrelation(double rhoA, double rhoB)
+{
+    // Covariance of the two logarithms at one phase: 2 Li2(rhoA rhoB).
+    const double a = dilog(rhoA * rhoA), b = dilog(rhoB * rhoB);
+    return a > 0 && b > 0 ? dilog(rhoA * rhoB) / std::sqrt(a * b) : 0.0;
 }
 
 BudgetResult uncertaintyBudget(const BudgetInput &in, int draws, std::uint64_t seed)
@@ -176,6 +237,7 @@ BudgetResult uncertaintyBudget(const BudgetInput &in, int draws, std::uint64_t s
 
     const Outs nominal = evaluate(in, x0);
     std::array<double, kBudgetOuts> sumSq{}, statSq{};
+    std::array<Outs, kBudgetTerms> cu{}; // signed c u, for the correlated pairs
     std::array<bool, kBudgetOuts> finite{};
     for (int o = 0; o < kBudgetOuts; ++o)
         finite[o] = std::isfinite(nominal[o]);
@@ -193,13 +255,25 @@ BudgetResult uncertaintyBudget(const BudgetInput &in, int draws, std::uint64_t s
         down[i] -= h;
         const Outs fu = evaluate(in, up), fd = evaluate(in, down);
         for (int o = 0; o < kBudgetOuts; ++o) {
-            const double c = std::fabs(fu[o] - fd[o]) / (2 * h) * u[i];
+            const double c = (fu[o] - fd[o]) / (2 * h) * u[i];
             finite[o] = finite[o] && std::isfinite(c);
-            row.contrib[o] = std::isfinite(c) ? c : 0.0;
+            cu[i][o] = std::isfinite(c) ? c : 0.0;
+            row.contrib[o] = std::fabs(cu[i][o]);
             sumSq[o] += row.contrib[o] * row.contrib[o];
             if (isReading(i))
                 statSq[o] += row.contrib[o] * row.contrib[o];
         }
+    }
+    // Source on and off meet the same load through the same port with nearly
+    // the same reflection: one phase for both, so their mismatches are
+    // correlated (fully, for equal reflections) and combine with it.
+    const std::pair<BudgetTerm, BudgetTerm> pairs[] = {{BudgetTerm::MatchCalHot, BudgetTerm::MatchCalCold},
+                                                       {BudgetTerm::MatchDevHot, BudgetTerm::MatchDevCold}};
+    for (const auto &[on, off] : pairs) {
+        const double corr = mismatchCorrelation(rho[at(on) - at(BudgetTerm::MatchCalHot)],
+                                                rho[at(off) - at(BudgetTerm::MatchCalHot)]);
+        for (int o = 0; o < kBudgetOuts; ++o)
+            sumSq[o] += 2.0 * corr * cu[at(on)][o] * cu[at(off)][o];
     }
     for (int o = 0; o < kBudgetOuts; ++o) {
         BudgetOutput &out = r.out[o];
@@ -207,7 +281,7 @@ BudgetResult uncertaintyBudget(const BudgetInput &in, int draws, std::uint64_t s
         if (!out.ok)
             continue;
         out.value = nominal[o];
-        out.uc = std::sqrt(sumSq[o]);
+        out.uc = std::sqrt(std::max(0.0, sumSq[o]));
         out.expanded = 2.0 * out.uc;
         out.statistical = std::sqrt(statSq[o]);
         double best = -1;
@@ -231,21 +305,39 @@ BudgetResult uncertaintyBudget(const BudgetInput &in, int draws, std::uint64_t s
     for (int i = 0; i < kBudgetTerms; ++i)
         if (u[i] > 0)
             varied.push_back(i);
+    // One phase per junction: calibration path (source on and off), device
+    // input (source on and off), device output.
+    const int junction[] = {0, 0, 1, 1, 2};
     for (int d = 0; d < draws; ++d) {
+        const double phi[] = {phase(rng), phase(rng), phase(rng)};
         Vars x = x0;
         for (int i : varied) {
-            if (isMatch(i))
-                x[i] = 20.0 * std::log10(1.0 + rho[i - at(BudgetTerm::MatchCalHot)] * std::cos(phase(rng)));
-            else
+            if (isMatch(i)) {
+                const int k = i - at(BudgetTerm::MatchCalHot);
+                x[i] = mismatchDb(rho[k], phi[junction[k]]);
+            } else {
                 x[i] += u[i] * normal(rng);
+            }
         }
-        const Outs f = evaluate(in, x);
+        const Outs f = evaluate(in, x, true);
         for (int o = 0; o < kBudgetOuts; ++o)
             samples[o].push_back(f[o]);
     }
-    for (int o = 0; o < kBudgetOuts; ++o)
-        if (r.out[o].ok)
-            r.out[o].mcOk = interval(samples[o], draws, r.out[o].mcLow, r.out[o].mcHigh);
+    for (int o = 0; o < kBudgetOuts; ++o) {
+        BudgetOutput &out = r.out[o];
+        if (!out.ok)
+            continue;
+        out.mcOk = interval(samples[o], draws, out);
+        // Far from linear: the value -+ U reaches below 0 K (a noise figure
+        // below 0 dB), or the draws' interval departs from it by more than a
+        // tenth of U. The draws then are the result.
+        const bool noiseFigure = o != at(BudgetOut::DutGain);
+        const bool belowZeroK = noiseFigure && out.value - out.expanded < 0;
+        const bool departs =
+            out.mcOk && (std::fabs(out.mcLow - (out.value - out.expanded)) > kNonlinear * out.expanded ||
+                         std::fabs(out.mcHigh - (out.value + out.expanded)) > kNonlinear * out.expanded);
+        out.mcIsResult = out.mcOk && (belowZeroK || departs);
+    }
     return r;
 }
 

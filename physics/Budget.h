@@ -23,16 +23,25 @@
 // - a reading's power: normal around its value with the relative standard
 //   deviation of a chi-square mean of 2 B T degrees of freedom, 1/sqrt(B T);
 // - mismatch between two ports with reflection magnitudes |Ga| and |Gb|
-//   through a loss L (linear) between them: the delivered power varies as
-//   (1 + rho cos phi)^2 with rho = |Ga| |Gb| / L and the unknown phase phi
-//   uniform, i.e. within the limits 20 log10(1 +- rho) dB (the U-shaped
-//   distribution of the mismatch error, EA-4/02 and Keysight AN 57-2); its
-//   standard uncertainty is the half width of those limits over sqrt(2).
-//   Source-instrument mismatch acts on the source temperatures of the
-//   calibration path, source-device mismatch on those of the device path
-//   (source on and off each with its own reflection), and device-output to
-//   instrument mismatch on the device's gain, hence through the second-stage
-//   correction on its noise figure.
+//   through a loss L (linear) between them: the delivered power varies by
+//   the factor 1 / |1 - rho e^(j phi)|^2 with rho = |Ga| |Gb| / L and the
+//   unknown phase phi uniform, i.e. within -20 log10(1 + rho) to
+//   -20 log10(1 - rho) dB (-2.92 to +4.44 dB at rho = 0.4; EA-4/02 and
+//   Keysight AN 57-2); its standard uncertainty is the standard deviation of
+//   that factor in dB (mismatchStdDb; about the half width over sqrt(2)
+//   for small rho). Source-instrument mismatch acts on the source
+//   temperatures of the calibration path, source-device mismatch on those of
+//   the device path, and device-output to instrument mismatch on the
+//   device's gain, hence through the second-stage correction on its noise
+//   figure. Source on and off are one port meeting one load: they share the
+//   phase (each with its own magnitude), so their two terms are correlated
+//   and combine with that correlation in u_c.
+// - Far from linear - the linear interval value -+ U reaching below 0 K, or
+//   the Monte Carlo interval departing from it by more than U / 10 - the
+//   Monte Carlo interval is the result (BudgetOutput::mcIsResult). Draws
+//   without a physical value (Y <= 1, a noise temperature at or below 0 K)
+//   are counted; those below 0 K rank lowest, so the interval keeps its
+//   meaning with them.
 //
 // Pure; any thread. Temperatures in K, losses and the ENR in dB.
 
@@ -111,6 +120,10 @@ struct BudgetOutput {
     int dominant = -1;            // BudgetTerm with the largest contribution
     bool mcOk = false;            // the Monte Carlo interval is available
     double mcLow = 0, mcHigh = 0; // 2.5 % and 97.5 % points of the Monte Carlo draws, dB
+    double mcSd = 0;              // standard deviation of the physical draws, dB
+    bool mcIsResult = false;      // far from linear: the Monte Carlo interval is the result
+    int mcDraws = 0;              // draws made
+    int mcUnphysical = 0;         // draws without a physical value (Y <= 1, Te <= 0 K)
 };
 
 struct BudgetResult {
@@ -128,7 +141,11 @@ BudgetResult uncertaintyBudget(const BudgetInput &in, int draws = kBudgetDraws,
                                std::uint64_t seed = kBudgetSeed);
 
 // Standard uncertainty (dB) of a mismatch with reflection product rho
-// (< 1): the half width of 20 log10(1 +- rho) over sqrt(2).
+// (< 1): the standard deviation of -10 log10 |1 - rho e^(j phi)|^2 over a
+// uniform phase, (10 / ln 10) sqrt(2 Li2(rho^2)).
 double mismatchStdDb(double rho);
+// Correlation of two such mismatches at one phase:
+// Li2(rhoA rhoB) / sqrt(Li2(rhoA^2) Li2(rhoB^2)); 1 for equal products.
+double mismatchCorrelation(double rhoA, double rhoB);
 
 } // namespace physics

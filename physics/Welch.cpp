@@ -27,10 +27,19 @@ constexpr double kMinSpan = 1.047, kMaxSpan = 1.585;
 // sqrt(15)).
 constexpr double kMedianScatter = 0.5;
 constexpr double kEdgeDepth = 100.0; // 20 dB
+
+// The segment length used: even, within 16 .. kMaxSegment (clamped first,
+// so that rounding up cannot overflow).
+int evenSegment(int segment)
+{
+    const int n = std::clamp(segment, 16, WelchSpectrum::kMaxSegment);
+    return n + n % 2;
+}
 } // namespace
 
 WelchSpectrum::WelchSpectrum(int segment, double rate, int keep)
-    : m_segment(std::max(16, segment + segment % 2)), m_rate(rate > 0 ? rate : 1.0), m_keep(std::max(0, keep))
+    : m_segment(evenSegment(segment)), m_rate(rate > 0 && std::isfinite(rate) ? rate : 1.0),
+      m_keep(std::clamp(keep, 0, kMaxKeep))
 {
     m_in = static_cast<double *>(fftw_malloc(sizeof(double) * m_segment));
     m_out = fftw_malloc(sizeof(fftw_complex) * (m_segment / 2 + 1));

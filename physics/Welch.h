@@ -21,11 +21,18 @@ namespace physics {
 class WelchSpectrum
 {
 public:
-    // Segments of `segment` samples (even, >= 16) at `rate` Hz, each with
-    // its mean removed and a Hann window applied, overlapping by half.
-    // `keep` > 0: the estimate is the mean of the latest `keep`
-    // periodograms (a sliding average for a live display); 0: of all since
-    // the last reset().
+    // Longest segment (samples) and most periodograms kept: the buffers
+    // stay within a few hundred MiB whatever a caller passes (a segment of
+    // 65536 samples is 0.17 s even at 384 kHz, bins of 5.9 Hz).
+    static constexpr int kMaxSegment = 1 << 16;
+    static constexpr int kMaxKeep = 1024;
+
+    // Segments of `segment` samples (even, 16 .. kMaxSegment) at `rate` Hz
+    // (a rate that is not a positive number counts as 1 Hz), each with its
+    // mean removed and a Hann window applied, overlapping by half.
+    // `keep` > 0: the estimate is the mean of the latest `keep` (at most
+    // kMaxKeep) periodograms (a sliding average for a live display); 0: of
+    // all since the last reset().
     WelchSpectrum(int segment, double rate, int keep = 0);
     ~WelchSpectrum();
     WelchSpectrum(const WelchSpectrum &) = delete;

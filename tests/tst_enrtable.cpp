@@ -97,6 +97,9 @@ private Q_SLOTS:
         row("over a table: unsorted", "3000\t15\n2000\t15.5\n1000\t14.8\n", "1500", {kUnsorted, kTooFew}, {});
         row("over a table: out of range", "100\t-3\n200\t-3\n300\t-3\n", "1500", {kRange}, {});
         row("over a table: missing", "@gone.tab", "1500", {kNotFound}, {});
+        // Two knots: a vendor file interpolates on the straight line in dB, TQX's own table needs three.
+        row("vendor file: two rows, straight line", "!\n1 GHz 15\n2 GHz 16\n", "1500", {}, {"15.50", "290.00", "10579.6", "L"});
+        row("TQX table: two rows", "1000\t15\n2000\t16\n", "1500", {kTooFew}, {});
         row("vendor file: serial number as Source", "[Serialnumber SN 42]\n1 GHz 15\n2 GHz 15.5\n3 GHz 14.8\n", "1500", {}, kThreeAt1500, "SN 42");
         row("vendor file: bad line, nothing loaded", "!\n1 GHz 15\n2 GHz 15.5\n3 GHz 14.8 dB x\n", "1500",
             {"TQX ENR File error:|Line 4: not a valid ENR data record, load aborted.|Critical"}, {});
@@ -135,7 +138,9 @@ private Q_SLOTS:
         auto row = [](const char *name, const QByteArray &content, const QString &expected) {
             QTest::newRow(name) << content << expected;
         };
-        row("the example: two rows", example, kTooFew);
+        row("the example: two rows", example, "100=14.532 20000=15.731|ABCD1234");
+        row("one row", head + "100000000 14.53200\n",
+            "GKR Antenna File error:|Not enough records in Antenna File (min=2).|Critical");
         row("the example and a third row", example + "2.65E+10 15.9", "100=14.532 20000=15.731 26500=15.9|ABCD1234");
         row("CR LF, example", QByteArray(example + "3e10 16\n").replace("\n", "\r\n"), "100=14.532 20000=15.731 30000=16|ABCD1234");
         row("Funit variants", "!\n10 MHz 15.2\n1.5 GHz 15.0 dB\n18000000 kHz 14.1 DB\n0.02 thz 13\n",

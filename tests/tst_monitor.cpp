@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 QString pactl(const QStringList &args)
@@ -121,6 +122,61 @@ private Q_SLOTS:
                      QStringLiteral("The audio input \"TQX-test-input\" does not support 16-bit mono at "
                                     "10000000 Hz; the nearest format it accepts is 16-bit mono at ")),
                  qPrintable(st.text));
+    }
+
+    // A template a reading refuses is refused by the monitor too, at once and before it asks the
+    // device for a stream or sizes a buffer after the rate; a template it accepts (or none at all)
+    // fixes the rate it streams at.
+    void hostileTemplate_data()
+    {
+        QTest::addColumn<qint32>("rate"); // written into a valid PCM header; 0 with "missing": no file
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("0 Hz") << qint32(0) << true;
+        QTest::newRow("1 Hz") << qint32(1) << true;
+        QTest::newRow("2^31-1 Hz") << std::numeric_limits<qint32>::max() << true;
+        QTest::newRow("negative rate") << qint32(-48000) << true;
+        QTest::newRow("44100 Hz") << qint32(44100) << false;
+        QTest::newRow("missing: 48000 Hz") << qint32(0) << false;
+    }
+    void hostileTemplate()
+    {
+        QFETCH(qint32, rate);
+        QFETCH(bool, refused);
+        const QString path = m_dir.filePath(QStringLiteral("hostile.wav"));
+        QFile::remove(path);
+        if (!QByteArray(QTest::currentDataTag()).startsWith("missing")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QDataStream s(&f);
+            s.setByteOrder(QDataStream::LittleEndian);
+            s.writeRawData("RIFF", 4);
+            s << quint32(36);
+            s.writeRawData("WAVEfmt ", 8);
+            s << quint32(16) << quint16(1) << quint16(1) << quint32(rate) << quint32(2u * quint32(rate));
+            s << quint16(2) << quint16(16);
+            s.writeRawData("data", 4);
+            s << quint32(0);
+        }
+        ScriptedAudio audio;
+        audio.hold = true; // the stream runs until the monitor stops it
+        Monitor mon(&audio, path);
+        QSignalSpy failed(&mon, &Monitor::failed);
+        mon.start();
+        QCOMPARE(mon.state(), refused ? Monitor::State::Failed : Monitor::State::Running);
+        const int expectedRate = refused ? 48000 : rate > 0 ? rate : 48000;
+        QCOMPARE(audio.streams, refused ? QList<int>() : QList<int>{expectedRate});
+        QCOMPARE(mon.rate(), expectedRate);
+        QVERIFY2(mon.binHz() > 1 && mon.binHz() < 100, qPrintable(QString::number(mon.binHz())));
+        if (refused) {
+            QVERIFY(failed.wait(1000));
+            QCOMPARE(failed.at(0).at(0).toString(), mon.message());
+            QCOMPARE(mon.message(),
+                     QStringLiteral("The input monitor has stopped: Unsupported WAVE file format (hostile.wav: %1 "
+                                    "Hz; 16-bit mono PCM at 8000 to 384000 Hz is required).")
+                         .arg(rate));
+        } else {
+            QVERIFY(mon.message().isEmpty());
+        }
     }
 
     // A chosen input disappears (a USB card unplugged) while monitoring: the monitor stops with a

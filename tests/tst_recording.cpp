@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -108,6 +109,8 @@ private Q_SLOTS:
         QTest::newRow("template not a wave") << QByteArray("hello") << "1" << 0 << unsupported;
         QTest::newRow("template with LIST chunk") << templateWave(8000, 16, "LIST" + le32(0)) << "1" << 0 << unsupported;
         QTest::newRow("template with negative rate") << templateWave(-8000) << "1" << 0 << unsupported;
+        QTest::newRow("template at 1 Hz") << templateWave(1) << "1" << 0 << unsupported;
+        QTest::newRow("template at 2^31-1 Hz") << templateWave(std::numeric_limits<qint32>::max()) << "1" << 0 << unsupported;
         QTest::newRow("device error") << good << "1" << 1 << "Error: recording wave file: Device is busy.(263).";
         QTest::newRow("device delivers too few") << good << "1" << 2
             << "Error: recording wave file: The device delivered 16799 of 16800 samples.(102).";

@@ -250,7 +250,11 @@ public:
         requests.append({rate, n});
         return std::make_unique<Job>(*this, n, true);
     }
-    std::unique_ptr<AudioJob> stream(int) override { return std::make_unique<Job>(*this, 0, false); }
+    std::unique_ptr<AudioJob> stream(int rate) override
+    {
+        streams.append(rate);
+        return std::make_unique<Job>(*this, 0, false);
+    }
     std::unique_ptr<AudioJob> play(const QString &) override { return std::make_unique<Job>(*this, 0, false); }
     void beep(int hz, int ms) override { beeps.append({hz, ms}); }
     bool hasInput() override { return true; }
@@ -262,6 +266,7 @@ public:
     bool hold = false;
     int live = 0; // jobs not yet ended
     QList<QPair<int, qint64>> requests;
+    QList<int> streams; // the rate of each stream asked for
     QList<QPair<int, int>> beeps;
 };
 

@@ -256,8 +256,19 @@ void MainWindow::buildPanel()
     m_notes = new NotesEdit(this);
     m_notes->setAccessibleName(QStringLiteral("Notes"));
     nl->addWidget(m_notes);
-    connect(m_notes, &QPlainTextEdit::textChanged, this,
-            [this] { m_instrument.setFieldText(Field::Notes, m_notes->toPlainText()); });
+    connect(m_notes, &QPlainTextEdit::textChanged, this, [this] {
+        if (m_instrument.setFieldText(Field::Notes, m_notes->toPlainText()))
+            return;
+        // Refused (too long): the previous text comes back once the edit
+        // that changed it has finished, not from inside its signal.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                syncFromSheet();
+                m_notes->moveCursor(QTextCursor::End);
+            },
+            Qt::QueuedConnection);
+    });
     connect(m_notes, &NotesEdit::doubleClicked, this, [this] {
         m_instrument.doubleClick(Field::Notes);
         syncFromSheet();

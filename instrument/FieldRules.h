@@ -9,6 +9,10 @@
 
 class Instrument;
 
+// Notes hold at most this many characters (UTF-16 code units), typed or
+// stored: the settings file then stays far below the size its store reads.
+constexpr qsizetype kMaxNotesChars = 65536;
+
 // Validate the field the user leaves (or presses Enter in). Returns false
 // when the entry is refused, after the "Value error:" message; the focus
 // must then stay in the field. Fields without rules return true unchanged,

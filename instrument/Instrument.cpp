@@ -21,6 +21,12 @@
 
 namespace {
 const QString kCaption = QStringLiteral("TQX");
+
+QString notesTooLongText()
+{
+    return QStringLiteral("Notes are limited to %1 characters; the change was not taken.")
+        .arg(kMaxNotesChars);
+}
 } // namespace
 
 // The IMessages the workflows are given: every call becomes a request.
@@ -258,6 +264,21 @@ bool Instrument::validate(Field f)
 void Instrument::unitsValidate()
 {
     UnitsValidate(*this);
+}
+
+bool Instrument::setFieldText(Field f, const QString &text)
+{
+    if (f == Field::Notes && text.size() > kMaxNotesChars) {
+        // Refused whole rather than cut: a paste into the middle keeps the
+        // text around it, and the pasted text is still on the clipboard.
+        const QString previous = sheet().text(f);
+        if (previous.size() > kMaxNotesChars)
+            sheet().setText(f, previous.left(kMaxNotesChars));
+        message(kCaption, notesTooLongText(), MsgIcon::Exclamation);
+        return false;
+    }
+    sheet().setText(f, text);
+    return true;
 }
 
 void Instrument::click(Control c)

@@ -113,8 +113,10 @@ public:
     void startUp();     // after Form_Load: reload the remembered ENR table
 
     // --- commands --------------------------------------------------------
-    // The user typed into a field / chose a Units entry (no rules run).
-    void setFieldText(Field f, const QString &text) { sheet().setText(f, text); }
+    // The user typed into a field / chose a Units entry (no rules run but
+    // the length of Notes). False: the text is refused with a message and
+    // the field keeps its previous text, which the front end shows again.
+    bool setFieldText(Field f, const QString &text);
     void setUnitsIndex(int index) { sheet().setUnitsIndex(index); }
     // Leaving a validated field (or Enter in it). False: the entry is
     // refused and the focus must stay in the field.

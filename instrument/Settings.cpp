@@ -1,9 +1,11 @@
 // The main window's load and unload steps: parameters restored from the
 // per-user settings store (application "TQX", sections "default" and
-// "Com"), repaired silently, and written back at exit.
+// "Com"), repaired where they are out of range (the user is told which
+// keys were), and written back at exit.
 
 #include "acquire/AudioUtil.h"
 #include "instrument/Commands.h"
+#include "instrument/FieldRules.h"
 #include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 #include "sheet/Paths.h"
@@ -55,6 +57,27 @@ void normalise(Sheet &s, Field f, const QString &pattern, const QString &fallbac
         s.setText(f, FormatFixed(ParseNumber(fallback), pattern));
 }
 
+// The stored text of a field against its text after the repair: changed
+// beyond the reformatting of a number means the stored value was not used.
+bool replaced(const QString &stored, const QString &now, const QString &pattern)
+{
+    return (IsNumber(stored) ? FormatFixed(stored, pattern) : stored) != now;
+}
+
+// The parameter fields that are repaired, with their key and display format.
+struct RepairedField {
+    Field field;
+    const char *key;
+    const char *pattern;
+};
+constexpr RepairedField kRepairedFields[] = {
+    {Field::Interval, "Interval", "0.000"}, {Field::Tatt1, "Tatt1", "0.0"},
+    {Field::Tatt2, "Tatt2", "0.0"},         {Field::Tcold, "Tcold", "0.0"},
+    {Field::Thot, "Thot", "0.0"},           {Field::Frequency, "Frequency", "0.000"},
+    {Field::Att11, "Att11", "0.00"},        {Field::Att12, "Att12", "0.00"},
+    {Field::Att21, "Att21", "0.00"},        {Field::Att22, "Att22", "0.00"},
+};
+
 } // namespace
 
 void Instrument::Form_Load()
@@ -79,10 +102,16 @@ void Instrument::Form_Load()
     // 9. Restore.
     s.setText(Field::Title, get(kDefault, "Title", QString()));
     s.setText(Field::Interval, get(kDefault, "Interval", FormatFixed(0.15, QStringLiteral("0.00"))));
-    s.setText(Field::Notes, get(kDefault, "Notes", QString()));
+    QStringList repaired; // keys whose stored value was not used as it was, in the order read
+    const QString notes = get(kDefault, "Notes", QString());
+    s.setText(Field::Notes, notes.left(kMaxNotesChars));
+    const bool notesCut = notes.size() > kMaxNotesChars;
     s.setText(Field::Source, get(kDefault, "Source", QString()));
     const auto units = wholeNumber(get(kDefault, "Units", QStringLiteral("0")));
-    s.setUnitsIndex(units && *units >= 0 && *units <= 2 ? *units : 0);
+    const bool unitsValid = units && *units >= 0 && *units <= 2;
+    s.setUnitsIndex(unitsValid ? *units : 0);
+    if (!unitsValid)
+        repaired << QStringLiteral("Units");
     s.unitsTag = QString::number(s.unitsIndex());
     s.setText(Field::Tatt1, get(kDefault, "Tatt1", QStringLiteral("290")));
     s.setText(Field::Tatt2, get(kDefault, "Tatt2", QStringLiteral("290")));
@@ -92,7 +121,10 @@ void Instrument::Form_Load()
     for (auto [f, key] : {std::pair{Field::Att11, "Att11"}, {Field::Att12, "Att12"},
                           {Field::Att21, "Att21"}, {Field::Att22, "Att22"}})
         s.setText(f, get(kDefault, key, QStringLiteral("0")));
-    m.LimitsEnabled = storedBool(get(kDefault, "Limits", QStringLiteral("1"))).value_or(true);
+    const auto limits = storedBool(get(kDefault, "Limits", QStringLiteral("1")));
+    m.LimitsEnabled = limits.value_or(true);
+    if (!limits)
+        repaired << QStringLiteral("Limits");
     s.setChecked(Control::mnuOptionsLimits, m.LimitsEnabled);
     m.EnrFileName = get(kDefault, "EnrFileName", QString());
     m.BaseUrl = get(kDefault, "BaseUrl", Paths::defaultBaseUrl());
@@ -100,13 +132,20 @@ void Instrument::Form_Load()
         m.BaseUrl = Paths::defaultBaseUrl();
     const auto enabled = wholeNumber(get(kCom, "Enabled", QStringLiteral("0")));
     m.ComEnabled = enabled && *enabled >= 0 ? *enabled : 0;
+    if (!(enabled && *enabled >= 0))
+        repaired << QStringLiteral("Com/Enabled");
     const auto port = wholeNumber(get(kCom, "Port", QStringLiteral("1")));
     m.ComPort = port && *port >= 1 && *port <= 99 ? *port : 1;
+    if (!(port && *port >= 1 && *port <= 99))
+        repaired << QStringLiteral("Com/Port");
 
     // 10. Caption.
     s.windowCaption = QStringLiteral("TQX - V") + versionText();
 
     // 11-18. Repair.
+    QString storedTexts[std::size(kRepairedFields)];
+    for (size_t i = 0; i < std::size(kRepairedFields); ++i)
+        storedTexts[i] = s.text(kRepairedFields[i].field);
     normalise(s, Field::Interval, QStringLiteral("0.000"), QStringLiteral("2"),
               [](double v) { return v >= 0.05 && v <= 100; });
     s.intervalTag = NumToText(ParseNumber(s.text(Field::Interval)));
@@ -141,6 +180,24 @@ void Instrument::Form_Load()
               [](double v) { return v >= 0.1 && v <= 100000; });
     for (Field f : {Field::Att11, Field::Att12, Field::Att21, Field::Att22})
         normalise(s, f, QStringLiteral("0.00"), QStringLiteral("0"), [](double v) { return v >= 0 && v <= 200; });
+    for (size_t i = 0; i < std::size(kRepairedFields); ++i) {
+        const RepairedField &r = kRepairedFields[i];
+        if (replaced(storedTexts[i], s.text(r.field), QLatin1String(r.pattern)))
+            repaired << QLatin1String(r.key);
+    }
+    // Told once, before the window shows: the file will be written with the
+    // repaired values at exit, so the stored ones would otherwise vanish unseen.
+    if (store && !store->loadProblem().isEmpty())
+        message(QStringLiteral("TQX"), store->loadProblem(), MsgIcon::Exclamation);
+    QStringList told;
+    if (!repaired.isEmpty())
+        told << QStringLiteral("Some stored settings were out of range and were reset to their defaults: %1.")
+                    .arg(repaired.join(QStringLiteral(", ")));
+    if (notesCut)
+        told << QStringLiteral("The stored Notes were longer than %1 characters and were cut there.")
+                    .arg(kMaxNotesChars);
+    if (!told.isEmpty())
+        message(QStringLiteral("TQX"), told.join(u' '), MsgIcon::Exclamation);
 
     // Initial menu states.
     for (Control c : {Control::mnuEnrUnl, Control::mnuSaveText, Control::mnuSaveTsv, Control::mnuSaveWave,

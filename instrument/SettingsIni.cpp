@@ -1,5 +1,8 @@
 #include "instrument/SettingsIni.h"
 
+#include <QHash>
+#include <QStringDecoder>
+
 #include <algorithm>
 
 namespace {
@@ -28,34 +31,56 @@ struct Escape {
 constexpr Escape kEscapes[] = {{'a', u'\a'}, {'b', u'\b'}, {'f', u'\f'}, {'n', u'\n'},  {'r', u'\r'},  {'t', u'\t'},
                                {'v', u'\v'}, {'"', u'"'},  {'?', u'?'},  {'\'', u'\''}, {'\\', u'\\'}};
 
-QByteArray trimmedBlanks(const QByteArray &b)
+QByteArrayView trimmedBlanks(QByteArrayView b)
 {
     qsizetype from = 0, to = b.size();
     while (from < to && isBlank(b[from]))
         ++from;
     while (to > from && isBlank(b[to - 1]))
         --to;
-    return b.mid(from, to - from);
+    return b.sliced(from, to - from);
 }
 
-IniSection &sectionNamed(IniDocument &doc, const QString &name)
+// UTF-8 to text. Unlike QString::fromUtf8, a byte-order mark at the start
+// is a character like any other: only the file's own first one is skipped.
+QString utf8Text(QByteArrayView b)
 {
-    for (IniSection &s : doc)
-        if (s.name == name)
-            return s;
-    doc.append(IniSection{name, {}});
-    return doc.last();
+    if (!b.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(b);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(b);
 }
 
-void setEntry(IniSection &section, const QString &key, const QString &value)
+// The document being read, with an index of its sections and of each
+// section's keys, so that every line costs the same however long the file.
+class DocumentBuilder
 {
-    for (IniEntry &e : section.entries)
-        if (e.key == key) {
-            e.value = value;
+public:
+    void set(const QString &section, const QString &key, const QString &value)
+    {
+        auto sectionAt = m_sections.constFind(section);
+        if (sectionAt == m_sections.cend()) {
+            sectionAt = m_sections.insert(section, m_doc.size());
+            m_doc.append(IniSection{section, {}});
+            m_keys.append(QHash<QString, qsizetype>());
+        }
+        IniSection &s = m_doc[*sectionAt];
+        QHash<QString, qsizetype> &keys = m_keys[*sectionAt];
+        const auto keyAt = keys.constFind(key);
+        if (keyAt != keys.cend()) {
+            s.entries[*keyAt].value = value;
             return;
         }
-    section.entries.append(IniEntry{key, value});
-}
+        keys.insert(key, s.entries.size());
+        s.entries.append(IniEntry{key, value});
+    }
+    IniDocument take() { return std::move(m_doc); }
+
+private:
+    IniDocument m_doc;
+    QHash<QString, qsizetype> m_sections;    // name -> index in m_doc
+    QList<QHash<QString, qsizetype>> m_keys; // per section: key -> index in its entries
+};
 
 } // namespace
 
@@ -103,7 +128,7 @@ QString IniValueText(const QByteArray &raw)
             while (j < n && raw[j] != '\\' && raw[j] != '"' && (quoted || raw[j] != ';'))
                 ++j;
             // Chunks end only at ASCII characters, never inside a UTF-8 sequence.
-            out += QString::fromUtf8(raw.constData() + i, j - i);
+            out += utf8Text(QByteArrayView(raw.constData() + i, j - i));
             i = j;
             if (quoted)
                 keep = out.size();
@@ -125,31 +150,33 @@ QString IniValueText(const QByteArray &raw)
 
 IniDocument ParseSettingsIni(const QByteArray &bytes)
 {
-    IniDocument doc;
+    DocumentBuilder doc;
     QString section = QStringLiteral("General");
-    qsizetype pos = 0;
+    // A byte-order mark, as some editors write it, is not part of the first line.
+    qsizetype pos = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     while (pos < bytes.size()) {
         qsizetype eol = pos;
         while (eol < bytes.size() && bytes[eol] != '\n' && bytes[eol] != '\r')
             ++eol;
-        const QByteArray line = trimmedBlanks(bytes.mid(pos, eol - pos));
+        const QByteArrayView line = trimmedBlanks(QByteArrayView(bytes).sliced(pos, eol - pos));
         pos = eol + 1;
         if (line.isEmpty() || line.startsWith(';'))
             continue;
         if (line.startsWith('[')) {
             const qsizetype close = line.indexOf(']');
             if (close > 0)
-                section = QString::fromUtf8(line.mid(1, close - 1));
+                section = utf8Text(line.sliced(1, close - 1));
             continue;
         }
         const qsizetype eq = line.indexOf('=');
         if (eq <= 0)
             continue;
-        const QString key = QString::fromUtf8(trimmedBlanks(line.left(eq)));
+        const QString key = utf8Text(trimmedBlanks(line.first(eq)));
         if (!key.isEmpty())
-            setEntry(sectionNamed(doc, section), key, IniValueText(line.mid(eq + 1)));
+            doc.set(section, key,
+                    IniValueText(QByteArray::fromRawData(line.data() + eq + 1, line.size() - eq - 1)));
     }
-    return doc;
+    return doc.take();
 }
 
 QByteArray IniEscapedValue(const QString &value)

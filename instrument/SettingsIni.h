@@ -5,7 +5,7 @@
 // serialised object ("@Variant(...)", "@ByteArray(...)") is just its text.
 // Pure functions over bytes, Qt Core only.
 //
-// Format (UTF-8, LF line ends):
+// Format (UTF-8, LF line ends; a leading byte-order mark is skipped):
 //   [section]            a section; keys before the first one belong to
 //                        "General"
 //   key=value            surrounding blanks are not part of key or value

@@ -14,4 +14,8 @@ public:
     virtual void deleteSection(const QString &section) = 0;
     // Writes pending changes to permanent storage.
     virtual void flush() = 0;
+    // Empty when the stored settings were read (or there were none yet);
+    // otherwise, for the user, why they could not be and what becomes of
+    // them. The defaults apply then, and flush() never writes over them.
+    virtual QString loadProblem() const = 0;
 };

@@ -1,5 +1,6 @@
-// Load and unload of the measurement sheet's parameters: defaults, silent repair of stored values, default
-// texts in the user's locale, and the INI file read as plain text and written as QSettings writes it.
+// Load and unload of the measurement sheet's parameters: defaults, repair of stored values (and the one
+// message naming what was repaired), default texts in the user's locale, the length of Notes, and the INI
+// file read as plain text, written as QSettings writes it, and never written over when it could not be read.
 #include "instrument/SettingsIni.h"
 #include "calc/Nmuc.h"
 #include "qtplatform/SettingsQt.h"
@@ -9,6 +10,8 @@
 #include <QtTest>
 
 namespace {
+const QString kReset = "Some stored settings were out of range and were reset to their defaults: ";
+
 QString valueOf(Instrument &m, const QString &name)
 {
     if (auto f = fieldByName(name))
@@ -33,34 +36,60 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("stored");   // section/key=text; ...
         QTest::addColumn<QString>("expected"); // field or value name=text; ...
-        QTest::newRow("first run") << QString()
-            << "Title=;Source=;Notes=;Interval=0.150;IntervalTag=0.15;Units=0;Frequency=10.000;Tatt1=290.0;Tatt2=290.0;"
+        QTest::addColumn<QString>("told");     // the message after loading; empty: none
+        QTest::newRow("first run")
+            << QString()
+            << "Title=;Source=;Notes=;Interval=0.150;IntervalTag=0.15;Units=0;Frequency=10.000;Tatt1=290.0;"
+               "Tatt2=290.0;"
                "Tcold=290.0;Thot=29290.0;ENR=20.00;Att11=0.00;Att12=0.00;Att21=0.00;Att22=0.00;Limits=11;"
-               "ComEnabled=0;ComPort=1;EnrFileName=;BaseUrl=http://www.tqx-meter.example/tqx/;Y2dB=;Noise00=";
+               "ComEnabled=0;ComPort=1;EnrFileName=;BaseUrl=http://www.tqx-meter.example/tqx/;Y2dB=;Noise00="
+            << QString();
         // Every default text is written in the user's locale, so that it reads back as the number meant.
-        QTest::newRow("German locale") << QString() << "Interval=0,150;Thot=29290,0;ENR=20,00;Nmuc=0,1 0,64";
-        QTest::newRow("limits kept") << "default/Interval=100;default/Frequency=100000;default/Att22=200;default/Tatt2=77.36"
-                                     << "Interval=100.000;Frequency=100000.000;Att22=200.00;Tatt2=77.4";
-        QTest::newRow("out of range") << "default/Interval=0.01;default/Frequency=0.05;default/Att12=-1;default/Att21=250;"
-                                         "default/Tatt1=0;default/Units=7;Com/Port=0"
-                                      << "Interval=2.000;IntervalTag=2;Frequency=10.000;Att12=0.00;Att21=0.00;Tatt1=290.0;"
-                                         "Units=0;ComPort=1";
-        QTest::newRow("not numbers") << "default/Interval=abc;default/Thot=hot;default/Units=Watt;default/Limits=maybe;"
-                                        "Com/Enabled=yes;Com/Port=x"
-                                     << "Interval=2.000;Tcold=290.0;Thot=290290.0;Units=0;Limits=11;ComEnabled=0;ComPort=1";
-        QTest::newRow("Tcold above Thot chain") << "default/Tcold=300;default/Thot=250" << "Tcold=290.0;Thot=290290.0;ENR=30.00";
-        QTest::newRow("cold source below reference") << "default/Tcold=77;default/Thot=200" << "Tcold=77.0;Thot=200.0;ENR=0.00";
-        QTest::newRow("units Volt, com enabled") << "default/Units=2;Com/Enabled=1;Com/Port=3" << "Units=2;ComEnabled=1;ComPort=3";
-        QTest::newRow("limits False") << "default/Limits=False" << "Limits=00";
-        QTest::newRow("limits non-zero number") << "default/Limits=-1;default/Title=a, b" << "Limits=11;Title=a, b";
+        QTest::newRow("German locale")
+            << QString() << "Interval=0,150;Thot=29290,0;ENR=20,00;Nmuc=0,1 0,64" << QString();
+        QTest::newRow("limits kept")
+            << "default/Interval=100;default/Frequency=100000;default/Att22=200;default/Tatt2=77.36"
+            << "Interval=100.000;Frequency=100000.000;Att22=200.00;Tatt2=77.4" << QString();
+        QTest::newRow("out of range")
+            << "default/Interval=0.01;default/Frequency=0.05;default/Att12=-1;default/Att21=250;"
+               "default/Tatt1=0;default/Units=7;Com/Port=0"
+            << "Interval=2.000;IntervalTag=2;Frequency=10.000;Att12=0.00;Att21=0.00;Tatt1=290.0;"
+               "Units=0;ComPort=1"
+            << kReset + "Units, Com/Port, Interval, Tatt1, Frequency, Att12, Att21.";
+        QTest::newRow("not numbers")
+            << "default/Interval=abc;default/Thot=hot;default/Units=Watt;default/Limits=maybe;"
+               "Com/Enabled=yes;Com/Port=x"
+            << "Interval=2.000;Tcold=290.0;Thot=290290.0;Units=0;Limits=11;ComEnabled=0;ComPort=1"
+            << kReset + "Units, Limits, Com/Enabled, Com/Port, Interval, Thot.";
+        QTest::newRow("Tcold above Thot chain")
+            << "default/Tcold=300;default/Thot=250"
+            << "Tcold=290.0;Thot=290290.0;ENR=30.00" << kReset + "Tcold, Thot.";
+        QTest::newRow("cold source below reference") << "default/Tcold=77;default/Thot=200"
+                                                     << "Tcold=77.0;Thot=200.0;ENR=0.00" << QString();
+        QTest::newRow("units Volt, com enabled") << "default/Units=2;Com/Enabled=1;Com/Port=3"
+                                                 << "Units=2;ComEnabled=1;ComPort=3" << QString();
+        QTest::newRow("limits False") << "default/Limits=False"
+                                      << "Limits=00" << QString();
+        QTest::newRow("limits non-zero number") << "default/Limits=-1;default/Title=a, b"
+                                                << "Limits=11;Title=a, b" << QString();
         QTest::newRow("former base URL migrated") << "default/BaseUrl=http://tqx.radio-amateur.example/tqx/"
-                                                  << "BaseUrl=http://www.tqx-meter.example/tqx/";
-        QTest::newRow("stored ENR ignored, derived from Thot") << "default/ENR=5;default/Thot=9452.7" << "ENR=15.00;Thot=9452.7";
+                                                  << "BaseUrl=http://www.tqx-meter.example/tqx/" << QString();
+        QTest::newRow("stored ENR ignored, derived from Thot") << "default/ENR=5;default/Thot=9452.7"
+                                                               << "ENR=15.00;Thot=9452.7" << QString();
+        QTest::newRow("empty Interval, spaced Port") << "default/Interval=;Com/Port= 7 "
+                                                     << "Interval=2.000;ComPort=7" << kReset + "Interval.";
+        QTest::newRow("Notes at the limit")
+            << "default/Notes=" + QString(65536, 'n') << "Notes=" + QString(65536, 'n') << QString();
+        QTest::newRow("Notes over the limit cut, with a repair")
+            << "default/Notes=" + QString(65537, 'n') + ";default/Att11=x"
+            << "Notes=" + QString(65536, 'n') + ";Att11=0.00"
+            << kReset + "Att11. The stored Notes were longer than 65536 characters and were cut there.";
     }
     void load()
     {
         QFETCH(QString, stored);
         QFETCH(QString, expected);
+        QFETCH(QString, told);
         if (QByteArray(QTest::currentDataTag()).startsWith("German"))
             QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         TestBench b;
@@ -69,7 +98,8 @@ private Q_SLOTS:
         Instrument &m = b.loaded();
         for (const QString &kv : expected.split(';'))
             QCOMPARE(kv.section('=', 0, 0) + '=' + valueOf(m, kv.section('=', 0, 0)), kv);
-        QVERIFY(b.messages.shown.isEmpty()); // repairs are silent
+        QCOMPARE(b.messages.lines(),
+                 told.isEmpty() ? QStringList() : QStringList{"TQX|" + told + "|Exclamation"});
     }
 
     // A stored value is text: QSettings' object forms are never decoded (the crafted list would ask for
@@ -140,6 +170,130 @@ private Q_SLOTS:
         QCOMPARE(keys.size(), 20); // all of default's and Com's, and nothing else
         writer.sync();
         QCOMPARE(readFile(ours), readFile(theirs));
+    }
+
+    // Typed Notes: refused whole beyond the limit (a paste into the middle loses neither side), with a
+    // message.
+    void notesTyped_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("after");
+        const QString full(65536, 'n');
+        QTest::newRow("up to the limit") << "old" << full << full;
+        QTest::newRow("one character over") << full << full + 'x' << full;
+        QTest::newRow("paste into the middle") << "head tail"
+                                               << "head " + QString(70000, 'p') + "tail"
+                                               << "head tail";
+    }
+    void notesTyped()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, typed);
+        QFETCH(QString, after);
+        TestBench b;
+        Instrument &m = b.loaded();
+        m.sheet().setText(Field::Notes, before);
+        QCOMPARE(m.setFieldText(Field::Notes, typed), after == typed);
+        QCOMPARE(m.sheet().text(Field::Notes), after);
+        QCOMPARE(
+            b.messages.lines(),
+            after == typed
+                ? QStringList()
+                : QStringList{
+                      "TQX|Notes are limited to 65536 characters; the change was not taken.|Exclamation"});
+    }
+
+    // Files as editors and hands leave them, read through the store into the sheet.
+    void fileForms_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("expected"); // field=text; ...
+        QTest::newRow("byte-order mark")
+            << QByteArray("\xEF\xBB\xBF[default]\nTitle=LNA\nInterval=1\n") << "Title=LNA;Interval=1.000";
+        QTest::newRow("byte-order mark, CRLF")
+            << QByteArray("\xEF\xBB\xBF[default]\r\nTitle=LNA\r\nInterval=1\r\n")
+            << "Title=LNA;Interval=1.000";
+        QTest::newRow("section repeated after another")
+            << QByteArray("[default]\nTitle=a\nInterval=1\n[Com]\nPort=2\n[default]\nTitle=b\nSource=s\n")
+            << "Title=b;Interval=1.000;Source=s;ComPort=2";
+        QTest::newRow("byte-order mark inside a line is text")
+            << QByteArray("[default]\nTitle=\xEF\xBB\xBFx\n") << QString::fromUtf8("Title=\uFEFFx");
+    }
+    void fileForms()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        QFile f(dir.filePath("TQX.ini"));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
+        f.close();
+        SettingsQt store(f.fileName());
+        Services p;
+        p.settings = &store;
+        Instrument m(p);
+        m.Form_Load();
+        for (const QString &kv : expected.split(';'))
+            QCOMPARE(kv.section('=', 0, 0) + '=' + valueOf(m, kv.section('=', 0, 0)), kv);
+    }
+
+    // A file that cannot be read is never written over: the first write moves it aside (to the first free
+    // TQX.ini.bad name), the user is told once with both paths, and the next start reads the fresh file.
+    void unreadableFileKept_data()
+    {
+        QTest::addColumn<QString>("shape"); // "big": over 4 MiB; "folder": a folder in its place
+        QTest::addColumn<QString>(
+            "keptAs"); // the kept file's name; an older TQX.ini.bad exists when not that
+        QTest::newRow("over 4 MiB") << "big"
+                                    << "TQX.ini.bad";
+        QTest::newRow("over 4 MiB, older kept file") << "big"
+                                                     << "TQX.ini.bad.1";
+        QTest::newRow("a folder in its place") << "folder"
+                                               << "TQX.ini.bad";
+    }
+    void unreadableFileKept()
+    {
+        QFETCH(QString, shape);
+        QFETCH(QString, keptAs);
+        QTemporaryDir dir;
+        const QString ini = dir.filePath("TQX.ini"), kept = dir.filePath(keptAs);
+        QByteArray original = "[default]\nTitle=Old title\nInterval=5\n[Com]\nPort=4\n[x]\n";
+        original += QByteArray(4 * 1024 * 1024, ';');
+        if (shape == "folder") {
+            QVERIFY(QDir().mkpath(ini));
+        } else {
+            QFile f(ini);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(original) == original.size());
+        }
+        if (keptAs != "TQX.ini.bad") {
+            QFile older(dir.filePath("TQX.ini.bad"));
+            QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older") == 5);
+        }
+        for (int run = 0; run < 2; ++run) {
+            SettingsQt store(ini);
+            Services p;
+            p.settings = &store;
+            Instrument m(p);
+            RecordingMessages messages;
+            recordMessages(m, messages);
+            m.Form_Load();
+            QCOMPARE(valueOf(m, "Title") + '|' + valueOf(m, "Interval"), "|0.150");
+            if (run) {
+                QCOMPARE(messages.lines(), QStringList());
+                break;
+            }
+            QCOMPARE(messages.texts().size(), 1);
+            QVERIFY2(messages.texts()[0].contains(ini + " could not be read") &&
+                         messages.texts()[0].contains(kept),
+                     qPrintable(messages.texts()[0]));
+            QVERIFY(QFileInfo(ini).isDir() == (shape == "folder")); // nothing moves before the first write
+            m.Form_Unload();
+            QVERIFY(QFileInfo(ini).isFile());
+            QCOMPARE(shape == "folder" ? QByteArray(QFileInfo(kept).isDir() ? "dir" : "?") : readFile(kept),
+                     shape == "folder" ? QByteArray("dir") : original);
+        }
+        if (keptAs != "TQX.ini.bad")
+            QCOMPARE(readFile(dir.filePath("TQX.ini.bad")), QByteArray("older"));
     }
 };
 

@@ -66,7 +66,9 @@ public:
             it = it.key().startsWith(section + QLatin1Char('/')) ? values.erase(it) : std::next(it);
     }
     void flush() override {}
+    QString loadProblem() const override { return problem; }
     QHash<QString, QString> values;
+    QString problem;
 };
 
 // File dialogs answering from a queue; nullopt (cancel) when it is empty.

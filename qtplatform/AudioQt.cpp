@@ -474,6 +474,16 @@ QAudioDevice AudioQt::output(AudioStatus *why) const
     return {};
 }
 
+// The chosen (or default) input, or null with `why` saying why there is
+// none.
+QAudioDevice AudioQt::usableInput(AudioStatus *why)
+{
+    const QAudioDevice dev = input(why);
+    if (why->ok() && dev.isNull())
+        *why = AudioStatus{AudioQtError::NoInput, QStringLiteral("No audio input device is available.")};
+    return dev;
+}
+
 std::unique_ptr<AudioJob> AudioQt::record(int rate, qint64 samples)
 {
     if (rate <= 0 || samples < 0)
@@ -483,12 +493,9 @@ std::unique_ptr<AudioJob> AudioQt::record(int rate, qint64 samples)
         return std::make_unique<RefusedJob>(
             AudioStatus{AudioQtError::TooLong, QStringLiteral("The recording is too long.")});
     AudioStatus why;
-    const QAudioDevice dev = input(&why);
+    const QAudioDevice dev = usableInput(&why);
     if (!why.ok())
         return std::make_unique<RefusedJob>(why);
-    if (dev.isNull())
-        return std::make_unique<RefusedJob>(
-            AudioStatus{AudioQtError::NoInput, QStringLiteral("No audio input device is available.")});
     if (!dev.isFormatSupported(monoInt16(rate)))
         return std::make_unique<RefusedJob>(formatStatus(dev, rate, true));
     return std::make_unique<CaptureJob>(m_shared, dev, rate, samples, m_graceMs);
@@ -497,12 +504,9 @@ std::unique_ptr<AudioJob> AudioQt::record(int rate, qint64 samples)
 std::unique_ptr<AudioJob> AudioQt::stream(int rate)
 {
     AudioStatus why;
-    const QAudioDevice dev = input(&why);
+    const QAudioDevice dev = usableInput(&why);
     if (!why.ok())
         return std::make_unique<RefusedJob>(why);
-    if (dev.isNull())
-        return std::make_unique<RefusedJob>(
-            AudioStatus{AudioQtError::NoInput, QStringLiteral("No audio input device is available.")});
     if (rate <= 0)
         return std::make_unique<RefusedJob>(
             AudioStatus{AudioQtError::Format, QStringLiteral("Invalid recording format (%1 Hz).").arg(rate)});

@@ -63,6 +63,7 @@ public:
 private:
     // The chosen input (or the default); null and *why set when it is gone.
     QAudioDevice input(AudioStatus *why) const;
+    QAudioDevice usableInput(AudioStatus *why);
     QAudioDevice output(AudioStatus *why) const;
     // Starts the sound server's answer on its default source, once.
     void askServerDefault() const;

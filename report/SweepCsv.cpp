@@ -30,29 +30,54 @@ QString quoted(QString s)
 }
 
 // One CSV row split into fields ("" inside quotes is one quote).
-QStringList splitRow(const QString &line)
+// One row of the file: its fields, unquoted, and the line it starts on.
+struct Record {
+    QStringList fields;
+    int line = 1;
+};
+
+// The rows of a CSV text: fields separated by ',', rows by a line break
+// outside quotes; a quoted field may hold commas, line breaks and "" for a
+// quote. Blank rows are dropped.
+QList<Record> splitRecords(const QString &text)
 {
-    QStringList out;
+    QList<Record> out;
+    Record rec;
     QString cur;
-    bool inQuotes = false;
-    for (int i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
+    bool inQuotes = false, blank = true;
+    int line = 1;
+    auto endRecord = [&] {
+        rec.fields << cur;
+        if (!blank)
+            out << rec;
+        rec = Record{};
+        rec.line = line;
+        cur.clear();
+        blank = true;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\n'))
+            ++line;
         if (inQuotes) {
-            if (c == QLatin1Char('"') && i + 1 < line.size() && line[i + 1] == QLatin1Char('"'))
+            if (c == QLatin1Char('"') && i + 1 < text.size() && text[i + 1] == QLatin1Char('"'))
                 cur += c, ++i;
             else if (c == QLatin1Char('"'))
                 inQuotes = false;
             else
                 cur += c;
         } else if (c == QLatin1Char('"')) {
-            inQuotes = true;
+            inQuotes = true, blank = false;
         } else if (c == QLatin1Char(',')) {
-            out << cur, cur.clear();
+            rec.fields << cur, cur.clear(), blank = false;
+        } else if (c == QLatin1Char('\n')) {
+            endRecord();
         } else {
             cur += c;
+            blank = blank && c.isSpace();
         }
     }
-    out << cur;
+    endRecord();
     return out;
 }
 
@@ -90,8 +115,10 @@ SweepTrace parseSweepCsv(const QByteArray &bytes)
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    const QStringList header = splitRow(lines.value(0).trimmed());
+    const QList<Record> rows = splitRecords(text);
+    QStringList header;
+    for (const QString &name : rows.value(0).fields)
+        header << name.trimmed();
     const int cFreq = header.indexOf(kHeader[1]), cNf = header.indexOf(kHeader[6]), cGain = header.indexOf(kHeader[7]);
     const int cKind = header.indexOf(kHeader[0]);
     if (cFreq < 0 || cNf < 0) {
@@ -100,21 +127,19 @@ SweepTrace parseSweepCsv(const QByteArray &bytes)
         return t;
     }
     bool anyGain = false;
-    for (int n = 1; n < lines.size(); ++n) {
-        if (lines[n].trimmed().isEmpty())
-            continue;
+    for (qsizetype n = 1; n < rows.size(); ++n) {
         if (t.mhz.size() >= kSweepMaxPoints) {
             t.error = QStringLiteral("The file holds more than %1 points.").arg(kSweepMaxPoints);
             return t;
         }
-        const QStringList f = splitRow(lines[n].trimmed());
+        const QStringList &f = rows[n].fields;
         if (f.value(cNf).trimmed().isEmpty())
             continue; // a failed or unmeasured point
         auto number = [&](int col, double &out) {
             bool ok = false;
             out = f.value(col).trimmed().toDouble(&ok); // C locale: '.' only
             if (!ok || !std::isfinite(out))
-                t.error = QStringLiteral("Line %1: \"%2\" is not a number.").arg(n + 1).arg(f.value(col).left(40));
+                t.error = QStringLiteral("Line %1: \"%2\" is not a number.").arg(rows[n].line).arg(f.value(col).left(40));
             return ok;
         };
         double mhz = 0, nf = 0, gain = NAN;
@@ -125,7 +150,7 @@ SweepTrace parseSweepCsv(const QByteArray &bytes)
                 return t;
             anyGain = true;
         }
-        if (cKind >= 0 && f.value(cKind) == QLatin1String("calibration"))
+        if (cKind >= 0 && f.value(cKind).trimmed() == QLatin1String("calibration"))
             t.kind = SweepKind::Calibration;
         t.mhz << mhz;
         t.nfDb << nf;

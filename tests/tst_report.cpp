@@ -1,5 +1,6 @@
 // The report outlets: the text report (exact bytes in file and clipboard), the TSV record (percent-encoded
 // notes, header only into an empty file), and failures that keep every file whole.
+#include "report/SweepCsv.h"
 #include "report/TextReport.h"
 #include "report/TsvRecord.h"
 #include "support/TestPlatform.h"
@@ -161,6 +162,39 @@ private Q_SLOTS:
             return;
         meter().click(Control::mnuSaveTsv); // the next record starts on a line of its own
         QCOMPARE(readFile(old.fileName()), before + tsvLine("a%20b%0D%0Ac%2C%09%C3%A9%F0%9F%93%A1"));
+    }
+
+    // A saved sweep read back as a reference: quotes may hold commas, line breaks and doubled quotes, and an
+    // error names the line the row starts on.
+    void sweepCsvReadBack_data()
+    {
+        QTest::addColumn<QByteArray>("rows"); // after the header
+        QTest::addColumn<QList<double>>("mhz");
+        QTest::addColumn<QString>("error"); // part of it; empty: none
+        const QByteArray row1 = "measurement,100,100,15,5,300,3.2,20.5,500,5.1,-120,ok\n";
+        QTest::newRow("plain rows") << row1 + "measurement,200,200,15,5,300,3.4,20,500,5.1,-120,ok\n"
+                                    << QList<double>{100, 200} << QString();
+        QTest::newRow("quoted line break in a status")
+            << "measurement,100,100,15,5,300,3.2,20.5,500,5.1,-120,\"failed:\nx,x,x,x,x,x,\"\"lost\"\", rig\"\n" +
+                   QByteArray(row1).replace("100,100", "150,150")
+            << QList<double>{100, 150} << QString();
+        QTest::newRow("CRLF and a blank line") << QByteArray("measurement,100,100,15,5,300,3.2,20.5,500,5.1,-120,ok\r\n\r\n"
+                                                             "measurement,200,200,15,5,300,3.4,20,500,5.1,-120,ok\r\n")
+                                               << QList<double>{100, 200} << QString();
+        QTest::newRow("bad number after a two-line field: its own line")
+            << QByteArray("measurement,100,100,15,5,300,3.2,20.5,500,5.1,-120,\"a\nb\"\n"
+                          "measurement,x,200,15,5,300,3.4,20,500,5.1,-120,ok\n")
+            << QList<double>{100} << QString("Line 4: \"x\" is not a number.");
+    }
+    void sweepCsvReadBack()
+    {
+        QFETCH(QByteArray, rows);
+        QFETCH(QList<double>, mhz);
+        QFETCH(QString, error);
+        const SweepTrace t = parseSweepCsv("Sweep,Frequency (MHz),Tuned (MHz),ENR (dB),Y (dB),Te (K),NF (dB),Gain (dB),"
+                                           "Receiver Te (K),Receiver NF (dB),Receiver slope (dB),Status\n" + rows);
+        QCOMPARE(t.error, error);
+        QCOMPARE(QList<double>(t.mhz.begin(), t.mhz.end()), mhz);
     }
 
     // File > TSV record file...: the next record goes to the chosen file; a cancelled dialog keeps the name.

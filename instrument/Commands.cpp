@@ -27,13 +27,12 @@ const QString kCaption = QStringLiteral("TQX");
 // disconnected): the user starts them from there.
 bool offerBenchIfNoInput(Instrument &m)
 {
-    static bool offered = false; // asked once per run
-    if (m.route() == DeviceRoute::Bench || offered)
+    if (m.route() == DeviceRoute::Bench || m.benchOffered())
         return true;
     IAudio *audio = m.services().audio;
     if (audio && audio->hasInput())
         return true;
-    offered = true;
+    m.setBenchOffered();
     const bool yes = m.messages().ask(
         kCaption, QStringLiteral("This computer has no audio input, so TQX cannot take readings.\n\n"
                                  "Open the virtual bench instead? It simulates a noise source, a device "
@@ -76,8 +75,8 @@ void calSourceDoubleClick(Instrument &m, Field f)
 
 void toggleBench(Instrument &m)
 {
+    // The check mark follows the route (storeRoute); a refused change leaves both.
     m.setRoute(m.route() == DeviceRoute::Bench ? DeviceRoute::SoundCard : DeviceRoute::Bench);
-    m.sheet().setChecked(Control::mnuOptionsBench, m.route() == DeviceRoute::Bench);
 }
 
 } // namespace

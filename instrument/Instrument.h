@@ -102,6 +102,10 @@ public:
     // On the bench route, hands the bench the sheet's frequency and
     // attenuators (after every field change; before every reading).
     void syncBench();
+    // Whether the bench was already offered to a user without an audio
+    // input (once per instrument's life).
+    bool benchOffered() const { return m_benchOffered; }
+    void setBenchOffered() { m_benchOffered = true; }
     // Chooses the sound card's input (or output) device by id and stores
     // the choice; refused with a message while an operation runs.
     bool chooseInputDevice(const QString &id, const QString &name);
@@ -177,6 +181,7 @@ private:
     Services m_services;
     Session m_session;
     DeviceRoute m_route = DeviceRoute::SoundCard;
+    bool m_benchOffered = false;
     std::unique_ptr<MessageChannel> m_messages;
     std::unique_ptr<Operation> m_operation;
     std::unique_ptr<EnrTable> m_enrTable;

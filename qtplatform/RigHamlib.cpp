@@ -114,11 +114,15 @@ bool inReceiveRange(const RIG *rig, double hz, QString &ranges)
     return parts.isEmpty() || inside;
 }
 
-RigResult openRig(RigHamlib::Session &s, const RigHamlib::Call &c)
+// Initialises and opens the rig of `c`, its first frequency read back into `r`. Null, with `r` failed, if
+// either step fails.
+RIG *openOnce(const RigHamlib::Call &c, RigResult &r)
 {
     RIG *rig = rig_init(rig_model_t(c.config.model));
-    if (!rig)
-        return failure(QStringLiteral("Hamlib could not set up %1.").arg(c.rigText));
+    if (!rig) {
+        r = failure(QStringLiteral("Hamlib could not set up %1.").arg(c.rigText));
+        return nullptr;
+    }
     auto setConf = [rig](const char *name, const QByteArray &value) {
         const token_t token = rig_token_lookup(rig, name);
         if (token != RIG_CONF_END)
@@ -130,12 +134,7 @@ RigResult openRig(RigHamlib::Session &s, const RigHamlib::Call &c)
         setConf("serial_speed", QByteArray::number(c.config.baud));
     setConf("timeout", QByteArray::number(std::max(200, c.timeoutMs / 3)));
     setConf("retry", "1");
-    int ret = rig_open(rig);
-    // A rig daemon that is just starting, or one that is closing its radio
-    // after its last client left, can drop the first connection: one more
-    // try before giving up (within Hamlib's own per-call timeout).
-    if (ret == -RIG_EIO || ret == RIG_EIO)
-        ret = rig_open(rig);
+    const int ret = rig_open(rig);
     if (ret != RIG_OK) {
         rig_cleanup(rig);
         // The network model's usual cause: no rigctld at that address.
@@ -143,10 +142,31 @@ RigResult openRig(RigHamlib::Session &s, const RigHamlib::Call &c)
             c.config.model == RIG_MODEL_NETRIGCTL
                 ? QStringLiteral(" Is rigctld running and listening there (default localhost:4532)?")
                 : QString();
-        return failure(QStringLiteral("Could not open %1: %2%3").arg(c.rigText, hamlibError(ret), hint));
+        r = failure(QStringLiteral("Could not open %1: %2%3").arg(c.rigText, hamlibError(ret), hint), ret);
+        return nullptr;
     }
+    r = readBack(rig, QStringLiteral("%1 did not report its frequency").arg(c.rigText));
+    if (!r.ok) {
+        rig_close(rig);
+        rig_cleanup(rig);
+        return nullptr;
+    }
+    return rig;
+}
+
+RigResult openRig(RigHamlib::Session &s, const RigHamlib::Call &c)
+{
+    RigResult r;
+    RIG *rig = openOnce(c, r);
+    // A rig daemon that is just starting, or one that is closing its radio
+    // after its last client left, can drop the first connection or its
+    // first command: one more try before giving up (within Hamlib's own
+    // per-call timeout).
+    if (!rig && r.connectionLost)
+        rig = openOnce(c, r);
+    if (!rig)
+        return r;
     s.rig = rig;
-    RigResult r = readBack(rig, QStringLiteral("%1 did not report its frequency").arg(c.rigText));
     // What the library knows after opening: its table, or rigctld's own
     // for the network model.
     for (const freq_range_t &range : rig->state.rx_range_list) {

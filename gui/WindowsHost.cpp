@@ -55,6 +55,8 @@ WindowsHost::WindowsHost(Instrument &instrument, QWidget *mainWindow, IMessages 
 
 void WindowsHost::answer(MessageRequest *r)
 {
+    if (r->answered)
+        return; // a remote client's run: its client reads it in the error queue
     if (r->question)
         r->answer = m_boxes.ask(r->caption, r->text);
     else

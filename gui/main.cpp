@@ -5,6 +5,7 @@
 #include "instrument/Instrument.h"
 #include "gui/ExitWhenShown.h"
 #include "gui/MainWindow.h"
+#include "gui/RemoteStatus.h"
 #include "gui/Startup.h"
 #include "gui/WindowsHost.h"
 #include "qtplatform/AudioQt.h"
@@ -15,6 +16,7 @@
 #include "qtplatform/RigModule.h"
 #include "qtplatform/SerialQt.h"
 #include "qtplatform/SettingsQt.h"
+#include "remote/RemoteControl.h"
 
 #include <QApplication>
 #include <QDir>
@@ -107,6 +109,8 @@ int main(int argc, char *argv[])
         if (!d.tsvFileName.isEmpty())
             instrument.session().TsvFileName = d.tsvFileName;
 
+        // Before the window's message host: a remote run's messages go to its client.
+        RemoteControl remote(instrument);
         MainWindow window(instrument);
         messages.setParent(&window);
         services.fileDialogs.setParentWindow(&window);
@@ -114,6 +118,9 @@ int main(int argc, char *argv[])
         WindowsHost windows(instrument, &window, messages);
         ExitWhenShown::install(&window); // start-up timing only: see the header
         window.loadAndShow();
+        attachRemoteControl(window, remote);
+        if (const QString e = remote.restore(); !e.isEmpty())
+            instrument.message(QStringLiteral("Remote control"), e, MsgIcon::Exclamation);
         rc = app.exec();
     }
     return rc;

@@ -1,4 +1,5 @@
 // The analyser subset and TQX's own subsystem of the SCPI session.
+#include "acquire/Bench.h"
 #include "acquire/SweepPlan.h"
 #include "calc/EnrTable.h"
 #include "instrument/Commands.h"
@@ -424,6 +425,14 @@ void ScpiSession::addTqxHandlers()
             answer(scpi::nr3(m_settleS));
         else
             numeric(c, scpi::Unit::Second, 0, 60, 0.5, &m_settleS);
+    });
+    // The virtual bench's true values at a frequency: "NF dB,gain dB,ENR dB".
+    add("TQX:BENCh:TRUTh", true, [this](const Command &c, const Suffixes &) {
+        double hz = 0;
+        if (!numeric(c, scpi::Unit::Hertz, kSweepMinMhz * 1e6, kSweepMaxMhz * 1e6, 100e6, &hz))
+            return;
+        const BenchTruth t = m_instrument.bench().truthAt(hz / 1e6);
+        answer(QStringList{scpi::nr3(t.dutNfDb), scpi::nr3(t.dutGainDb), scpi::nr3(t.enrDb)}.join(QLatin1Char(',')));
     });
     add("TQX:MEASure:ZERO", true, [this](const Command &, const Suffixes &) {
         QString why;

@@ -126,7 +126,8 @@ ParsedLine parseLine(const QString &line)
 
 Pattern::Pattern(const QString &text)
 {
-    for (QString word : text.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+    // "ERRor[:NEXT]" is written with the colon inside the brackets.
+    for (QString word : QString(text).replace(QStringLiteral("[:"), QStringLiteral(":[")).split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
         Node n;
         if (word.startsWith(QLatin1Char('['))) {
             n.optional = true;

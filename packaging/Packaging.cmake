@@ -32,14 +32,18 @@ install(FILES ${TQX_ICON_SVG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
 qt_add_resources(tqx appicon PREFIX /icons BASE ${TQX_PACKAGING_OUT}/icons FILES ${TQX_ICON_PNGS})
 target_compile_definitions(tqx PRIVATE TQX_APP_ID="${TQX_APP_ID}")
 
-# --- manual page, compressed as Debian policy asks (gzip -9n) ---------------
-set(TQX_MAN_GZ ${TQX_PACKAGING_OUT}/tqx.1.gz)
-add_custom_command(OUTPUT ${TQX_MAN_GZ}
-  COMMAND ${CMAKE_COMMAND} -E copy ${TQX_PACKAGING_DIR}/tqx.1 ${TQX_PACKAGING_OUT}/tqx.1
-  COMMAND gzip -9nf ${TQX_PACKAGING_OUT}/tqx.1
-  DEPENDS ${TQX_PACKAGING_DIR}/tqx.1 VERBATIM)
-add_custom_target(tqx_manpage ALL DEPENDS ${TQX_MAN_GZ})
-install(FILES ${TQX_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# --- manual pages, compressed as Debian policy asks (gzip -9n) --------------
+set(TQX_MAN_GZS)
+foreach(page tqx tqx-cli)
+  set(gz ${TQX_PACKAGING_OUT}/${page}.1.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND ${CMAKE_COMMAND} -E copy ${TQX_PACKAGING_DIR}/${page}.1 ${TQX_PACKAGING_OUT}/${page}.1
+    COMMAND gzip -9nf ${TQX_PACKAGING_OUT}/${page}.1
+    DEPENDS ${TQX_PACKAGING_DIR}/${page}.1 VERBATIM)
+  list(APPEND TQX_MAN_GZS ${gz})
+endforeach()
+add_custom_target(tqx_manpage ALL DEPENDS ${TQX_MAN_GZS})
+install(FILES ${TQX_MAN_GZS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # --- launcher entry and metadata --------------------------------------------
 # The entry runs plain "tqx" where the binary's folder is on every user's

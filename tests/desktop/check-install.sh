@@ -14,7 +14,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || { cat "$tmp/install.log"; fail "install"; }
 
-for f in bin/tqx share/tqx/TQX.wav share/tqx/licence.txt share/tqx/help/Overview.htm \
+for f in bin/tqx bin/tqx-cli share/man/man1/tqx-cli.1.gz share/tqx/TQX.wav share/tqx/licence.txt share/tqx/help/Overview.htm \
   share/applications/org.tqx.TQX.desktop share/metainfo/org.tqx.TQX.metainfo.xml \
   share/icons/hicolor/scalable/apps/org.tqx.TQX.svg share/man/man1/tqx.1.gz share/doc/tqx/copyright \
   lib/tqx/libtqxrighamlib.so; do

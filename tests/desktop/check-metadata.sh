@@ -18,6 +18,8 @@ bad=$(grep -E '^[EW]:' <<<"$out" || true)
 # groff -ww reports every warning; -z renders nothing.
 out=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$dir/tqx.1" 2>&1) || fail "manual page: $out"
 [ -z "$out" ] || fail "manual page: $out"
+out=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$dir/tqx-cli.1" 2>&1) || fail "manual page of tqx-cli: $out"
+[ -z "$out" ] || fail "manual page of tqx-cli: $out"
 # Rendered as plain text (no man-db needed), the options are there.
 LC_ALL=C.UTF-8 groff -man -Tutf8 -P-cbou "$dir/tqx.1" | grep -- '-t name' >/dev/null || fail "manual page does not render"
 

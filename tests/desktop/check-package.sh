@@ -35,7 +35,8 @@ outside=$(grep -vE '^\./(usr/.*)?$' "$tmp/files"; grep -E '^\./usr/local(/|$)' "
 for f in usr/bin/tqx usr/share/tqx/TQX.wav usr/share/tqx/licence.txt usr/share/tqx/help/Overview.htm \
   usr/share/applications/org.tqx.TQX.desktop usr/share/metainfo/org.tqx.TQX.metainfo.xml \
   usr/share/icons/hicolor/scalable/apps/org.tqx.TQX.svg usr/share/icons/hicolor/48x48/apps/org.tqx.TQX.png \
-  usr/share/man/man1/tqx.1.gz usr/share/doc/tqx/copyright usr/lib/tqx/libtqxrighamlib.so; do
+  usr/share/man/man1/tqx.1.gz usr/share/man/man1/tqx-cli.1.gz usr/bin/tqx-cli \
+  usr/share/doc/tqx/copyright usr/lib/tqx/libtqxrighamlib.so; do
   grep -qx "\./$f" "$tmp/files" || fail "not packaged: $f"
 done
 grep -E 'tst_|bench_|fuzz' "$tmp/files" && fail "test programs packaged"

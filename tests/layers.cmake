@@ -9,7 +9,8 @@ if(NOT Python3_Interpreter_FOUND)
 endif()
 set(TQX_LAYER_TARGETS
   physics=tqxphysics platform=tqx_platform sheet=tqx_sheet calc=tqx_calc help=tqx_help
-  acquire=tqx_acquire report=tqx_report instrument=tqx_instrument qtplatform=tqxplatform gui=tqxgui)
+  acquire=tqx_acquire report=tqx_report instrument=tqx_instrument remote=tqx_remote qtplatform=tqxplatform
+  gui=tqxgui cli=tqxcli)
 set(TQX_LAYER_SPEC "cxx ${CMAKE_CXX_COMPILER}\n")
 foreach(pair IN LISTS TQX_LAYER_TARGETS)
   string(REPLACE "=" ";" pair ${pair})

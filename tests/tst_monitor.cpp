@@ -101,24 +101,16 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, chosen);
         QFETCH(QString, message);
-        MemorySettings stored;
-        {
-            TestBench b;
-            AudioQt audio;
-            b.inFolder(m_dir.path(), &audio);
-            QVERIFY(b.meter.chooseInputDevice(QStringLiteral("tqx_in"),
-                                              QStringLiteral("TQX-test-input (default)")));
-            QCOMPARE(b.settings.flushed.value(QStringLiteral("Audio/Input")), QStringLiteral("tqx_in"));
-            QCOMPARE(b.settings.flushed.value(QStringLiteral("Audio/InputName")),
-                     QStringLiteral("TQX-test-input"));
-            stored = b.settings;
-        }
         TestBench b;
-        b.settings = stored;
-        b.settings.values.insert(QStringLiteral("Audio/Input"), id);
-        b.settings.values.insert(QStringLiteral("Audio/InputName"), name);
         AudioQt audio;
         b.inFolder(m_dir.path(), &audio).sheet().setText(Field::Interval, QStringLiteral("0.2"));
+        QVERIFY(
+            b.meter.chooseInputDevice(QStringLiteral("tqx_in"), QStringLiteral("TQX-test-input (default)")));
+        QCOMPARE(b.settings.flushed.value(QStringLiteral("Audio/Input")), QStringLiteral("tqx_in"));
+        QCOMPARE(b.settings.flushed.value(QStringLiteral("Audio/InputName")),
+                 QStringLiteral("TQX-test-input"));
+        b.settings.values.insert(QStringLiteral("Audio/Input"), id); // as the next start finds the file
+        b.settings.values.insert(QStringLiteral("Audio/InputName"), name);
         b.meter.startUp();
         QCOMPARE(audio.inputDevice(), chosen);
         QCOMPARE(b.messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});

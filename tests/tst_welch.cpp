@@ -93,6 +93,7 @@ private Q_SLOTS:
                  qPrintable(QStringLiteral("%1 Hz, filter %2 Hz").arg(pb.enbwHz).arg(truth)));
         QVERIFY(pb.lowBin * w.binHz() < low && pb.highBin * w.binHz() > high);
     }
+
     // Lines in the monitor's spectrum. White noise has none, also in the first spectrum after a start (4
     // segments), whose highest bin stands 11 dB above the noise by chance with this seed. A sine in the
     // noise is reported at its frequency, as far above the noise as a Hann-windowed bin puts it:

@@ -186,7 +186,10 @@ void Monitor::process(const qint16 *x, qsizetype n)
         if (++m_windowsSinceSpectrum >= kSpectrumEvery) {
             m_windowsSinceSpectrum = 0;
             m_psd = m_spectrum->psd();
-            m_passband = physics::findPassband(m_psd, m_spectrum->binHz());
+            // Lines are judged once enough segments are averaged (from the
+            // second spectrum after a start): the first, of 4 segments, would
+            // now and then show one in white noise.
+            m_passband = physics::findPassband(m_psd, m_spectrum->binHz(), m_spectrum->averaged());
             if (!m_psd.empty())
                 Q_EMIT spectrumUpdated();
         }

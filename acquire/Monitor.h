@@ -19,7 +19,8 @@
 //     Gaussian noise keeps its peaks inside the clipping limit;
 //   - the level history of the last 60 s, ten points a second;
 //   - the Welch spectrum of the last 1.4 s and the receiver's passband
-//     with its equivalent noise bandwidth (physics/Spectrum).
+//     with its equivalent noise bandwidth, and the line that stands most
+//     clearly above the noise, if any (physics/Welch.h).
 //
 // The analysis pauses while an operation runs (setPaused: the sound card
 // belongs to the reading) and starts afresh when it ends. When the stream

@@ -1,9 +1,11 @@
 #include "gui/AudioInputWindow.h"
 
-#include "instrument/Commands.h"
+#include "gui/ValueLabel.h"
+
 #include "acquire/Bench.h"
 #include "acquire/Monitor.h"
 #include "calc/Nmuc.h"
+#include "instrument/Commands.h"
 #include "instrument/Instrument.h"
 
 #include <QChart>
@@ -30,18 +32,11 @@ namespace {
 constexpr double kBarFloorDbfs = -100.0; // the level bar spans -100 .. 0 dBFS
 constexpr int kDevicePollMs = 2000;      // how often the device lists are compared with the desktop's
 constexpr int kChartMs = 200;            // strip-chart redraws at most five times a second
+constexpr int kDescriptionRole = Qt::UserRole + 1; // a list item's device description (the data: its id)
 
 QString dbText(double v, const char *unit)
 {
     return QLocale().toString(v, 'f', 1) + QLatin1Char(' ') + QLatin1String(unit);
-}
-
-QLabel *namedLabel(const QString &name, QWidget *parent)
-{
-    auto *l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return l;
 }
 
 // A chart with one value axis on each side, no legend, small margins.
@@ -71,8 +66,7 @@ QValueAxis *addAxis(QChart *chart, QLineSeries *series, Qt::Alignment side, cons
 }
 } // namespace
 
-AudioInputWindow::AudioInputWindow(Instrument &m, QWidget *parent)
-    : QDialog(parent), m_instrument(m)
+AudioInputWindow::AudioInputWindow(Instrument &m, QWidget *parent) : QDialog(parent), m_instrument(m)
 {
     setObjectName(QStringLiteral("frmAudioInput"));
     setWindowTitle(QStringLiteral("Audio input"));
@@ -98,21 +92,17 @@ AudioInputWindow::AudioInputWindow(Instrument &m, QWidget *parent)
     m_bar->setAccessibleName(QStringLiteral("Input level bar"));
     m_bar->setRange(0, int(-kBarFloorDbfs * 10)); // tenths of a dB above the floor
     m_bar->setTextVisible(false);
-    m_level = namedLabel(QStringLiteral("lblLevel"), levels);
-    m_level->setAccessibleName(QStringLiteral("Input level"));
+    m_level = new ValueLabel(QStringLiteral("lblLevel"), QStringLiteral("Input level"), levels);
     QFont big = m_level->font();
     big.setPointSizeF(big.pointSizeF() * 1.4);
     big.setBold(true);
     m_level->setFont(big);
-    m_peak = namedLabel(QStringLiteral("lblPeak"), levels);
-    m_peak->setAccessibleName(QStringLiteral("Peak"));
-    m_headroom = namedLabel(QStringLiteral("lblHeadroom"), levels);
-    m_headroom->setAccessibleName(QStringLiteral("Headroom for the hot reading"));
-    m_clip = namedLabel(QStringLiteral("lblClipping"), levels);
-    m_clip->setAccessibleName(QStringLiteral("Clipping warning"));
+    m_peak = new ValueLabel(QStringLiteral("lblPeak"), QStringLiteral("Peak"), levels);
+    m_headroom =
+        new ValueLabel(QStringLiteral("lblHeadroom"), QStringLiteral("Headroom for the hot reading"), levels);
+    m_clip = new ValueLabel(QStringLiteral("lblClipping"), QStringLiteral("Clipping warning"), levels);
     m_clip->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
-    m_status = namedLabel(QStringLiteral("lblMonitorStatus"), levels);
-    m_status->setAccessibleName(QStringLiteral("Monitor status"));
+    m_status = new ValueLabel(QStringLiteral("lblMonitorStatus"), QStringLiteral("Monitor status"), levels);
     m_status->setWordWrap(true);
     lg->addWidget(m_bar, 0, 0);
     lg->addWidget(m_level, 0, 1);
@@ -148,8 +138,7 @@ AudioInputWindow::AudioInputWindow(Instrument &m, QWidget *parent)
     charts->addWidget(historyView, 1);
     charts->addWidget(spectrumView, 1);
 
-    m_enbw = namedLabel(QStringLiteral("lblEnbw"), this);
-    m_enbw->setAccessibleName(QStringLiteral("Noise bandwidth"));
+    m_enbw = new ValueLabel(QStringLiteral("lblEnbw"), QStringLiteral("Noise bandwidth"), this);
     m_enbw->setWordWrap(true);
     m_useEnbw = new QPushButton(QStringLiteral("Use as &bandwidth"), this);
     m_useEnbw->setToolTip(
@@ -275,8 +264,10 @@ void AudioInputWindow::fillDevices()
         const QSignalBlocker block(box);
         box->clear();
         box->addItem(input ? QStringLiteral("Default input") : QStringLiteral("Default output"), QString());
-        for (const AudioDevice &d : list)
+        for (const AudioDevice &d : list) {
             box->addItem(d.isDefault ? d.description + QStringLiteral(" (default)") : d.description, d.id);
+            box->setItemData(box->count() - 1, d.description, kDescriptionRole);
+        }
         box->setCurrentIndex(std::max(0, box->findData(chosen)));
     }
 }
@@ -285,7 +276,7 @@ void AudioInputWindow::chooseDevice(bool input)
 {
     QComboBox *box = input ? m_input : m_output;
     const QString id = box->currentData().toString();
-    const QString name = box->currentIndex() > 0 ? box->currentText() : QString();
+    const QString name = box->currentData(kDescriptionRole).toString(); // not the label's "(default)"
     if (m_instrument.busy()) {
         // Refused with the instrument's message: every reading of a sweep
         // comes from one input. The list shows the input in use again.
@@ -304,9 +295,9 @@ void AudioInputWindow::chooseDevice(bool input)
                                     : m_instrument.chooseOutputDevice(id, name));
     if (!ok)
         m_instrument.message(QStringLiteral("TQX"),
-                        QStringLiteral("The audio %1 \"%2\" is no longer available.")
-                            .arg(input ? QStringLiteral("input") : QStringLiteral("output"), name),
-                        MsgIcon::Critical);
+                             QStringLiteral("The audio %1 \"%2\" is no longer available.")
+                                 .arg(input ? QStringLiteral("input") : QStringLiteral("output"), name),
+                             MsgIcon::Critical);
     fillDevices();
     if (input)
         m_monitor->start(); // listen to the new input
@@ -317,16 +308,16 @@ void AudioInputWindow::showLevels()
     const Monitor &mon = *m_monitor;
     const bool have = !mon.history().empty() || mon.levelMs() > 0;
     m_bar->setValue(int(std::clamp((mon.windowDb() - kBarFloorDbfs) * 10.0, 0.0, -kBarFloorDbfs * 10.0)));
-    m_level->setText(have ? dbText(mon.levelDb(), "dBFS") : QStringLiteral("-- dBFS"));
-    m_peak->setText(QStringLiteral("Peak: ") +
-                    (have ? dbText(mon.peakDbfs(), "dBFS") : QStringLiteral("--")));
-    m_headroom->setText(QStringLiteral("Headroom for the hot reading: ") +
-                        (have ? dbText(mon.headroomDb(), "dB") : QStringLiteral("--")));
+    m_level->setValueText(have ? dbText(mon.levelDb(), "dBFS") : QStringLiteral("-- dBFS"));
+    m_peak->setValueText(QStringLiteral("Peak: ") +
+                         (have ? dbText(mon.peakDbfs(), "dBFS") : QStringLiteral("--")));
+    m_headroom->setValueText(QStringLiteral("Headroom for the hot reading: ") +
+                             (have ? dbText(mon.headroomDb(), "dB") : QStringLiteral("--")));
     m_headroom->setToolTip(QStringLiteral("How far the level may rise before the hot reading risks clipping "
                                           "(keep the hot reading below %1 dBFS)")
                                .arg(QLocale().toString(Monitor::kHotCeilingDbfs, 'f', 0)));
-    m_clip->setText(mon.clipping() ? QStringLiteral("Clipping: a sample exceeded 0.4 of full scale")
-                                   : QString());
+    m_clip->setValueText(mon.clipping() ? QStringLiteral("Clipping: a sample exceeded 0.4 of full scale")
+                                        : QString());
     m_chartDue = true;
 }
 
@@ -353,12 +344,17 @@ void AudioInputWindow::showSpectrum()
     m_psdY->setRange(ceiling - 100.0, ceiling);
     if (pb.ok) {
         const QLocale loc;
-        m_enbw->setText(
-            QStringLiteral("Noise bandwidth (ENBW): %1 Hz, passband %2 to %3 Hz; highest line at %4 Hz")
-                .arg(loc.toString(pb.enbwHz, 'f', 0), loc.toString(pb.lowBin * bin, 'f', 0),
-                     loc.toString(pb.highBin * bin, 'f', 0), loc.toString(pb.peakBin * bin, 'f', 0)));
+        QString text = QStringLiteral("Noise bandwidth (ENBW): %1 Hz, passband %2 to %3 Hz")
+                           .arg(loc.toString(pb.enbwHz, 'f', 0), loc.toString(pb.lowBin * bin, 'f', 0),
+                                loc.toString(pb.highBin * bin, 'f', 0));
+        // Only a line that stands clearly above the noise is one (a tone,
+        // hum, a birdie); plain noise has none.
+        if (pb.lineBin >= 0)
+            text += QStringLiteral("; line at %1 Hz, %2 dB above the noise")
+                        .arg(loc.toString(pb.lineHz, 'f', 0), loc.toString(pb.lineDb, 'f', 0));
+        m_enbw->setValueText(text);
     } else {
-        m_enbw->setText(QStringLiteral("Noise bandwidth: no signal"));
+        m_enbw->setValueText(QStringLiteral("Noise bandwidth: no signal"));
     }
     m_useEnbw->setEnabled(pb.ok);
 }
@@ -367,16 +363,16 @@ void AudioInputWindow::showState()
 {
     switch (m_monitor->state()) {
     case Monitor::State::Running:
-        m_status->setText(QStringLiteral("Monitoring at %1 Hz.").arg(m_monitor->rate()));
+        m_status->setValueText(QStringLiteral("Monitoring at %1 Hz.").arg(m_monitor->rate()));
         break;
     case Monitor::State::Paused:
-        m_status->setText(QStringLiteral("Paused while a reading records."));
+        m_status->setValueText(QStringLiteral("Paused while a reading records."));
         break;
     case Monitor::State::Stopped:
-        m_status->setText(QStringLiteral("Stopped."));
+        m_status->setValueText(QStringLiteral("Stopped."));
         break;
     case Monitor::State::Failed:
-        m_status->setText(m_monitor->message());
+        m_status->setValueText(m_monitor->message());
         break;
     }
     const bool on =

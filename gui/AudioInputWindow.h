@@ -16,12 +16,12 @@ class Instrument;
 class Monitor;
 class QChart;
 class QComboBox;
-class QLabel;
 class QLineSeries;
 class QProgressBar;
 class QPushButton;
 class QTimer;
 class QValueAxis;
+class ValueLabel;
 
 class AudioInputWindow : public QDialog
 {
@@ -48,12 +48,12 @@ private:
     QComboBox *m_output = nullptr;
     QStringList m_inputIds, m_outputIds; // what the lists show, to notice a change
     QProgressBar *m_bar = nullptr;
-    QLabel *m_level = nullptr;
-    QLabel *m_peak = nullptr;
-    QLabel *m_clip = nullptr;
-    QLabel *m_headroom = nullptr;
-    QLabel *m_status = nullptr;
-    QLabel *m_enbw = nullptr;
+    ValueLabel *m_level = nullptr; // the readings: screen readers hear their values
+    ValueLabel *m_peak = nullptr;
+    ValueLabel *m_clip = nullptr;
+    ValueLabel *m_headroom = nullptr;
+    ValueLabel *m_status = nullptr;
+    ValueLabel *m_enbw = nullptr;
     QPushButton *m_useEnbw = nullptr;
     QPushButton *m_startStop = nullptr;
     QLineSeries *m_history = nullptr;

@@ -5,8 +5,10 @@
 // (instrument/RigSettings.h). Modal; user-interface thread only.
 #include "gui/Dialogs.h"
 
-#include "instrument/RigSettings.h"
+#include "gui/ValueLabel.h"
+
 #include "instrument/Instrument.h"
+#include "instrument/RigSettings.h"
 #include "instrument/SweepCommands.h"
 
 #include <QComboBox>
@@ -51,7 +53,7 @@ private:
     QLineEdit *m_port;
     QComboBox *m_speed; // item data: bit/s, 0 = the model's default
     QPushButton *m_test;
-    QLabel *m_result;
+    ValueLabel *m_result; // screen readers hear the result as its value
     bool m_testing = false;
 };
 
@@ -106,11 +108,8 @@ ReceiverControlDialog::ReceiverControlDialog(Instrument &m, QWidget *parent)
     m_test->setAccessibleName(QStringLiteral("Test: read the receiver's frequency"));
     m_test->setAutoDefault(false);
     m_test->setEnabled(m_rig != nullptr);
-    m_result = new QLabel(this);
-    m_result->setObjectName(QStringLiteral("lblRigTestResult"));
-    m_result->setAccessibleName(QStringLiteral("Test result"));
+    m_result = new ValueLabel(QStringLiteral("lblRigTestResult"), QStringLiteral("Test result"), this);
     m_result->setWordWrap(true);
-    m_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_result->setMinimumWidth(m_result->fontMetrics().averageCharWidth() * 50);
 
     auto *form = new QFormLayout;
@@ -184,7 +183,7 @@ void ReceiverControlDialog::test()
         return;
     m_testing = true;
     m_test->setEnabled(false);
-    m_result->setText(QStringLiteral("Opening the receiver..."));
+    m_result->setValueText(QStringLiteral("Opening the receiver..."));
     m_rig->open(config(), kTestTimeoutMs, [this](const RigResult &r) { testAnswered(r); });
 }
 
@@ -197,10 +196,10 @@ void ReceiverControlDialog::testAnswered(const RigResult &r)
     const QString rig =
         info != m_infos.cend() ? info->maker + QLatin1Char(' ') + info->name : QStringLiteral("The receiver");
     if (r.ok)
-        m_result->setText(
+        m_result->setValueText(
             QStringLiteral("%1 answers: tuned to %2.").arg(rig, RigSettings::frequencyText(r.hz)));
     else
-        m_result->setText(r.error);
+        m_result->setValueText(r.error);
 }
 
 void ReceiverControlDialog::stopTest()

@@ -1,6 +1,9 @@
 // Audio device choice and the readings' route, remembered in the settings
 // store's section "Audio": Input, InputName, Output, OutputName (the device
-// ids and the names the user saw) and Route ("bench" for the virtual bench).
+// ids and their descriptions, as the desktop names them) and Route ("bench"
+// for the virtual bench). Older versions stored the list's label as the
+// name, with " (default)" after the default device's description; such a
+// name still finds its device.
 
 #include "instrument/Commands.h"
 
@@ -12,6 +15,52 @@ const QString kSection = QStringLiteral("Audio");
 const QString kCaption = QStringLiteral("TQX");
 const QString kRouteKey = QStringLiteral("Route");
 const QString kBench = QStringLiteral("bench");
+const QString kDefaultMark = QStringLiteral(" (default)"); // how the list marks the default device
+
+QString idKey(bool input)
+{
+    return input ? QStringLiteral("Input") : QStringLiteral("Output");
+}
+
+QString nameKey(bool input)
+{
+    return idKey(input) + QStringLiteral("Name");
+}
+
+QList<AudioDevice> devices(IAudio &audio, bool input)
+{
+    return input ? audio.inputDevices() : audio.outputDevices();
+}
+
+// A stored name as the desktop's description: without the list's mark of
+// the default device.
+QString descriptionOf(const QString &name)
+{
+    const QString t = name.trimmed();
+    return t.endsWith(kDefaultMark) ? t.chopped(kDefaultMark.size()).trimmed() : t;
+}
+
+// The id of the one device described as `description`; empty when none or
+// several are.
+QString idDescribedAs(IAudio &audio, bool input, const QString &description)
+{
+    QString found;
+    for (const AudioDevice &d : devices(audio, input)) {
+        if (description.isEmpty() || d.description != description)
+            continue;
+        if (!found.isEmpty())
+            return QString();
+        found = d.id;
+    }
+    return found;
+}
+
+void remember(ISettingsStore &store, bool input, const QString &id, const QString &description)
+{
+    store.save(kSection, idKey(input), id);
+    store.save(kSection, nameKey(input), description);
+    store.flush();
+}
 } // namespace
 
 bool chooseAudioDevice(Instrument &m, bool input, const QString &id, const QString &name)
@@ -23,11 +72,14 @@ bool chooseAudioDevice(Instrument &m, bool input, const QString &id, const QStri
         return false;
     const bool ok = input ? audio->setInputDevice(id) : audio->setOutputDevice(id);
     if (ok) {
-        if (ISettingsStore *store = m.services().settings) {
-            store->save(kSection, input ? QStringLiteral("Input") : QStringLiteral("Output"), id);
-            store->save(kSection, input ? QStringLiteral("InputName") : QStringLiteral("OutputName"), name);
-            store->flush();
-        }
+        // Remembered with the desktop's own description, whatever label
+        // the caller showed.
+        QString description = descriptionOf(name);
+        for (const AudioDevice &d : devices(*audio, input))
+            if (d.id == id && !id.isEmpty())
+                description = d.description;
+        if (ISettingsStore *store = m.services().settings)
+            remember(*store, input, id, description);
     }
     return ok;
 }
@@ -40,20 +92,25 @@ void restoreAudioDevices(Instrument &m)
         return;
     QStringList missing;
     for (bool input : {true, false}) {
-        const QString key = input ? QStringLiteral("Input") : QStringLiteral("Output");
-        const QString id = store->get(kSection, key, QString()).trimmed();
-        const bool ok = input ? audio->setInputDevice(id) : audio->setOutputDevice(id);
-        if (!ok) {
-            QString name = store->get(kSection, key + QStringLiteral("Name"), QString()).trimmed();
-            name = name.isEmpty() ? id : name + QStringLiteral(" (") + id + QStringLiteral(")");
-            missing << (input
-                            ? QStringLiteral("The audio input \"%1\" is not available; TQX records from the "
-                                             "default input.")
-                            : QStringLiteral(
-                                  "The audio output \"%1\" is not available; TQX plays through the "
-                                  "default output."))
-                           .arg(name);
+        const QString id = store->get(kSection, idKey(input), QString()).trimmed();
+        if (input ? audio->setInputDevice(id) : audio->setOutputDevice(id))
+            continue;
+        // The id is not listed: the device described by the stored name, if
+        // exactly one is (a name from an older version, or a card the
+        // desktop now lists under another id).
+        const QString description = descriptionOf(store->get(kSection, nameKey(input), QString()));
+        const QString found = idDescribedAs(*audio, input, description);
+        if (!found.isEmpty() && (input ? audio->setInputDevice(found) : audio->setOutputDevice(found))) {
+            remember(*store, input, found, description);
+            continue;
         }
+        const QString shown =
+            description.isEmpty() ? id : description + QStringLiteral(" (") + id + QLatin1Char(')');
+        missing << (input ? QStringLiteral("The audio input \"%1\" is not available; TQX records from the "
+                                           "default input.")
+                          : QStringLiteral("The audio output \"%1\" is not available; TQX plays through the "
+                                           "default output."))
+                       .arg(shown);
     }
     if (!missing.isEmpty())
         m.message(kCaption, missing.join(QLatin1Char('\n')), MsgIcon::Exclamation);

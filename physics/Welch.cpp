@@ -27,6 +27,7 @@ constexpr double kMinSpan = 1.047, kMaxSpan = 1.585;
 // sqrt(15)).
 constexpr double kMedianScatter = 0.5;
 constexpr double kEdgeDepth = 100.0; // 20 dB
+constexpr double kLineFloor = 1e-15; // 150 dB: the deepest noise a line is measured against
 
 // The segment length used: even, within 16 .. kMaxSegment (clamped first,
 // so that rounding up cannot overflow).
@@ -34,6 +35,44 @@ int evenSegment(int segment)
 {
     const int n = std::clamp(segment, 16, WelchSpectrum::kMaxSegment);
     return n + n % 2;
+}
+
+// The bin of `psd` that stands highest above the line-free smoothed PSD `s`
+// (the noise beneath it), into pb's line fields when it stands more than
+// kLineShownDb above. Its frequency comes from a parabola through the
+// logarithms of it and its neighbours: a Hann window's main lobe is close to
+// a Gaussian there, which puts the estimate within a few hundredths of a bin.
+void findLine(const std::vector<double> &psd, const std::vector<double> &s, double binHz, Passband &pb)
+{
+    const int n = int(psd.size());
+    const double highest = *std::max_element(psd.begin(), psd.end());
+    if (!(highest > 0) || !std::isfinite(highest))
+        return;
+    // The noise is never taken below 150 dB under the highest bin: a tone on
+    // digital silence has a finite height.
+    const double floor = highest * kLineFloor;
+    int best = -1;
+    double bestRatio = 0;
+    for (int k = 0; k < n; ++k) {
+        const double ratio = psd[k] / std::max(s[k], floor);
+        if (ratio > bestRatio) {
+            bestRatio = ratio;
+            best = k;
+        }
+    }
+    const double db = 10.0 * std::log10(bestRatio);
+    if (best < 0 || !(db > kLineShownDb))
+        return;
+    double delta = 0;
+    if (best > 0 && best < n - 1 && psd[best - 1] > 0 && psd[best + 1] > 0) {
+        const double a = std::log(psd[best - 1]), b = std::log(psd[best]), c = std::log(psd[best + 1]);
+        const double curve = a - 2 * b + c;
+        if (curve < 0)
+            delta = std::clamp(0.5 * (a - c) / curve, -0.5, 0.5);
+    }
+    pb.lineBin = best;
+    pb.lineHz = (best + delta) * binHz;
+    pb.lineDb = db;
 }
 } // namespace
 
@@ -159,7 +198,7 @@ std::vector<double> medianSmooth(const std::vector<double> &x, int half)
     return r;
 }
 
-Passband findPassband(const std::vector<double> &psd, double binHz)
+Passband findPassband(const std::vector<double> &psd, double binHz, int averaged)
 {
     Passband pb;
     if (psd.empty() || !(binHz > 0))
@@ -187,6 +226,8 @@ Passband findPassband(const std::vector<double> &psd, double binHz)
         std::nth_element(w.begin(), w.begin() + w.size() / 2, w.end());
         s[i] = w[w.size() / 2];
     }
+    if (averaged >= kLineMinSegments)
+        findLine(psd, s, binHz, pb);
     const int top = int(std::max_element(s.begin(), s.end()) - s.begin());
     if (!(s[top] > 0) || !std::isfinite(s[top]))
         return pb;

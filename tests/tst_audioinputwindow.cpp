@@ -1,7 +1,8 @@
 // The Audio input window on the virtual bench: it monitors the bench's sound card (level and noise
-// bandwidth agree with the bench's own truth), every control has a name, the noise bandwidth goes to
-// the uncertainty calculator, and without a mixer program the mixer entries open this window. Closing
-// the bench's window or choosing another input during a sweep leaves every reading on the bench.
+// bandwidth agree with the bench's own truth), every control has a name and every reading a value, the
+// noise bandwidth goes to the uncertainty calculator, and without a mixer program the mixer entries open
+// this window. Closing the bench's window or choosing another input during a sweep leaves every reading
+// on the bench.
 #include "acquire/Bench.h"
 #include "acquire/Monitor.h"
 #include "calc/Nmuc.h"
@@ -15,7 +16,9 @@
 #include <QTemporaryDir>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QComboBox>
+#include <QLabel>
 #include <QtTest>
 
 #include <cmath>
@@ -44,6 +47,16 @@ private Q_SLOTS:
                  qPrintable(QString::number(mon.passband().enbwHz)));
         auto *input = w.findChild<QComboBox *>(QStringLiteral("cboInputDevice"));
         QCOMPARE(input->currentText(), QStringLiteral("Virtual bench sound card"));
+        // Screen readers hear each reading's value, not only its name; the bench's noise has no line.
+        for (const char *name : {"lblLevel", "lblPeak", "lblHeadroom", "lblEnbw"}) {
+            auto *label = w.findChild<QLabel *>(QLatin1String(name));
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(label);
+            QCOMPARE(a->text(QAccessible::Name), label->accessibleName());
+            QCOMPARE(a->text(QAccessible::Value), label->text());
+            QVERIFY2(label->text().contains(QRegularExpression(QStringLiteral("\\d"))), name);
+        }
+        QVERIFY2(!w.findChild<QLabel *>(QStringLiteral("lblEnbw"))->text().contains(QStringLiteral("line")),
+                 qPrintable(w.findChild<QLabel *>(QStringLiteral("lblEnbw"))->text()));
         for (QWidget *c : w.findChildren<QWidget *>()) {
             if (qobject_cast<QAbstractButton *>(c) || qobject_cast<QComboBox *>(c) ||
                 c->inherits("QChartView") || c->inherits("QProgressBar"))

@@ -1,10 +1,11 @@
 // The input monitor and the device choice against a private PulseAudio server
 // (scripts/pulse-test-server): a tone played into the null sink is heard by the monitor and by a
-// reading alike; a remembered device comes back at start-up or gives way to the default with one
-// message; an input that disappears stops the monitor and the next reading with its name.
-// TQX_ALLOW_SKIP_AUDIO skips without a server.
-#include "instrument/Commands.h"
+// reading alike; a remembered device comes back at start-up (found by its description when a file of an
+// older version holds the list's label) or gives way to the default with one message; an input that
+// disappears stops the monitor and the next reading with its name. TQX_ALLOW_SKIP_AUDIO skips without a
+// server.
 #include "acquire/Monitor.h"
+#include "instrument/Commands.h"
 #include "qtplatform/AudioQt.h"
 #include "support/AudioFixtures.h"
 #include "support/TestPlatform.h"
@@ -77,35 +78,47 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(mon.state(), Monitor::State::Running, 2000); // resumes after the reading
     }
 
-    // The choice is remembered by id and restored at start-up; a remembered device that is gone gives
-    // way to the default with exactly one message naming it, and readings still work.
+    // The choice is remembered by id with the device's description (not the list's label) and restored at
+    // start-up. A name stored by an older version (the label, " (default)" and all) still finds its device
+    // when the id is gone; a device that is gone gives way to the default with one message naming it, and
+    // readings still work.
+    void choicePersistsAndFallsBack_data()
+    {
+        QTest::addColumn<QString>("id");     // stored as Input
+        QTest::addColumn<QString>("name");   // stored as InputName
+        QTest::addColumn<QString>("chosen"); // the input after start-up
+        QTest::addColumn<QString>("message");
+        QTest::newRow("remembered") << "tqx_in" << "TQX-test-input" << "tqx_in" << "";
+        QTest::newRow("older file: the label, id gone") << "alsa_old" << "TQX-test-input (default)" << "tqx_in"
+                                                        << "";
+        QTest::newRow("gone") << "usb_unplugged" << "USB Audio (default)" << ""
+                              << "The audio input \"USB Audio (usb_unplugged)\" is not available; TQX records "
+                                 "from the default input.";
+    }
     void choicePersistsAndFallsBack()
     {
-        MemorySettings stored;
-        {
-            TestBench b;
-            AudioQt audio;
-            b.inFolder(m_dir.path(), &audio);
-            QVERIFY(b.meter.chooseInputDevice(QStringLiteral("tqx_in"), QStringLiteral("TQX-test-input")));
-            stored = b.settings;
-        }
-        QCOMPARE(stored.values.value(QStringLiteral("Audio/Input")), QStringLiteral("tqx_in"));
-        for (const QString &id : {QStringLiteral("tqx_in"), QStringLiteral("usb_unplugged")}) {
-            TestBench b;
-            b.settings = stored;
-            b.settings.values.insert(QStringLiteral("Audio/Input"), id);
-            AudioQt audio;
-            b.inFolder(m_dir.path(), &audio).sheet().setText(Field::Interval, QStringLiteral("0.2"));
-            b.meter.startUp();
-            const bool gone = id != QLatin1String("tqx_in");
-            QCOMPARE(audio.inputDevice(), gone ? QString() : id);
-            QCOMPARE(b.messages.texts().size(), gone ? 1 : 0);
-            if (gone)
-                QVERIFY2(b.messages.texts()[0].contains(id), qPrintable(b.messages.texts()[0]));
-            b.meter.click(Control::btnNoise11);
-            QVERIFY(waitIdle(b.meter, 20000));
-            QCOMPARE(b.messages.texts().size(), gone ? 1 : 0); // the reading ran on the default
-        }
+        QFETCH(QString, id);
+        QFETCH(QString, name);
+        QFETCH(QString, chosen);
+        QFETCH(QString, message);
+        TestBench b;
+        AudioQt audio;
+        b.inFolder(m_dir.path(), &audio).sheet().setText(Field::Interval, QStringLiteral("0.2"));
+        QVERIFY(
+            b.meter.chooseInputDevice(QStringLiteral("tqx_in"), QStringLiteral("TQX-test-input (default)")));
+        QCOMPARE(b.settings.flushed.value(QStringLiteral("Audio/Input")), QStringLiteral("tqx_in"));
+        QCOMPARE(b.settings.flushed.value(QStringLiteral("Audio/InputName")),
+                 QStringLiteral("TQX-test-input"));
+        b.settings.values.insert(QStringLiteral("Audio/Input"), id); // as the next start finds the file
+        b.settings.values.insert(QStringLiteral("Audio/InputName"), name);
+        b.meter.startUp();
+        QCOMPARE(audio.inputDevice(), chosen);
+        QCOMPARE(b.messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        if (!chosen.isEmpty()) // found by its description: remembered by its id from now on
+            QCOMPARE(b.settings.values.value(QStringLiteral("Audio/Input")), chosen);
+        b.meter.click(Control::btnNoise11);
+        QVERIFY(waitIdle(b.meter, 20000));
+        QCOMPARE(b.messages.texts().size(), message.isEmpty() ? 0 : 1); // the reading ran
     }
 
     // A rate the input cannot record: the refusal names the device and the nearest format it accepts.

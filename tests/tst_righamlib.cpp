@@ -7,6 +7,7 @@
 #include "support/Rigctld.h"
 #include "support/TestPlatform.h"
 
+#include <QAccessible>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
@@ -113,8 +114,8 @@ private Q_SLOTS:
         QVERIFY(!called);
     }
 
-    // Options > Receiver control: a search picks the model, Test reads the frequency, OK stores the choice,
-    // and the next showing starts from it.
+    // Options > Receiver control: a search picks the model, Test reads the frequency (its value readable by
+    // screen readers), OK stores the choice in the file at once, and the next showing starts from it.
     void dialogTestsAndStoresTheChoice()
     {
         RigModule rig(rigModuleFolders());
@@ -127,8 +128,10 @@ private Q_SLOTS:
         dlg->findChild<QPushButton *>(QStringLiteral("btnRigTest"))->click();
         auto *result = dlg->findChild<QLabel *>(QStringLiteral("lblRigTestResult"));
         QTRY_COMPARE(result->text(), QStringLiteral("Hamlib Dummy answers: tuned to 145 MHz."));
+        QCOMPARE(QAccessible::queryAccessibleInterface(result)->text(QAccessible::Value), result->text());
         dlg->findChild<QPushButton *>(QStringLiteral("OKButton"))->click();
         QCOMPARE(loadRigConfig(tb.settings).model, 1);
+        QCOMPARE(tb.settings.flushed.value(QStringLiteral("Rig/Model")), QStringLiteral("1")); // not at exit
         dlg.reset(createReceiverControlDialog(tb.meter, nullptr));
         QCOMPARE(dlg->findChild<QListWidget *>(QStringLiteral("lstRigModel"))->currentItem()->text(),
                  QStringLiteral("Hamlib Dummy (1)"));

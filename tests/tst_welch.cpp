@@ -1,11 +1,13 @@
 // The input spectrum's mathematics: Welch PSD scaling, where a tone lands, and the noise bandwidth
 // of the passband read off the spectrum against the bench's band-pass, whose ENBW is known.
 #include "acquire/Bench.h"
+#include "acquire/Monitor.h"
 #include "physics/Welch.h"
 
 #include <QtTest>
 
 #include <cmath>
+#include <random>
 
 class TstSpectrum : public QObject
 {
@@ -90,6 +92,50 @@ private Q_SLOTS:
         QVERIFY2(std::abs(pb.enbwHz / truth - 1) < 0.05,
                  qPrintable(QStringLiteral("%1 Hz, filter %2 Hz").arg(pb.enbwHz).arg(truth)));
         QVERIFY(pb.lowBin * w.binHz() < low && pb.highBin * w.binHz() > high);
+    }
+
+    // Lines in the monitor's spectrum. White noise has none, also in the first spectrum after a start (4
+    // segments), whose highest bin stands 11 dB above the noise by chance with this seed. A sine in the
+    // noise is reported at its frequency, as far above the noise as a Hann-windowed bin puts it:
+    // A^2 N / (6 sigma^2) for a sine on a bin, up to 1.4 dB less between bins.
+    void lines_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<double>("hz");        // the sine's frequency; 0: noise alone
+        QTest::addColumn<double>("amplitude"); // the sine's, full scale 1, in noise of sigma 0.05
+        QTest::addColumn<unsigned>("seed");
+        QTest::newRow("white noise, first spectrum, 11 dB by chance") << 0.25 << 0.0 << 0.0 << 1648u;
+        QTest::newRow("white noise, 2 s") << 2.0 << 0.0 << 0.0 << 1u;
+        QTest::newRow("3 kHz sine on a bin, 32 dB above") << 2.0 << 3000.0 << 0.076 << 1u;
+        QTest::newRow("1 kHz sine between bins, 21 dB above") << 2.0 << 1000.0 << 0.022 << 1u;
+    }
+    void lines()
+    {
+        QFETCH(double, seconds);
+        QFETCH(double, hz);
+        QFETCH(double, amplitude);
+        QFETCH(unsigned, seed);
+        Monitor mon(nullptr, QString()); // 48000 Hz, fed directly
+        std::mt19937 rng(seed);
+        std::normal_distribution<double> noise(0.0, 0.05);
+        std::vector<qint16> x(std::size_t(seconds * mon.rate()));
+        for (std::size_t i = 0; i < x.size(); ++i)
+            x[i] = qint16(
+                std::lround(32767 * (noise(rng) + amplitude * std::sin(2 * M_PI * hz * i / mon.rate()))));
+        mon.process(x.data(), qsizetype(x.size()));
+        const physics::Passband &pb = mon.passband();
+        QVERIFY(pb.ok);
+        if (hz == 0) {
+            QCOMPARE(pb.lineBin, -1);
+            // The same spectrum judged as an average of enough segments would show the chance line.
+            if (seconds < 0.5)
+                QVERIFY(physics::findPassband(mon.spectrum(), mon.binHz()).lineBin >= 0);
+            return;
+        }
+        const double onBinDb = 10 * std::log10(amplitude * amplitude * 4096 / (6 * 0.05 * 0.05));
+        QVERIFY2(std::abs(pb.lineHz - hz) < 0.1 * mon.binHz(), qPrintable(QString::number(pb.lineHz)));
+        QVERIFY2(pb.lineDb > onBinDb - 2 && pb.lineDb < onBinDb + 0.7,
+                 qPrintable(QStringLiteral("%1 dB, %2 on a bin").arg(pb.lineDb).arg(onBinDb)));
     }
 };
 

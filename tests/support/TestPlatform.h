@@ -65,9 +65,10 @@ public:
         for (auto it = values.begin(); it != values.end();)
             it = it.key().startsWith(section + QLatin1Char('/')) ? values.erase(it) : std::next(it);
     }
-    void flush() override {}
+    void flush() override { flushed = values; }
     QString loadProblem() const override { return problem; }
     QHash<QString, QString> values;
+    QHash<QString, QString> flushed; // the values as the last flush() left them on disk
     QString problem;
 };
 

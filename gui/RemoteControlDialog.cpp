@@ -67,8 +67,8 @@ RemoteControlDialog::RemoteControlDialog(RemoteControl &remote, QWidget *parent)
     auto *where = new QVBoxLayout;
     where->addWidget(m_local);
     where->addWidget(m_all);
-    where->addWidget(m_warning);
     form->addRow(QStringLiteral("Listen on:"), where);
+    form->addRow(m_warning);
     auto *folderRow = new QHBoxLayout;
     folderRow->addWidget(m_folder, 1);
     folderRow->addWidget(browse);
@@ -92,6 +92,7 @@ RemoteControlDialog::RemoteControlDialog(RemoteControl &remote, QWidget *parent)
 void RemoteControlDialog::updateWarning()
 {
     m_warning->setVisible(m_all->isChecked());
+    adjustSize(); // room for the warning's lines
 }
 
 void RemoteControlDialog::accept()

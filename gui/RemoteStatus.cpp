@@ -14,7 +14,7 @@
 void attachRemoteControl(MainWindow &window, RemoteControl &remote)
 {
     if (auto *options = window.menuBar()->findChild<QMenu *>(QStringLiteral("mnuOptions"))) {
-        QAction *a = options->addAction(QStringLiteral("&Remote control..."));
+        QAction *a = options->addAction(QStringLiteral("Re&mote control..."));
         a->setObjectName(QStringLiteral("mnuRemoteControl"));
         QObject::connect(a, &QAction::triggered, &window, [&window, &remote] {
             RemoteControlDialog dialog(remote, &window);

@@ -97,6 +97,8 @@ void ScpiSession::process()
             m_message.clear();
             h->run(p.command, suffixes);
             m_executing = false;
+            if (!p.command.query && !p.command.common)
+                Q_EMIT m_instrument.sheetChanged(); // a window mirrors what the client set
         }
         if (p.lastOfLine && !m_lineReplies.isEmpty()) {
             Q_EMIT reply(m_lineReplies.join(QLatin1Char(';')).toUtf8());

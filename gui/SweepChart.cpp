@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgGenerator>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
@@ -138,15 +139,58 @@ SweepChart::SweepChart(QWidget *parent) : QChartView(parent)
 
 bool SweepChart::onGainAxis(const QXYSeries *s) const
 {
-    return s == m_gain || s == m_refGain || s == m_trueGain;
+    return s == m_gain || s == m_refGain || s == m_trueGain ||
+           m_more[1].contains(static_cast<QLineSeries *>(const_cast<QXYSeries *>(s)));
+}
+
+QList<QXYSeries *> SweepChart::allSeries() const
+{
+    QList<QXYSeries *> all = {m_nf, m_gain, m_refNf, m_refGain, m_trueNf, m_trueGain};
+    for (const QList<QLineSeries *> &more : m_more)
+        for (QLineSeries *s : more)
+            all.append(s);
+    return all;
+}
+
+void SweepChart::append(int axis, double x, double y)
+{
+    QLineSeries *last = m_more[axis].isEmpty() ? trace(axis) : m_more[axis].last();
+    if (last->count() >= kPart) {
+        const QPointF join = last->at(last->count() - 1);
+        last = line(this, QString(), trace(axis)->pen().color(), Qt::SolidLine);
+        last->append(join);
+        m_more[axis].append(last);
+    }
+    last->append(x, y);
+    attach(last);
+}
+
+void SweepChart::setTrace(int axis, const QList<QPointF> &points)
+{
+    for (QLineSeries *s : std::as_const(m_more[axis])) {
+        if (chart()->series().contains(s))
+            chart()->removeSeries(s);
+        delete s;
+    }
+    m_more[axis].clear();
+    QLineSeries *s = trace(axis);
+    QList<QPointF> part;
+    for (const QPointF &p : points) {
+        if (part.size() >= kPart) {
+            s->replace(part);
+            s = line(this, QString(), trace(axis)->pen().color(), Qt::SolidLine);
+            m_more[axis].append(s);
+            part = {part.last()};
+        }
+        part.append(p);
+    }
+    s->replace(part);
 }
 
 void SweepChart::setPoints(SweepKind kind, const QVector<SweepPoint> &points)
 {
     m_kind = kind;
     m_points = points;
-    m_nf->clear();
-    m_gain->clear();
     m_failed->clear();
     m_nf->setName(kind == SweepKind::Calibration ? QStringLiteral("Receiver NF") : QStringLiteral("NF"));
     QList<QPointF> nf, gain;
@@ -159,8 +203,8 @@ void SweepChart::setPoints(SweepKind kind, const QVector<SweepPoint> &points)
         if (kind == SweepKind::Measurement && std::isfinite(x) && std::isfinite(p.device.gainDb))
             gain.append({x, p.device.gainDb});
     }
-    m_nf->replace(nf);
-    m_gain->replace(gain);
+    setTrace(0, nf);
+    setTrace(1, gain);
     rescale();
 }
 
@@ -183,13 +227,11 @@ void SweepChart::updatePoint(int i, const SweepPoint &p)
     if (!std::isfinite(x))
         return;
     if (std::isfinite(nf)) {
-        m_nf->append(x, nf);
-        attach(m_nf);
+        append(0, x, nf);
         grow(x, 0, nf);
     }
     if (m_kind == SweepKind::Measurement && std::isfinite(p.device.gainDb)) {
-        m_gain->append(x, p.device.gainDb);
-        attach(m_gain);
+        append(1, x, p.device.gainDb);
         grow(x, 1, p.device.gainDb);
     }
 }
@@ -218,6 +260,9 @@ void SweepChart::attach(QXYSeries *s)
         c->addSeries(s);
         s->attachAxis(m_x);
         s->attachAxis(onGainAxis(s) ? m_yGain : m_yNf);
+        if (s->name().isEmpty()) // a continued trace: named by its first part
+            for (QLegendMarker *marker : c->legend()->markers(s))
+                marker->setVisible(false);
     } else if (!want && has) {
         c->removeSeries(s);
         s->setParent(this);
@@ -238,7 +283,8 @@ void SweepChart::grow(double x, int axis, double y)
 void SweepChart::rescale()
 {
     m_bounds = Bounds();
-    for (QXYSeries *s : {m_nf, m_gain, m_refNf, m_refGain, m_trueNf, m_trueGain})
+    const QList<QXYSeries *> all = allSeries();
+    for (QXYSeries *s : all)
         for (const QPointF &p : s->points())
             m_bounds.add(p.x(), onGainAxis(s) ? 1 : 0, p.y());
     for (const SweepPoint &p : m_points)
@@ -256,7 +302,7 @@ void SweepChart::rescale()
     m_yNf->setVisible(any);
     m_yGain->setVisible(any && m_bounds.lo[1] <= m_bounds.hi[1]);
     placeFailed();
-    for (QXYSeries *s : {m_nf, m_gain, m_refNf, m_refGain, m_trueNf, m_trueGain})
+    for (QXYSeries *s : all)
         attach(s);
     attach(m_failed);
 }

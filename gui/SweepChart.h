@@ -67,7 +67,10 @@ private:
         double lo[2] = {INFINITY, INFINITY}, hi[2] = {-INFINITY, -INFINITY};
         void add(double x, int axis, double y);
     };
-    void plotPoint(const SweepPoint &p);
+    QLineSeries *trace(int axis) const { return axis ? m_gain : m_nf; }
+    void append(int axis, double x, double y);
+    void setTrace(int axis, const QList<QPointF> &points);
+    QList<QXYSeries *> allSeries() const;
     void grow(double x, int axis, double y); // rescales when outside the axes
     void rescale();                          // every series and axis anew
     void placeFailed();
@@ -77,7 +80,14 @@ private:
     QValueAxis *m_x = nullptr;
     QValueAxis *m_yNf = nullptr;
     QValueAxis *m_yGain = nullptr;
+    // The measured NF and gain, each in consecutive series of at most
+    // kPart points, every one after the first starting at the last point of
+    // the one before so that the line stays joined: a new point changes,
+    // and redraws, one short series, never the whole trace. The first names
+    // the trace in the legend; m_more holds the others (0: NF, 1: gain).
+    static constexpr int kPart = 200;
     QLineSeries *m_nf = nullptr, *m_gain = nullptr;
+    QList<QLineSeries *> m_more[2];
     QScatterSeries *m_failed = nullptr;
     QLineSeries *m_refNf = nullptr, *m_refGain = nullptr;
     QLineSeries *m_trueNf = nullptr, *m_trueGain = nullptr;

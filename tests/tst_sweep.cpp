@@ -2,6 +2,7 @@
 // model): the plan's refusals, the device's gain and noise figure recovered at every frequency, the manual
 // switching order, and a sweep that ends early keeping its points (read back from its CSV). The receiver is
 // held to the plan: its receive range before the first tuning, the frequency it reports after each tuning.
+// Also the time left shown while it runs and the plot's axis ticks.
 #include "acquire/Bench.h"
 #include "acquire/Sweep.h"
 #include "acquire/TimeLeft.h"

@@ -26,7 +26,7 @@
 class TimeLeft
 {
 public:
-    static constexpr double kMemory = 0.01;  // weight left of evidence one whole run old
+    static constexpr double kMemory = 0.01;     // weight left of evidence one whole run old
     static constexpr double kGuessWeight = 0.1; // a first guess counts as this fraction of the run
     static constexpr double kMinimumS = 1;
 
@@ -42,11 +42,11 @@ public:
     double secondsLeft(double elapsedS) const;
 
 private:
-    double m_spentS = 0;     // weighted seconds of work ...
-    double m_gained = 0;     // ... over the weighted fraction they gained
-    double m_lastS = 0;      // the latest report: its time
-    double m_fraction = 0;   // and its fraction
-    bool m_origin = false;   // a report (or a guess) has set the origin
+    double m_spentS = 0;   // weighted seconds of work ...
+    double m_gained = 0;   // ... over the weighted fraction they gained
+    double m_lastS = 0;    // the latest report: its time
+    double m_fraction = 0; // and its fraction
+    bool m_origin = false; // a report (or a guess) has set the origin
 };
 
 // A duration for a person: "26 s", "3 min 5 s", "1 h 2 min", rounded to

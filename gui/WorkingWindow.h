@@ -42,7 +42,7 @@ private:
     QLabel *m_label = nullptr;
     QLabel *m_left = nullptr;
     QTimer *m_tick = nullptr; // counts the time left down between progress reports
-    QElapsedTimer m_clock; // since the operation started
+    QElapsedTimer m_clock;    // since the operation started
     TimeLeft m_estimate;
     QProgressBar *m_bar = nullptr;
     QPushButton *m_cancel = nullptr;

@@ -1,5 +1,6 @@
 #include "acquire/Sweep.h"
 
+#include "acquire/NoiseSwitch.h"
 #include "physics/Conversions.h"
 
 #include <QStringList>
@@ -123,6 +124,12 @@ void Sweep::start()
         return;
     }
     enter(Stage::Opening);
+    // A first guess per reading: the recording (the interval plus 1.1 s),
+    // its beep, the source's settling where the lines switch it, and the
+    // settling after a tuning (one per two readings with serial switching).
+    const double each = m_plan.intervalS + 1.1 + 0.1 +
+                        (m_plan.serialSwitching ? kSettleMs / 1000.0 + m_plan.settleS / 2 : m_plan.settleS);
+    m_timeLeft.start(each * readingsTotal());
     Q_EMIT progress(0, readingsTotal());
     m_rig->open(m_rigConfig, kRigTimeoutMs, [this](const RigResult &r) { onOpened(r); });
 }
@@ -134,6 +141,7 @@ void Sweep::onOpened(const RigResult &r)
     if (!r.ok)
         return finish(Outcome::Failed, r.error);
     m_rigName = r.rig;
+    m_clock.start();
     m_toleranceHz = r.tuningStepHz > 0 ? r.tuningStepHz : kUnknownStepHz;
     // The whole plan before the first tuning: a sweep that would stop
     // half-way at the receiver's band edge measures nothing.
@@ -157,7 +165,7 @@ void Sweep::next()
     while (m_next < m_steps.size() && m_points[m_steps[m_next].point].state == SweepPoint::State::Failed)
         ++m_next; // a point whose LO (or tuning) failed needs no more readings
     if (m_next != from)
-        Q_EMIT progress(m_next, readingsTotal());
+        reportProgress();
     if (m_stage == Stage::Done)
         return;
     if (m_next >= m_steps.size())
@@ -165,6 +173,7 @@ void Sweep::next()
     const Step step = m_steps[m_next];
     if (step.hot && !m_plan.serialSwitching && !m_prompted) {
         enter(Stage::AwaitingSource);
+        m_paused.start();
         Q_EMIT sourcePrompt(m_plan.kind == SweepKind::Calibration
                                 ? QStringLiteral("All readings with the noise source off are done. Switch the noise "
                                                  "source ON (receiver alone), then continue.")
@@ -187,6 +196,8 @@ void Sweep::resume()
     if (m_stage != Stage::AwaitingSource)
         return;
     m_prompted = true;
+    m_pausedMs += m_paused.elapsed();
+    m_paused.invalidate();
     next();
 }
 
@@ -248,8 +259,6 @@ void Sweep::startReading()
     if (!m_reading)
         return finish(Outcome::Failed); // no means of reading at all
     connect(m_reading.get(), &Operation::ended, this, &Sweep::onReadingEnded, Qt::QueuedConnection);
-    if (!m_clock.isValid())
-        m_clock.start();
     enter(Stage::Reading);
     m_reading->start();
 }
@@ -262,8 +271,7 @@ void Sweep::onReadingEnded()
     m_reading.reset();
     const Step step = m_steps[m_next];
     ++m_next;
-    ++m_timedSteps;
-    Q_EMIT progress(m_next, readingsTotal());
+    reportProgress();
     if (m_stage == Stage::Done)
         return;
     if (r.outcome == ReadingResult::Outcome::Cancelled)
@@ -367,17 +375,22 @@ SweepCalibration Sweep::calibration() const
     return c;
 }
 
+double Sweep::workSeconds() const
+{
+    if (!m_clock.isValid())
+        return 0;
+    return double(m_clock.elapsed() - m_pausedMs - (m_paused.isValid() ? m_paused.elapsed() : 0)) / 1000.0;
+}
+
+void Sweep::reportProgress()
+{
+    m_timeLeft.update(workSeconds(), double(m_next) / std::max(readingsTotal(), 1));
+    Q_EMIT progress(m_next, readingsTotal());
+}
+
 double Sweep::secondsLeft() const
 {
-    const int left = readingsTotal() - m_next;
-    if (left <= 0)
-        return 0;
-    // Before any reading has ended: settling plus the recording (interval
-    // plus 1.1 s) per reading, a first guess.
-    const double each = m_timedSteps > 0 && m_clock.isValid()
-                            ? m_clock.elapsed() / 1000.0 / m_timedSteps
-                            : m_plan.settleS + m_plan.intervalS + 1.1;
-    return left * each;
+    return m_next >= readingsTotal() ? 0 : m_timeLeft.secondsLeft(workSeconds());
 }
 
 void Sweep::finish(Outcome outcome, const QString &message)

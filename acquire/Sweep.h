@@ -39,6 +39,7 @@
 
 #include "acquire/Reading.h"
 #include "acquire/SweepPlan.h"
+#include "acquire/TimeLeft.h"
 #include "physics/YFactor.h"
 #include "platform/Rig.h"
 #include "sheet/Operation.h"
@@ -122,7 +123,9 @@ public:
     // Readings per sweep and readings done (for the progress bar).
     int readingsTotal() const { return int(m_steps.size()); }
     int readingsDone() const { return m_next; }
-    // Estimated seconds until the end, from the time the readings so far took.
+    // Estimated seconds until the end (see TimeLeft): from a first guess
+    // and the time the readings so far took, the wait for the user to
+    // switch the source excluded; at least 1 while readings remain.
     double secondsLeft() const;
 
 Q_SIGNALS:
@@ -151,6 +154,8 @@ private:
     // The sweep's end when the link to the receiver broke while tuning point `i`.
     QString lostMessage(int i, const QString &rig) const;
     void finish(Outcome outcome, const QString &message = QString());
+    void reportProgress();
+    double workSeconds() const; // since the receiver opened, the prompt's wait excluded
 
     IRig *m_rig;
     ReadingFactory m_makeReading;
@@ -169,8 +174,10 @@ private:
     double m_toleranceHz = 0; // how far a tuning may land from the plan, Hz
     QTimer m_settle;
     std::unique_ptr<Reading> m_reading;
-    QElapsedTimer m_clock; // since the first reading started
-    int m_timedSteps = 0;  // readings finished since m_clock started
+    QElapsedTimer m_clock;  // since the receiver opened
+    QElapsedTimer m_paused; // while the source prompt waits for the user
+    qint64 m_pausedMs = 0;  // earlier waits
+    TimeLeft m_timeLeft;
 };
 
 // How long the rig may take for one call before the sweep gives up (ms).

@@ -14,17 +14,26 @@
 // each point is tuned twice, once for its source-off and once for its
 // source-on reading. Prints the figures; exit status 1 when the target is
 // missed.
+//
+// Then the sweep window's own cost per point - its table row, its plot and
+// the repaint they cause - with 100 and with 10,000 points (the most a plan
+// holds): synthetic measured points fed to a shown window (Qt's offscreen
+// platform unless QT_QPA_PLATFORM names another), the last 100 of each run
+// timed. A point is appended to the plot and the axes change only when it
+// falls outside them, so the two figures should be close. Printed only.
 #include "acquire/Bench.h"
 #include "acquire/NoiseSwitch.h"
 #include "acquire/Sweep.h"
+#include "gui/SweepWindow.h"
 #include "instrument/Commands.h"
 #include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -72,11 +81,40 @@ Run sweep(Instrument &m, int points, bool serial)
     return r;
 }
 
+// Milliseconds the window spends per point near the end of a sweep of `points`.
+double windowMsPerPoint(Instrument &m, int points)
+{
+    SweepWindow w(m);
+    w.show();
+    QVector<SweepPoint> plan(points);
+    for (int i = 0; i < points; ++i)
+        plan[i].mhz = 100 + 0.1 * i;
+    w.beginPoints(SweepKind::Calibration, plan);
+    QCoreApplication::processEvents();
+    const int timed = std::min(points, 100);
+    QElapsedTimer t;
+    for (int i = 0; i < points; ++i) {
+        SweepPoint p = plan[i];
+        p.state = SweepPoint::State::Measured;
+        p.tunedMhz = p.mhz;
+        p.path.nfDb = 2 + std::sin(i * 0.01); // a noise figure that wanders, within the first axes
+        p.path.yDb = 8, p.path.te = 170, p.rxTeK = 170;
+        if (i == points - timed)
+            t.start();
+        w.updatePoint(i, p);
+        if (i >= points - timed)
+            QCoreApplication::processEvents(); // the repaint, as between two real points
+    }
+    return t.nsecsElapsed() / 1e6 / timed;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QTemporaryDir dir;
     Instrument m(Services{});
     m.session().AppDir = QStringLiteral(TQX_BENCH_DATA_DIR "/");
@@ -111,5 +149,8 @@ int main(int argc, char **argv)
                         serial ? " (target <= 100)" : "");
         }
     }
+    for (int points : {100, 10000})
+        std::printf("sweep window, %5d points: %6.2f ms per point (table row, plot, repaint)\n", points,
+                    windowMsPerPoint(m, points));
     return ok ? 0 : 1;
 }

@@ -13,7 +13,8 @@ QDialog *createNmucDialog(Instrument &m, QWidget *parent);           // frmNmuc
 QDialog *createComSetupDialog(Instrument &m, QWidget *parent);       // frmComSetup
 QDialog *createUpdateDialog(Instrument &m, QWidget *parent);         // frmUpdate
 QDialog *createAboutDialog(Instrument &m, QWidget *parent);          // frmAbout
-// The virtual bench window; compact: one scrolling column, for a dock.
+// The virtual bench window; compact: the settings in tabs under the values
+// watched while measuring, for beside the main window on a small screen.
 QDialog *createVirtualBenchDialog(Instrument &m, QWidget *parent, bool compact = false);
 QDialog *createEnrViewDialog(Instrument &m, QWidget *parent); // the ENR table's curve
 QDialog *createBudgetDialog(Instrument &m, QWidget *parent);  // the uncertainty budget

@@ -1,6 +1,7 @@
 #include "gui/SweepWindow.h"
 
 #include "acquire/Bench.h"
+#include "acquire/TimeLeft.h"
 #include "instrument/RigSettings.h"
 #include "gui/SweepChart.h"
 #include "report/SweepCsv.h"
@@ -29,6 +30,7 @@
 #include <QGuiApplication>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -46,16 +48,6 @@ QString number(double v, int decimals)
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return std::isfinite(v) ? locale.toString(v, 'f', decimals) : QString();
-}
-
-QString duration(double s)
-{
-    const int total = int(std::lround(s));
-    if (total >= 3600)
-        return QStringLiteral("%1 h %2 min").arg(total / 3600).arg(total % 3600 / 60);
-    if (total >= 60)
-        return QStringLiteral("%1 min %2 s").arg(total / 60).arg(total % 60);
-    return QStringLiteral("%1 s").arg(total);
 }
 
 QDoubleSpinBox *spin(QWidget *parent, const QString &name, double lo, double hi, int decimals, double value,
@@ -88,6 +80,9 @@ SweepWindow::SweepWindow(Instrument &instrument, QWidget *parent) : QDialog(pare
     lay->setContentsMargins(6, 6, 6, 6);
     lay->addWidget(split);
     updateButtons();
+    m_tick = new QTimer(this);
+    m_tick->setInterval(1000);
+    connect(m_tick, &QTimer::timeout, this, &SweepWindow::refreshStatus);
     // Room for the plot, within the screen (minus a frame's worth).
     QSize want(1000, 640);
     if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
@@ -278,21 +273,36 @@ bool SweepWindow::startSweep(SweepKind kind)
     if (!sweep)
         return false;
     m_sweep = sweep;
+    beginPoints(kind, m_sweep->points());
+    connect(m_sweep, &Sweep::pointChanged, this, &SweepWindow::onPointChanged);
+    connect(m_sweep, &Sweep::progress, this, &SweepWindow::onProgress);
+    connect(m_sweep, &Sweep::sourcePrompt, this, &SweepWindow::onPrompt);
+    connect(m_sweep, &Operation::ended, this, &SweepWindow::onEnded);
+    m_progress->setValue(0);
+    refreshStatus();
+    m_tick->start();
+    updateButtons();
+    return true;
+}
+
+void SweepWindow::beginPoints(SweepKind kind, const QVector<SweepPoint> &points)
+{
     m_kind = kind;
-    m_points = m_sweep->points();
+    m_points = points;
     m_table->setRowCount(int(m_points.size()));
     for (int i = 0; i < m_points.size(); ++i)
         showPoint(i);
     m_chart->setPoints(kind, m_points);
     updateTruth();
-    connect(m_sweep, &Sweep::pointChanged, this, &SweepWindow::onPointChanged);
-    connect(m_sweep, &Sweep::progress, this, &SweepWindow::onProgress);
-    connect(m_sweep, &Sweep::sourcePrompt, this, &SweepWindow::onPrompt);
-    connect(m_sweep, &Operation::ended, this, &SweepWindow::onEnded);
-    m_status->setText(QStringLiteral("Opening the receiver..."));
-    m_progress->setValue(0);
-    updateButtons();
-    return true;
+}
+
+void SweepWindow::updatePoint(int i, const SweepPoint &point)
+{
+    if (i < 0 || i >= m_points.size())
+        return;
+    m_points[i] = point;
+    showPoint(i);
+    m_chart->updatePoint(i, point); // appended: no redraw of the others
 }
 
 void SweepWindow::stopSweep()
@@ -307,9 +317,7 @@ void SweepWindow::onPointChanged(int i)
 {
     if (!m_sweep || i < 0 || i >= m_points.size())
         return;
-    m_points[i] = m_sweep->points()[i];
-    showPoint(i);
-    m_chart->setPoints(m_kind, m_points);
+    updatePoint(i, m_sweep->points()[i]);
 }
 
 void SweepWindow::showPoint(int row)
@@ -343,10 +351,23 @@ void SweepWindow::onProgress(int done, int total)
         return;
     m_progress->setRange(0, std::max(total, 1));
     m_progress->setValue(done);
-    m_status->setText(QStringLiteral("Reading %1 of %2, about %3 left.")
-                          .arg(std::min(done + 1, total))
-                          .arg(total)
-                          .arg(duration(m_sweep->secondsLeft())));
+    refreshStatus();
+}
+
+void SweepWindow::refreshStatus()
+{
+    if (!m_sweep)
+        return;
+    if (m_sweep->stage() == Sweep::Stage::Opening)
+        return m_status->setText(QStringLiteral("Opening the receiver..."));
+    if (m_sweep->stage() == Sweep::Stage::AwaitingSource)
+        return; // the prompt's line stays
+    const int total = m_sweep->readingsTotal();
+    const QString reading =
+        QStringLiteral("Reading %1 of %2").arg(std::min(m_sweep->readingsDone() + 1, total)).arg(total);
+    const QString left = durationText(m_sweep->secondsLeft());
+    m_status->setText(left.isEmpty() ? reading + QLatin1Char('.')
+                                     : QStringLiteral("%1, about %2 left.").arg(reading, left));
 }
 
 void SweepWindow::onPrompt(const QString &text)
@@ -390,6 +411,7 @@ void SweepWindow::onEnded()
                                  .arg(number(cal.mhz.first(), 3), number(cal.mhz.last(), 3)));
     }
     m_sweep = nullptr; // the Instrument deletes it
+    m_tick->stop();
     const QString how = outcome == Sweep::Outcome::Finished ? QStringLiteral("Sweep finished")
                         : outcome == Sweep::Outcome::Stopped ? QStringLiteral("Sweep stopped")
                                                              : QStringLiteral("Sweep failed");

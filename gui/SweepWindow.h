@@ -22,6 +22,7 @@ class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
+class QTimer;
 class SweepChart;
 
 class SweepWindow : public QDialog
@@ -36,6 +37,10 @@ public:
     bool startSweep(SweepKind kind);
     void stopSweep();
     const QVector<SweepPoint> &points() const { return m_points; }
+    // What the window shows of a sweep: every point as it starts, then each
+    // one as it changes (what the running sweep's signals feed).
+    void beginPoints(SweepKind kind, const QVector<SweepPoint> &points);
+    void updatePoint(int i, const SweepPoint &point);
     bool running() const { return m_sweep != nullptr; }
 
 protected:
@@ -48,6 +53,7 @@ private:
     void updateButtons();
     void onPointChanged(int i);
     void onProgress(int done, int total);
+    void refreshStatus(); // which reading, and the time left
     void onPrompt(const QString &text);
     void onEnded();
     void showPoint(int row);
@@ -74,4 +80,5 @@ private:
     QTableWidget *m_table = nullptr;
     QWidget *m_files = nullptr; // the row of file buttons under the plot
     QPointer<QMessageBox> m_prompt;
+    QTimer *m_tick = nullptr; // counts the time left down between readings
 };

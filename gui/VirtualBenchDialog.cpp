@@ -3,6 +3,9 @@
 // results and the levels the readings should give. Whether the readings
 // come from the bench is the instrument's route (Options, Read from the
 // virtual bench); showing or closing this window changes no route.
+// A top-level window beside the main window: three columns where the
+// screen has room, else compact - switches, true values and expected levels
+// always in view, the bench's settings and the how-to in tabs below them.
 // Modeless, one at a time; user-interface thread only.
 #include "gui/Dialogs.h"
 
@@ -14,19 +17,21 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialog>
-#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -45,8 +50,8 @@ const char *const kHowTo =
     "Serial switching on (Options &gt; Com port setup, any port): leave the switches at source "
     "off and instrument alone and press 1 to 4; the virtual port switches the source (DTR) and "
     "the path (RTS) for readings 2 to 4.<br>"
-    "Compare Gain(1), Teq(1) and NF(1) with the true values. While this window is open the "
-    "readings come from the bench; close it to use the sound card again.";
+    "Compare Gain(1), Teq(1) and NF(1) with the true values. The readings come from the bench "
+    "while <i>Options &gt; Read from the virtual bench</i> is checked, whether this window is open or not.";
 
 // The bench window that is open now, if any (one at a time).
 QPointer<QDialog> s_openBench;
@@ -65,7 +70,6 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void done(int r) override;
     bool event(QEvent *e) override;
 
 private:
@@ -227,31 +231,50 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
     close->setObjectName(QStringLiteral("benchClose"));
     close->setAccessibleName(QStringLiteral("Close the virtual bench"));
     close->setAutoDefault(false);
+    auto *lay = new QVBoxLayout(this);
 
-    // Three columns: what goes in, the receiver and card, switches and truth.
-    // Compact (docked beside the panel on a small screen): one scrolling
-    // column, switches and expected levels first.
     if (compact) {
-        auto *inner = new QWidget;
-        // Down a dock at the side, across a dock at the bottom (the window
-        // host turns it).
-        auto *col = new QBoxLayout(QBoxLayout::TopToBottom, inner);
-        col->setObjectName(QStringLiteral("benchColumns"));
-        for (QWidget *w : {static_cast<QWidget *>(switchBox), static_cast<QWidget *>(levelsBox),
-                           static_cast<QWidget *>(m_status), static_cast<QWidget *>(sourceBox),
-                           static_cast<QWidget *>(dutBox), static_cast<QWidget *>(truthBox),
-                           static_cast<QWidget *>(rxBox), static_cast<QWidget *>(m_attenuators),
-                           static_cast<QWidget *>(howTo)})
-            col->addWidget(w);
+        // Narrow, in tabs: what a measurement watches - the switches, the
+        // true values, the expected levels and whether the bench is in use -
+        // on the first; the settings, which change seldom, behind it. Long
+        // labels wrap. The window's close box and Esc close it.
+        for (QLabel *l : rxBox->findChildren<QLabel *>())
+            l->setWordWrap(true);
+        auto *tabs = new QTabWidget;
+        tabs->setObjectName(QStringLiteral("benchTabs"));
+        auto page = [tabs](const QString &name, std::initializer_list<QWidget *> widgets) {
+            auto *w = new QWidget;
+            auto *v = new QVBoxLayout(w);
+            v->setContentsMargins(4, 4, 4, 4);
+            v->setSpacing(4);
+            for (QWidget *x : widgets)
+                v->addWidget(x);
+            v->addStretch();
+            tabs->addTab(w, name);
+        };
+        page(QStringLiteral("Readings"), {switchBox, truthBox, levelsBox, m_status});
+        page(QStringLiteral("Source, DUT"), {sourceBox, dutBox, howTo});
+        page(QStringLiteral("Receiver"), {rxBox, m_attenuators});
+        // Scrolls only on a screen too small for it (large fonts): the top of
+        // the first tab, with the true values, stays in view.
         auto *scroll = new QScrollArea(this);
         scroll->setObjectName(QStringLiteral("benchScroll"));
+        scroll->setFrameShape(QFrame::NoFrame);
         scroll->setWidgetResizable(true);
-        scroll->setWidget(inner);
-        auto *lay = new QVBoxLayout(this);
-        lay->setContentsMargins(0, 0, 0, 0);
+        scroll->setWidget(tabs);
+        QSize want = tabs->sizeHint();
+        want.setHeight(std::max(want.height(), tabs->heightForWidth(want.width()))); // the labels wrap
+        if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+            const QSize room = screen->availableGeometry().size() - QSize(24, 48); // margins, title bar
+            if (want.height() > room.height())
+                want = QSize(want.width() + scroll->verticalScrollBar()->sizeHint().width(), room.height());
+        }
+        scroll->setMinimumSize(want);
+        lay->setContentsMargins(4, 4, 4, 4);
         lay->addWidget(scroll);
-        close->hide(); // the dock's or window's close box and Esc close it
+        close->hide();
     } else {
+        // Three columns: what goes in, the receiver and card, switches and truth.
         auto *col1 = new QVBoxLayout;
         col1->addWidget(sourceBox);
         col1->addWidget(dutBox);
@@ -270,12 +293,11 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
         columns->addLayout(col1);
         columns->addLayout(col2);
         columns->addLayout(col3);
+        lay->addLayout(columns);
+        lay->addWidget(howTo);
         auto *buttons = new QHBoxLayout;
         buttons->addStretch();
         buttons->addWidget(close);
-        auto *lay = new QVBoxLayout(this);
-        lay->addLayout(columns);
-        lay->addWidget(howTo);
         lay->addLayout(buttons);
     }
 
@@ -325,7 +347,7 @@ QLineEdit *VirtualBenchDialog::addShow(QGridLayout *grid, const char *name, cons
     auto *e = new QLineEdit(this);
     e->setObjectName(QLatin1String(name));
     e->setReadOnly(true); // a derived value, not an input
-    // Room for the widest value ("-0000.00", "99999.9") however narrow the dock.
+    // Room for the widest value ("-0000.00", "99999.9") however narrow the window.
     e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-0000.000")) + 8);
     e->setAccessibleName(label);
     auto *l = new QLabel(label, this);
@@ -357,13 +379,6 @@ void VirtualBenchDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     refresh();
-}
-
-void VirtualBenchDialog::done(int r)
-{
-    QDialog::done(r);
-    if (auto *dock = qobject_cast<QDockWidget *>(parentWidget()))
-        dock->close(); // docked: the dock goes with it
 }
 
 bool VirtualBenchDialog::event(QEvent *e)
@@ -451,6 +466,8 @@ void VirtualBenchDialog::refresh()
     else if (m_instrument.session().ComEnabled > 0)
         nowText += QStringLiteral(". Serial switching is on: readings 2 to 4 switch source and path.");
     m_now->setText(nowText);
+    // By hand the switches above say it all; the line tells what the port set.
+    m_now->setVisible(m_bench.portOpen() || m_instrument.session().ComEnabled > 0);
 
     if (problem.isEmpty()) {
         const double zero = m_bench.floorMeanSquare();
@@ -478,8 +495,6 @@ QDialog *createVirtualBenchDialog(Instrument &m, QWidget *parent, bool compact)
     if (s_openBench) {
         // One bench at a time: bring the open one forward instead (shown
         // again if Esc hid it).
-        if (auto *dock = qobject_cast<QDockWidget *>(s_openBench->parentWidget()))
-            dock->show();
         s_openBench->show();
         s_openBench->raise();
         s_openBench->activateWindow();

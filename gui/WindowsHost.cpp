@@ -8,8 +8,6 @@
 #include "instrument/Instrument.h"
 
 #include <QDialog>
-#include <QBoxLayout>
-#include <QDockWidget>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QScreen>
@@ -172,63 +170,41 @@ void WindowsHost::showBench()
 {
     // Modeless: the user measures while the bench is open. It must never
     // cover the measurement buttons and results: a window beside the main
-    // window where the screen has room (wide, else compact), else a compact
-    // dock at the main window's right edge (the panel scrolls), which the
-    // user can float and move.
+    // window, in three columns where the screen has room, else compact.
+    // Without room even for that, the main window moves to the screen's left
+    // edge, giving up width only if it must (its panel then scrolls), and
+    // the bench takes the right.
     auto *main = qobject_cast<QMainWindow *>(m_main.data());
     QDialog *dlg = nullptr;
+    bool placed = false;
     for (bool compact : {false, true}) {
         dlg = createVirtualBenchDialog(m_instrument, m_main, compact);
         if (!dlg)
             return; // already open: brought forward
-        if (!main || placeBeside(dlg, main)) {
-            dlg->setAttribute(Qt::WA_DeleteOnClose);
-            dlg->show();
-            dlg->raise();
-            return;
-        }
-        if (!compact)
-            delete dlg;
+        placed = !main || placeBeside(dlg, main);
+        if (placed || compact)
+            break;
+        delete dlg;
     }
-    auto *dock = new QDockWidget(dlg->windowTitle(), main);
-    dock->setObjectName(QStringLiteral("dockVirtualBench"));
-    dock->setAttribute(Qt::WA_DeleteOnClose);
-    dock->setWidget(dlg); // now a child: routed while shown, see the bench window
-    auto *columns = dlg->findChild<QBoxLayout *>(QStringLiteral("benchColumns"));
-    // The bench's groups run across a dock at the bottom and down one at the
-    // side; switches and expected levels come first, the rest scrolls.
-    auto arrange = [columns](Qt::DockWidgetArea area) {
-        const bool across = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
-        columns->setDirection(across ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
-    };
-    QObject::connect(dock, &QDockWidget::dockLocationChanged, dock, arrange);
-    // The dock takes the part of the screen beside the window that is still
-    // free, and the window grows by it, so the panel keeps its full size:
-    // below the window when about ten lines fit there, else at its right
-    // edge when twenty characters do, else wherever there is more room.
-    const QRect avail = main->screen()->availableGeometry();
-    const QRect outer = main->frameGeometry();
-    QRect grown = main->geometry();
-    const QMargins frame(grown.left() - outer.left(), grown.top() - outer.top(), outer.right() - grown.right(),
-                         outer.bottom() - grown.bottom());
-    const QRect room = avail.marginsRemoved(frame); // for the client area
-    const int below = room.height() - grown.height();
-    const int right = room.width() - grown.width();
-    const QFontMetrics fm = dock->fontMetrics();
-    const bool bottom = below >= 10 * fm.height() || (right < 20 * fm.averageCharWidth() && below >= right);
-    // With no room at all the panel gives some of its own and scrolls.
-    const int size = std::max(bottom ? below : right, bottom ? 8 * fm.height() : 16 * fm.averageCharWidth());
-    arrange(bottom ? Qt::BottomDockWidgetArea : Qt::RightDockWidgetArea);
-    if (bottom)
-        grown.setHeight(std::min(room.height(), grown.height() + size));
-    else
-        grown.setWidth(std::min(room.width(), grown.width() + size));
-    grown.moveTo(std::max(room.left(), std::min(grown.left(), room.right() + 1 - grown.width())),
-                 std::max(room.top(), std::min(grown.top(), room.bottom() + 1 - grown.height())));
-    main->addDockWidget(bottom ? Qt::BottomDockWidgetArea : Qt::RightDockWidgetArea, dock);
-    main->setGeometry(grown);
-    dock->show();
-    main->resizeDocks({dock}, {size}, bottom ? Qt::Vertical : Qt::Horizontal);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    if (!placed && main->isVisible() && main->screen()) {
+        const QRect avail = main->screen()->availableGeometry();
+        const QRect outer = main->frameGeometry();
+        const QSize frame = outer.size() - main->size();
+        const QSize need = dlg->sizeHint().expandedTo(dlg->minimumSizeHint()) + frame;
+        QRect g = main->geometry();
+        g.moveLeft(avail.left() + (g.left() - outer.left()));
+        g.setWidth(std::max(std::min(g.width(), avail.width() - need.width() - frame.width()),
+                            main->minimumSizeHint().width()));
+        main->setGeometry(g);
+        if (!placeBeside(dlg, main)) {
+            // Taller than the screen: at its right edge, as tall as it is.
+            dlg->resize(need.boundedTo(avail.size()) - frame);
+            dlg->move(avail.right() + 1 - std::min(need.width(), avail.width()), avail.top());
+        }
+    }
+    dlg->show();
+    dlg->raise();
 }
 
 void WindowsHost::showSweep()

@@ -184,22 +184,25 @@ private Q_SLOTS:
         Shown s(1.5);
         RecordingMessages boxes;
         WindowsHost host(s.b.meter, &s.w, boxes);
-        host.showDialog(DialogId::VirtualBench); // no room beside the window on 1024x768: docked
-        auto *dock = s.w.findChild<QDockWidget *>();
-        QVERIFY(dock && dock->isVisible() && !dock->isFloating());
-        for (QLineEdit *e : dock->findChildren<QLineEdit *>(QRegularExpression("benchExpected")))
-            QVERIFY(e->width() >= e->fontMetrics().horizontalAdvance("-000.00") + 8); // no digit clipped
-        for (QLabel *l : dock->findChildren<QLabel *>()) // the button reads SCZ, so does the bench
-            QVERIFY2(!l->text().contains("SC&"), qPrintable(l->text()));
-        dock->close();
-        QTRY_VERIFY(!s.w.findChild<QDockWidget *>());
-        s.w.setFont(QApplication::font());
-        s.w.setGeometry(0, 0, 120, 600); // now the three columns fit beside
-        host.showDialog(DialogId::VirtualBench);
-        auto *bench = s.w.findChild<QDialog *>("frmVirtualBench");
-        QVERIFY(bench && bench->isVisible() && !bench->frameGeometry().intersects(s.w.frameGeometry()));
-        QVERIFY(!bench->findChild<QLabel *>("benchHowTo")->text().contains("SC&"));
-        bench->close();
+        for (bool wide : {false, true}) {
+            if (wide) { // now the three columns fit beside
+                s.w.setFont(QApplication::font());
+                s.w.setGeometry(0, 0, 120, 600);
+            }
+            host.showDialog(DialogId::VirtualBench); // no room beside on 1024x768 at first: the window moves aside
+            auto *bench = s.w.findChild<QDialog *>("frmVirtualBench");
+            QVERIFY(bench && bench->isVisible() && !bench->frameGeometry().intersects(s.w.frameGeometry()));
+            QVERIFY(s.w.screen()->availableGeometry().contains(bench->frameGeometry()));
+            QCOMPARE(!bench->findChild<QTabWidget *>("benchTabs"), wide);
+            QLineEdit *truth = bench->findChild<QLineEdit *>("benchRxTe"); // the true values in view, unscrolled
+            QVERIFY(truth->isVisible() && bench->rect().contains(QRect(truth->mapTo(bench, QPoint()), truth->size())));
+            for (QLineEdit *e : bench->findChildren<QLineEdit *>(QRegularExpression("benchExpected")))
+                QVERIFY(e->width() >= e->fontMetrics().horizontalAdvance("-000.00") + 8); // no digit clipped
+            for (QLabel *l : bench->findChildren<QLabel *>()) // the button reads SCZ, so does the bench
+                QVERIFY2(!l->text().contains("SC&"), qPrintable(l->text()));
+            bench->close();
+            QTRY_VERIFY(!s.w.findChild<QDialog *>("frmVirtualBench"));
+        }
     }
 
     // What the user sees besides the main window: the start-up boxes of the

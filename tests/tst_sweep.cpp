@@ -2,11 +2,14 @@
 // model): the plan's refusals, the device's gain and noise figure recovered at every frequency, the manual
 // switching order, and a sweep that ends early keeping its points (read back from its CSV). The receiver is
 // held to the plan: its receive range before the first tuning, the frequency it reports after each tuning.
+// Also the time left shown while it runs and the plot's axis ticks.
 #include "acquire/Bench.h"
 #include "acquire/Sweep.h"
+#include "acquire/TimeLeft.h"
 #include "calc/EnrTable.h"
 #include "instrument/Commands.h"
 #include "calc/Nmuc.h"
+#include "gui/SweepChart.h"
 #include "qtplatform/RigModule.h"
 #include "report/SweepCsv.h"
 #include "sheet/NumText.h"
@@ -116,6 +119,64 @@ private Q_SLOTS:
         m_instrument.setRoute(DeviceRoute::Bench);
     }
     void cleanupTestCase() { m_instrument.setRoute(DeviceRoute::SoundCard); }
+
+    // The text after "about" from a first guess (s), reports (seconds of work, fraction done), read at `at` s.
+    void timeLeft_data()
+    {
+        QTest::addColumn<double>("guess");
+        QTest::addColumn<QList<double>>("reports");
+        QTest::addColumn<double>("at");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("the guess before any reading") << 26.0 << QList<double>{} << 0.0 << "26 s";
+        QTest::newRow("a reading of no time moves the guess part way") << 26.0 << QList<double>{0.05, 0.05} << 0.05 << "16 s";
+        QTest::newRow("... and the next further") << 26.0 << QList<double>{0.05, 0.05, 0.1, 0.1} << 0.1 << "10 s";
+        QTest::newRow("one slow step of ten after steady ones")
+            << 10.0 << QList<double>{1, .1, 2, .2, 3, .3, 4, .4, 5, .5, 11, .6} << 11.0 << "12 s";
+        QTest::newRow("counts down between reports") << 60.0 << QList<double>{} << 20.0 << "40 s";
+        QTest::newRow("overdue: never 0 while work remains") << 10.0 << QList<double>{1, 0.5} << 100.0 << "1 s";
+        QTest::newRow("no guess: the first report is only the origin") << 0.0 << QList<double>{0.5, 0.1} << 0.5 << "";
+        QTest::newRow("no guess: the rate after the origin") << 0.0 << QList<double>{0.5, 0.1, 2.5, 0.3} << 2.5 << "7 s";
+        QTest::newRow("a report back in time is ignored") << 10.0 << QList<double>{5, .5, 4, .8} << 5.0 << "5 s";
+        QTest::newRow("a NaN report is ignored") << 10.0 << QList<double>{qQNaN(), .5} << 0.0 << "10 s";
+        QTest::newRow("done: nothing shown") << 10.0 << QList<double>{3, 1} << 3.0 << "";
+        QTest::newRow("minutes") << 125.0 << QList<double>{} << 0.0 << "2 min 5 s";
+        QTest::newRow("hours") << 7384.0 << QList<double>{} << 0.0 << "2 h 3 min";
+    }
+    void timeLeft()
+    {
+        QFETCH(double, guess);
+        QFETCH(QList<double>, reports);
+        QFETCH(double, at);
+        TimeLeft t;
+        t.start(guess);
+        for (int i = 0; i + 1 < reports.size(); i += 2)
+            t.update(reports[i], reports[i + 1]);
+        QTEST(durationText(t.secondsLeft(at)), "shown");
+    }
+
+    // The plot's ticks: 1, 2 or 5 times a power of ten, at most `most` of them within lo..hi.
+    void axisTicks_data()
+    {
+        QTest::addColumn<QList<double>>("range"); // lo, hi, most
+        QTest::addColumn<QList<double>>("ticks"); // first, step, decimals
+        QTest::newRow("92 to 300 MHz") << QList<double>{92, 300, 6} << QList<double>{100, 50, 0};
+        QTest::newRow("reversed") << QList<double>{300, 92, 6} << QList<double>{100, 50, 0};
+        QTest::newRow("just around 0 to 1") << QList<double>{-0.02, 1.02, 6} << QList<double>{0, 0.2, 1};
+        QTest::newRow("narrow band") << QList<double>{144.1, 144.3, 5} << QList<double>{144.1, 0.05, 2};
+        QTest::newRow("negative dB") << QList<double>{-37, -3, 8} << QList<double>{-35, 5, 0};
+        QTest::newRow("gigahertz") << QList<double>{1000, 10000, 6} << QList<double>{2000, 2000, 0};
+        QTest::newRow("one frequency") << QList<double>{144, 144, 6} << QList<double>{130, 5, 0};
+        QTest::newRow("a bound not finite") << QList<double>{qQNaN(), 5, 6} << QList<double>{0, 0.2, 1};
+    }
+    void axisTicks()
+    {
+        QFETCH(QList<double>, range);
+        QFETCH(QList<double>, ticks);
+        const AxisTicks t = niceTicks(range[0], range[1], int(range[2]));
+        QVERIFY2(qFuzzyCompare(1 + t.first, 1 + ticks[0]) && qFuzzyCompare(t.step, ticks[1]),
+                 qPrintable(QStringLiteral("%1 %2").arg(t.first).arg(t.step)));
+        QCOMPARE(t.decimals, int(ticks[2]));
+    }
     void init()
     {
         m_tb.messages.shown.clear();

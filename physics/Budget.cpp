@@ -92,11 +92,10 @@ Outs evaluate(const BudgetInput &in, const Vars &x, bool draw = false)
 
 BudgetStatus check(const BudgetInput &in)
 {
-    const double all[] = {in.tHot,     in.tCold,    in.tAtt1,    in.tAtt2,    in.att11,
-                          in.att12,    in.att21,    in.att22,    in.power[0], in.power[1],
-                          in.power[2], in.power[3], in.relSd[0], in.relSd[1], in.relSd[2],
-                          in.relSd[3], in.uEnrDb,   in.uTcold,   in.uAttDb,   in.uTatt,
-                          in.enrInterpHalfDb};
+    const double all[] = {in.tHot,     in.tCold,    in.tAtt1,          in.tAtt2,    in.att11,    in.att12,
+                          in.att21,    in.att22,    in.power[0],       in.power[1], in.power[2], in.power[3],
+                          in.relSd[0], in.relSd[1], in.relSd[2],       in.relSd[3], in.uEnrDb,   in.uTcold,
+                          in.uAttDb,   in.uTatt,    in.enrInterpHalfDb};
     for (double v : all)
         if (!std::isfinite(v))
             return BudgetStatus::BadInput;

@@ -82,6 +82,41 @@ private Q_SLOTS:
         QVERIFY(std::fabs(r.out[0].value - 2.0) < 1e-9 && std::fabs(r.out[1].value - 20.0) < 1e-9);
     }
 
+    // The ENR interpolation term: an offset on the ENR, rectangular within -+ a (u = a / sqrt 3), entering like the
+    // ENR (NF(1) 0.9937 and NF(2) 1 dB per dB, gain none); alone, its Monte Carlo 95 % points are the rectangle's,
+    // -+ 0.95 a (a normal one would give -+ 1.13 a). A negative half width is refused.
+    void interpolationTerm_data()
+    {
+        QTest::addColumn<double>("halfWidth");
+        QTest::addColumn<int>("status");
+        QTest::newRow("half width 0.3 dB") << 0.3 << int(BudgetStatus::Ok);
+        QTest::newRow("none (the linear curve)") << 0.0 << int(BudgetStatus::Ok);
+        QTest::newRow("negative: refused") << -0.1 << int(BudgetStatus::BadInput);
+    }
+    void interpolationTerm()
+    {
+        QFETCH(double, halfWidth);
+        QFETCH(int, status);
+        BudgetInput in = workedCase();
+        in.uEnrDb = 0, in.relSd = {0, 0, 0, 0};
+        in.gSourceOn = in.gSourceOff = in.gDutIn = in.gDutOut = in.gReceiver = 0;
+        in.enrInterpHalfDb = halfWidth;
+        const BudgetResult r = uncertaintyBudget(in, 20000);
+        QCOMPARE(int(r.status), status);
+        if (status != int(BudgetStatus::Ok))
+            return;
+        const BudgetTermRow &row = r.rows[int(BudgetTerm::EnrInterp)];
+        const double u = halfWidth / std::sqrt(3.0), slope[] = {0.99370, 0, 1.0};
+        QVERIFY(std::fabs(row.u - u) < 1e-12);
+        for (int o = 0; o < kBudgetOuts; ++o)
+            QVERIFY2(std::fabs(row.contrib[o] - slope[o] * u) < 2e-3 * u + 1e-12, qPrintable(QString::number(row.contrib[o])));
+        const BudgetOutput &nf2 = r.out[int(BudgetOut::RxNf)];
+        QVERIFY(nf2.mcOk);
+        QVERIFY2(std::fabs(nf2.mcHigh - nf2.value - 0.95 * halfWidth) <= 0.02 * halfWidth &&
+                     std::fabs(nf2.value - nf2.mcLow - 0.95 * halfWidth) <= 0.02 * halfWidth,
+                 qPrintable(QString("%1 .. %2 around %3").arg(nf2.mcLow).arg(nf2.mcHigh).arg(nf2.value)));
+    }
+
     // Small, mostly normal contributions: the Monte Carlo 95 % interval matches value +- U within 10 % of U.
     void rssAgreesWithMonteCarlo()
     {
@@ -323,7 +358,7 @@ private Q_SLOTS:
         QVERIFY2(nfToolTip(m, Field::NF).startsWith(QString::fromUtf8("\u00b1 0.99 dB (95 %, k = 2); largest contribution: ENR")),
                  qPrintable(nfToolTip(m, Field::NF)));
         // The window shows the same, the ENR row marked as the largest, nothing non-finite; the ENR view draws the
-        // band, the spline, the points and the current frequency.
+        // band, the two curves not in use, the spline, the points and the current frequency.
         std::unique_ptr<QDialog> dlg(createBudgetDialog(m, nullptr));
         const auto *table = dlg->findChild<QTableWidget *>("budgetTable");
         QCOMPARE(table->item(int(BudgetTerm::Enr), 3)->text(), QString::fromUtf8("0.497 \u25c0"));
@@ -336,7 +371,7 @@ private Q_SLOTS:
         QVERIFY(texts.filter(QString::fromUtf8("<b>2.00 dB \u00b1 0.99 dB</b>, Monte Carlo")).size() == 1);
         QVERIFY(texts.filter(QRegularExpression("nan|inf", QRegularExpression::CaseInsensitiveOption)).isEmpty());
         std::unique_ptr<QDialog> view(createEnrViewDialog(m, nullptr));
-        QCOMPARE(view->findChild<QChartView *>()->chart()->series().size(), 4);
+        QCOMPARE(view->findChild<QChartView *>()->chart()->series().size(), 6);
         m.sheet().setText(Field::Noise12, "-1");
         QCOMPARE(nfToolTip(m, Field::NF1), budgetStatusText(BudgetStatus::YCalNotAboveOne));
         dlg.reset(createBudgetDialog(m, nullptr));

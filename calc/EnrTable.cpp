@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -21,6 +22,38 @@ constexpr int kSourceChars = 30; // Source gets at most this many characters
 
 const QString kTqxCaption = QStringLiteral("TQX ENR File error:");
 const QString kAntennaCaption = QStringLiteral("GKR Antenna File error:");
+const QString kOvershootCaption = QStringLiteral("TQX ENR File warning:");
+constexpr int kOvershootsNamed = 3; // intervals named one by one; the rest are counted
+
+// A frequency (MHz) to four significant digits, in the user's locale.
+QString mhzText(double mhz)
+{
+    if (!(mhz > 0) || !std::isfinite(mhz))
+        return NumToText(mhz);
+    const double step = std::pow(10.0, std::floor(std::log10(mhz)) - 3);
+    return NumToText(std::round(mhz / step) * step);
+}
+
+// Where the spline leaves its data, the largest first, and the choice.
+QString overshootQuestion(std::vector<physics::Excursion> over)
+{
+    std::sort(over.begin(), over.end(), [](const auto &a, const auto &b) { return a.size > b.size; });
+    QStringList where;
+    for (std::size_t i = 0; i < over.size() && i < kOvershootsNamed; ++i) {
+        const physics::Excursion &e = over[i];
+        where << QStringLiteral("between %1 and %2 MHz by %3 dB (%4 dB at %5 MHz)")
+                     .arg(mhzText(e.fromX), mhzText(e.toX), FormatFixed(e.size, QStringLiteral("0.00")),
+                          FormatFixed(e.curveY, QStringLiteral("0.00")), mhzText(e.atX));
+    }
+    if (over.size() > kOvershootsNamed)
+        where << QStringLiteral("and over %1 more intervals").arg(over.size() - kOvershootsNamed);
+    return QStringLiteral("The natural spline through this ENR table leaves the range of its neighbouring "
+                          "points %1. An ENR error goes one for one into the noise figure.\n\n"
+                          "Use the monotone cubic instead? It is smooth and never leaves the range of its "
+                          "neighbouring points. No keeps the natural spline; File > ENR view shows the three "
+                          "curves and changes the choice.")
+        .arg(where.join(QStringLiteral("; ")));
+}
 
 // The whole file, read with a bound: notFound when it cannot be opened,
 // tooLarge when it holds more than kEnrFileMaxBytes (also caught for endless
@@ -52,23 +85,6 @@ FileBytes readBounded(const QString &path)
     return r;
 }
 
-// Lines of the file. CR LF, a lone CR and a lone LF each end one line, so
-// line numbers in messages match what an editor shows and no CR ever reaches
-// a number or the Source text. A UTF-8 byte order mark at the start is
-// dropped.
-QStringList splitLines(const QByteArray &bytes)
-{
-    QString text = QString::fromUtf8(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast(); // after the final line end
-    return lines;
-}
-
 void setEnrFieldsLocked(Sheet &s, bool locked)
 {
     for (Field f : {Field::ENR, Field::Thot, Field::Tcold}) {
@@ -84,17 +100,78 @@ std::span<const double> values(const QVector<double> &v)
 {
     return {v.constData(), static_cast<std::size_t>(v.size())};
 }
+
+const struct {
+    physics::Interpolation method;
+    const char *key;
+    const char *name;
+} kMethods[] = {
+    {physics::Interpolation::NaturalSpline, "spline", "natural cubic spline"},
+    {physics::Interpolation::Linear, "linear", "linear in dB"},
+    {physics::Interpolation::MonotoneCubic, "monotone", "monotone cubic (PCHIP)"},
+};
 } // namespace
 
 void fitSpline(EnrTable &t)
 {
     const std::vector<double> y2 = physics::naturalSplineSecondDerivatives(values(t.freq), values(t.enr));
     t.y2 = QVector<double>(y2.begin(), y2.end());
+    const std::vector<double> d = physics::monotoneSlopes(values(t.freq), values(t.enr));
+    t.slopes = QVector<double>(d.begin(), d.end());
+}
+
+double enrAt(const EnrTable &t, physics::Interpolation method, double mhz)
+{
+    switch (method) {
+    case physics::Interpolation::Linear:
+        return physics::linearAt(values(t.freq), values(t.enr), mhz);
+    case physics::Interpolation::MonotoneCubic:
+        return physics::hermiteAt(values(t.freq), values(t.enr), values(t.slopes), mhz);
+    case physics::Interpolation::NaturalSpline:
+        break;
+    }
+    return physics::splineAt(values(t.freq), values(t.enr), values(t.y2), mhz);
 }
 
 double csinterpolate(const EnrTable &t, double abscissa)
 {
-    return physics::splineAt(values(t.freq), values(t.enr), values(t.y2), abscissa);
+    return enrAt(t, t.method, abscissa);
+}
+
+double enrInterpolationHalfWidth(const EnrTable &t, double mhz)
+{
+    return std::fabs(csinterpolate(t, mhz) - enrAt(t, physics::Interpolation::Linear, mhz)) / 2;
+}
+
+std::vector<physics::Excursion> splineOvershoots(const EnrTable &t)
+{
+    return physics::rangeExcursions(
+        values(t.freq), values(t.enr),
+        [&t](double mhz) { return enrAt(t, physics::Interpolation::NaturalSpline, mhz); }, kEnrOvershootDb);
+}
+
+QString interpolationKey(physics::Interpolation method)
+{
+    for (const auto &m : kMethods)
+        if (m.method == method)
+            return QLatin1String(m.key);
+    return {};
+}
+
+std::optional<physics::Interpolation> interpolationFromKey(const QString &key)
+{
+    for (const auto &m : kMethods)
+        if (key == QLatin1String(m.key))
+            return m.method;
+    return std::nullopt;
+}
+
+QString interpolationName(physics::Interpolation method)
+{
+    for (const auto &m : kMethods)
+        if (m.method == method)
+            return QLatin1String(m.name);
+    return {};
 }
 
 std::optional<double> EnrFileNumber(const QString &text)
@@ -125,7 +202,7 @@ EnrFileContents ParseEnrFile(const QByteArray &bytes)
     double previous = 0; // the first frequency must be > 0
     int status = 0;
     int lineNo = 0;
-    for (const QString &line : splitLines(bytes)) {
+    for (const QString &line : enrFileLines(bytes)) {
         ++lineNo;
         if (line.isEmpty())
             continue;
@@ -183,12 +260,14 @@ int LoadEnrTable(Session &m, EnrTable &table, IMessages &messages)
     if (file.notFound) {
         messages.show(kTqxCaption, QStringLiteral("ENR File not found, load aborted."), MsgIcon::Critical);
         m.EnrFileName.clear();
+        m.EnrInterpolation.clear();
         return 1;
     }
     if (file.tooLarge) {
         messages.show(kTqxCaption, QStringLiteral("ENR File larger than 1 MiB, load aborted."),
                       MsgIcon::Critical);
         m.EnrFileName.clear();
+        m.EnrInterpolation.clear();
         return 1;
     }
 
@@ -198,26 +277,46 @@ int LoadEnrTable(Session &m, EnrTable &table, IMessages &messages)
         messages.show(msg.caption, msg.text, msg.icon);
     if (contents.failed) {
         m.EnrFileName.clear();
+        m.EnrInterpolation.clear();
         return 1;
     }
     EnrTable &loaded = contents.table;
     fitSpline(loaded);
+    const std::optional<physics::Interpolation> remembered = interpolationFromKey(m.EnrInterpolation);
+    loaded.method = remembered.value_or(physics::Interpolation::NaturalSpline);
 
     // Apply at the current frequency; the value must lie in (0, 200) dB as
     // shown with two decimals.
-    const double e = csinterpolate(loaded, ParseNumber(s.text(Field::Frequency)));
-    const QString enrText = FormatFixed(e, QStringLiteral("0.00")); // empty when not finite
-    const double v = ParseNumber(enrText);
-    if (!(v > 0 && v < 200)) {
+    const double mhz = ParseNumber(s.text(Field::Frequency));
+    auto enrTextAt = [mhz](const EnrTable &t) -> std::optional<QString> {
+        const QString text =
+            FormatFixed(csinterpolate(t, mhz), QStringLiteral("0.00")); // empty when not finite
+        const double v = ParseNumber(text);
+        return v > 0 && v < 200 ? std::optional<QString>(text) : std::nullopt;
+    };
+    std::optional<QString> enrText = enrTextAt(loaded);
+    // A new table whose spline swings beyond its data: say where and by how
+    // much, and offer the curve that cannot.
+    if (enrText && !remembered) {
+        const std::vector<physics::Excursion> over = splineOvershoots(loaded);
+        if (!over.empty() && messages.ask(kOvershootCaption, overshootQuestion(over))) {
+            loaded.method = physics::Interpolation::MonotoneCubic;
+            enrText = enrTextAt(loaded);
+        }
+    }
+    if (!enrText) {
         m.EnrFileName.clear();
+        m.EnrInterpolation.clear();
         messages.show(kTqxCaption, QStringLiteral("ENR data out of range, load aborted."), MsgIcon::Critical);
         return 1;
     }
+    const double v = ParseNumber(*enrText);
+    m.EnrInterpolation = interpolationKey(loaded.method);
 
     table = std::move(loaded);
     if (contents.source)
         s.setText(Field::Source, *contents.source);
-    s.setText(Field::ENR, enrText);
+    s.setText(Field::ENR, *enrText);
     s.setText(Field::Tcold, FormatFixed(kT0, QStringLiteral("0.00")));
     // Thot from the ENR as shown (rounded): Thot = 290 K * (10^(ENR/10) + 1).
     s.setText(Field::Thot, FormatFixed(ThotFromEnr(v), QStringLiteral("0.0")));
@@ -242,6 +341,7 @@ void EnrImport(Session &m, EnrTable &table, IMessages &messages, IFileDialogs *f
     if (!path)
         return; // cancelled: nothing changes
     m.EnrFileName = *path;
+    m.EnrInterpolation.clear(); // a new table: its own choice
     LoadEnrTable(m, table, messages);
 }
 
@@ -250,9 +350,12 @@ void EnrUnload(Session &m, EnrTable &t)
     t.freq.fill(0.0, 2);
     t.enr.fill(0.0, 2);
     t.y2.fill(0.0, 2);
+    t.slopes.fill(0.0, 2);
+    t.method = physics::Interpolation::NaturalSpline;
     for (QVector<double> *column : {&t.unc, &t.onMag, &t.onPhase, &t.offMag, &t.offPhase})
         column->clear();
     m.EnrFileName.clear();
+    m.EnrInterpolation.clear();
     Sheet &s = m.sheet();
     s.setEnabled(Control::mnuEnrUnl, false);
     setEnrFieldsLocked(s, false);

@@ -16,21 +16,6 @@ constexpr int kSourceChars = 30;  // Source gets at most this many characters
 const QString kTqxCaption = QStringLiteral("TQX ENR File error:");
 const QString kAntennaCaption = QStringLiteral("GKR Antenna File error:");
 
-// Lines without their ends (CR LF, LF, or a lone CR) and without a UTF-8
-// byte order mark, so that line numbers match an editor's.
-QStringList lines(const QByteArray &bytes)
-{
-    QString text = QString::fromUtf8(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QStringList l = text.split(QLatin1Char('\n'));
-    if (!l.isEmpty() && l.last().isEmpty())
-        l.removeLast();
-    return l;
-}
-
 bool isComment(const QString &line)
 {
     return line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char('!'));
@@ -141,9 +126,22 @@ std::optional<Record> record(const QString &line)
 
 } // namespace
 
+QStringList enrFileLines(const QByteArray &bytes)
+{
+    QString text = QString::fromUtf8(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // after the final line end
+    return lines;
+}
+
 bool isVendorEnrFile(const QByteArray &bytes)
 {
-    for (const QString &line : lines(bytes))
+    for (const QString &line : enrFileLines(bytes))
         if (line.startsWith(QLatin1Char('[')) || line.startsWith(QLatin1Char('!')))
             return true;
     return false;
@@ -161,7 +159,7 @@ EnrFileContents parseVendorEnrFile(const QByteArray &bytes)
         QStringLiteral("^\\[\\s*([A-Za-z][A-Za-z0-9_]*)(?:\\s+(.*?))?\\s*\\]\\s*$"));
     QList<QVector<double>> extras;
     int lineNo = 0;
-    for (const QString &line : lines(bytes)) {
+    for (const QString &line : enrFileLines(bytes)) {
         ++lineNo;
         if (line.trimmed().isEmpty() || isComment(line))
             continue;

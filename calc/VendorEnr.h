@@ -26,6 +26,13 @@
 #include "calc/EnrTable.h"
 
 #include <QByteArray>
+#include <QStringList>
+
+// Lines of an ENR file, TQX's own or a vendor's (both parsers split here).
+// CR LF, a lone CR and a lone LF each end one line, so line numbers in
+// messages match what an editor shows and no CR ever reaches a number or the
+// Source text; a UTF-8 byte order mark at the start is dropped.
+QStringList enrFileLines(const QByteArray &bytes);
 
 // A vendor file has a header or a '!' comment line; TQX's own tables have
 // neither (to them such a line is a bad record).

@@ -5,8 +5,8 @@
 // Recomputed on every change; the whole budget takes some tens of ms.
 #include "gui/Dialogs.h"
 
-#include "instrument/UncertaintyBudget.h"
 #include "instrument/Instrument.h"
+#include "instrument/UncertaintyBudget.h"
 #include "sheet/NumText.h"
 
 #include <QCheckBox>
@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -45,6 +46,7 @@ public:
 private:
     QDoubleSpinBox *spin(QFormLayout *form, const QString &label, double max, int decimals, double *target);
     void recompute();
+    void fitTable(const QScreen *screen);
 
     Instrument &m_instrument;
     BudgetSettings &m_set;
@@ -73,7 +75,8 @@ QDoubleSpinBox *BudgetDialog::spin(QFormLayout *form, const QString &label, doub
     return s;
 }
 
-BudgetDialog::BudgetDialog(Instrument &m, QWidget *parent) : QDialog(parent), m_instrument(m), m_set(m.budgetSettings())
+BudgetDialog::BudgetDialog(Instrument &m, QWidget *parent)
+    : QDialog(parent), m_instrument(m), m_set(m.budgetSettings())
 {
     setObjectName(QStringLiteral("frmBudget"));
     setWindowTitle(QStringLiteral("Uncertainty budget"));
@@ -139,11 +142,13 @@ BudgetDialog::BudgetDialog(Instrument &m, QWidget *parent) : QDialog(parent), m_
                                         QStringLiteral("u (1 \u03c3)"), QStringLiteral("NF(1) dB"),
                                         QStringLiteral("Gain(1) dB"), QStringLiteral("NF(2) dB")});
     m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The figures as wide as their contents, the names taking what is left;
+    // the dialog is sized so that no column is cut (see fitTable).
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    for (int c = 1; c < 6; ++c)
-        m_table->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    m_table->setWordWrap(false);
     auto *legend = new QLabel(QStringLiteral("Contributions |c\u00b7u| in dB (1 \u03c3); "
                                              "\u25c0 marks the largest in each column."),
                               this);
@@ -167,6 +172,7 @@ BudgetDialog::BudgetDialog(Instrument &m, QWidget *parent) : QDialog(parent), m_
         if (QDialog *d = createEnrViewDialog(m_instrument, this)) {
             d->exec();
             delete d;
+            recompute(); // the view may have changed the interpolation, hence the ENR
         }
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -175,14 +181,30 @@ BudgetDialog::BudgetDialog(Instrument &m, QWidget *parent) : QDialog(parent), m_
     top->addLayout(columns, 1);
     top->addWidget(buttons);
     recompute();
-    // As tall as the table wants, within the screen.
-    if (const QScreen *screen = parent ? parent->screen() : nullptr) {
-        const QSize avail = screen->availableGeometry().size() * 0.92;
-        const int rows = m_table->verticalHeader()->length() + m_table->horizontalHeader()->height() + 4;
-        const QSize want(sizeHint().width(),
-                         sizeHint().height() + std::max(0, rows - m_table->sizeHint().height()));
-        resize(want.boundedTo(avail));
-    }
+    fitTable(parent ? parent->screen() : screen());
+}
+
+void BudgetDialog::fitTable(const QScreen *screen)
+{
+    // The table asks for all its columns and rows: a scroll area's own hint
+    // is a fixed 256 pixels or so, which cut Gain(1) and NF(2) off while the
+    // dialog had room. Within the screen the dialog then takes what it needs.
+    QHeaderView *header = m_table->horizontalHeader();
+    header->setSectionResizeMode(0, QHeaderView::Interactive);
+    m_table->resizeColumnsToContents();
+    const int frame = 2 * m_table->frameWidth();
+    const int wide = header->length() + frame + m_table->verticalScrollBar()->sizeHint().width();
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    const int tall = m_table->verticalHeader()->length() + m_table->horizontalHeader()->height() + frame;
+    const QSize avail = screen ? screen->availableGeometry().size() * 0.92 : QSize(wide * 2, tall * 2);
+    m_table->setMinimumWidth(std::min(wide, avail.width() * 2 / 3));
+    // Asked for with every row, then free to shrink to a few rows (and
+    // scroll) where the screen is shorter than that.
+    m_table->setMinimumHeight(tall);
+    const QSize hint = sizeHint();
+    m_table->setMinimumHeight(
+        std::min(tall, m_table->horizontalHeader()->height() + 5 * m_table->rowHeight(0)));
+    resize(hint.boundedTo(avail));
 }
 
 void BudgetDialog::recompute()
@@ -195,7 +217,12 @@ void BudgetDialog::recompute()
             .arg(fixed(d.enrU95Db), fixed(d.tcoldU95K, "0.0"), fixed(d.attU95Db), fixed(d.tattU95K, "0.0")) +
         QStringLiteral(" In use now: ENR %1 dB%2; bandwidth %3 Hz (%4) and interval %5 s, a scatter of "
                        "%6 % per reading%7.")
-            .arg(fixed(in.enrU95Db), in.enrUFromFile ? QStringLiteral(" from the file") : QString(),
+            .arg(fixed(in.enrU95Db),
+                 (in.enrUFromFile ? QStringLiteral(" from the file") : QString()) +
+                     (in.enrInterpHalfDb > 0
+                          ? QStringLiteral(", its interpolation \u00b1 %1 dB (rectangular)")
+                                .arg(fixed(in.enrInterpHalfDb, "0.000"))
+                          : QString()),
                  fixed(in.bandwidthHz, "0"), in.bandwidthSource, fixed(in.intervalS, "0.000"),
                  fixed(in.input.relSd[0] * 100, "0.00"),
                  in.reflectionFromFile ? QStringLiteral("; source reflection from the file") : QString()));
@@ -212,6 +239,8 @@ void BudgetDialog::recompute()
                              "no meaningful value (not measured, or a noise temperature not above 0 K)")
                        : QStringLiteral("\u2014");
         } else {
+            // Two lines each, so that the three fit above the whole table: the
+            // figures and the largest term, then which interval is the result.
             text += QStringLiteral("<b>%1 dB \u00b1 %2 dB</b>").arg(fixed(out.value), fixed(out.expanded));
             if (out.mcOk)
                 text += QStringLiteral(", Monte Carlo 95 %: %1 to %2 dB")
@@ -220,17 +249,18 @@ void BudgetDialog::recompute()
                 text += QStringLiteral(
                     ", <b>no Monte Carlo interval</b>: the inputs' spread reaches Y = 1 or 0 K, "
                     "so this figure is not reliable");
+            text += QStringLiteral("; largest contribution: %1<br>")
+                        .arg(budgetTermName(static_cast<BudgetTerm>(out.dominant)));
             if (out.mcOk)
-                text +=
-                    (out.mcIsResult ? QStringLiteral("<br><b>Result: the Monte Carlo interval</b> (far from "
-                                                     "linear: \u00b1 U reaches below 0 K or departs from it)")
-                                    : QStringLiteral("<br>Result: the value \u00b1 U")) +
-                    QStringLiteral("; unphysical draws (Y \u2264 1 or below 0 K): %1 of %2")
-                        .arg(out.mcUnphysical)
-                        .arg(out.mcDraws);
-            text += QStringLiteral("<br>statistical part %1 dB (1 \u03c3); largest contribution: %2")
-                        .arg(fixed(out.statistical, "0.000"),
-                             budgetTermName(static_cast<BudgetTerm>(out.dominant)));
+                text += out.mcIsResult
+                            ? QStringLiteral("<b>Result: the Monte Carlo interval</b> (far from "
+                                             "linear: \u00b1 U reaches below 0 K or departs from it); ")
+                            : QStringLiteral("Result: the value \u00b1 U; ");
+            text += QStringLiteral("statistical part %1 dB (1 \u03c3)").arg(fixed(out.statistical, "0.000"));
+            if (out.mcOk)
+                text += QStringLiteral("; unphysical draws (Y \u2264 1 or below 0 K): %1 of %2")
+                            .arg(out.mcUnphysical)
+                            .arg(out.mcDraws);
         }
         m_results[o]->setText(text);
         m_results[o]->setAccessibleName(QString(text).remove(QRegularExpression(QStringLiteral("<[^>]*>"))));

@@ -1,18 +1,23 @@
-// The ENR view: the loaded table's points, the spline through them, the
-// uncertainty band where the file gives one, and the current frequency
-// marked (Qt Charts). A modal window that only reads the Instrument.
+// The ENR view: the loaded table's points, the curve through them by the
+// chosen interpolation with the other two faint behind it, the uncertainty
+// band where the file gives one, and the current frequency marked (Qt
+// Charts). The choice of interpolation here is the instrument's command; the
+// rest only reads the Instrument.
 #include "gui/Dialogs.h"
 
 #include "calc/EnrTable.h"
 #include "calc/VendorEnr.h"
+#include "instrument/Commands.h"
 #include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -26,46 +31,98 @@
 
 namespace {
 
-constexpr int kCurvePoints = 400; // samples of the spline across the table
-constexpr double kLogSpan = 20;   // frequency ratio from which the axis is logarithmic
+using physics::Interpolation;
 
-QChartView *chartOf(const EnrTable &t, double mhz, bool loaded, QWidget *parent)
+constexpr int kCurvePoints = 400; // samples of each curve across the table
+constexpr double kLogSpan = 20;   // frequency ratio from which the axis is logarithmic
+// The curves not chosen may widen the ENR axis by at most this fraction of
+// what the chosen curve, the points and the band need: a spline swinging
+// 12 dB must not flatten the curve in use.
+constexpr double kFaintReach = 0.5;
+
+const Interpolation kMethods[] = {Interpolation::NaturalSpline, Interpolation::Linear,
+                                  Interpolation::MonotoneCubic};
+
+QColor colourOf(Interpolation method, bool chosen)
+{
+    QColor c = method == Interpolation::NaturalSpline ? QColor(31, 119, 180)
+               : method == Interpolation::Linear      ? QColor(214, 110, 20)
+                                                      : QColor(44, 150, 44);
+    if (!chosen)
+        c.setAlpha(90);
+    return c;
+}
+
+// Short enough for the legend's one line, beside the points and the marker.
+QString legendName(Interpolation method)
+{
+    switch (method) {
+    case Interpolation::Linear:
+        return QStringLiteral("Linear");
+    case Interpolation::MonotoneCubic:
+        return QStringLiteral("Monotone cubic");
+    case Interpolation::NaturalSpline:
+        break;
+    }
+    return QStringLiteral("Spline");
+}
+
+QChart *chartOf(const EnrTable &t, double mhz, bool loaded)
 {
     auto *chart = new QChart;
     chart->setTitle(loaded ? QStringLiteral("ENR of the loaded table")
                            : QStringLiteral("No ENR table is loaded"));
     chart->legend()->setAlignment(Qt::AlignBottom);
-    auto *view = new QChartView(chart, parent);
-    view->setRenderHint(QPainter::Antialiasing);
-    view->setAccessibleName(QStringLiteral("ENR curve"));
     if (!loaded || t.size() < 2)
-        return view;
+        return chart;
     const double f0 = t.freq.first(), f1 = t.freq.last();
     const bool logAxis = f1 / f0 >= kLogSpan;
-    auto *curve = new QLineSeries;
-    curve->setName(QStringLiteral("Spline"));
     auto *upper = new QLineSeries, *lower = new QLineSeries;
     double lo = *std::min_element(t.enr.begin(), t.enr.end()),
            hi = *std::max_element(t.enr.begin(), t.enr.end());
-    for (int i = 0; i <= kCurvePoints; ++i) {
-        const double w = double(i) / kCurvePoints;
-        const double f = logAxis ? f0 * std::pow(f1 / f0, w) : f0 + (f1 - f0) * w;
-        const double e = csinterpolate(t, f);
-        if (!std::isfinite(e))
-            continue;
-        curve->append(f, e);
-        lo = std::min(lo, e);
-        hi = std::max(hi, e);
-        if (const std::optional<double> u = enrColumnAt(t, t.unc, f)) {
-            upper->append(f, e + *u);
-            lower->append(f, e - *u);
-            lo = std::min(lo, e - *u);
-            hi = std::max(hi, e + *u);
+    double faintLo = lo, faintHi = hi;
+    QList<QAbstractSeries *> series, faint;
+    QLineSeries *chosenCurve = nullptr;
+    for (Interpolation method : kMethods) {
+        const bool chosen = method == t.method;
+        auto *curve = new QLineSeries;
+        curve->setName(legendName(method) + (chosen ? QStringLiteral(" (in use)") : QString()));
+        QPen pen(colourOf(method, chosen));
+        pen.setWidthF(chosen ? 2.5 : 1.5);
+        curve->setPen(pen);
+        for (int i = 0; i <= kCurvePoints; ++i) {
+            const double w = double(i) / kCurvePoints;
+            const double f = logAxis ? f0 * std::pow(f1 / f0, w) : f0 + (f1 - f0) * w;
+            const double e = enrAt(t, method, f);
+            if (!std::isfinite(e))
+                continue;
+            curve->append(f, e);
+            if (chosen) {
+                lo = std::min(lo, e);
+                hi = std::max(hi, e);
+                if (const std::optional<double> u = enrColumnAt(t, t.unc, f)) {
+                    upper->append(f, e + *u);
+                    lower->append(f, e - *u);
+                    lo = std::min(lo, e - *u);
+                    hi = std::max(hi, e + *u);
+                }
+            } else {
+                faintLo = std::min(faintLo, e);
+                faintHi = std::max(faintHi, e);
+            }
         }
+        if (chosen)
+            chosenCurve = curve;
+        else
+            faint << curve;
     }
+    const double reach = kFaintReach * std::max(0.1, hi - lo);
+    lo = std::min(lo, std::max(faintLo, lo - reach));
+    hi = std::max(hi, std::min(faintHi, hi + reach));
     auto *points = new QScatterSeries;
     points->setName(QStringLiteral("Table points"));
     points->setMarkerSize(7);
+    points->setColor(Qt::black);
     for (int i = 0; i < t.size(); ++i)
         points->append(t.freq[i], t.enr[i]);
     const double pad = std::max(0.1, (hi - lo) * 0.1);
@@ -92,7 +149,6 @@ QChartView *chartOf(const EnrTable &t, double mhz, bool loaded, QWidget *parent)
     y->setTitleText(QStringLiteral("ENR (dB)"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    QList<QAbstractSeries *> series;
     if (upper->count() > 1) {
         auto *band = new QAreaSeries(upper, lower);
         band->setName(QStringLiteral("Uncertainty (95 %)"));
@@ -103,7 +159,7 @@ QChartView *chartOf(const EnrTable &t, double mhz, bool loaded, QWidget *parent)
         delete upper;
         delete lower;
     }
-    series << curve << points;
+    series << faint << chosenCurve << points;
     if (std::isfinite(mhz) && mhz >= f0 && mhz <= f1) {
         auto *marker = new QLineSeries;
         marker->setName(QStringLiteral("Current frequency"));
@@ -123,7 +179,24 @@ QChartView *chartOf(const EnrTable &t, double mhz, bool loaded, QWidget *parent)
         s->attachAxis(x);
         s->attachAxis(y);
     }
-    return view;
+    return chart;
+}
+
+// What the natural spline does between the points, in a sentence; empty
+// when it stays within kEnrOvershootDb of their range.
+QString overshootText(const EnrTable &t)
+{
+    const std::vector<physics::Excursion> over = splineOvershoots(t);
+    if (over.empty())
+        return {};
+    const auto worst = std::max_element(over.begin(), over.end(),
+                                        [](const auto &a, const auto &b) { return a.size < b.size; });
+    return QStringLiteral(
+               "The natural spline leaves the range of its neighbouring points over %1 interval(s), "
+               "by up to %2 dB between %3 and %4 MHz.")
+        .arg(over.size())
+        .arg(FormatFixed(worst->size, QStringLiteral("0.00")), NumToText(worst->fromX),
+             NumToText(worst->toX));
 }
 
 } // namespace
@@ -134,13 +207,47 @@ QDialog *createEnrViewDialog(Instrument &m, QWidget *parent)
     dlg->setObjectName(QStringLiteral("frmEnrView"));
     dlg->setWindowTitle(QStringLiteral("ENR view"));
     const bool loaded = m.sheet().enabled(Control::mnuEnrUnl);
-    const double mhz = ParseNumber(m.sheet().text(Field::Frequency));
     auto *layout = new QVBoxLayout(dlg);
-    QChartView *view = chartOf(m.enrTable(), mhz, loaded, dlg);
+    auto *view = new QChartView(dlg);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setAccessibleName(QStringLiteral("ENR curve"));
     view->setMinimumSize(640, 420);
+    auto redraw = [&m, view] {
+        QChart *old = view->chart();
+        view->setChart(chartOf(m.enrTable(), ParseNumber(m.sheet().text(Field::Frequency)),
+                               m.sheet().enabled(Control::mnuEnrUnl)));
+        delete old;
+    };
+    redraw();
     layout->addWidget(view, 1);
-    if (!loaded)
+    if (!loaded) {
         layout->addWidget(new QLabel(QStringLiteral("Import a table with File > Import ENR file."), dlg));
+    } else {
+        auto *row = new QHBoxLayout;
+        auto *label = new QLabel(QStringLiteral("&Interpolation between the points:"), dlg);
+        auto *choice = new QComboBox(dlg);
+        choice->setObjectName(QStringLiteral("enrInterpolation"));
+        choice->setAccessibleName(QStringLiteral("Interpolation between the points"));
+        for (Interpolation method : kMethods)
+            choice->addItem(interpolationName(method), static_cast<int>(method));
+        choice->setCurrentIndex(choice->findData(static_cast<int>(m.enrTable().method)));
+        label->setBuddy(choice);
+        row->addWidget(label);
+        row->addWidget(choice);
+        row->addStretch(1);
+        layout->addLayout(row);
+        const QString over = overshootText(m.enrTable());
+        if (!over.isEmpty()) {
+            auto *warning = new QLabel(over, dlg);
+            warning->setObjectName(QStringLiteral("enrOvershoot"));
+            warning->setWordWrap(true);
+            layout->addWidget(warning);
+        }
+        QObject::connect(choice, &QComboBox::currentIndexChanged, dlg, [&m, choice, redraw](int) {
+            chooseEnrInterpolation(m, static_cast<Interpolation>(choice->currentData().toInt()));
+            redraw();
+        });
+    }
     auto *buttons = new QDialogButtonBox(dlg);
     QPushButton *close = buttons->addButton(QStringLiteral("&Close"), QDialogButtonBox::RejectRole);
     close->setAccessibleName(QStringLiteral("Close"));

@@ -10,6 +10,7 @@
 #include "calc/EnrTable.h"
 #include "calc/Results.h"
 #include "help/HelpLinks.h"
+#include "instrument/FieldRules.h"
 #include "instrument/Sequence.h"
 #include "report/TextReport.h"
 #include "report/TsvRecord.h"
@@ -84,6 +85,16 @@ void toggleBench(Instrument &m)
 int loadEnrTable(Instrument &m)
 {
     return LoadEnrTable(m.session(), m.enrTable(), m.messages());
+}
+
+void chooseEnrInterpolation(Instrument &m, physics::Interpolation method)
+{
+    if (!m.sheet().enabled(Control::mnuEnrUnl))
+        return;
+    m.enrTable().method = method;
+    m.session().EnrInterpolation = interpolationKey(method);
+    enrTableLookUp(m);
+    ResultsCalc(m.sheet());
 }
 
 void runCommand(Instrument &m, Control c)

@@ -6,6 +6,7 @@
 
 #include "acquire/NoiseSwitch.h"
 #include "instrument/Instrument.h"
+#include "physics/Spline.h"
 
 #include <memory>
 
@@ -20,6 +21,11 @@ void runDoubleClick(Instrument &m, Field f);
 // Loads the session's ENR file into the instrument's table (start-up and
 // import); 0 on success.
 int loadEnrTable(Instrument &m);
+
+// The interpolation of the loaded ENR table (the ENR view's choice):
+// remembered beside the table, and the ENR at the current frequency read
+// again with it, the results recalculated. Nothing without a table.
+void chooseEnrInterpolation(Instrument &m, physics::Interpolation method);
 
 // The serial lines that switch the noise source on the current route.
 NoiseSourceLines noiseSourceLines(const Instrument &m);

@@ -73,27 +73,6 @@ void thotFromEnr(Sheet &s)
         s.setText(Field::Thot, FormatFixed(tHot, QStringLiteral("0.0")));
 }
 
-// A new frequency with a loaded ENR table: re-evaluate the spline; a value
-// outside (0, 200) dB unloads the table.
-void enrTableLookUp(Instrument &m)
-{
-    Sheet &s = m.sheet();
-    if (!s.enabled(Control::mnuEnrUnl))
-        return;
-    const double e = csinterpolate(m.enrTable(), ParseNumber(s.text(Field::Frequency)));
-    const QString enrText = FormatFixed(e, QStringLiteral("0.00")); // empty when not finite
-    const double v = ParseNumber(enrText);
-    if (v > 0 && v < 200) {
-        s.setText(Field::ENR, enrText);
-        s.setText(Field::Tcold, FormatFixed(kT0, QStringLiteral("0.00")));
-        thotFromEnr(s);
-    } else {
-        EnrUnload(m.session(), m.enrTable());
-        m.message(QStringLiteral("TQX ENR File error:"), QStringLiteral("ENR data out of range, file unloaded."),
-                  MsgIcon::Critical);
-    }
-}
-
 // Readings taken with another integration interval no longer apply.
 void intervalChange(Instrument &m)
 {
@@ -178,6 +157,25 @@ bool levelValidate(Instrument &m, Field f)
 }
 
 } // namespace
+
+void enrTableLookUp(Instrument &m)
+{
+    Sheet &s = m.sheet();
+    if (!s.enabled(Control::mnuEnrUnl))
+        return;
+    const double e = csinterpolate(m.enrTable(), ParseNumber(s.text(Field::Frequency)));
+    const QString enrText = FormatFixed(e, QStringLiteral("0.00")); // empty when not finite
+    const double v = ParseNumber(enrText);
+    if (v > 0 && v < 200) {
+        s.setText(Field::ENR, enrText);
+        s.setText(Field::Tcold, FormatFixed(kT0, QStringLiteral("0.00")));
+        thotFromEnr(s);
+    } else {
+        EnrUnload(m.session(), m.enrTable());
+        m.message(QStringLiteral("TQX ENR File error:"), QStringLiteral("ENR data out of range, file unloaded."),
+                  MsgIcon::Critical);
+    }
+}
 
 bool FieldValidate(Instrument &m, Field f)
 {

@@ -18,5 +18,9 @@ constexpr qsizetype kMaxNotesChars = 65536;
 // must then stay in the field. Fields without rules return true unchanged,
 // and so do fields locked by a loaded ENR table (they cannot be typed into).
 bool FieldValidate(Instrument &m, Field f);
+// A loaded ENR table read again at the current Frequency (after a new
+// frequency or a new interpolation): ENR, Tcold and Thot; a value outside
+// (0, 200) dB unloads the table with a message. Nothing without a table.
+void enrTableLookUp(Instrument &m);
 // Leaving the Units list: a new selection discards the zero and all levels.
 void UnitsValidate(Instrument &m);

@@ -4,6 +4,7 @@
 // keys were), and written back at exit.
 
 #include "acquire/AudioUtil.h"
+#include "calc/EnrTable.h"
 #include "instrument/Commands.h"
 #include "instrument/FieldRules.h"
 #include "instrument/Instrument.h"
@@ -127,6 +128,13 @@ void Instrument::Form_Load()
         repaired << QStringLiteral("Limits");
     s.setChecked(Control::mnuOptionsLimits, m.LimitsEnabled);
     m.EnrFileName = get(kDefault, "EnrFileName", QString());
+    // The table's interpolation, kept beside its name (the file has no place
+    // for it); an unknown word is dropped, and the table asks afresh.
+    m.EnrInterpolation = get(kDefault, "EnrInterpolation", QString());
+    if (!m.EnrInterpolation.isEmpty() && !interpolationFromKey(m.EnrInterpolation)) {
+        m.EnrInterpolation.clear();
+        repaired << QStringLiteral("EnrInterpolation");
+    }
     m.BaseUrl = get(kDefault, "BaseUrl", Paths::defaultBaseUrl());
     if (m.BaseUrl == Paths::formerBaseUrl())
         m.BaseUrl = Paths::defaultBaseUrl();
@@ -229,6 +237,8 @@ void Instrument::Form_Unload()
         put("Frequency", s.text(Field::Frequency));
         put("Notes", s.text(Field::Notes));
         put("EnrFileName", m.EnrFileName);
+        if (!m.EnrInterpolation.isEmpty())
+            put("EnrInterpolation", m.EnrInterpolation);
         put("Att11", s.text(Field::Att11));
         put("Att12", s.text(Field::Att12));
         put("Att21", s.text(Field::Att21));

@@ -86,6 +86,13 @@ BudgetInputs budgetInputs(Instrument &m)
     in.gDutOut = set.gDutOut;
     in.gReceiver = set.gReceiver;
     in.uEnrDb = b.enrU95Db / 2;
+    // Between the table's points the curve is a choice: half its distance
+    // from the straight line in dB, as a rectangle.
+    if (loaded) {
+        const double a = enrInterpolationHalfWidth(table, mhz);
+        b.enrInterpHalfDb = std::isfinite(a) ? a : 0.0;
+    }
+    in.enrInterpHalfDb = b.enrInterpHalfDb;
     in.uTcold = set.tcoldU95K / 2;
     in.uAttDb = set.attU95Db / 2;
     in.uTatt = set.tattU95K / 2;
@@ -133,6 +140,7 @@ QString budgetStatusText(BudgetStatus s)
 QString budgetTermName(BudgetTerm t)
 {
     static const char *const names[] = {"ENR",
+                                        "ENR interpolation",
                                         "Tcold",
                                         "Att1(2) loss",
                                         "Att2(2) loss",

@@ -30,8 +30,9 @@ struct BudgetSettings {
 // The inputs as the budget sees them, and where the defaults came from.
 struct BudgetInputs {
     physics::BudgetInput input;
-    double enrU95Db = 0;       // the ENR uncertainty used (expanded, dB)
-    bool enrUFromFile = false; // ... taken from the table
+    double enrU95Db = 0;        // the ENR uncertainty used (expanded, dB)
+    bool enrUFromFile = false;  // ... taken from the table
+    double enrInterpHalfDb = 0; // half width of the interpolation's rectangle at the frequency (dB)
     bool reflectionFromFile = false;
     double bandwidthHz = 0;  // used for the readings' scatter
     QString bandwidthSource; // "typed", "the virtual bench's", "the uncertainty calculator's"

@@ -53,7 +53,7 @@ bool isReading(int i)
 Outs evaluate(const BudgetInput &in, const Vars &x, bool draw = false)
 {
     CascadeInput ci;
-    ci.tHot = ThotFromEnr(x[at(BudgetTerm::Enr)]);
+    ci.tHot = ThotFromEnr(x[at(BudgetTerm::Enr)] + x[at(BudgetTerm::EnrInterp)]);
     ci.tCold = x[at(BudgetTerm::Tcold)];
     ci.att11 = x[at(BudgetTerm::Att11)];
     ci.att12 = x[at(BudgetTerm::Att12)];
@@ -92,15 +92,15 @@ Outs evaluate(const BudgetInput &in, const Vars &x, bool draw = false)
 
 BudgetStatus check(const BudgetInput &in)
 {
-    const double all[] = {in.tHot,     in.tCold,    in.tAtt1,    in.tAtt2,    in.att11,
-                          in.att12,    in.att21,    in.att22,    in.power[0], in.power[1],
-                          in.power[2], in.power[3], in.relSd[0], in.relSd[1], in.relSd[2],
-                          in.relSd[3], in.uEnrDb,   in.uTcold,   in.uAttDb,   in.uTatt};
+    const double all[] = {in.tHot,     in.tCold,    in.tAtt1,          in.tAtt2,    in.att11,    in.att12,
+                          in.att21,    in.att22,    in.power[0],       in.power[1], in.power[2], in.power[3],
+                          in.relSd[0], in.relSd[1], in.relSd[2],       in.relSd[3], in.uEnrDb,   in.uTcold,
+                          in.uAttDb,   in.uTatt,    in.enrInterpHalfDb};
     for (double v : all)
         if (!std::isfinite(v))
             return BudgetStatus::BadInput;
-    for (double u :
-         {in.uEnrDb, in.uTcold, in.uAttDb, in.uTatt, in.relSd[0], in.relSd[1], in.relSd[2], in.relSd[3]})
+    for (double u : {in.uEnrDb, in.enrInterpHalfDb, in.uTcold, in.uAttDb, in.uTatt, in.relSd[0], in.relSd[1],
+                     in.relSd[2], in.relSd[3]})
         if (u < 0)
             return BudgetStatus::BadInput;
     for (double g : {in.gSourceOn, in.gSourceOff, in.gDutIn, in.gDutOut, in.gReceiver})
@@ -218,6 +218,8 @@ BudgetResult uncertaintyBudget(const BudgetInput &in, int draws, std::uint64_t s
     x0[at(BudgetTerm::Tatt1)] = in.tAtt1;
     x0[at(BudgetTerm::Tatt2)] = in.tAtt2;
     u[at(BudgetTerm::Enr)] = in.uEnrDb;
+    // An offset on the ENR (nominal 0 dB), rectangular within -+ the half width.
+    u[at(BudgetTerm::EnrInterp)] = in.enrInterpHalfDb / std::sqrt(3.0);
     u[at(BudgetTerm::Tcold)] = in.uTcold;
     for (BudgetTerm t : {BudgetTerm::Att11, BudgetTerm::Att12, BudgetTerm::Att21, BudgetTerm::Att22})
         u[at(t)] = x0[at(t)] != 0 ? in.uAttDb : 0.0; // an absent attenuator (0 dB) is exact
@@ -298,6 +300,7 @@ BudgetResult uncertaintyBudget(const BudgetInput &in, int draws, std::uint64_t s
     std::mt19937_64 rng(seed);
     std::normal_distribution<double> normal(0.0, 1.0);
     std::uniform_real_distribution<double> phase(0.0, 2.0 * std::numbers::pi);
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
     std::array<std::vector<double>, kBudgetOuts> samples;
     for (auto &s : samples)
         s.reserve(static_cast<std::size_t>(draws));
@@ -315,6 +318,8 @@ BudgetResult uncertaintyBudget(const BudgetInput &in, int draws, std::uint64_t s
             if (isMatch(i)) {
                 const int k = i - at(BudgetTerm::MatchCalHot);
                 x[i] = mismatchDb(rho[k], phi[junction[k]]);
+            } else if (i == at(BudgetTerm::EnrInterp)) {
+                x[i] = in.enrInterpHalfDb * uniform(rng);
             } else {
                 x[i] += u[i] * normal(rng);
             }

@@ -20,6 +20,11 @@
 //
 // Distributions and standard uncertainties:
 // - ENR, Tcold, losses, attenuator temperatures: normal, u as given;
+// - the ENR's interpolation between the table's points: an offset on the
+//   ENR, rectangular within -+ a where a is half the difference between
+//   the chosen curve and the straight line in dB at the frequency (the two
+//   bracket what the source does between its calibration points), so
+//   u = a / sqrt(3);
 // - a reading's power: normal around its value with the relative standard
 //   deviation of a chi-square mean of 2 B T degrees of freedom, 1/sqrt(B T);
 // - mismatch between two ports with reflection magnitudes |Ga| and |Gb|
@@ -53,6 +58,7 @@ namespace physics {
 // The inputs of the model, in this order in every table.
 enum class BudgetTerm : int {
     Enr,
+    EnrInterp,
     Tcold,
     Att11,
     Att12,
@@ -86,6 +92,7 @@ struct BudgetInput {
     bool combined = false;                // readings 21 and 22 were taken
     std::array<double, 4> relSd{};        // relative standard deviation of each reading's power
     double uEnrDb = 0;                    // standard uncertainties: ENR (dB),
+    double enrInterpHalfDb = 0;           // (half width, dB, of the ENR interpolation's rectangle)
     double uTcold = 0;                    // Tcold (K),
     double uAttDb = 0;                    // each attenuator's loss (dB; none for 0 dB),
     double uTatt = 0;                     // each attenuator's temperature (K)

@@ -22,6 +22,10 @@ struct Session {
     QString TempWave;     // base path of the two temporary wave files
     QString ObsTime;      // "yyyyMMddHHmmss" of the last reading, or empty
     QString EnrFileName;  // ENR table in use, empty when none
+    // How that table is interpolated ("spline", "linear", "monotone"; see
+    // calc/EnrTable.h), remembered beside it because the file format has
+    // no place for it; empty while none was chosen.
+    QString EnrInterpolation;
     QString OsVersion;
     bool LimitsEnabled = true;
     int ComEnabled = 0; // the noise source is switched through a serial port

@@ -82,6 +82,31 @@ private Q_SLOTS:
         QVERIFY(std::fabs(r.out[0].value - 2.0) < 1e-9 && std::fabs(r.out[1].value - 20.0) < 1e-9);
     }
 
+    // The ENR interpolation term: an offset on the ENR, rectangular within -+ a (u = a / sqrt 3), entering like the
+    // ENR (NF(1) 0.9937 and NF(2) 1 dB per dB, gain none); alone, its Monte Carlo 95 % points are the rectangle's,
+    // -+ 0.95 a (a normal one would give -+ 1.13 a).
+    void interpolationTerm_data()
+    {
+        QTest::addColumn<double>("a");
+        QTest::newRow("half width 0.3 dB") << 0.3;
+        QTest::newRow("none (the linear curve)") << 0.0;
+    }
+    void interpolationTerm()
+    {
+        QFETCH(double, a);
+        BudgetInput in = workedCase();
+        in.uEnrDb = 0, in.relSd = {0, 0, 0, 0}, in.enrInterpHalfDb = a;
+        in.gSourceOn = in.gSourceOff = in.gDutIn = in.gDutOut = in.gReceiver = 0;
+        const BudgetResult r = uncertaintyBudget(in, 20000);
+        const double u = a / std::sqrt(3.0), slope[] = {0.99370, 0, 1.0};
+        QVERIFY(std::fabs(r.rows[int(BudgetTerm::EnrInterp)].u - u) < 1e-12);
+        for (int o = 0; o < kBudgetOuts; ++o)
+            QVERIFY(std::fabs(r.rows[int(BudgetTerm::EnrInterp)].contrib[o] - slope[o] * u) < 2e-3 * u + 1e-12);
+        const BudgetOutput &nf2 = r.out[int(BudgetOut::RxNf)];
+        QVERIFY2(nf2.mcOk && std::fabs(nf2.mcHigh - nf2.value - 0.95 * a) <= 0.02 * a && std::fabs(nf2.value - nf2.mcLow - 0.95 * a) <= 0.02 * a,
+                 qPrintable(QString("%1 .. %2 around %3").arg(nf2.mcLow).arg(nf2.mcHigh).arg(nf2.value)));
+    }
+
     // Small, mostly normal contributions: the Monte Carlo 95 % interval matches value +- U within 10 % of U.
     void rssAgreesWithMonteCarlo()
     {
@@ -224,13 +249,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("change");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("outputs"); // ok flags of NF(1), Gain(1), NF(2)
-        for (int i = 0; i < 8; ++i) {
-            static const char *const names[] = {"Y(2) = 1", "Y(12) below 1", "negative Tcold", "negative Tatt2",
-                                                "Thot 290 K", "reflection 1", "no scatter figure", "device Te < 0"};
+        for (int i = 0; i < 9; ++i) {
+            static const char *const names[] = {"Y(2) = 1", "Y(12) below 1", "negative Tcold", "negative Tatt2", "Thot 290 K",
+                                                "reflection 1", "no scatter figure", "device Te < 0", "negative interpolation width"};
             static const BudgetStatus st[] = {BudgetStatus::YCalNotAboveOne, BudgetStatus::YDevNotAboveOne,
                                               BudgetStatus::NegativeTemperature, BudgetStatus::NegativeTemperature,
                                               BudgetStatus::HotNotAbove290, BudgetStatus::BadInput, BudgetStatus::BadInput,
-                                              BudgetStatus::Ok};
+                                              BudgetStatus::Ok, BudgetStatus::BadInput};
             QTest::newRow(names[i]) << i << int(st[i]) << (i == 7 ? "011" : "000");
         }
     }
@@ -249,6 +274,7 @@ private Q_SLOTS:
         case 5: in.gReceiver = 1; break;
         case 6: in.relSd[2] = std::nan(""); break;
         case 7: in.power[2] = in.power[0] * 0.5, in.power[3] = in.power[1] * 0.5; break; // G = 0.5: Te1 < 0
+        case 8: in.enrInterpHalfDb = -0.1; break;
         }
         const BudgetResult r = uncertaintyBudget(in, 2000);
         QCOMPARE(int(r.status), status);
@@ -323,7 +349,7 @@ private Q_SLOTS:
         QVERIFY2(nfToolTip(m, Field::NF).startsWith(QString::fromUtf8("\u00b1 0.99 dB (95 %, k = 2); largest contribution: ENR")),
                  qPrintable(nfToolTip(m, Field::NF)));
         // The window shows the same, the ENR row marked as the largest, nothing non-finite; the ENR view draws the
-        // band, the spline, the points and the current frequency.
+        // band, the two curves not in use, the spline, the points and the current frequency.
         std::unique_ptr<QDialog> dlg(createBudgetDialog(m, nullptr));
         const auto *table = dlg->findChild<QTableWidget *>("budgetTable");
         QCOMPARE(table->item(int(BudgetTerm::Enr), 3)->text(), QString::fromUtf8("0.497 \u25c0"));
@@ -336,7 +362,7 @@ private Q_SLOTS:
         QVERIFY(texts.filter(QString::fromUtf8("<b>2.00 dB \u00b1 0.99 dB</b>, Monte Carlo")).size() == 1);
         QVERIFY(texts.filter(QRegularExpression("nan|inf", QRegularExpression::CaseInsensitiveOption)).isEmpty());
         std::unique_ptr<QDialog> view(createEnrViewDialog(m, nullptr));
-        QCOMPARE(view->findChild<QChartView *>()->chart()->series().size(), 4);
+        QCOMPARE(view->findChild<QChartView *>()->chart()->series().size(), 6);
         m.sheet().setText(Field::Noise12, "-1");
         QCOMPARE(nfToolTip(m, Field::NF1), budgetStatusText(BudgetStatus::YCalNotAboveOne));
         dlg.reset(createBudgetDialog(m, nullptr));

@@ -4,6 +4,8 @@
 
 #include "calc/EnrTable.h"
 #include "instrument/Commands.h"
+#include "instrument/UncertaintyBudget.h"
+#include "sheet/NumText.h"
 
 #include <QtTest>
 
@@ -178,6 +180,41 @@ private Q_SLOTS:
             got << knots.join(' ') + '|' + c.source.value_or("");
         }
         QCOMPARE(got.join('/'), expected);
+    }
+
+    // A new table whose spline leaves its points' range is asked about once, naming where and by how much; the answer,
+    // or the choice remembered (then nothing is asked), sets the curve of the sheet and of the budget's interpolation
+    // term and is stored beside the file name. Then the ENR view's choice of the straight line reads the ENR again.
+    void interpolationChoice_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("remembered");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("expected"); // questions, ENR, method stored, budget's half width; ENR on the line
+        const QByteArray uneven = "!\n10 MHz 15.5\n100 MHz 14.84\n1 GHz 14.91\n20 GHz 14.5\n";
+        QTest::newRow("uneven table, Yes: monotone cubic") << uneven << "" << true << "1 14.91 monotone 0.005; 14.90";
+        QTest::newRow("uneven table, No: spline kept") << uneven << "" << false << "1 16.51 spline 0.804; 14.90";
+        QTest::newRow("remembered linear: not asked") << uneven << "linear" << true << "0 14.90 linear 0.000; 14.90";
+        QTest::newRow("remembered spline: not asked") << uneven << "spline" << true << "0 16.51 spline 0.804; 14.90";
+        QTest::newRow("three-point example: not asked") << kThree << "" << true << "0 15.36 spline 0.056; 15.25";
+    }
+    void interpolationChoice()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, remembered);
+        QFETCH(bool, answer);
+        QFETCH(QString, expected);
+        m_tb->windows.answer = answer;
+        meter().session().EnrInterpolation = remembered;
+        QCOMPARE(load(file(content)), 0);
+        const QStringList &asked = m_tb->windows.questions;
+        QVERIFY(asked.isEmpty() || asked[0].contains("between 1000 and 20000 MHz by 12.06 dB"));
+        meter().Form_Unload();
+        QString got = QString("%1 %2 %3 %4; ").arg(asked.size()).arg(fields()[0], m_tb->settings.values.value("default/EnrInterpolation"),
+                                                                     FormatFixed(budgetInputs(meter()).enrInterpHalfDb, "0.000"));
+        chooseEnrInterpolation(meter(), physics::Interpolation::Linear);
+        QCOMPARE(got + sheet().text(Field::ENR), expected);
+        QCOMPARE(m_tb->messages.lines(), QStringList());
     }
 
     // Import (cancelled, then a file), unload (texts stay), and the reload of the remembered file at start-up; a vanished

@@ -1,5 +1,5 @@
 // The physics without a sheet: conversions, the Y-factor cascade (worked
-// examples and an independent forward model it must invert), the ENR spline,
+// examples and an independent forward model it must invert), the ENR curves,
 // the chi-square statistics and the level analysis with its kernels.
 #include "bench/ChiSquarePlain.h"
 #include "physics/Conversions.h"
@@ -14,6 +14,7 @@
 using namespace physics;
 using Samples = std::vector<std::int16_t>;
 Q_DECLARE_METATYPE(Samples)
+Q_DECLARE_METATYPE(std::vector<double>)
 
 namespace {
 const double kNan = std::nan("");
@@ -71,6 +72,11 @@ private Q_SLOTS:
         QTest::newRow("Te2 below 0: no device") << orNan(coldRx.device.ok, 0) << kNan << 0.0;
         QTest::newRow("spline on a line") << splineAt(x, y, y2, 3000) << 17.9 << 1e-6;
         QTest::newRow("spline of one knot") << splineAt({x.data(), 1}, y, y2, 100) << kNan << 0.0;
+        // The uneven vendor table (10 MHz, 100 MHz, 1 GHz, 20 GHz) at 1.5 GHz, from an independent script.
+        const std::vector<double> ux{10, 100, 1000, 20000}, uy{15.5, 14.84, 14.91, 14.5};
+        QTest::newRow("uneven table at 1.5 GHz: monotone") << hermiteAt(ux, uy, monotoneSlopes(ux, uy), 1500) << 14.909993 << 1e-6;
+        QTest::newRow("linear extends the end segment") << linearAt(ux, uy, 39000) << 14.09 << 1e-9;
+        QTest::newRow("linear of one knot") << linearAt({ux.data(), 1}, uy, 100) << kNan << 0.0;
         // Published chi-square percentage points; the bisection stops at a width of 1e-6.
         QTest::newRow("chi df 10 lower 2.5 %") << CritChi(0.975, 10) << 3.24697 << 2e-5;
         QTest::newRow("chi df 399 lower 2.5 %") << CritChi(0.975, 399) << 345.55 << 5e-3;
@@ -83,6 +89,46 @@ private Q_SLOTS:
         QFETCH(double, expected);
         QFETCH(double, tolerance);
         QVERIFY2(std::isnan(expected) ? std::isnan(got) : std::fabs(got - expected) <= tolerance, qPrintable(QString::number(got, 'g', 12)));
+    }
+
+    // Every curve through the knots; the straight line halves at midpoints; the monotone cubic never leaves the range
+    // of two neighbouring knots (nor does the line); the natural spline's excursions beyond 0.05 dB, as
+    // "from-to:size" (an independent script, 256 samples per interval).
+    void interpolation_data()
+    {
+        QTest::addColumn<std::vector<double>>("x");
+        QTest::addColumn<std::vector<double>>("y");
+        QTest::addColumn<QString>("splineExcursions");
+        QTest::newRow("uneven vendor table") << std::vector<double>{10, 100, 1000, 20000} << std::vector<double>{15.5, 14.84, 14.91, 14.5}
+                                             << "100-1000:1.13;1000-20000:12.06";
+        std::vector<double> x20{10, 100}, y20{15.20, 15.05, 14.90, 15.02, 15.12, 15.20, 15.26, 15.31, 15.33, 15.36,
+                                             15.38, 15.37, 15.35, 15.30, 15.24, 15.17, 15.08, 14.98, 14.87, 14.75};
+        for (int g = 1; g <= 18; ++g)
+            x20.push_back(1000.0 * g);
+        QTest::newRow("20 rows, 1 GHz steps: dip to 14.77 dB") << x20 << y20 << "100-1000:0.13";
+        QTest::newRow("the three-point example: within 0.05 dB") << std::vector<double>{1000, 2000, 3000} << std::vector<double>{15, 15.5, 14.8} << "";
+        QTest::newRow("plateaus around a step") << std::vector<double>{1, 2, 3, 4, 5} << std::vector<double>{10, 10, 10, 12, 12}
+                                                << "1-2:0.07;2-3:0.21;4-5:0.26";
+        QTest::newRow("two knots") << std::vector<double>{1000, 2000} << std::vector<double>{15, 16} << "";
+    }
+    void interpolation()
+    {
+        QFETCH(std::vector<double>, x);
+        QFETCH(std::vector<double>, y);
+        QFETCH(QString, splineExcursions);
+        const std::vector<double> d = monotoneSlopes(x, y), y2 = naturalSplineSecondDerivatives(x, y);
+        for (std::size_t k = 0; k < x.size(); ++k) {
+            QCOMPARE(hermiteAt(x, y, d, x[k]), y[k]);
+            QCOMPARE(linearAt(x, y, x[k]), y[k]);
+            if (k + 1 < x.size())
+                QVERIFY(std::fabs(linearAt(x, y, (x[k] + x[k + 1]) / 2) - (y[k] + y[k + 1]) / 2) < 1e-12);
+        }
+        QVERIFY(rangeExcursions(x, y, [&](double at) { return hermiteAt(x, y, d, at); }, 1e-12).empty());
+        QVERIFY(rangeExcursions(x, y, [&](double at) { return linearAt(x, y, at); }, 1e-12).empty());
+        QStringList got;
+        for (const Excursion &e : rangeExcursions(x, y, [&](double at) { return splineAt(x, y, y2, at); }, 0.05))
+            got << QString("%1-%2:%3").arg(e.fromX).arg(e.toX).arg(e.size, 0, 'f', 2);
+        QCOMPARE(got.join(';'), splineExcursions);
     }
 
     // The skipping series must match the published term-by-term one where it could show.

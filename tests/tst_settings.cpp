@@ -20,7 +20,7 @@ QString valueOf(Instrument &m, const QString &name)
         {"Units", QString::number(m.sheet().unitsIndex())}, // Limits: the value, then the menu's check mark
         {"Limits", QString::number(m.session().LimitsEnabled) + QString::number(m.sheet().checked(Control::mnuOptionsLimits))},
         {"ComEnabled", QString::number(m.session().ComEnabled)}, {"ComPort", QString::number(m.session().ComPort)}, {"BaseUrl", m.session().BaseUrl},
-        {"EnrFileName", m.session().EnrFileName}, {"IntervalTag", m.sheet().intervalTag},
+        {"EnrFileName", m.session().EnrFileName}, {"EnrInterpolation", m.session().EnrInterpolation}, {"IntervalTag", m.sheet().intervalTag},
         {"Nmuc", [] { Nmuc n; n.CalcNmuc(); return n.text(NmucField::Interval) + ' ' + n.uncertainty(); }()}};
     return v.value(name, "?" + name);
 }
@@ -47,6 +47,8 @@ private Q_SLOTS:
         // Every default text is written in the user's locale, so that it reads back as the number meant.
         QTest::newRow("German locale")
             << QString() << "Interval=0,150;Thot=29290,0;ENR=20,00;Nmuc=0,1 0,64" << QString();
+        QTest::newRow("table's interpolation kept") << "default/EnrInterpolation=monotone" << "EnrInterpolation=monotone" << QString();
+        QTest::newRow("unknown interpolation dropped") << "default/EnrInterpolation=cubic" << "EnrInterpolation=" << kReset + "EnrInterpolation.";
         QTest::newRow("limits kept")
             << "default/Interval=100;default/Frequency=100000;default/Att22=200;default/Tatt2=77.36"
             << "Interval=100.000;Frequency=100000.000;Att22=200.00;Tatt2=77.4" << QString();

@@ -1,4 +1,4 @@
-// The ENR table file over arbitrary bytes, and the spline through whatever table it yields.
+// The ENR table file over arbitrary bytes, the three curves through whatever table it yields and the overshoot check.
 #include "calc/EnrTable.h"
 #include "calc/Results.h"
 
@@ -12,7 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     EnrFileContents c = ParseEnrFile(QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size)));
     if (!c.failed && c.table.size() >= 3) {
         fitSpline(c.table);
-        csinterpolate(c.table, (c.table.freq.front() + c.table.freq.back()) / 2);
+        for (physics::Interpolation method : {physics::Interpolation::NaturalSpline, physics::Interpolation::Linear,
+                                              physics::Interpolation::MonotoneCubic})
+            enrAt(c.table, method, (c.table.freq.front() + c.table.freq.back()) / 2);
+        splineOvershoots(c.table);
     }
     return 0;
 }

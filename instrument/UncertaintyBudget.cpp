@@ -18,6 +18,18 @@ using physics::BudgetTerm;
 
 } // namespace
 
+void setBudgetSetup(physics::BudgetInput &in, const physics::CascadeInput &c)
+{
+    in.tHot = c.tHot;
+    in.tCold = c.tCold;
+    in.tAtt1 = c.tAtt1;
+    in.tAtt2 = c.tAtt2;
+    in.att11 = c.att11;
+    in.att12 = c.att12;
+    in.att21 = c.att21;
+    in.att22 = c.att22;
+}
+
 BudgetInputs budgetInputs(Instrument &m)
 {
     const Sheet &s = m.sheet();
@@ -28,14 +40,7 @@ BudgetInputs budgetInputs(Instrument &m)
     // The same parsing of the sheet as the results; a level counts here when
     // it is a number in units that give a power.
     const CascadeInputs p = cascadeInputsFrom(s);
-    in.tHot = p.cascade.tHot;
-    in.tCold = p.cascade.tCold;
-    in.tAtt1 = p.cascade.tAtt1;
-    in.tAtt2 = p.cascade.tAtt2;
-    in.att11 = p.cascade.att11;
-    in.att12 = p.cascade.att12;
-    in.att21 = p.cascade.att21;
-    in.att22 = p.cascade.att22;
+    setBudgetSetup(in, p.cascade);
     auto usable = [&p](int k) { return p.units && p.levels[k]; };
     for (int k = 0; k < 4; ++k)
         in.power[k] = usable(k) ? physics::levelPower(*p.units, *p.levels[k]) : 0.0;

@@ -5,6 +5,7 @@
 // User-interface thread (it reads the Instrument).
 
 #include "physics/Budget.h"
+#include "physics/YFactor.h"
 #include "sheet/Sheet.h"
 
 #include <QString>
@@ -41,6 +42,9 @@ struct BudgetInputs {
 };
 
 BudgetInputs budgetInputs(Instrument &m);
+// The set-up part of the budget's inputs (source temperatures, losses and
+// their temperatures) from the model's own inputs.
+void setBudgetSetup(physics::BudgetInput &in, const physics::CascadeInput &c);
 // The budget of the sheet (draws = 0: without Monte Carlo).
 physics::BudgetResult sheetBudget(Instrument &m, int draws = physics::kBudgetDraws);
 

@@ -14,14 +14,10 @@ double pointUncertainty(Instrument &m, const SweepPlan &plan, const SweepPoint &
         return nan;
     BudgetInputs b = budgetInputs(m);
     physics::BudgetInput &in = b.input;
-    in.tHot = point.source.tHot;
-    in.tCold = point.source.tCold;
-    in.tAtt1 = plan.params.tAtt1;
-    in.tAtt2 = plan.params.tAtt2;
-    in.att11 = plan.params.att11;
-    in.att12 = plan.params.att12;
-    in.att21 = plan.params.att21;
-    in.att22 = plan.params.att22;
+    physics::CascadeInput setup = plan.params;
+    setup.tHot = point.source.tHot; // the source at this point's frequency
+    setup.tCold = point.source.tCold;
+    setBudgetSetup(in, setup);
     // Levels in dB full scale, the zero already removed: powers in that unit.
     auto power = [](double db) { return std::pow(10.0, db / 10); };
     in.power = {power(cal->lo), power(cal->hi), power(*point.loDb), power(*point.hiDb)};

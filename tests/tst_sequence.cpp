@@ -45,8 +45,8 @@ public:
     void breakDown()
     {
         broken = true;
-        if (onFault)
-            onFault();
+        if (const std::function<void()> f = onFault) // the reading drops the watch as it ends
+            f();
     }
     void watchFault(std::function<void()> f) override { onFault = std::move(f); }
     QString faultDetail() const override { return broken ? QStringLiteral("Input/output error") : QString(); }

@@ -64,7 +64,8 @@ void SerialQt::noteFault()
         [this] {
             if (m_fault == 0 || !m_onFault)
                 return; // closed or no longer watched meanwhile
-            const std::function<void()> onFault = m_onFault; // it may drop the watch
+            // A copy: the watcher may drop the watch while it runs.
+            const std::function<void()> onFault = m_onFault;
             onFault();
         },
         Qt::QueuedConnection);

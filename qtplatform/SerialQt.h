@@ -70,7 +70,7 @@ private:
     void noteFault();
 
     QSerialPort m_port;
-    int m_fault = 0;         // first failure since the open, 0 while healthy
-    QString m_faultDetail;   // QSerialPort's words for it
+    int m_fault = 0;       // first failure since the open, 0 while healthy
+    QString m_faultDetail; // QSerialPort's words for it
     std::function<void()> m_onFault;
 };

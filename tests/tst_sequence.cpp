@@ -220,7 +220,8 @@ private Q_SLOTS:
         QTest::newRow("released after a failed recording") << C{1, hi, 0, 0, kFail, released, failed};
         QTest::newRow("missing port") << C{1, hi, 8002, 0, 100, "open 6 1 0", "Error: Invalid port number"};
         QTest::newRow("port held elsewhere") << C{1, hi, 8005, 0, 100, "open 6 1 0", "Error: Port In Use"};
-        const QString portFailed = QStringLiteral("Error: Port ERROR\n\nComm Port 6 (/dev/ttyT6) failed during the reading");
+        const QString portFailed =
+            QStringLiteral("Error: Port ERROR\n\nComm Port 6 (/dev/ttyT6) failed during the reading");
         for (int at : {1, 2, 3})
             QTest::addRow("port fails, check %d", at) << C{1, hi, 0, at, 100, released, portFailed + "."};
         QTest::newRow("port unplugged during an endless recording")

@@ -115,9 +115,10 @@ private Q_SLOTS:
             master = -1;
         }
         QVERIFY(waitIdle(m));
-        const QString expected = problem == 1 ? "Error: recording wave file: device not ready(5)."
-                                 : problem == 2 ? "Error: Port ERROR\n\nComm Port 7 (" + device + ") failed during the reading: "
-                                                : "";
+        const QString expected =
+            problem == 1   ? "Error: recording wave file: device not ready(5)."
+            : problem == 2 ? "Error: Port ERROR\n\nComm Port 7 (" + device + ") failed during the reading: "
+                           : "";
         QCOMPARE(bench.messages.texts().size(), problem ? 1 : 0);
         QVERIFY(!problem || bench.messages.texts()[0].startsWith(expected));
         QCOMPARE(audio.live, 0);

@@ -28,7 +28,8 @@ template <typename Point> void roundTrip(const QString &text)
         return;
     if (!BenchResponse::parse(BenchResponse::toText(pts), again).isEmpty() ||
         !BenchResponse::validate(again).isEmpty() || again.size() != pts.size() ||
-        !std::equal(pts.begin(), pts.end(), again.begin(), [](const Point &a, const Point &b) { return same(a, b); }))
+        !std::equal(pts.begin(), pts.end(), again.begin(),
+                    [](const Point &a, const Point &b) { return same(a, b); }))
         std::abort();
 }
 

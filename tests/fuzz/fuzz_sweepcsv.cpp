@@ -1,6 +1,6 @@
 // The sweep CSV reader over arbitrary bytes: a trace it accepts has one finite frequency and noise figure per
-// point (a gain only where the file gives one). And any bytes as the reason of a failed point, written and read
-// back, must stay inside their quoted field: the one measured point beside it comes back unchanged.
+// point (a gain only where the file gives one). And any bytes as the reason of a failed point, written and
+// read back, must stay inside their quoted field: the one measured point beside it comes back unchanged.
 #include "report/SweepCsv.h"
 
 #include <cmath>

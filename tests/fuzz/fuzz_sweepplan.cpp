@@ -1,6 +1,6 @@
 // The typed frequency list of a sweep, and the range form from three numbers: a list that is accepted holds
-// 1 to kSweepMaxPoints finite frequencies inside the accepted range, strictly rising; a refused one holds none
-// and says why in a sentence of bounded length.
+// 1 to kSweepMaxPoints finite frequencies inside the accepted range, strictly rising; a refused one holds
+// none and says why in a sentence of bounded length.
 #include "acquire/SweepPlan.h"
 
 #include <cmath>

@@ -1,8 +1,8 @@
 // Arbitrary file bytes as a reading and as the template wave. As a reading: the header walk and the level
 // analysis over the sample count the reading passes (the whole samples the data chunk really holds). As the
-// template: the input monitor starts from it, refusing a rate no sound card records at before anything is sized
-// after it (the replay runs with a malloc limit, so a buffer sized after a hostile rate fails), and analyses a
-// few windows at the rate it accepted.
+// template: the input monitor starts from it, refusing a rate no sound card records at before anything is
+// sized after it (the replay runs with a malloc limit, so a buffer sized after a hostile rate fails), and
+// analyses a few windows at the rate it accepted.
 #include "acquire/Monitor.h"
 #include "acquire/Wave.h"
 #include "platform/Audio.h"
@@ -28,7 +28,10 @@ class SilentAudio : public IAudio
 public:
     int streamedRate = 0;
     std::unique_ptr<AudioJob> record(int, qint64) override { return {}; }
-    std::unique_ptr<AudioJob> stream(int rate) override { return streamedRate = rate, std::make_unique<SilentJob>(); }
+    std::unique_ptr<AudioJob> stream(int rate) override
+    {
+        return streamedRate = rate, std::make_unique<SilentJob>();
+    }
     std::unique_ptr<AudioJob> play(const QString &) override { return {}; }
     void beep(int, int) override {}
     bool hasInput() override { return true; }
@@ -74,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         rig.monitor.process(x.data(), qsizetype(x.size()));
     }
     rig.monitor.stop();
-    QCoreApplication::processEvents(); // the refusal
+    QCoreApplication::processEvents();                                   // the refusal
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the discarded stream
     return 0;
 }

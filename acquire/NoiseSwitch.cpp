@@ -87,10 +87,35 @@ int NoiseSwitchFault(const NoiseSourceLines &lines)
     return serial->isOpen() ? serial->fault() : kPortFailed;
 }
 
+void NoiseSwitchWatch(const NoiseSourceLines &lines, std::function<void()> onFault)
+{
+    if (lines.enabled && lines.serial)
+        lines.serial->watchFault(std::move(onFault));
+}
+
+QString PortFaultMessage(const NoiseSourceLines &lines, int number)
+{
+    QString text = QStringLiteral("Error: ") + CommErrorText(number);
+    if (!lines.enabled || !lines.serial)
+        return text;
+    const QString device = lines.serial->deviceName(lines.port);
+    const QString detail = lines.serial->faultDetail();
+    text += QStringLiteral("\n\nComm Port %1").arg(lines.port);
+    if (!device.isEmpty())
+        text += QStringLiteral(" (") + device + QLatin1Char(')');
+    text += QStringLiteral(" failed during the reading");
+    if (!detail.isEmpty())
+        text += QStringLiteral(": ") + detail;
+    return text + QLatin1Char('.');
+}
+
 void NoiseSwitchOff(const NoiseSourceLines &lines)
 {
     ISerialLines *serial = lines.serial;
-    if (!serial || !serial->isOpen())
+    if (!serial)
+        return;
+    serial->watchFault({}); // whatever happens now is no reading's concern
+    if (!serial->isOpen())
         return;
     serial->setLines(false, false); // source off, instrument path
     serial->close();

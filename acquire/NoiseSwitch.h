@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class IMessages;
 class ISerialLines;
 struct Session;
@@ -40,6 +42,15 @@ int NoiseSwitchOn(const NoiseSourceLines &lines, bool sourceOn, bool combined);
 // While the lines are switched: 0, or the error number of a port that
 // failed since NoiseSwitchOn (vanished, refused a line change).
 int NoiseSwitchFault(const NoiseSourceLines &lines);
+// While the lines are switched: `onFault` is called from the event loop as
+// soon as the port fails on its own (a vanished or hung-up device), so that
+// a reading ends at once rather than when its recording is over.
+// NoiseSwitchOff drops the watch.
+void NoiseSwitchWatch(const NoiseSourceLines &lines, std::function<void()> onFault);
+// The message of a port that failed while switched: "Error: " +
+// CommErrorText(number), then a line naming the port number, its device
+// and the system's words for the failure, as far as they are known.
+QString PortFaultMessage(const NoiseSourceLines &lines, int number);
 // After a reading, on every exit path: both lines off, port closed. Does
 // nothing when the port is not open (switching disabled, or a failed open).
 void NoiseSwitchOff(const NoiseSourceLines &lines);

@@ -141,6 +141,11 @@ void Reading::start()
             return;
         }
         m_switched = m_lines.enabled;
+        // A port that fails while the source settles or the card records
+        // ends the reading at once: the interval may be many minutes, and
+        // a reading whose source or path nobody holds any more is worthless.
+        if (m_switched)
+            NoiseSwitchWatch(m_lines, [this] { portFailed(); });
     }
     enter(Stage::Settling);
     connect(&m_step, &QTimer::timeout, this, &Reading::startRecording);
@@ -155,7 +160,7 @@ bool Reading::portFailed()
     if (rc == 0)
         return false;
     m_result.portError = true;
-    fail(QStringLiteral("Error: ") + CommErrorText(rc));
+    fail(PortFaultMessage(m_lines, rc));
     return true;
 }
 

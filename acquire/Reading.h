@@ -8,7 +8,9 @@
 // recording streams 1.1 s plus the interval from the sound card into a
 // private raw file in the template's format, and the analysis reduces the
 // trimmed reading (the raw file without its first second) to a mean-square
-// level. On every exit the lines are released and the port closed.
+// level. On every exit the lines are released and the port closed. A port
+// that fails on its own while switched ends the reading at once, whatever
+// the stage, with a message naming the port (PortFaultMessage).
 //
 // The result is a value: a level, or a failure with the message to show
 // (empty when the failure is silent). Nothing is written to the sheet and no

@@ -211,20 +211,35 @@ Passband findPassband(const std::vector<double> &psd, double binHz, int averaged
         if (psd[k] > kLineRatio * s[k])
             std::fill(line.begin() + std::max(0, k - kLeakBins),
                       line.begin() + std::min(n, k + kLeakBins + 1), 1);
+    // Non-line bins below each bin, so that a window's count costs nothing:
+    // a spectrum of lines everywhere (a pure tone, a clipped input) would
+    // otherwise rescan ever wider windows for every bin, n^2 log n steps.
+    std::vector<int> below(n + 1, 0);
+    for (int k = 0; k < n; ++k)
+        below[k + 1] = below[k] + !line[k];
     std::vector<double> w;
-    for (int i = 0; i < n; ++i) {
+    double whole = NAN; // the median over the whole spectrum, once needed
+    for (int i = 0; i < n && kMedianHalf < 2 * n; ++i) {
         // Within a line the window widens until it holds enough bins beside it.
-        w.clear();
-        for (int r = kMedianHalf; w.size() <= std::size_t(kMedianHalf) && r < 2 * n; r *= 2) {
-            w.clear();
-            for (int k = std::max(0, i - r); k <= std::min(n - 1, i + r); ++k)
-                if (!line[k])
-                    w.push_back(psd[k]);
-        }
-        if (w.empty())
+        int r = kMedianHalf;
+        auto count = [&](int h) { return below[std::min(n - 1, i + h) + 1] - below[std::max(0, i - h)]; };
+        while (count(r) <= kMedianHalf && 2 * r < 2 * n)
+            r *= 2;
+        if (count(r) == 0)
             continue; // lines everywhere: the first smoothing stands
+        const bool all = i - r <= 0 && i + r >= n - 1;
+        if (all && !std::isnan(whole)) {
+            s[i] = whole;
+            continue;
+        }
+        w.clear();
+        for (int k = std::max(0, i - r); k <= std::min(n - 1, i + r); ++k)
+            if (!line[k])
+                w.push_back(psd[k]);
         std::nth_element(w.begin(), w.begin() + w.size() / 2, w.end());
         s[i] = w[w.size() / 2];
+        if (all)
+            whole = s[i];
     }
     if (averaged >= kLineMinSegments)
         findLine(psd, s, binHz, pb);
@@ -238,6 +253,8 @@ Passband findPassband(const std::vector<double> &psd, double binHz, int averaged
     for (int k = 0; k < n; ++k)
         if (s[k] * 10 >= s[top] && !line[k])
             dev.push_back(std::fabs(psd[k] / s[k] - 1.0));
+    if (dev.empty())
+        return pb; // the band holds nothing but lines (a pure tone): no noise plateau to measure
     std::nth_element(dev.begin(), dev.begin() + dev.size() / 2, dev.end());
     const double scatter = 1.4826 * dev[dev.size() / 2] * kMedianScatter;
     const double strays = std::max(3.0, std::sqrt(2.0 * std::log(double(dev.size()))));

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class ISerialLines
 {
 public:
@@ -21,6 +23,15 @@ public:
     // failure seen since it was opened. Looks at the device, so a port that
     // vanished since is noticed here at the latest.
     virtual int fault() = 0;
+    // The system's words for the failure fault() reports (for instance
+    // "Input/output error"); empty while healthy or when nothing more is known.
+    virtual QString faultDetail() const { return QString(); }
+    // Calls `onFault` from the event loop, never from inside a call of this
+    // interface, when the open port fails on its own (the device vanished or
+    // hung up), so that its user hears of it at once instead of at its next
+    // look at fault(). One watcher at a time; an empty function and close()
+    // drop it. The default suits a port that never fails once open.
+    virtual void watchFault(std::function<void()> onFault) { (void)onFault; }
     // The device that a port number means, for the setup dialog.
     virtual QString deviceName(int port) const = 0;
     virtual bool deviceExists(int port) const = 0;

@@ -42,11 +42,33 @@ bool emptyUartSlot(const QString &device)
 SerialQt::SerialQt()
 {
     // A device that hangs up or vanishes while open shows as a read error
-    // from the port's notifier; remember the first one until the close.
+    // from the port's notifier (EIO on the descriptor), which comes from the
+    // event loop as soon as the kernel reports it; remember the first one
+    // until the close.
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port, [this](QSerialPort::SerialPortError e) {
-        if (e != QSerialPort::NoError && m_port.isOpen() && m_fault == 0)
-            m_fault = kPortFailed;
+        if (e != QSerialPort::NoError && m_port.isOpen())
+            noteFault();
     });
+}
+
+void SerialQt::noteFault()
+{
+    if (m_fault != 0)
+        return;
+    m_fault = kPortFailed;
+    m_faultDetail = m_port.errorString();
+    // Queued: the signal may come from inside one of our own calls
+    // (setLines, fault), and the watcher closes the port.
+    QMetaObject::invokeMethod(
+        &m_port,
+        [this] {
+            if (m_fault == 0 || !m_onFault)
+                return; // closed or no longer watched meanwhile
+            // A copy: the watcher may drop the watch while it runs.
+            const std::function<void()> onFault = m_onFault;
+            onFault();
+        },
+        Qt::QueuedConnection);
 }
 
 SerialQt::~SerialQt()
@@ -131,6 +153,7 @@ int SerialQt::open(int port, bool dtr, bool rts)
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl); // RTS is ours, not the flow control's
     m_fault = 0;
+    m_faultDetail.clear();
     if (!m_port.open(QIODevice::ReadWrite)) {
         const int number = openErrorNumber(m_port.error(), device);
         m_port.clearError();
@@ -162,8 +185,8 @@ bool SerialQt::setLines(bool dtr, bool rts)
     if (!m_port.isOpen())
         return false;
     const bool ok = applyLines(dtr, rts);
-    if (!ok && m_fault == 0)
-        m_fault = kPortFailed;
+    if (!ok)
+        noteFault();
     m_port.clearError();
     return ok;
 }
@@ -176,7 +199,7 @@ int SerialQt::fault()
     // even before its notifier has fired.
     m_port.pinoutSignals();
     if (m_port.error() != QSerialPort::NoError)
-        m_fault = kPortFailed;
+        noteFault();
     m_port.clearError();
     return m_fault;
 }
@@ -187,4 +210,6 @@ void SerialQt::close()
         m_port.close();
     m_port.clearError();
     m_fault = 0;
+    m_faultDetail.clear();
+    m_onFault = nullptr;
 }

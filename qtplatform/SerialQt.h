@@ -50,6 +50,8 @@ public:
     void close() override;
     bool isOpen() const override;
     int fault() override;
+    QString faultDetail() const override { return m_faultDetail; }
+    void watchFault(std::function<void()> onFault) override { m_onFault = std::move(onFault); }
     QString deviceName(int port) const override;
     bool deviceExists(int port) const override;
 
@@ -63,6 +65,12 @@ private:
     static int openErrorNumber(QSerialPort::SerialPortError error, const QString &device);
     bool applyLines(bool dtr, bool rts);
 
+    // Records the first failure since the open and, when it is new, tells
+    // the watcher from the event loop.
+    void noteFault();
+
     QSerialPort m_port;
-    int m_fault = 0; // first failure since the open, 0 while healthy
+    int m_fault = 0;       // first failure since the open, 0 while healthy
+    QString m_faultDetail; // QSerialPort's words for it
+    std::function<void()> m_onFault;
 };

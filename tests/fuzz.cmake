@@ -28,8 +28,10 @@ file(GLOB TQX_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/fu
 foreach(src IN LISTS TQX_FUZZ_SOURCES)
   get_filename_component(name ${src} NAME_WE)
   string(REPLACE "fuzz_" "" target ${name})
-  # -runs=0: execute every seed once, then stop; any sanitizer report fails the test.
-  add_test(NAME ${name} COMMAND ${CMAKE_BINARY_DIR}/fuzz/${name} -runs=0 ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${target})
+  # -runs=0: execute every seed once, then stop; any sanitizer report fails the test, and so does one
+  # allocation above 256 MiB (a buffer sized after a number the input claims).
+  add_test(NAME ${name} COMMAND ${CMAKE_BINARY_DIR}/fuzz/${name} -runs=0 -malloc_limit_mb=256
+    ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${target})
   set_tests_properties(${name} PROPERTIES TIMEOUT 120
     ENVIRONMENT "ASAN_OPTIONS=abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endforeach()

@@ -31,15 +31,25 @@ namespace {
 constexpr int kRate = 8000; // template rate (Hz); one-second interval
 constexpr int kFail = -1;   // "amplitude" of a reading whose recording fails
 constexpr int kNone = -2;   // no zero reading taken
+constexpr int kInRecording = 4;
 
 // Records the calls: "open <port> <dtr> <rts>", "lines <dtr> <rts>", "close"; `faultAt` > 0 makes
-// the port fail at that call of fault().
+// the port fail at that call of fault(); breakDown() makes it fail on its own, as a device unplugged.
 class RecordingSerial : public ISerialLines
 {
 public:
     int openResult = 0, faultAt = 0, faults = 0;
     QStringList calls;
-    bool opened = false;
+    bool opened = false, broken = false;
+    std::function<void()> onFault;
+    void breakDown()
+    {
+        broken = true;
+        if (const std::function<void()> f = onFault) // the reading drops the watch as it ends
+            f();
+    }
+    void watchFault(std::function<void()> f) override { onFault = std::move(f); }
+    QString faultDetail() const override { return broken ? QStringLiteral("Input/output error") : QString(); }
     int open(int port, bool dtr, bool rts) override
     {
         calls << QStringLiteral("open %1 %2 %3").arg(port).arg(dtr).arg(rts);
@@ -51,10 +61,10 @@ public:
         calls << QStringLiteral("lines %1 %2").arg(int(dtr)).arg(int(rts));
         return true;
     }
-    void close() override { calls << QStringLiteral("close"), opened = false; }
+    void close() override { calls << QStringLiteral("close"), opened = false, onFault = nullptr; }
     bool isOpen() const override { return opened; }
-    int fault() override { return ++faults == faultAt ? 8020 : 0; }
-    QString deviceName(int) const override { return QString(); }
+    int fault() override { return ++faults == faultAt || broken ? 8020 : 0; }
+    QString deviceName(int port) const override { return QStringLiteral("/dev/ttyT%1").arg(port); }
     bool deviceExists(int) const override { return false; }
 };
 
@@ -77,7 +87,8 @@ struct LevelCase {
 };
 
 // A reading with the port: `faultAt` makes fault() fail at that check (1 after settling, 2 after
-// recording, 3 before writing); `calls` the port's log joined by '|'.
+// recording, 3 before writing; kInRecording: the port breaks down while a recording that never ends
+// runs); `calls` the port's log joined by '|'.
 struct PortCase {
     bool enabled;
     Control button;
@@ -104,11 +115,13 @@ class TestSequence : public QObject
     Instrument *m_instrument = nullptr;
 
     Sheet &sheet() { return m_instrument->sheet(); }
-    void click(Control button, int amplitude)
+    void click(Control button, int amplitude, const std::function<void()> &meanwhile = {})
     {
         m_audio.status = amplitude == kFail ? AudioStatus{5, QStringLiteral("device not ready")} : AudioStatus{};
         m_audio.signal = [amplitude](qint64 i) { return qint16(i % 2 == 0 ? amplitude : -amplitude); };
         m_instrument->click(button);
+        if (meanwhile)
+            meanwhile();
         QVERIFY(waitIdle(*m_instrument));
     }
     QStringList files() const { return QDir(m_dir->path()).entryList(QDir::Files, QDir::Name); }
@@ -207,8 +220,12 @@ private Q_SLOTS:
         QTest::newRow("released after a failed recording") << C{1, hi, 0, 0, kFail, released, failed};
         QTest::newRow("missing port") << C{1, hi, 8002, 0, 100, "open 6 1 0", "Error: Invalid port number"};
         QTest::newRow("port held elsewhere") << C{1, hi, 8005, 0, 100, "open 6 1 0", "Error: Port In Use"};
+        const QString portFailed =
+            QStringLiteral("Error: Port ERROR\n\nComm Port 6 (/dev/ttyT6) failed during the reading");
         for (int at : {1, 2, 3})
-            QTest::addRow("port fails, check %d", at) << C{1, hi, 0, at, 100, released, "Error: Port ERROR"};
+            QTest::addRow("port fails, check %d", at) << C{1, hi, 0, at, 100, released, portFailed + "."};
+        QTest::newRow("port unplugged during an endless recording")
+            << C{1, hi, 0, kInRecording, 100, released, portFailed + ": Input/output error."};
     }
     void portAndUnits()
     {
@@ -221,9 +238,14 @@ private Q_SLOTS:
         for (Field f : kLevelFields)
             sheet().setText(f, QStringLiteral("0.042"));
         sheet().setUnitsIndex(1); // Watt
-        click(button, amplitude);
+        m_audio.hold = faultAt == kInRecording; // only the port's breakdown can end this reading
+        click(button, amplitude, [&] {
+            if (m_audio.hold && QTest::qWaitFor([this] { return m_audio.live > 0; }))
+                m_serial.breakDown();
+        });
         QCOMPARE(m_serial.calls.join(u'|'), calls);
         QVERIFY(!m_serial.isOpen());
+        QCOMPARE(m_audio.live, 0); // no recording left running
         QCOMPARE(m_bench->messages.lines().join(u'|'), message.isEmpty() ? "" : "TQX|" + message + "|Critical");
         const bool written = message.isEmpty();
         QCOMPARE(m_audio.requests.size(), openResult || faultAt == 1 ? 0 : 1);

@@ -94,12 +94,14 @@ private Q_SLOTS:
                 ::close(master);
         });
         QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
-        qputenv(SerialQt::overrideVariable(kPort).toLatin1(), ptsname(master));
+        const QString device = QString::fromLocal8Bit(ptsname(master));
+        qputenv(SerialQt::overrideVariable(kPort).toLatin1(), device.toLocal8Bit());
         QFile::remove(log());
         SerialQt serial;
         TimedAudio audio;
         audio.status = problem == 1 ? AudioStatus{5, QStringLiteral("device not ready")} : AudioStatus{};
         audio.delayMs = 300;
+        audio.hold = problem == 2; // a recording that ends only when the port's failure is heard
         TestBench bench;
         Instrument &m = bench.inFolder(m_dir.path(), &audio, &serial);
         m.sheet().setText(Field::Interval, QStringLiteral("0.5"));
@@ -113,9 +115,13 @@ private Q_SLOTS:
             master = -1;
         }
         QVERIFY(waitIdle(m));
-        const QStringList expected{problem == 1 ? "Error: recording wave file: device not ready(5)."
-                                   : problem == 2 ? "Error: Port ERROR" : ""};
-        QCOMPARE(bench.messages.texts(), problem ? expected : QStringList());
+        const QString expected =
+            problem == 1   ? "Error: recording wave file: device not ready(5)."
+            : problem == 2 ? "Error: Port ERROR\n\nComm Port 7 (" + device + ") failed during the reading: "
+                           : "";
+        QCOMPARE(bench.messages.texts().size(), problem ? 1 : 0);
+        QVERIFY(!problem || bench.messages.texts()[0].startsWith(expected));
+        QCOMPARE(audio.live, 0);
         QCOMPARE(m.sheet().text(Field::Noise12), QStringLiteral("-1.000"));
         QVERIFY(!serial.isOpen() && audio.starts.size() == 1);
         QList<LineEvent> before, after;

@@ -214,6 +214,12 @@ public:
     }
     bool isOpen() const override { return target && target->isOpen(); }
     int fault() override { return target ? target->fault() : 0; }
+    QString faultDetail() const override { return target ? target->faultDetail() : QString(); }
+    void watchFault(std::function<void()> onFault) override
+    {
+        if (target)
+            target->watchFault(std::move(onFault));
+    }
     QString deviceName(int port) const override { return target ? target->deviceName(port) : QString(); }
     bool deviceExists(int port) const override { return target && target->deviceExists(port); }
     ISerialLines *target = nullptr;

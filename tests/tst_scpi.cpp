@@ -179,6 +179,28 @@ private Q_SLOTS:
         QCOMPARE(nextError(), QStringLiteral("0,\"No error\""));
     }
 
+    // ENR tables load only from the folder the user allowed, whatever the path says.
+    void tableLoadStaysInItsFolder_data()
+    {
+        QTest::addColumn<QString>("folder"); // below the test's own folder; empty: none allowed
+        QTest::addColumn<QString>("name");
+        QTest::newRow("no folder allowed") << "" << "enr.txt";
+        QTest::newRow("climbing out") << "allowed" << "../secret.txt";
+        QTest::newRow("absolute path elsewhere") << "allowed" << "/etc/passwd";
+    }
+    void tableLoadStaysInItsFolder()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, name);
+        QDir(m_dir.path()).mkpath(QStringLiteral("allowed"));
+        QFile secret(m_dir.filePath(QStringLiteral("secret.txt")));
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        m_session.setEnrFolder(folder.isEmpty() ? QString() : m_dir.filePath(folder));
+        send(QStringLiteral("TQX:SOUR:TABL:LOAD \"%1\"").arg(name));
+        QVERIFY(nextError().startsWith(QStringLiteral("-200,\"Execution error;ENR tables load only from the folder")));
+        QCOMPARE(send(QStringLiteral("TQX:SOUR:TABL?")), QStringList{"\"\""});
+    }
+
     void cliArguments_data()
     {
         QTest::addColumn<QStringList>("args");

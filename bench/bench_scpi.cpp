@@ -44,7 +44,8 @@ void timeQuery(QTcpSocket &s, const QByteArray &cmd, int runs, const char *label
     }
     std::sort(ms.begin(), ms.end());
     std::printf("%-36s median %7.3f ms   p99 %7.3f ms   (%d runs, %lld bytes)\n", label, ms[ms.size() / 2],
-                ms[std::min(ms.size() - 1, size_t(double(ms.size()) * 0.99))], runs, static_cast<long long>(bytes));
+                ms[std::min(ms.size() - 1, size_t(double(ms.size()) * 0.99))], runs,
+                static_cast<long long>(bytes));
 }
 
 } // namespace
@@ -65,8 +66,9 @@ int main(int argc, char *argv[])
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
     server.setProcessEnvironment(env);
     server.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-    server.start(QStringLiteral(TQX_BENCH_CLI), {QStringLiteral("serve"), QStringLiteral("--bench"), QStringLiteral("--port"),
-                                                 QString::number(port), QStringLiteral("--interval"), QStringLiteral("0.05")});
+    server.start(QStringLiteral(TQX_BENCH_CLI),
+                 {QStringLiteral("serve"), QStringLiteral("--bench"), QStringLiteral("--port"),
+                  QString::number(port), QStringLiteral("--interval"), QStringLiteral("0.05")});
     QTcpSocket s;
     QElapsedTimer wait;
     wait.start();

@@ -17,7 +17,8 @@ std::optional<double> number(const QString &text)
 
 std::optional<double> parseFrequencyHz(const QString &text)
 {
-    static const QRegularExpression re(QStringLiteral("^\\s*([+]?[0-9]*\\.?[0-9]+(?:[eE][+-]?[0-9]+)?)\\s*([kKmMgG]?)(?:[hH][zZ])?\\s*$"));
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*([+]?[0-9]*\\.?[0-9]+(?:[eE][+-]?[0-9]+)?)\\s*([kKmMgG]?)(?:[hH][zZ])?\\s*$"));
     const QRegularExpressionMatch m = re.match(text);
     if (!m.hasMatch())
         return std::nullopt;
@@ -25,49 +26,51 @@ std::optional<double> parseFrequencyHz(const QString &text)
     if (!v)
         return std::nullopt;
     const QChar prefix = m.captured(2).isEmpty() ? QChar() : m.captured(2).at(0).toLower();
-    const double factor = prefix == QLatin1Char('k') ? 1e3 : prefix == QLatin1Char('m') ? 1e6 : prefix == QLatin1Char('g') ? 1e9 : 1;
+    const double factor = prefix == QLatin1Char('k')   ? 1e3
+                          : prefix == QLatin1Char('m') ? 1e6
+                          : prefix == QLatin1Char('g') ? 1e9
+                                                       : 1;
     return *v * factor;
 }
 
 QString cliHelpText()
 {
-    return QStringLiteral(
-        "Usage: tqx-cli COMMAND [OPTIONS]\n"
-        "\n"
-        "Measures noise figure with TQX from a script, or serves TQX's SCPI remote\n"
-        "control without a window. Reads the window program's settings; the options\n"
-        "override them for this run only.\n"
-        "\n"
-        "Commands:\n"
-        "  measure                 a spot measurement: zero, source off and on with the\n"
-        "                          receiver alone, then with the device (serial switching\n"
-        "                          or the virtual bench)\n"
-        "  sweep                   a measurement sweep through the receiver\n"
-        "  serve                   the SCPI server, until Ctrl+C\n"
-        "\n"
-        "Options (every command):\n"
-        "  --enr DB                the noise source's ENR\n"
-        "  --enr-table FILE        an ENR table instead\n"
-        "  --interval S            seconds per reading\n"
-        "  --frequency F           the spot frequency (100M, 1.2G, 435e6)\n"
-        "  --bench                 read from the virtual bench\n"
-        "  --rig MODEL:PORT        the receiver (Hamlib model number and port)\n"
-        "  --csv FILE              write the results as CSV ('.' decimal mark)\n"
-        "  --json FILE             write the results, settings and ENR table as JSON\n"
-        "measure:\n"
-        "  --zero                  take the sound card's zero first (asks you to unplug\n"
-        "                          the receiver's audio; the bench does it by itself)\n"
-        "sweep:\n"
-        "  --start F --stop F --points N   the frequencies (N from 2 to 10000)\n"
-        "  --calibrate             calibrate (receiver alone) first\n"
-        "  --settle S              wait after each tuning (default 0.5)\n"
-        "serve:\n"
-        "  --port N                TCP port (default 5025)\n"
-        "  --all-interfaces        listen on every network, not only this computer\n"
-        "  --enr-folder DIR        the folder remote clients may load ENR tables from\n"
-        "\n"
-        "Exit status: 0 done, 1 refused input, 2 the measurement failed, 130 stopped\n"
-        "by Ctrl+C (nothing written).\n");
+    return QStringLiteral("Usage: tqx-cli COMMAND [OPTIONS]\n"
+                          "\n"
+                          "Measures noise figure with TQX from a script, or serves TQX's SCPI remote\n"
+                          "control without a window. Reads the window program's settings; the options\n"
+                          "override them for this run only.\n"
+                          "\n"
+                          "Commands:\n"
+                          "  measure                 a spot measurement: zero, source off and on with the\n"
+                          "                          receiver alone, then with the device (serial switching\n"
+                          "                          or the virtual bench)\n"
+                          "  sweep                   a measurement sweep through the receiver\n"
+                          "  serve                   the SCPI server, until Ctrl+C\n"
+                          "\n"
+                          "Options (every command):\n"
+                          "  --enr DB                the noise source's ENR\n"
+                          "  --enr-table FILE        an ENR table instead\n"
+                          "  --interval S            seconds per reading\n"
+                          "  --frequency F           the spot frequency (100M, 1.2G, 435e6)\n"
+                          "  --bench                 read from the virtual bench\n"
+                          "  --rig MODEL:PORT        the receiver (Hamlib model number and port)\n"
+                          "  --csv FILE              write the results as CSV ('.' decimal mark)\n"
+                          "  --json FILE             write the results, settings and ENR table as JSON\n"
+                          "measure:\n"
+                          "  --zero                  take the sound card's zero first (asks you to unplug\n"
+                          "                          the receiver's audio; the bench does it by itself)\n"
+                          "sweep:\n"
+                          "  --start F --stop F --points N   the frequencies (N from 2 to 10000)\n"
+                          "  --calibrate             calibrate (receiver alone) first\n"
+                          "  --settle S              wait after each tuning (default 0.5)\n"
+                          "serve:\n"
+                          "  --port N                TCP port (default 5025)\n"
+                          "  --all-interfaces        listen on every network, not only this computer\n"
+                          "  --enr-folder DIR        the folder remote clients may load ENR tables from\n"
+                          "\n"
+                          "Exit status: 0 done, 1 refused input, 2 the measurement failed, 130 stopped\n"
+                          "by Ctrl+C (nothing written).\n");
 }
 
 CliParse parseCliArguments(const QStringList &args)
@@ -82,7 +85,8 @@ CliParse parseCliArguments(const QStringList &args)
         return fail(QStringLiteral("No command given: measure, sweep or serve (see tqx-cli --help)."));
     int i = 0;
     const QString command = args[i++];
-    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
+        command == QLatin1String("help")) {
         o.command = CliOptions::Command::Help;
         return r;
     }
@@ -104,7 +108,8 @@ CliParse parseCliArguments(const QStringList &args)
         QString name = args[i++];
         QString value;
         bool inlineValue = false;
-        if (const qsizetype eq = name.indexOf(QLatin1Char('=')); name.startsWith(QLatin1String("--")) && eq > 0) {
+        if (const qsizetype eq = name.indexOf(QLatin1Char('='));
+            name.startsWith(QLatin1String("--")) && eq > 0) {
             value = name.mid(eq + 1);
             name.truncate(eq);
             inlineValue = true;
@@ -199,7 +204,8 @@ CliParse parseCliArguments(const QStringList &args)
             ok = t && !t->isEmpty();
             o.enrFolder = t.value_or(QString());
         } else {
-            return fail(QStringLiteral("Unknown option \"%1\" for %2 (see tqx-cli --help).").arg(name, command));
+            return fail(
+                QStringLiteral("Unknown option \"%1\" for %2 (see tqx-cli --help).").arg(name, command));
         }
         if (!ok)
             return fail(QStringLiteral("Option %1 needs a valid value (see tqx-cli --help).").arg(name));

@@ -13,13 +13,13 @@ struct CliOptions {
     Command command = Command::Help;
     // Overrides of the stored settings (every subcommand).
     std::optional<double> enrDb, intervalS, frequencyMhz;
-    QString enrTable;    // --enr-table FILE
-    bool bench = false;  // --bench: the virtual bench as the route
+    QString enrTable;   // --enr-table FILE
+    bool bench = false; // --bench: the virtual bench as the route
     std::optional<int> rigModel;
-    QString rigPort;     // --rig MODEL:PORT
+    QString rigPort; // --rig MODEL:PORT
     // Outputs.
     QString csvFile, jsonFile;
-    bool zero = false;   // measure: take the sound card's zero first (asks to unplug the receiver)
+    bool zero = false; // measure: take the sound card's zero first (asks to unplug the receiver)
     // sweep
     double startMhz = 0, stopMhz = 0;
     int points = 0;
@@ -28,7 +28,7 @@ struct CliOptions {
     // serve
     int port = 5025;
     bool allInterfaces = false;
-    QString enrFolder;   // --enr-folder DIR: where remote clients may load tables from
+    QString enrFolder; // --enr-folder DIR: where remote clients may load tables from
 };
 
 struct CliParse {

@@ -70,12 +70,18 @@ QByteArray spotCsv(const SpotResult &r)
     const SweepPoint &p = r.point;
     QByteArray out = "Frequency (MHz),ENR (dB),Zero (dB),LO(2) (dB),HI(2) (dB),LO(12) (dB),HI(12) (dB),"
                      "Y(12) (dB),Receiver Te (K),Te (K),NF (dB),Gain (dB)\n";
-    const QStringList cells = {csvNumber(p.mhz, 6),          csvNumber(p.source.enrDb, 2),
-                               csvNumber(r.zeroDb, 2),       csvNumber(r.calLevels.lo, 2),
-                               csvNumber(r.calLevels.hi, 2), csvNumber(p.loDb.value_or(kNan), 2),
-                               csvNumber(p.hiDb.value_or(kNan), 2), csvNumber(p.path.yDb, 3),
-                               csvNumber(p.rxTeK, 1),        csvNumber(p.device.te, 1),
-                               csvNumber(p.device.nfDb, 3),  csvNumber(p.device.gainDb, 3)};
+    const QStringList cells = {csvNumber(p.mhz, 6),
+                               csvNumber(p.source.enrDb, 2),
+                               csvNumber(r.zeroDb, 2),
+                               csvNumber(r.calLevels.lo, 2),
+                               csvNumber(r.calLevels.hi, 2),
+                               csvNumber(p.loDb.value_or(kNan), 2),
+                               csvNumber(p.hiDb.value_or(kNan), 2),
+                               csvNumber(p.path.yDb, 3),
+                               csvNumber(p.rxTeK, 1),
+                               csvNumber(p.device.te, 1),
+                               csvNumber(p.device.nfDb, 3),
+                               csvNumber(p.device.gainDb, 3)};
     return out + cells.join(QLatin1Char(',')).toUtf8() + '\n';
 }
 
@@ -84,9 +90,10 @@ QByteArray resultsJson(Instrument &m, const QString &command, const QVector<Swee
 {
     const Sheet &s = m.sheet();
     QJsonObject settings;
-    settings.insert(QStringLiteral("route"), m.route() == DeviceRoute::Bench ? QStringLiteral("bench")
-                                                                             : QStringLiteral("sound card"));
-    settings.insert(QStringLiteral("interval_s"), jsonNumber(plan ? plan->intervalS : fieldValue(s, Field::Interval)));
+    settings.insert(QStringLiteral("route"),
+                    m.route() == DeviceRoute::Bench ? QStringLiteral("bench") : QStringLiteral("sound card"));
+    settings.insert(QStringLiteral("interval_s"),
+                    jsonNumber(plan ? plan->intervalS : fieldValue(s, Field::Interval)));
     for (Field f : {Field::Frequency, Field::ENR, Field::Thot, Field::Tcold, Field::Att11, Field::Att12,
                     Field::Att21, Field::Att22, Field::Tatt1, Field::Tatt2})
         settings.insert(QLatin1String(fieldName(f)), jsonNumber(fieldValue(s, f)));
@@ -101,10 +108,10 @@ QByteArray resultsJson(Instrument &m, const QString &command, const QVector<Swee
         QFile f(m.session().EnrFileName);
         enr.insert(QStringLiteral("name"), QFileInfo(f).fileName());
         if (f.open(QIODevice::ReadOnly))
-            enr.insert(QStringLiteral("sha256"),
-                       QString::fromLatin1(QCryptographicHash::hash(f.read(kEnrFileMaxBytes),
-                                                                    QCryptographicHash::Sha256)
-                                               .toHex()));
+            enr.insert(
+                QStringLiteral("sha256"),
+                QString::fromLatin1(
+                    QCryptographicHash::hash(f.read(kEnrFileMaxBytes), QCryptographicHash::Sha256).toHex()));
     }
 
     QJsonArray list;
@@ -113,14 +120,16 @@ QByteArray resultsJson(Instrument &m, const QString &command, const QVector<Swee
         o.insert(QStringLiteral("frequency_mhz"), p.mhz);
         o.insert(QStringLiteral("tuned_mhz"), jsonNumber(p.tunedMhz > 0 ? p.tunedMhz : kNan));
         o.insert(QStringLiteral("state"), p.state == SweepPoint::State::Measured ? QStringLiteral("measured")
-                                          : p.state == SweepPoint::State::Failed  ? QStringLiteral("failed")
-                                                                                  : QStringLiteral("not measured"));
+                                          : p.state == SweepPoint::State::Failed
+                                              ? QStringLiteral("failed")
+                                              : QStringLiteral("not measured"));
         if (!p.failure.isEmpty())
             o.insert(QStringLiteral("failure"), p.failure);
         o.insert(QStringLiteral("enr_db"), jsonNumber(p.source.enrDb));
         QJsonObject levels{{QStringLiteral("lo_db"), jsonNumber(p.loDb.value_or(kNan))},
                            {QStringLiteral("hi_db"), jsonNumber(p.hiDb.value_or(kNan))}};
-        std::optional<physics::LevelPair> cal = spot ? std::optional(spot->calLevels) : m.sweepCalibration().at(p.mhz);
+        std::optional<physics::LevelPair> cal =
+            spot ? std::optional(spot->calLevels) : m.sweepCalibration().at(p.mhz);
         if (cal) {
             levels.insert(QStringLiteral("calibration_lo_db"), jsonNumber(cal->lo));
             levels.insert(QStringLiteral("calibration_hi_db"), jsonNumber(cal->hi));
@@ -140,9 +149,12 @@ QByteArray resultsJson(Instrument &m, const QString &command, const QVector<Swee
         } else if (measured) {
             const physics::BudgetResult b = sheetBudget(m, 0);
             if (b.status == physics::BudgetStatus::Ok) {
-                uNf = b.out[int(physics::BudgetOut::DutNf)].ok ? b.out[int(physics::BudgetOut::DutNf)].expanded : kNan;
-                uGain = b.out[int(physics::BudgetOut::DutGain)].ok ? b.out[int(physics::BudgetOut::DutGain)].expanded
-                                                                   : kNan;
+                uNf = b.out[int(physics::BudgetOut::DutNf)].ok
+                          ? b.out[int(physics::BudgetOut::DutNf)].expanded
+                          : kNan;
+                uGain = b.out[int(physics::BudgetOut::DutGain)].ok
+                            ? b.out[int(physics::BudgetOut::DutGain)].expanded
+                            : kNan;
             }
         }
         o.insert(QStringLiteral("nf_u95_db"), jsonNumber(uNf));

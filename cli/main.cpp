@@ -137,9 +137,11 @@ QString writeOutputs(Instrument &m, const CliOptions &o, const Runner &runner)
 {
     const bool sweep = o.command == CliOptions::Command::Sweep;
     const SpotResult spot = sweep ? SpotResult() : spotFromSheet(m);
-    const QVector<SweepPoint> points = sweep ? runner.points(SweepKind::Measurement) : QVector<SweepPoint>{spot.point};
+    const QVector<SweepPoint> points =
+        sweep ? runner.points(SweepKind::Measurement) : QVector<SweepPoint>{spot.point};
     if (!o.csvFile.isEmpty())
-        if (QString e = writeWhole(o.csvFile, sweep ? sweepCsv(SweepKind::Measurement, points) : spotCsv(spot));
+        if (QString e =
+                writeWhole(o.csvFile, sweep ? sweepCsv(SweepKind::Measurement, points) : spotCsv(spot));
             !e.isEmpty())
             return e;
     if (!o.jsonFile.isEmpty())
@@ -250,14 +252,16 @@ int main(int argc, char *argv[])
                     QCoreApplication::exit(Interrupted);
             });
             say(QStringLiteral("TQX SCPI server listening on %1 port %2 (Ctrl+C ends it).")
-                    .arg(o.allInterfaces ? QStringLiteral("all networks") : QStringLiteral("127.0.0.1 and ::1"))
+                    .arg(o.allInterfaces ? QStringLiteral("all networks")
+                                         : QStringLiteral("127.0.0.1 and ::1"))
                     .arg(server->port()));
             rc = app.exec();
             server->close();
         } else {
             if (m.session().ComEnabled == 0) {
-                say(QStringLiteral("tqx-cli: the noise source must be switched by the serial port (enable it in "
-                                   "the window's serial settings) or use --bench."));
+                say(QStringLiteral(
+                    "tqx-cli: the noise source must be switched by the serial port (enable it in "
+                    "the window's serial settings) or use --bench."));
                 return Refused;
             }
             QObject::connect(runner.get(), &Runner::readingDone, &app, [&m](Control b) {
@@ -269,20 +273,32 @@ int main(int argc, char *argv[])
                 const Field f = fields.value(int(b));
                 say(QStringLiteral("%1: %2 dB").arg(QLatin1String(fieldName(f)), m.sheet().text(f)));
             });
-            QObject::connect(runner.get(), &Runner::pointDone, &app,
-                             [&o](SweepKind kind, int i, const SweepPoint &p) {
-                                 const QString what = kind == SweepKind::Calibration ? QStringLiteral("calibration")
-                                                                                     : QStringLiteral("measurement");
-                                 if (p.state == SweepPoint::State::Failed)
-                                     say(QStringLiteral("%1 %2/%3 at %4 MHz failed: %5")
-                                             .arg(what).arg(i + 1).arg(o.points).arg(p.mhz).arg(p.failure));
-                                 else if (kind == SweepKind::Measurement && p.device.ok)
-                                     say(QStringLiteral("%1 %2/%3 at %4 MHz: NF %5 dB, gain %6 dB")
-                                             .arg(what).arg(i + 1).arg(o.points).arg(p.mhz)
-                                             .arg(p.device.nfDb, 0, 'f', 2).arg(p.device.gainDb, 0, 'f', 2));
-                                 else if (p.state == SweepPoint::State::Measured)
-                                     say(QStringLiteral("%1 %2/%3 at %4 MHz done").arg(what).arg(i + 1).arg(o.points).arg(p.mhz));
-                             });
+            QObject::connect(
+                runner.get(), &Runner::pointDone, &app, [&o](SweepKind kind, int i, const SweepPoint &p) {
+                    const QString what = kind == SweepKind::Calibration ? QStringLiteral("calibration")
+                                                                        : QStringLiteral("measurement");
+                    if (p.state == SweepPoint::State::Failed)
+                        say(QStringLiteral("%1 %2/%3 at %4 MHz failed: %5")
+                                .arg(what)
+                                .arg(i + 1)
+                                .arg(o.points)
+                                .arg(p.mhz)
+                                .arg(p.failure));
+                    else if (kind == SweepKind::Measurement && p.device.ok)
+                        say(QStringLiteral("%1 %2/%3 at %4 MHz: NF %5 dB, gain %6 dB")
+                                .arg(what)
+                                .arg(i + 1)
+                                .arg(o.points)
+                                .arg(p.mhz)
+                                .arg(p.device.nfDb, 0, 'f', 2)
+                                .arg(p.device.gainDb, 0, 'f', 2));
+                    else if (p.state == SweepPoint::State::Measured)
+                        say(QStringLiteral("%1 %2/%3 at %4 MHz done")
+                                .arg(what)
+                                .arg(i + 1)
+                                .arg(o.points)
+                                .arg(p.mhz));
+                });
             SweepFrequencies f;
             f.source = SweepFrequencies::Source::List;
             if (o.command == CliOptions::Command::Sweep)
@@ -312,8 +328,9 @@ int main(int argc, char *argv[])
                 if (o.command == CliOptions::Command::Measure) {
                     const SpotResult spot = spotFromSheet(m);
                     if (!spot.point.device.ok) {
-                        say(QStringLiteral("tqx-cli: no noise figure: a reading was not above the zero or Y was not "
-                                           "above 1 (see the levels above)."));
+                        say(QStringLiteral(
+                            "tqx-cli: no noise figure: a reading was not above the zero or Y was not "
+                            "above 1 (see the levels above)."));
                         return QCoreApplication::exit(Failed);
                     }
                     say(QStringLiteral("NF %1 dB, gain %2 dB, Te %3 K")
@@ -333,14 +350,14 @@ int main(int argc, char *argv[])
                 if (m.route() == DeviceRoute::Bench || o.zero)
                     readings.prepend(Control::btnNoise00);
                 if (m.route() != DeviceRoute::Bench && o.zero) {
-                    say(QStringLiteral("Unplug the receiver's audio from the sound card input and press Enter."));
+                    say(QStringLiteral(
+                        "Unplug the receiver's audio from the sound card input and press Enter."));
                     char line[256];
                     if (!std::fgets(line, sizeof line, stdin))
                         return Refused;
                 }
                 started = runner->startReadings(readings, &e);
-            }
-            else
+            } else
                 started = runner->startSweep(calibrating ? SweepKind::Calibration : SweepKind::Measurement, f,
                                              settle, &e);
             if (!started) {

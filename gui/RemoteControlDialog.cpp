@@ -16,8 +16,7 @@
 #include <QVBoxLayout>
 
 RemoteControlDialog::RemoteControlDialog(RemoteControl &remote, QWidget *parent)
-    : QDialog(parent)
-    , m_remote(remote)
+    : QDialog(parent), m_remote(remote)
 {
     const RemoteSettings s = remote.settings();
     setObjectName(QStringLiteral("frmRemoteControl"));
@@ -54,8 +53,8 @@ RemoteControlDialog::RemoteControlDialog(RemoteControl &remote, QWidget *parent)
     auto *browse = new QPushButton(QStringLiteral("&Browse..."), this);
     browse->setObjectName(QStringLiteral("btnRemoteEnrFolder"));
     connect(browse, &QPushButton::clicked, this, [this] {
-        const QString d = QFileDialog::getExistingDirectory(this, QStringLiteral("ENR tables for remote clients"),
-                                                            m_folder->text());
+        const QString d = QFileDialog::getExistingDirectory(
+            this, QStringLiteral("ENR tables for remote clients"), m_folder->text());
         if (!d.isEmpty())
             m_folder->setText(d);
     });

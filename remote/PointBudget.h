@@ -10,4 +10,5 @@
 class Instrument;
 
 // NaN when the point has no usable budget (not measured, no calibration).
-double pointUncertainty(Instrument &m, const SweepPlan &plan, const SweepPoint &point, physics::BudgetOut out);
+double pointUncertainty(Instrument &m, const SweepPlan &plan, const SweepPoint &point,
+                        physics::BudgetOut out);

@@ -22,9 +22,11 @@ RemoteSettings loadRemoteSettings(ISettingsStore &store)
 
 void saveRemoteSettings(ISettingsStore &store, const RemoteSettings &s)
 {
-    store.save(kSection, QStringLiteral("Enabled"), s.enabled ? QStringLiteral("True") : QStringLiteral("False"));
+    store.save(kSection, QStringLiteral("Enabled"),
+               s.enabled ? QStringLiteral("True") : QStringLiteral("False"));
     store.save(kSection, QStringLiteral("Port"), QString::number(s.port));
-    store.save(kSection, QStringLiteral("Interface"), s.allInterfaces ? QStringLiteral("all") : QStringLiteral("local"));
+    store.save(kSection, QStringLiteral("Interface"),
+               s.allInterfaces ? QStringLiteral("all") : QStringLiteral("local"));
     store.save(kSection, QStringLiteral("EnrFolder"), s.enrFolder);
     store.flush();
 }

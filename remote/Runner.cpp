@@ -61,7 +61,8 @@ void Runner::nextReading()
     if (!reading)
         return end(false, m_message.isEmpty() ? QStringLiteral("the reading did not start") : m_message);
     if (unplug)
-        connect(reading, &Operation::ended, this, [&bench, wasConnected] { bench.setReceiverConnected(wasConnected); });
+        connect(reading, &Operation::ended, this,
+                [&bench, wasConnected] { bench.setReceiverConnected(wasConnected); });
     // The sheet is written in the reading's own handler (connected first);
     // the next reading starts once the instrument has let this one go.
     connect(reading, &Operation::ended, this, [this, reading, button] {

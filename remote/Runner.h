@@ -43,7 +43,10 @@ public:
     {
         return kind == SweepKind::Calibration ? m_calPoints : m_measPoints;
     }
-    const SweepPlan &plan(SweepKind kind) const { return kind == SweepKind::Calibration ? m_calPlan : m_measPlan; }
+    const SweepPlan &plan(SweepKind kind) const
+    {
+        return kind == SweepKind::Calibration ? m_calPlan : m_measPlan;
+    }
     // Whether the last run ended measured (false when it failed or was stopped).
     bool lastOk() const { return m_lastOk; }
     QString lastError() const { return m_lastError; }

@@ -67,7 +67,8 @@ QVector<double> ScpiSession::sweepFrequenciesMhz(QString *why) const
         mhz.append(m_fixedHz / 1e6);
     } else {
         for (int i = 0; i < m_points; ++i)
-            mhz.append((m_points == 1 ? m_startHz : m_startHz + (m_stopHz - m_startHz) * i / (m_points - 1)) / 1e6);
+            mhz.append((m_points == 1 ? m_startHz : m_startHz + (m_stopHz - m_startHz) * i / (m_points - 1)) /
+                       1e6);
     }
     if (mhz.isEmpty())
         *why = QStringLiteral("the frequency list is empty");
@@ -77,7 +78,8 @@ QVector<double> ScpiSession::sweepFrequenciesMhz(QString *why) const
 bool ScpiSession::setField(Field f, const QString &text)
 {
     if (m_instrument.sheet().locked(f)) {
-        error(scpi::ExecutionError, QStringLiteral("%1 is set by the loaded ENR table").arg(QLatin1String(fieldName(f))));
+        error(scpi::ExecutionError,
+              QStringLiteral("%1 is set by the loaded ENR table").arg(QLatin1String(fieldName(f))));
         return false;
     }
     const QString before = m_instrument.sheet().text(f);
@@ -98,8 +100,9 @@ void ScpiSession::startMeasurement(bool calibration)
         s.ComEnabled = 1; // the bench's own lines switch its source
     if (s.ComEnabled == 0) {
         m_continuous = false;
-        return error(scpi::ExecutionError, QStringLiteral("remote measurements need the noise source switched by "
-                                                          "the serial port or the virtual bench"));
+        return error(scpi::ExecutionError,
+                     QStringLiteral("remote measurements need the noise source switched by "
+                                    "the serial port or the virtual bench"));
     }
     // Averaging in power over n readings of T seconds is one reading of n T.
     const QString interval = m_instrument.sheet().text(Field::Interval);
@@ -110,15 +113,17 @@ void ScpiSession::startMeasurement(bool calibration)
     bool started = false;
     if (m_mode == Mode::Fixed) {
         if (setField(Field::Frequency, NumToText(m_fixedHz / 1e6)))
-            started = m_runner.startReadings(calibration ? QList<Control>{Control::btnNoise11, Control::btnNoise12}
-                                                         : QList<Control>{Control::btnNoise21, Control::btnNoise22},
-                                             &why);
+            started =
+                m_runner.startReadings(calibration ? QList<Control>{Control::btnNoise11, Control::btnNoise12}
+                                                   : QList<Control>{Control::btnNoise21, Control::btnNoise22},
+                                       &why);
         else
             why = QStringLiteral("the frequency was refused");
         if (averaged && started)
-            connect(&m_runner, &Runner::finished, this,
-                    [this, interval] { m_instrument.sheet().setText(Field::Interval, interval); },
-                    Qt::SingleShotConnection);
+            connect(
+                &m_runner, &Runner::finished, this,
+                [this, interval] { m_instrument.sheet().setText(Field::Interval, interval); },
+                Qt::SingleShotConnection);
     } else {
         const QVector<double> mhz = sweepFrequenciesMhz(&why);
         if (!mhz.isEmpty()) {
@@ -136,8 +141,9 @@ void ScpiSession::startMeasurement(bool calibration)
         m_instrument.sheet().setText(Field::Interval, interval); // the plan has its copy
     if (!started) {
         m_continuous = false;
-        error(why.contains(QLatin1String("range")) || why.contains(QLatin1String("outside")) ? scpi::DataOutOfRange
-                                                                                            : scpi::ExecutionError,
+        error(why.contains(QLatin1String("range")) || why.contains(QLatin1String("outside"))
+                  ? scpi::DataOutOfRange
+                  : scpi::ExecutionError,
               why);
     }
 }
@@ -145,20 +151,23 @@ void ScpiSession::startMeasurement(bool calibration)
 void ScpiSession::fetch(const Command &c, const QString &what, bool array)
 {
     bool linear = false;
-    if (c.params.size() > 1 || (c.params.size() == 1 && !scpi::isMnemonic(c.params[0], QStringLiteral("DB")) &&
-                                !(linear = scpi::isMnemonic(c.params[0], QStringLiteral("LINear"))) &&
-                                !scpi::isMnemonic(c.params[0], QStringLiteral("KELVin"))))
+    if (c.params.size() > 1 ||
+        (c.params.size() == 1 && !scpi::isMnemonic(c.params[0], QStringLiteral("DB")) &&
+         !(linear = scpi::isMnemonic(c.params[0], QStringLiteral("LINear"))) &&
+         !scpi::isMnemonic(c.params[0], QStringLiteral("KELVin"))))
         return error(scpi::IllegalParameter, c.params.join(QLatin1Char(',')));
     const bool unc = what.endsWith(QLatin1String("UNC"));
     const QString quantity = unc ? what.chopped(4) : what;
-    auto convert = [&](double db) { return linear && quantity != QLatin1String("TEFF") ? std::pow(10.0, db / 10) : db; };
+    auto convert = [&](double db) {
+        return linear && quantity != QLatin1String("TEFF") ? std::pow(10.0, db / 10) : db;
+    };
     if (!array) {
         const Sheet &s = m_instrument.sheet();
         double v = kNan;
         if (unc) {
             const physics::BudgetResult b = sheetBudget(m_instrument, 0);
-            const physics::BudgetOut out = quantity == QLatin1String("GAIN") ? physics::BudgetOut::DutGain
-                                                                             : physics::BudgetOut::DutNf;
+            const physics::BudgetOut out =
+                quantity == QLatin1String("GAIN") ? physics::BudgetOut::DutGain : physics::BudgetOut::DutNf;
             if (b.status == physics::BudgetStatus::Ok && b.out[int(out)].ok)
                 v = b.out[int(out)].expanded;
             return answer(scpi::nr3(v));
@@ -226,7 +235,8 @@ void ScpiSession::addAnalyserHandlers()
             return;
         if (scpi::isMnemonic(c.params[0], QStringLiteral("SWEep")))
             m_mode = Mode::Sweep;
-        else if (scpi::isMnemonic(c.params[0], QStringLiteral("FIXed")) || scpi::isMnemonic(c.params[0], QStringLiteral("CW")))
+        else if (scpi::isMnemonic(c.params[0], QStringLiteral("FIXed")) ||
+                 scpi::isMnemonic(c.params[0], QStringLiteral("CW")))
             m_mode = Mode::Fixed;
         else if (scpi::isMnemonic(c.params[0], QStringLiteral("LIST")))
             m_mode = Mode::List;
@@ -300,7 +310,8 @@ void ScpiSession::addAnalyserHandlers()
     });
     add("INITiate[:IMMediate]", true, [this](const Command &, const Suffixes &) { startMeasurement(false); });
     add("[SENSe]:CORRection:COLLect[:ACQuire]", true, [this](const Command &c, const Suffixes &) {
-        if (c.params.size() > 1 || (c.params.size() == 1 && !scpi::isMnemonic(c.params[0], QStringLiteral("STANdard"))))
+        if (c.params.size() > 1 ||
+            (c.params.size() == 1 && !scpi::isMnemonic(c.params[0], QStringLiteral("STANdard"))))
             return error(scpi::IllegalParameter, c.params.join(QLatin1Char(',')));
         startMeasurement(true);
     });
@@ -308,13 +319,15 @@ void ScpiSession::addAnalyserHandlers()
     for (const char *quantity : {"NFIGure", "GAIN", "TEFFective", "YFACtor"}) {
         const QString q = QString::fromLatin1(quantity).left(4).toUpper();
         for (const bool array : {true, false}) {
-            const QString base = QStringLiteral("FETCh:%1[:DATA]:CORRected:%2")
-                                     .arg(array ? QStringLiteral("ARRay") : QStringLiteral("SCALar"),
-                                          QLatin1String(quantity));
+            const QString base =
+                QStringLiteral("FETCh:%1[:DATA]:CORRected:%2")
+                    .arg(array ? QStringLiteral("ARRay") : QStringLiteral("SCALar"), QLatin1String(quantity));
             add(base.toLatin1().constData(), true,
                 [this, q, array](const Command &c, const Suffixes &) { fetch(c, q, array); });
             add((base + QStringLiteral(":UNCertainty")).toLatin1().constData(), true,
-                [this, q, array](const Command &c, const Suffixes &) { fetch(c, q + QStringLiteral(":UNC"), array); });
+                [this, q, array](const Command &c, const Suffixes &) {
+                    fetch(c, q + QStringLiteral(":UNC"), array);
+                });
         }
     }
 }
@@ -356,7 +369,10 @@ void ScpiSession::addTqxHandlers()
         if (!f)
             return error(scpi::IllegalParameter, c.params[0]);
         if (c.query)
-            return answer(QLatin1Char('"') + QString(m_instrument.sheet().text(*f)).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"'));
+            return answer(
+                QLatin1Char('"') +
+                QString(m_instrument.sheet().text(*f)).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                QLatin1Char('"'));
         const std::optional<QString> text = scpi::parseString(c.params[1]);
         if (!text)
             return error(scpi::IllegalParameter, c.params[1]);
@@ -368,14 +384,17 @@ void ScpiSession::addTqxHandlers()
         const std::optional<QString> name = scpi::parseString(c.params[0]);
         if (!name)
             return error(scpi::IllegalParameter, c.params[0]);
-        const QString folder = m_options.enrFolder.isEmpty() ? QString() : QDir(m_options.enrFolder).canonicalPath();
+        const QString folder =
+            m_options.enrFolder.isEmpty() ? QString() : QDir(m_options.enrFolder).canonicalPath();
         const QString path = QFileInfo(QDir(folder), *name).canonicalFilePath();
         if (folder.isEmpty() || path.isEmpty() || !path.startsWith(folder + QLatin1Char('/')))
-            return error(scpi::ExecutionError, QStringLiteral("ENR tables load only from the folder allowed for "
-                                                              "remote use"));
+            return error(scpi::ExecutionError,
+                         QStringLiteral("ENR tables load only from the folder allowed for "
+                                        "remote use"));
         m_instrument.session().EnrFileName = path;
         if (loadEnrTable(m_instrument) != 0)
-            error(scpi::ExecutionError, m_message.isEmpty() ? QStringLiteral("the table was refused") : m_message);
+            error(scpi::ExecutionError,
+                  m_message.isEmpty() ? QStringLiteral("the table was refused") : m_message);
         Q_EMIT m_instrument.sheetChanged();
     });
     add("TQX:SOURce:TABLe:UNLoad", true, [this](const Command &, const Suffixes &) {
@@ -385,12 +404,14 @@ void ScpiSession::addTqxHandlers()
     });
     add("TQX:SOURce:TABLe", true, [this](const Command &, const Suffixes &) {
         const bool loaded = m_instrument.sheet().enabled(Control::mnuEnrUnl);
-        answer(QLatin1Char('"') + (loaded ? QFileInfo(m_instrument.session().EnrFileName).fileName() : QString()) +
+        answer(QLatin1Char('"') +
+               (loaded ? QFileInfo(m_instrument.session().EnrFileName).fileName() : QString()) +
                QLatin1Char('"'));
     });
     add("TQX:ROUTe", true, [this](const Command &c, const Suffixes &) {
         if (c.query)
-            return answer(m_instrument.route() == DeviceRoute::Bench ? QStringLiteral("BENC") : QStringLiteral("CARD"));
+            return answer(m_instrument.route() == DeviceRoute::Bench ? QStringLiteral("BENC")
+                                                                     : QStringLiteral("CARD"));
         if (!wantParams(c, 1))
             return;
         if (scpi::isMnemonic(c.params[0], QStringLiteral("BENCh")))
@@ -432,7 +453,8 @@ void ScpiSession::addTqxHandlers()
         if (!numeric(c, scpi::Unit::Hertz, kSweepMinMhz * 1e6, kSweepMaxMhz * 1e6, 100e6, &hz))
             return;
         const BenchTruth t = m_instrument.bench().truthAt(hz / 1e6);
-        answer(QStringList{scpi::nr3(t.dutNfDb), scpi::nr3(t.dutGainDb), scpi::nr3(t.enrDb)}.join(QLatin1Char(',')));
+        answer(QStringList{scpi::nr3(t.dutNfDb), scpi::nr3(t.dutGainDb), scpi::nr3(t.enrDb)}.join(
+            QLatin1Char(',')));
     });
     add("TQX:MEASure:ZERO", true, [this](const Command &, const Suffixes &) {
         QString why;

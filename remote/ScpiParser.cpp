@@ -9,14 +9,22 @@ namespace scpi {
 QString errorText(int code)
 {
     switch (code) {
-    case NoError: return QStringLiteral("No error");
-    case CommandError: return QStringLiteral("Command error");
-    case UndefinedHeader: return QStringLiteral("Undefined header");
-    case DataOutOfRange: return QStringLiteral("Data out of range");
-    case IllegalParameter: return QStringLiteral("Illegal parameter value");
-    case ExecutionError: return QStringLiteral("Execution error");
-    case QueueOverflow: return QStringLiteral("Queue overflow");
-    case QueryInterrupted: return QStringLiteral("Query INTERRUPTED");
+    case NoError:
+        return QStringLiteral("No error");
+    case CommandError:
+        return QStringLiteral("Command error");
+    case UndefinedHeader:
+        return QStringLiteral("Undefined header");
+    case DataOutOfRange:
+        return QStringLiteral("Data out of range");
+    case IllegalParameter:
+        return QStringLiteral("Illegal parameter value");
+    case ExecutionError:
+        return QStringLiteral("Execution error");
+    case QueueOverflow:
+        return QStringLiteral("Queue overflow");
+    case QueryInterrupted:
+        return QStringLiteral("Query INTERRUPTED");
     }
     return QStringLiteral("Error");
 }
@@ -127,7 +135,9 @@ ParsedLine parseLine(const QString &line)
 Pattern::Pattern(const QString &text)
 {
     // "ERRor[:NEXT]" is written with the colon inside the brackets.
-    for (QString word : QString(text).replace(QStringLiteral("[:"), QStringLiteral(":[")).split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+    for (QString word : QString(text)
+                            .replace(QStringLiteral("[:"), QStringLiteral(":["))
+                            .split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
         Node n;
         if (word.startsWith(QLatin1Char('['))) {
             n.optional = true;
@@ -217,11 +227,20 @@ std::optional<Numeric> parseNumeric(const QString &text, Unit unit)
         const Prefixed *table = nullptr;
         int n = 0;
         switch (unit) {
-        case Unit::None: return std::nullopt;
-        case Unit::Hertz: table = hertz, n = 5; break;
-        case Unit::Decibel: table = decibel, n = 1; break;
-        case Unit::Kelvin: table = kelvin, n = 1; break;
-        case Unit::Second: table = second, n = 3; break;
+        case Unit::None:
+            return std::nullopt;
+        case Unit::Hertz:
+            table = hertz, n = 5;
+            break;
+        case Unit::Decibel:
+            table = decibel, n = 1;
+            break;
+        case Unit::Kelvin:
+            table = kelvin, n = 1;
+            break;
+        case Unit::Second:
+            table = second, n = 3;
+            break;
         }
         bool found = false;
         for (int i = 0; i < n && !found; ++i)

@@ -40,12 +40,12 @@ enum Error : int {
 QString errorText(int code);
 
 struct Command {
-    bool common = false;    // "*IDN?" and its kind
-    bool query = false;     // the header ended in '?'
-    bool absolute = false;  // written with a leading ':'
-    QStringList mnemonics;  // as written, upper case, without '?' (common: {"*IDN"})
-    QStringList prefix;     // the path it continues from (see above)
-    QStringList params;     // trimmed; a quoted string keeps its quotes
+    bool common = false;   // "*IDN?" and its kind
+    bool query = false;    // the header ended in '?'
+    bool absolute = false; // written with a leading ':'
+    QStringList mnemonics; // as written, upper case, without '?' (common: {"*IDN"})
+    QStringList prefix;    // the path it continues from (see above)
+    QStringList params;    // trimmed; a quoted string keeps its quotes
 };
 
 struct ParsedLine {

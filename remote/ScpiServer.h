@@ -56,6 +56,6 @@ private:
     ScpiSession m_session;
     std::unique_ptr<QTcpServer> m_v4, m_v6;
     QPointer<QTcpSocket> m_client;
-    QByteArray m_buffer;      // an unfinished line
+    QByteArray m_buffer;       // an unfinished line
     bool m_discarding = false; // inside a line that was too long
 };

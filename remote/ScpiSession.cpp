@@ -154,12 +154,13 @@ bool ScpiSession::wantParams(const scpi::Command &c, int n)
 {
     if (c.params.size() == n)
         return true;
-    error(scpi::CommandError, c.params.size() < n ? QStringLiteral("missing parameter")
-                                                  : QStringLiteral("too many parameters"));
+    error(scpi::CommandError,
+          c.params.size() < n ? QStringLiteral("missing parameter") : QStringLiteral("too many parameters"));
     return false;
 }
 
-bool ScpiSession::numeric(const scpi::Command &c, scpi::Unit unit, double lo, double hi, double def, double *out)
+bool ScpiSession::numeric(const scpi::Command &c, scpi::Unit unit, double lo, double hi, double def,
+                          double *out)
 {
     if (!wantParams(c, 1))
         return false;
@@ -169,10 +170,17 @@ bool ScpiSession::numeric(const scpi::Command &c, scpi::Unit unit, double lo, do
         return false;
     }
     switch (n->kind) {
-    case scpi::Numeric::Kind::Min: *out = lo; return true;
-    case scpi::Numeric::Kind::Max: *out = hi; return true;
-    case scpi::Numeric::Kind::Default: *out = def; return true;
-    case scpi::Numeric::Kind::Value: break;
+    case scpi::Numeric::Kind::Min:
+        *out = lo;
+        return true;
+    case scpi::Numeric::Kind::Max:
+        *out = hi;
+        return true;
+    case scpi::Numeric::Kind::Default:
+        *out = def;
+        return true;
+    case scpi::Numeric::Kind::Value:
+        break;
     }
     if (!(n->value >= lo && n->value <= hi)) {
         error(scpi::DataOutOfRange, c.params[0]);
@@ -220,7 +228,8 @@ void ScpiSession::buildHandlers()
 {
     // IEEE 488.2 common commands.
     add("*IDN", false, [this](const scpi::Command &, const QVector<int> &) {
-        answer(QStringLiteral("TQX,Noise Figure Meter,%1,%2").arg(m_options.serialNumber, Instrument::versionText()));
+        answer(QStringLiteral("TQX,Noise Figure Meter,%1,%2")
+                   .arg(m_options.serialNumber, Instrument::versionText()));
     });
     add("*RST", false, [this](const scpi::Command &, const QVector<int> &) { reset(); });
     add("*CLS", false, [this](const scpi::Command &, const QVector<int> &) {
@@ -246,7 +255,8 @@ void ScpiSession::buildHandlers()
             m_ese = int(v);
     });
     add("*STB", false, [this](const scpi::Command &, const QVector<int> &) {
-        answer(QString::number((m_errors.isEmpty() ? 0 : ErrorAvailable) | ((m_esr & m_ese) ? EventSummary : 0)));
+        answer(QString::number((m_errors.isEmpty() ? 0 : ErrorAvailable) |
+                               ((m_esr & m_ese) ? EventSummary : 0)));
     });
     add("*TST", false, [this](const scpi::Command &, const QVector<int> &) { answer(QStringLiteral("0")); });
     add("SYSTem:ERRor[:NEXT]", false, [this](const scpi::Command &, const QVector<int> &) {
@@ -257,7 +267,8 @@ void ScpiSession::buildHandlers()
     });
     add("SYSTem:ERRor:COUNt", false,
         [this](const scpi::Command &, const QVector<int> &) { answer(QString::number(m_errors.size())); });
-    add("SYSTem:VERSion", false, [this](const scpi::Command &, const QVector<int> &) { answer(QStringLiteral("1999.0")); });
+    add("SYSTem:VERSion", false,
+        [this](const scpi::Command &, const QVector<int> &) { answer(QStringLiteral("1999.0")); });
     add("ABORt", false, [this](const scpi::Command &, const QVector<int> &) {
         m_continuous = false;
         m_runner.running() ? m_runner.cancel() : m_instrument.cancel();

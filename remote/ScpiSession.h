@@ -69,7 +69,7 @@ private:
     };
     struct Handler {
         scpi::Pattern pattern;
-        bool waits;   // waits while an operation runs
+        bool waits; // waits while an operation runs
         std::function<void(const scpi::Command &, const QVector<int> &)> run;
     };
     enum class Mode { Sweep, Fixed, List };
@@ -77,7 +77,8 @@ private:
     void buildHandlers();
     void addAnalyserHandlers();
     void addTqxHandlers();
-    void add(const char *pattern, bool waits, std::function<void(const scpi::Command &, const QVector<int> &)> run);
+    void add(const char *pattern, bool waits,
+             std::function<void(const scpi::Command &, const QVector<int> &)> run);
     void process();
     bool operationRunning() const;
     void execute(const scpi::Command &c);
@@ -104,9 +105,9 @@ private:
     QStringList m_lineReplies; // the answers of the line being processed
     QList<QPair<int, QString>> m_errors;
     int m_esr = 0, m_ese = 0;
-    bool m_opcPending = false;   // *OPC: set the bit when the operation ends
-    bool m_executing = false;    // a command runs: messages become errors
-    QString m_message;           // the first message asked for while executing
+    bool m_opcPending = false; // *OPC: set the bit when the operation ends
+    bool m_executing = false;  // a command runs: messages become errors
+    QString m_message;         // the first message asked for while executing
     // Analyser state.
     Mode m_mode = Mode::Sweep;
     double m_startHz = 100e6, m_stopHz = 500e6, m_fixedHz = 100e6;

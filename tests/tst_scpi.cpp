@@ -34,12 +34,14 @@ class TestScpi : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        connect(&m_session, &ScpiSession::reply, this, [this](const QByteArray &l) { m_replies << QString::fromUtf8(l); });
+        connect(&m_session, &ScpiSession::reply, this,
+                [this](const QByteArray &l) { m_replies << QString::fromUtf8(l); });
         // The template wave: beside the built program, or the source's copy.
         const QString bin = qEnvironmentVariable("TQX_BINARY_DIR") + QLatin1Char('/');
-        m_instrument.session().AppDir = QFileInfo::exists(bin + QStringLiteral("TQX.wav"))
-                                            ? bin
-                                            : qEnvironmentVariable("TQX_SOURCE_DIR") + QStringLiteral("/data/");
+        m_instrument.session().AppDir =
+            QFileInfo::exists(bin + QStringLiteral("TQX.wav"))
+                ? bin
+                : qEnvironmentVariable("TQX_SOURCE_DIR") + QStringLiteral("/data/");
         m_instrument.session().TempWave = m_dir.filePath(QStringLiteral("~0000SCPI"));
         m_instrument.setRoute(DeviceRoute::Bench);
         m_instrument.sheet().setText(Field::Interval, QStringLiteral("0.5"));
@@ -50,15 +52,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("line");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("short form") << "[SENSe]:FREQuency:STARt" << "FREQ:STAR 1" << true;
-        QTest::newRow("long form, lower case") << "[SENSe]:FREQuency:STARt" << "sense:frequency:start 1" << true;
-        QTest::newRow("leading colon") << "[SENSe]:FREQuency:STARt" << ":FREQ:STAR 1" << true;
-        QTest::newRow("neither form") << "[SENSe]:FREQuency:STARt" << "FREQU:STAR 1" << false;
-        QTest::newRow("optional node with its colon") << "SYSTem:ERRor[:NEXT]" << "SYST:ERR:NEXT?" << true;
-        QTest::newRow("numbered node") << "TQX:ATTenuator#" << "TQX:ATT12 3" << true;
-        QTest::newRow("too many nodes") << "INITiate[:IMMediate]" << "INIT:IMM:NOW" << false;
-        QTest::newRow("compound continues the path") << "[SENSe]:FREQuency:STOP" << "FREQ:STAR 1;STOP 2" << true;
-        QTest::newRow("compound from the root too") << "[SENSe]:FREQuency:STOP" << "FREQ:STAR 1;FREQ:STOP 2" << true;
+        QTest::newRow("short form") << "[SENSe]:FREQuency:STARt"
+                                    << "FREQ:STAR 1" << true;
+        QTest::newRow("long form, lower case") << "[SENSe]:FREQuency:STARt"
+                                               << "sense:frequency:start 1" << true;
+        QTest::newRow("leading colon") << "[SENSe]:FREQuency:STARt"
+                                       << ":FREQ:STAR 1" << true;
+        QTest::newRow("neither form") << "[SENSe]:FREQuency:STARt"
+                                      << "FREQU:STAR 1" << false;
+        QTest::newRow("optional node with its colon") << "SYSTem:ERRor[:NEXT]"
+                                                      << "SYST:ERR:NEXT?" << true;
+        QTest::newRow("numbered node") << "TQX:ATTenuator#"
+                                       << "TQX:ATT12 3" << true;
+        QTest::newRow("too many nodes") << "INITiate[:IMMediate]"
+                                        << "INIT:IMM:NOW" << false;
+        QTest::newRow("compound continues the path") << "[SENSe]:FREQuency:STOP"
+                                                     << "FREQ:STAR 1;STOP 2" << true;
+        QTest::newRow("compound from the root too") << "[SENSe]:FREQuency:STOP"
+                                                    << "FREQ:STAR 1;FREQ:STOP 2" << true;
     }
     void headers()
     {
@@ -76,7 +87,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("commands");
         QTest::addColumn<QStringList>("lastParams");
         QTest::addColumn<int>("error");
-        QTest::newRow("list with blanks") << "FREQ:LIST:DATA 1e8, 2e8 ,3e8" << 1 << QStringList{"1e8", "2e8", "3e8"} << 0;
+        QTest::newRow("list with blanks")
+            << "FREQ:LIST:DATA 1e8, 2e8 ,3e8" << 1 << QStringList{"1e8", "2e8", "3e8"} << 0;
         QTest::newRow("';' inside a string") << "TQX:FIEL \"Title\",\"a;b\";*OPC" << 2 << QStringList{} << 0;
         QTest::newRow("empty commands skipped") << ";;*IDN?;" << 1 << QStringList{} << 0;
         QTest::newRow("unterminated string") << "TQX:FIEL \"Title" << 0 << QStringList{} << -100;
@@ -184,9 +196,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("folder"); // below the test's own folder; empty: none allowed
         QTest::addColumn<QString>("name");
-        QTest::newRow("no folder allowed") << "" << "enr.txt";
-        QTest::newRow("climbing out") << "allowed" << "../secret.txt";
-        QTest::newRow("absolute path elsewhere") << "allowed" << "/etc/passwd";
+        QTest::newRow("no folder allowed") << ""
+                                           << "enr.txt";
+        QTest::newRow("climbing out") << "allowed"
+                                      << "../secret.txt";
+        QTest::newRow("absolute path elsewhere") << "allowed"
+                                                 << "/etc/passwd";
     }
     void tableLoadStaysInItsFolder()
     {
@@ -197,7 +212,8 @@ private Q_SLOTS:
         QVERIFY(secret.open(QIODevice::WriteOnly));
         m_session.setEnrFolder(folder.isEmpty() ? QString() : m_dir.filePath(folder));
         send(QStringLiteral("TQX:SOUR:TABL:LOAD \"%1\"").arg(name));
-        QVERIFY(nextError().startsWith(QStringLiteral("-200,\"Execution error;ENR tables load only from the folder")));
+        QVERIFY(nextError().startsWith(
+            QStringLiteral("-200,\"Execution error;ENR tables load only from the folder")));
         QCOMPARE(send(QStringLiteral("TQX:SOUR:TABL?")), QStringList{"\"\""});
     }
 
@@ -205,17 +221,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("error"); // empty: accepted
-        QTest::newRow("sweep") << QStringList{"sweep", "--start", "100M", "--stop=500M", "--points", "17", "--bench"} << "";
+        QTest::newRow("sweep") << QStringList{"sweep",    "--start", "100M",   "--stop=500M",
+                                              "--points", "17",      "--bench"}
+                               << "";
         QTest::newRow("sweep without stop") << QStringList{"sweep", "--start", "100M", "--points", "17"}
                                             << "sweep needs --start, --stop and --points.";
-        QTest::newRow("stop below start") << QStringList{"sweep", "--start", "1G", "--stop", "500M", "--points", "3"}
-                                          << "--stop must be above --start.";
-        QTest::newRow("serve option on measure") << QStringList{"measure", "--port", "5025"}
-                                                 << "Unknown option \"--port\" for measure (see tqx-cli --help).";
+        QTest::newRow("stop below start")
+            << QStringList{"sweep", "--start", "1G", "--stop", "500M", "--points", "3"}
+            << "--stop must be above --start.";
+        QTest::newRow("serve option on measure")
+            << QStringList{"measure", "--port", "5025"}
+            << "Unknown option \"--port\" for measure (see tqx-cli --help).";
         QTest::newRow("bad port") << QStringList{"serve", "--port", "70000"}
                                   << "Option --port needs a valid value (see tqx-cli --help).";
         QTest::newRow("rig model and port") << QStringList{"serve", "--rig", "2:localhost:4532"} << "";
-        QTest::newRow("no command") << QStringList{} << "No command given: measure, sweep or serve (see tqx-cli --help).";
+        QTest::newRow("no command") << QStringList{}
+                                    << "No command given: measure, sweep or serve (see tqx-cli --help).";
     }
     void cliArguments()
     {

@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const scpi::Pattern &p : patterns)
             p.matches(c, &suffixes);
         for (const QString &param : c.params) {
-            for (scpi::Unit u : {scpi::Unit::None, scpi::Unit::Hertz, scpi::Unit::Decibel, scpi::Unit::Second})
+            for (scpi::Unit u :
+                 {scpi::Unit::None, scpi::Unit::Hertz, scpi::Unit::Decibel, scpi::Unit::Second})
                 if (const std::optional<scpi::Numeric> n = scpi::parseNumeric(param, u))
                     scpi::nr3(n->value);
             scpi::parseBoolean(param);

@@ -250,7 +250,8 @@ void Instrument::Form_Unload()
         put("Att22", s.text(Field::Att22));
         put("Limits", m.LimitsEnabled ? QStringLiteral("True") : QStringLiteral("False"));
         put("BaseUrl", m.BaseUrl);
-        put("Averages", QString::number(m.Averages));
+        if (m.Averages != 1) // a file of single readings stays as it always was
+            put("Averages", QString::number(m.Averages));
         store->save(kCom, QStringLiteral("Enabled"), QString::number(m.ComEnabled));
         store->save(kCom, QStringLiteral("Port"), QString::number(m.ComPort));
         store->flush();

@@ -24,8 +24,9 @@ QDialog *createAveragingDialog(Instrument &m, QWidget *parent)
     spin->setAccessibleName(QStringLiteral("Readings per average"));
     spin->setRange(1, Session::kMaxAverages);
     spin->setValue(std::clamp(m.session().Averages, 1, Session::kMaxAverages));
-    spin->setToolTip(QStringLiteral("Each measurement button takes this many readings and writes the level of "
-                                    "their mean power; the scatter falls as 1/sqrt(N)."));
+    spin->setToolTip(
+        QStringLiteral("Each measurement button takes this many readings and writes the level of "
+                       "their mean power; the scatter falls as 1/sqrt(N)."));
     form->addRow(QStringLiteral("&Readings per average:"), spin);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dlg);
     form->addRow(buttons);

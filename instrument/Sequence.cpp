@@ -160,9 +160,8 @@ private:
             if (m_count > 1)
                 m_instrument.setWorkingText(QStringLiteral("Reading %1 of %2").arg(index + 1).arg(m_count));
         });
-        QObject::connect(m_current, &Reading::progress, this, [this, index](double f) {
-            m_instrument.setWorkingProgress((index + f) / m_count);
-        });
+        QObject::connect(m_current, &Reading::progress, this,
+                         [this, index](double f) { m_instrument.setWorkingProgress((index + f) / m_count); });
         QObject::connect(m_current, &Operation::ended, this, [this] { readingDone(); });
         m_current->start();
     }
@@ -195,8 +194,8 @@ private:
     Instrument &m_instrument;
     Factory m_factory;
     int m_count;
-    int m_done = 0;    // readings that succeeded
-    double m_sum = 0;  // of their mean squares (full scale = 1)
+    int m_done = 0;               // readings that succeeded
+    double m_sum = 0;             // of their mean squares (full scale = 1)
     Reading *m_current = nullptr; // child of this
     ReadingResult m_result;
 };
@@ -239,7 +238,8 @@ void MeasureButton(Instrument &m, Control button)
     plan.limits = m.sheet().checked(Control::mnuOptionsLimits); // cannot change while it runs
 
     const int count = std::clamp(m.session().Averages, 1, Session::kMaxAverages);
-    auto owned = std::make_unique<AveragedReading>(m, [&m, plan] { return makeReading(m, plan); }, count);
+    auto owned = std::make_unique<AveragedReading>(
+        m, [&m, plan] { return makeReading(m, plan); }, count);
     AveragedReading *reading = owned.get();
     const Button button_ = *b;
     // The working window from the end of the first switching (a port that

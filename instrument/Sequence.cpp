@@ -237,16 +237,39 @@ void MeasureButton(Instrument &m, Control button)
     plan.dur = ParseNumber(m.sheet().text(Field::Interval));
     plan.limits = m.sheet().checked(Control::mnuOptionsLimits); // cannot change while it runs
 
-    const int count = std::clamp(m.session().Averages, 1, Session::kMaxAverages);
-    auto owned = std::make_unique<AveragedReading>(
-        m, [&m, plan] { return makeReading(m, plan); }, count);
-    AveragedReading *reading = owned.get();
     const Button button_ = *b;
-    // The working window from the end of the first switching (a port that
-    // refuses reports at once) until the last reading ends; Cancel and Esc
-    // there reach Instrument::cancel.
+    const int count = std::clamp(m.session().Averages, 1, Session::kMaxAverages);
+    if (count > 1) {
+        auto owned = std::make_unique<AveragedReading>(
+            m, [&m, plan] { return makeReading(m, plan); }, count);
+        AveragedReading *averaged = owned.get();
+        QObject::connect(averaged, &Operation::ended, averaged,
+                         [&m, averaged, button_] { readingEnded(m, button_, averaged->result()); });
+        m.begin(std::move(owned));
+        averaged->start();
+        return;
+    }
+    auto owned = makeReading(m, plan);
+    Reading *reading = owned.get();
+    // The working window from the end of the switching (a port that
+    // refuses reports at once) until the reading ends; Cancel and Esc there
+    // reach Instrument::cancel.
+    QObject::connect(reading, &Reading::stageChanged, reading, [&m](Reading::Stage st) {
+        if (st == Reading::Stage::Settling)
+            m.showWorking(true);
+    });
+    QObject::connect(reading, &Reading::progress, &m, &Instrument::setWorkingProgress);
     QObject::connect(reading, &Operation::ended, reading,
                      [&m, reading, button_] { readingEnded(m, button_, reading->result()); });
     m.begin(std::move(owned));
     reading->start();
+}
+
+const ReadingResult *measurementResult(const Operation *op)
+{
+    if (const auto *reading = qobject_cast<const Reading *>(op))
+        return &reading->result();
+    if (const auto *averaged = dynamic_cast<const AveragedReading *>(op))
+        return &averaged->result();
+    return nullptr;
 }

@@ -14,9 +14,16 @@
 #include <QString>
 
 class Instrument;
+class Operation;
+struct ReadingResult;
 
 // btnNoise00 .. btnNoise22; any other control is ignored. Returns at once.
 void MeasureButton(Instrument &m, Control button);
+
+// The result of the operation a measurement button started (one reading or
+// an average of several), valid until it is deleted; null for any other
+// operation.
+const ReadingResult *measurementResult(const Operation *op);
 
 // What Noise00 shows for a zero reading of pure digital silence (Rms == 0),
 // which has no level in dB: the zero is then 0 and later readings are

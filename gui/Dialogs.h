@@ -19,3 +19,4 @@ QDialog *createVirtualBenchDialog(Instrument &m, QWidget *parent, bool compact =
 QDialog *createEnrViewDialog(Instrument &m, QWidget *parent); // the ENR table's curve
 QDialog *createBudgetDialog(Instrument &m, QWidget *parent);  // the uncertainty budget
 QDialog *createReceiverControlDialog(Instrument &m, QWidget *parent); // frmRigControl
+QDialog *createAveragingDialog(Instrument &m, QWidget *parent);       // readings per average

@@ -1,12 +1,14 @@
 #include "gui/MainWindow.h"
 
 #include "instrument/Instrument.h"
+#include "gui/Dialogs.h"
 #include "gui/FieldWidgets.h"
 #include "instrument/UncertaintyBudget.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -19,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 // The label text without its mnemonic marker, for accessible names.
@@ -105,6 +108,13 @@ void MainWindow::buildMenus()
     QAction *verbose = makeAction(opt, Control::mnuOptionsVerbose, QStringLiteral("&Verbose"));
     verbose->setCheckable(false); // choosing it changes nothing, not even a check mark
     makeAction(opt, Control::mnuOptionsLimits, QStringLiteral("Measurement &limits enabled"), {}, true);
+    // A setting of the session alone, with no rule in the instrument: no control of the sheet.
+    QAction *averaging = opt->addAction(QStringLiteral("&Averaging..."));
+    averaging->setObjectName(QStringLiteral("mnuAveraging"));
+    connect(averaging, &QAction::triggered, this, [this] {
+        std::unique_ptr<QDialog> dlg(createAveragingDialog(m_instrument, this));
+        dlg->exec();
+    });
     makeAction(opt, Control::mnuNmuc, QStringLiteral("&Uncertainty calculator"));
     makeAction(opt, Control::mnuComSetup, QStringLiteral("&Com port setup"));
     makeAction(opt, Control::mnuAudioInput, QStringLiteral("Audio &input"));

@@ -47,6 +47,10 @@ WindowsHost::WindowsHost(Instrument &instrument, QWidget *mainWindow, IMessages 
 {
     connect(&instrument, &Instrument::workingShown, this, &WindowsHost::showWorking);
     connect(&instrument, &Instrument::progress, this, &WindowsHost::setWorkingProgress);
+    connect(&instrument, &Instrument::workingText, this, [this](const QString &text) {
+        if (m_working)
+            m_working->setText(text);
+    });
     connect(&instrument, &Instrument::dialogRequested, this, &WindowsHost::showDialog);
     connect(&instrument, &Instrument::messageRequested, this, &WindowsHost::answer);
 }
@@ -85,6 +89,7 @@ void WindowsHost::showWorking(bool visible)
                              [this] { m_instrument.cancel(); });
         }
         m_working->setProgress(0);
+        m_working->setText(QString()); // each operation says its own
         // Application-modal: the main window takes no input meanwhile, this
         // one does. Shown without waiting; the operation runs on.
         m_working->show();

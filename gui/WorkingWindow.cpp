@@ -20,7 +20,8 @@ WorkingWindow::WorkingWindow(QWidget *parent)
     // reading. The window host disables the main window's controls instead.
     setWindowModality(Qt::NonModal);
     auto *lay = new QVBoxLayout(this);
-    m_label = new QLabel(QStringLiteral("Working, please wait..."), this);
+    m_label = new QLabel(this);
+    setText(QString());
     m_label->setObjectName(QStringLiteral("lblWorking"));
     m_label->setAlignment(Qt::AlignCenter);
     m_bar = new QProgressBar(this);
@@ -54,6 +55,11 @@ void WorkingWindow::setProgress(double fraction)
         restart();
     m_estimate.update(m_clock.elapsed() / 1000.0, f);
     refreshLeft();
+}
+
+void WorkingWindow::setText(const QString &text)
+{
+    m_label->setText(text.isEmpty() ? QStringLiteral("Working, please wait...") : text);
 }
 
 void WorkingWindow::restart()

@@ -24,6 +24,8 @@ public:
     // shows as 0). 0 starts the time-left estimate over.
     void setProgress(double fraction);
     int progressPermille() const;
+    // The line above the bar ("Reading 2 of 8"); empty: "Working, please wait...".
+    void setText(const QString &text);
     QString timeLeftText() const; // "About 3 s left.", or empty while unknown or done
 
 Q_SIGNALS:

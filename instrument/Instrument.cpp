@@ -133,6 +133,11 @@ void Instrument::setWorkingProgress(double fraction)
     Q_EMIT progress(fraction);
 }
 
+void Instrument::setWorkingText(const QString &text)
+{
+    Q_EMIT workingText(text);
+}
+
 void Instrument::requestDialog(DialogId id)
 {
     Q_EMIT dialogRequested(id);

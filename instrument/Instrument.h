@@ -146,6 +146,8 @@ public:
     // Shows or hides the working indicator, and its progress (0..1).
     void showWorking(bool visible);
     void setWorkingProgress(double fraction);
+    // The working indicator's line of text; empty: its usual one.
+    void setWorkingText(const QString &text);
     // Asks the front end to show a window (a window program shows it; a
     // headless front end ignores it).
     void requestDialog(DialogId id);
@@ -167,6 +169,7 @@ Q_SIGNALS:
     void busyChanged(bool busy);
     void workingShown(bool visible);
     void progress(double fraction);
+    void workingText(const QString &text);
     // Answer by filling in `request` before returning (direct connection).
     void messageRequested(MessageRequest *request);
     void dialogRequested(DialogId id);

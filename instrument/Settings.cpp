@@ -135,6 +135,11 @@ void Instrument::Form_Load()
         m.EnrInterpolation.clear();
         repaired << QStringLiteral("EnrInterpolation");
     }
+    const auto averages = wholeNumber(get(kDefault, "Averages", QStringLiteral("1")));
+    const bool averagesValid = averages && *averages >= 1 && *averages <= Session::kMaxAverages;
+    m.Averages = averagesValid ? *averages : 1;
+    if (!averagesValid)
+        repaired << QStringLiteral("Averages");
     m.BaseUrl = get(kDefault, "BaseUrl", Paths::defaultBaseUrl());
     if (m.BaseUrl == Paths::formerBaseUrl())
         m.BaseUrl = Paths::defaultBaseUrl();
@@ -245,6 +250,8 @@ void Instrument::Form_Unload()
         put("Att22", s.text(Field::Att22));
         put("Limits", m.LimitsEnabled ? QStringLiteral("True") : QStringLiteral("False"));
         put("BaseUrl", m.BaseUrl);
+        if (m.Averages != 1) // a file of single readings stays as it always was
+            put("Averages", QString::number(m.Averages));
         store->save(kCom, QStringLiteral("Enabled"), QString::number(m.ComEnabled));
         store->save(kCom, QStringLiteral("Port"), QString::number(m.ComPort));
         store->flush();

@@ -3,6 +3,7 @@
 #include "acquire/Bench.h"
 #include "acquire/Reading.h"
 #include "instrument/Instrument.h"
+#include "instrument/Sequence.h"
 #include "instrument/SweepCommands.h"
 
 #include <QPointer>
@@ -55,7 +56,10 @@ void Runner::nextReading()
     if (unplug)
         bench.setReceiverConnected(false);
     m_instrument.click(button);
-    auto *reading = qobject_cast<Reading *>(m_instrument.operation());
+    Operation *reading = m_instrument.operation();
+    const ReadingResult *result = reading ? measurementResult(reading) : nullptr;
+    if (!result)
+        reading = nullptr;
     if (unplug && !reading)
         bench.setReceiverConnected(wasConnected);
     if (!reading)
@@ -65,8 +69,8 @@ void Runner::nextReading()
                 [&bench, wasConnected] { bench.setReceiverConnected(wasConnected); });
     // The sheet is written in the reading's own handler (connected first);
     // the next reading starts once the instrument has let this one go.
-    connect(reading, &Operation::ended, this, [this, reading, button] {
-        const ReadingResult r = reading->result();
+    connect(reading, &Operation::ended, this, [this, result, button] {
+        const ReadingResult r = *result;
         QTimer::singleShot(0, this, [this, r, button] {
             if (!m_running)
                 return;

@@ -30,6 +30,10 @@ struct Session {
     bool LimitsEnabled = true;
     int ComEnabled = 0; // the noise source is switched through a serial port
     int ComPort = 1;    // that port's number (1..99)
+    // Readings per measurement button, averaged in power (1..kMaxAverages);
+    // 1 is a single reading.
+    int Averages = 1;
+    static constexpr int kMaxAverages = 999;
 
     // The template wave: the layout every recording copies.
     QString templateWave() const { return AppDir + QStringLiteral("TQX.wav"); }

@@ -8,6 +8,7 @@
 #include "support/TestPlatform.h"
 
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -164,6 +165,60 @@ private Q_SLOTS:
         }
         QVERIFY2(std::abs(nf - s.dutNfDb) < tolNf + 0.005, qPrintable(QStringLiteral("NF %1 +- %2").arg(nf).arg(tolNf)));
         QVERIFY2(std::abs(gain - s.dutGainDb) < tolGain + 0.05, qPrintable(QStringLiteral("gain %1 +- %2").arg(gain).arg(tolGain)));
+    }
+
+    // Averaging in power: N readings write the level of the mean of their mean squares, which is
+    // not the mean of their levels in dB (short readings scatter enough to tell the two apart);
+    // a Cancel in the second reading leaves the field as it was.
+    void averagesInPower_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("cancelSecond");
+        QTest::newRow("one reading as before") << 1 << false;
+        QTest::newRow("four readings: level of the mean power") << 4 << false;
+        QTest::newRow("cancel in the second reading keeps the field") << 3 << true;
+    }
+    void averagesInPower()
+    {
+        QFETCH(int, count);
+        QFETCH(bool, cancelSecond);
+        BenchSettings s;
+        s.seed = 7;
+        bench().setSettings(s);
+        Sheet &sheet = m_instrument.sheet();
+        m_instrument.session().ComEnabled = 0;
+        m_instrument.session().ZeroMeas.Reset();
+        sheet.setText(Field::Interval, QStringLiteral("0.05"));
+        double sumMs = 0, sumDb = 0;
+        bench().reseed();
+        for (int i = 0; i < count && !cancelSecond; ++i) { // the same noise, one reading at a time
+            click(Control::btnNoise11);
+            const double db = ParseNumber(sheet.text(Field::Noise11));
+            sumMs += std::pow(10.0, db / 10), sumDb += db;
+        }
+        bench().reseed();
+        m_instrument.session().Averages = count;
+        sheet.setText(Field::Noise11, QStringLiteral("-40.000"));
+        QSignalSpy texts(&m_instrument, &Instrument::workingText);
+        m_instrument.click(Control::btnNoise11);
+        if (cancelSecond) {
+            QVERIFY(QTest::qWaitFor([&texts] { return !texts.isEmpty() && texts.last().at(0).toString() == QLatin1String("Reading 2 of 3"); }, 20000));
+            m_instrument.cancel();
+        }
+        QVERIFY(waitIdle(m_instrument, 30000));
+        m_instrument.session().Averages = 1;
+        QCOMPARE(m_tb.messages.texts(), QStringList());
+        const double level = ParseNumber(sheet.text(Field::Noise11));
+        if (cancelSecond) {
+            QCOMPARE(sheet.text(Field::Noise11), QStringLiteral("-40.000"));
+            return;
+        }
+        QCOMPARE(texts.size(), count > 1 ? count : 0);
+        // Each level is rounded to 0.001 dB: the mean power agrees to that.
+        QVERIFY2(std::abs(level - 10 * std::log10(sumMs / count)) < 0.002, qPrintable(QString::number(level)));
+        if (count > 1)
+            QVERIFY2(std::abs(level - sumDb / count) > 0.005, // the mean of the dB values: 0.008 dB low here
+                     qPrintable(QString::number(level - sumDb / count)));
     }
 
     // The DUT response and source ENR typed as text: values between points linear in dB, the end values outside,

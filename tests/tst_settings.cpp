@@ -19,7 +19,8 @@ QString valueOf(Instrument &m, const QString &name)
     const QHash<QString, QString> v{
         {"Units", QString::number(m.sheet().unitsIndex())}, // Limits: the value, then the menu's check mark
         {"Limits", QString::number(m.session().LimitsEnabled) + QString::number(m.sheet().checked(Control::mnuOptionsLimits))},
-        {"ComEnabled", QString::number(m.session().ComEnabled)}, {"ComPort", QString::number(m.session().ComPort)}, {"BaseUrl", m.session().BaseUrl},
+        {"ComEnabled", QString::number(m.session().ComEnabled)}, {"ComPort", QString::number(m.session().ComPort)},
+        {"Averages", QString::number(m.session().Averages)}, {"BaseUrl", m.session().BaseUrl},
         {"EnrFileName", m.session().EnrFileName}, {"EnrInterpolation", m.session().EnrInterpolation}, {"IntervalTag", m.sheet().intervalTag},
         {"Nmuc", [] { Nmuc n; n.CalcNmuc(); return n.text(NmucField::Interval) + ' ' + n.uncertainty(); }()}};
     return v.value(name, "?" + name);
@@ -49,6 +50,9 @@ private Q_SLOTS:
             << QString() << "Interval=0,150;Thot=29290,0;ENR=20,00;Nmuc=0,1 0,64" << QString();
         QTest::newRow("table's interpolation kept") << "default/EnrInterpolation=monotone" << "EnrInterpolation=monotone" << QString();
         QTest::newRow("unknown interpolation dropped") << "default/EnrInterpolation=cubic" << "EnrInterpolation=" << kReset + "EnrInterpolation.";
+        QTest::newRow("averages kept") << "default/Averages=999" << "Averages=999" << QString();
+        QTest::newRow("averages out of range") << "default/Averages=1000" << "Averages=1" << kReset + "Averages.";
+        QTest::newRow("averages not a number") << "default/Averages=many" << "Averages=1" << kReset + "Averages.";
         QTest::newRow("limits kept")
             << "default/Interval=100;default/Frequency=100000;default/Att22=200;default/Tatt2=77.36"
             << "Interval=100.000;Frequency=100000.000;Att22=200.00;Tatt2=77.4" << QString();

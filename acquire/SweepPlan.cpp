@@ -5,6 +5,7 @@
 #include "sheet/Session.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 
 #include <cmath>
 
@@ -187,4 +188,21 @@ PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKin
     if (useTable)
         p.enr = std::make_shared<const EnrTable>(table);
     return r;
+}
+
+QString frequencyListText(const QVector<double> &mhz)
+{
+    QStringList texts;
+    texts.reserve(mhz.size());
+    for (double v : mhz)
+        texts.append(QString::number(v, 'f', 6));
+    return texts.join(QLatin1Char(' '));
+}
+
+QString evenlySpacedList(double startMhz, double stopMhz, int points)
+{
+    QVector<double> mhz;
+    for (int i = 0; i < points; ++i)
+        mhz.append(points == 1 ? startMhz : startMhz + (stopMhz - startMhz) * i / (points - 1));
+    return frequencyListText(mhz);
 }

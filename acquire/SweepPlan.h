@@ -48,6 +48,14 @@ FrequencyList rangeFrequencies(double startMhz, double stopMhz, double stepMhz);
 // empty list and more than kSweepMaxPoints entries.
 FrequencyList listedFrequencies(const QString &text);
 
+// `points` frequencies evenly spaced from start to stop (start alone for one
+// point), as the typed-list text listedFrequencies reads back exactly
+// (six decimals, '.' as the mark): the form a script's start, stop and
+// point count take.
+QString evenlySpacedList(double startMhz, double stopMhz, int points);
+// The same text for any frequencies.
+QString frequencyListText(const QVector<double> &mhz);
+
 // The source's temperatures at one frequency.
 struct SourceTemps {
     double enrDb = 0; // as used, rounded to 0.01 dB like the main window's field

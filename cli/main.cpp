@@ -125,14 +125,6 @@ QString applyOverrides(Instrument &m, const CliOptions &o)
     return QString();
 }
 
-QString sweepList(double startMhz, double stopMhz, int points)
-{
-    QStringList texts;
-    for (int i = 0; i < points; ++i)
-        texts.append(QString::number(startMhz + (stopMhz - startMhz) * i / (points - 1), 'f', 6));
-    return texts.join(QLatin1Char(' '));
-}
-
 QString writeOutputs(Instrument &m, const CliOptions &o, const Runner &runner)
 {
     const bool sweep = o.command == CliOptions::Command::Sweep;
@@ -302,7 +294,7 @@ int main(int argc, char *argv[])
             SweepFrequencies f;
             f.source = SweepFrequencies::Source::List;
             if (o.command == CliOptions::Command::Sweep)
-                f.list = sweepList(o.startMhz, o.stopMhz, o.points);
+                f.list = evenlySpacedList(o.startMhz, o.stopMhz, o.points);
             const double settle = m.route() == DeviceRoute::Bench ? 0.0 : o.settleS;
             bool calibrating = o.command == CliOptions::Command::Sweep && o.calibrate;
             QObject::connect(runner.get(), &Runner::finished, &app, [&](bool ok, const QString &why) {

@@ -129,10 +129,7 @@ void ScpiSession::startMeasurement(bool calibration)
         if (!mhz.isEmpty()) {
             SweepFrequencies f;
             f.source = SweepFrequencies::Source::List;
-            QStringList texts;
-            for (double v : mhz)
-                texts.append(QString::number(v, 'f', 6));
-            f.list = texts.join(QLatin1Char(' '));
+            f.list = frequencyListText(mhz);
             started = m_runner.startSweep(calibration ? SweepKind::Calibration : SweepKind::Measurement, f,
                                           m_instrument.route() == DeviceRoute::Bench ? 0.0 : m_settleS, &why);
         }

@@ -140,6 +140,10 @@ void Instrument::Form_Load()
     m.Averages = averagesValid ? *averages : 1;
     if (!averagesValid)
         repaired << QStringLiteral("Averages");
+    const QString interleave = get(kDefault, "Interleave", QStringLiteral("False"));
+    m.Interleave = interleave == QLatin1String("True");
+    if (!m.Interleave && interleave != QLatin1String("False"))
+        repaired << QStringLiteral("Interleave");
     m.BaseUrl = get(kDefault, "BaseUrl", Paths::defaultBaseUrl());
     if (m.BaseUrl == Paths::formerBaseUrl())
         m.BaseUrl = Paths::defaultBaseUrl();
@@ -252,6 +256,8 @@ void Instrument::Form_Unload()
         put("BaseUrl", m.BaseUrl);
         if (m.Averages != 1) // a file of single readings stays as it always was
             put("Averages", QString::number(m.Averages));
+        if (m.Interleave)
+            put("Interleave", QStringLiteral("True"));
         store->save(kCom, QStringLiteral("Enabled"), QString::number(m.ComEnabled));
         store->save(kCom, QStringLiteral("Port"), QString::number(m.ComPort));
         store->flush();

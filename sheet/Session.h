@@ -34,6 +34,8 @@ struct Session {
     // 1 is a single reading.
     int Averages = 1;
     static constexpr int kMaxAverages = 999;
+    // Averages of a pair alternate source off and on (see MeasureButton).
+    bool Interleave = false;
 
     // The template wave: the layout every recording copies.
     QString templateWave() const { return AppDir + QStringLiteral("TQX.wav"); }

@@ -225,9 +225,57 @@ private Q_SLOTS:
                      qPrintable(QString::number(level - sumDb / count)));
     }
 
-    // The DUT response and source ENR typed as text: values between points linear in dB, the end values outside,
-    // and texts the bench refuses with the reason. Default response: 1 MHz 15 dB 3 dB ... 200 MHz 20 dB 1.5 dB,
-    // 300 MHz 19.5 dB 1.7 dB ... 600 MHz 11 dB 4.5 dB.
+    // The DUT response and source ENR typed as text: values between points linear in dB, the end values
+    // outside, and texts the bench refuses with the reason. Default response: 1 MHz 15 dB 3 dB ... 200 MHz 20
+    // dB 1.5 dB, 300 MHz 19.5 dB 1.7 dB ... 600 MHz 11 dB 4.5 dB. A receiver gain drifting 10 dB/min: four
+    // readings source off, then four on, put the hot mean about 6 s of bench time later and Y some 1.1 dB
+    // high; the interleaved pair (off on on off off on on off) cancels the
+    // linear drift, so Y lands within 4 sigma of its scatter (two means of
+    // 4 x 0.5 s each) of the drift-free ratio.
+    void interleavingCancelsDrift_data()
+    {
+        QTest::addColumn<bool>("interleave");
+        QTest::addColumn<double>("minError");  // dB, Y's error at least
+        QTest::addColumn<double>("maxSigmas"); // and at most this many sigma of Y's scatter
+        QTest::newRow("in sequence: the drift shifts Y") << false << 0.7 << 100.0;
+        QTest::newRow("interleaved: Y as without drift") << true << 0.0 << 4.0;
+    }
+    void interleavingCancelsDrift()
+    {
+        QFETCH(bool, interleave);
+        QFETCH(double, minError);
+        QFETCH(double, maxSigmas);
+        BenchSettings s;
+        s.seed = 11;
+        s.gainDriftDbPerMin = 10;
+        bench().setSettings(s);
+        bench().reseed();
+        Session &session = m_instrument.session();
+        session.ComEnabled = 1;
+        session.ZeroMeas.Reset();
+        session.Averages = 4;
+        session.Interleave = interleave;
+        m_instrument.sheet().setText(Field::Interval, QStringLiteral("0.5"));
+        const int before = bench().audio().recordings();
+        click(Control::btnNoise12); // interleaved: the whole pair
+        if (!interleave)
+            click(Control::btnNoise11), click(Control::btnNoise12);
+        session.Averages = 1;
+        session.Interleave = false;
+        QVERIFY2(m_tb.messages.texts().isEmpty(), qPrintable(m_tb.messages.texts().join('|')));
+        QCOMPARE(bench().audio().recordings() - before, interleave ? 8 : 12);
+        const Sheet &sheet = m_instrument.sheet();
+        const double yDb = ParseNumber(sheet.text(Field::Noise12)) - ParseNumber(sheet.text(Field::Noise11));
+        const double trueDb = 10 * std::log10(bench().expectedMeanSquare(kStates[1], kRate) /
+                                              bench().expectedMeanSquare(kStates[0], kRate));
+        const double error = std::abs(yDb - trueDb);
+        const double sigmaDb =
+            10 / std::log(10.0) * std::sqrt(2 / (bench().statisticalBandwidthHz(kRate) * 4 * 0.5));
+        qInfo("Y %.3f dB, without drift %.3f dB, sigma %.3f dB", yDb, trueDb, sigmaDb);
+        QVERIFY2(error >= minError && error <= maxSigmas * sigmaDb,
+                 qPrintable(QStringLiteral("Y %1 dB, without drift %2 dB").arg(yDb).arg(trueDb)));
+    }
+
     void responseAtFrequency_data()
     {
         QTest::addColumn<QString>("response"); // "default": the bench's own

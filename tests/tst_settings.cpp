@@ -18,11 +18,21 @@ QString valueOf(Instrument &m, const QString &name)
         return m.sheet().text(*f);
     const QHash<QString, QString> v{
         {"Units", QString::number(m.sheet().unitsIndex())}, // Limits: the value, then the menu's check mark
-        {"Limits", QString::number(m.session().LimitsEnabled) + QString::number(m.sheet().checked(Control::mnuOptionsLimits))},
-        {"ComEnabled", QString::number(m.session().ComEnabled)}, {"ComPort", QString::number(m.session().ComPort)},
-        {"Averages", QString::number(m.session().Averages)}, {"BaseUrl", m.session().BaseUrl},
-        {"EnrFileName", m.session().EnrFileName}, {"EnrInterpolation", m.session().EnrInterpolation}, {"IntervalTag", m.sheet().intervalTag},
-        {"Nmuc", [] { Nmuc n; n.CalcNmuc(); return n.text(NmucField::Interval) + ' ' + n.uncertainty(); }()}};
+        {"Limits", QString::number(m.session().LimitsEnabled) +
+                       QString::number(m.sheet().checked(Control::mnuOptionsLimits))},
+        {"ComEnabled", QString::number(m.session().ComEnabled)},
+        {"ComPort", QString::number(m.session().ComPort)},
+        {"Averages", QString::number(m.session().Averages)},
+        {"Interleave", QString::number(m.session().Interleave)},
+        {"BaseUrl", m.session().BaseUrl},
+        {"EnrFileName", m.session().EnrFileName},
+        {"EnrInterpolation", m.session().EnrInterpolation},
+        {"IntervalTag", m.sheet().intervalTag},
+        {"Nmuc", [] {
+             Nmuc n;
+             n.CalcNmuc();
+             return n.text(NmucField::Interval) + ' ' + n.uncertainty();
+         }()}};
     return v.value(name, "?" + name);
 }
 } // namespace
@@ -53,6 +63,10 @@ private Q_SLOTS:
         QTest::newRow("averages kept") << "default/Averages=999" << "Averages=999" << QString();
         QTest::newRow("averages out of range") << "default/Averages=1000" << "Averages=1" << kReset + "Averages.";
         QTest::newRow("averages not a number") << "default/Averages=many" << "Averages=1" << kReset + "Averages.";
+        QTest::newRow("interleaving kept") << "default/Interleave=True"
+                                           << "Interleave=1" << QString();
+        QTest::newRow("interleaving neither True nor False") << "default/Interleave=yes"
+                                                             << "Interleave=0" << kReset + "Interleave.";
         QTest::newRow("limits kept")
             << "default/Interval=100;default/Frequency=100000;default/Att22=200;default/Tatt2=77.36"
             << "Interval=100.000;Frequency=100000.000;Att22=200.00;Tatt2=77.4" << QString();

@@ -47,7 +47,6 @@ private Q_SLOTS:
         QTest::newRow("amplifier: IF is the RF, no image, LO unused") << Amplifier << 0.0 << Lsb << 1296.0 << E::None << 1296.0 << kNone;
         QTest::newRow("LNB low band USB: LO 9750, RF 11000") << DownConverter << 9750.0 << Usb << 11000.0 << E::None << 1250.0 << 8500.0;
         QTest::newRow("LNB high band USB: LO 10600, RF 12750") << DownConverter << 10600.0 << Usb << 12750.0 << E::None << 2150.0 << 8450.0;
-        QTest::newRow("LSB: LO above the RF") << DownConverter << 10600.0 << Lsb << 10000.0 << E::None << 600.0 << 11200.0;
         QTest::newRow("DSB below the LO") << DownConverter << 10600.0 << Dsb << 10000.0 << E::None << 600.0 << 11200.0;
         QTest::newRow("DSB above the LO") << DownConverter << 9750.0 << Dsb << 11000.0 << E::None << 1250.0 << 8500.0;
         QTest::newRow("USB: image folds at 0 Hz") << DownConverter << 100.0 << Usb << 300.0 << E::None << 200.0 << 100.0;
@@ -56,7 +55,6 @@ private Q_SLOTS:
         QTest::newRow("refused: LSB with the LO below the RF (negative IF)") << DownConverter << 9750.0 << Lsb << 11000.0 << E::IfNotPositive << 0.0 << kNone;
         QTest::newRow("refused: DSB with the RF on the LO (zero IF)") << DownConverter << 9750.0 << Dsb << 9750.0 << E::IfNotPositive << 0.0 << kNone;
         QTest::newRow("refused: zero LO") << DownConverter << 0.0 << Usb << 11000.0 << E::LoNotPositive << 0.0 << kNone;
-        QTest::newRow("refused: up-converter with a zero LO") << UpConverter << 0.0 << Usb << 144.0 << E::LoNotPositive << 0.0 << kNone;
         QTest::newRow("refused: zero RF") << Amplifier << 0.0 << Usb << 0.0 << E::RfNotPositive << 0.0 << kNone;
         QTest::newRow("refused: NaN LO") << DownConverter << kNone << Usb << 11000.0 << E::NotFinite << 0.0 << kNone;
         QTest::newRow("refused: down-converter whose IF is above the RF") << DownConverter << 1000.0 << Lsb << 300.0 << E::IfNotBelowRf << 0.0 << kNone;
@@ -92,10 +90,10 @@ private Q_SLOTS:
         QTest::addColumn<double>("gainDb");
         using E = ConverterError;
         // The example's reading with an image rejection, the image's source
-        // temperature (NaN: as at the RF) and the cold temperature.
-        auto lnb = [](double irDb, double thi = kNone, double tc = 290, double te = kTa, double gain = kGa) {
+        // temperature (NaN: as at the RF), the cold temperature and the gain.
+        auto lnb = [](double irDb, double thi = kNone, double tc = 290, double gain = kGa) {
             ImageCorrectionInput in;
-            in.te = te, in.gain = gain, in.tHot = kTh, in.tCold = tc, in.imageRejectionDb = irDb;
+            in.te = kTa, in.gain = gain, in.tHot = kTh, in.tCold = tc, in.imageRejectionDb = irDb;
             if (!std::isnan(thi))
                 in.tHotImage = thi;
             return in;
@@ -111,8 +109,7 @@ private Q_SLOTS:
         QTest::newRow("refused: IR NaN") << lnb(kNone) << E::NotFinite << 0.0 << 0.0;
         QTest::newRow("refused: hot not above cold") << lnb(0, kNone, kTh) << E::NoExcessAtRf << 0.0 << 0.0;
         QTest::newRow("refused: hot below cold at the image") << lnb(0, 200) << E::NegativeExcessAtImage << 0.0 << 0.0;
-        QTest::newRow("refused: zero gain") << lnb(0, kNone, 290, kTa, 0) << E::GainNotPositive << 0.0 << 0.0;
-        QTest::newRow("refused: infinite Te") << lnb(0, kNone, 290, kInf) << E::NotFinite << 0.0 << 0.0;
+        QTest::newRow("refused: zero gain") << lnb(0, kNone, 290, 0) << E::GainNotPositive << 0.0 << 0.0;
     }
     void correction()
     {
@@ -144,7 +141,6 @@ private Q_SLOTS:
         QTest::addColumn<double>("tColdImage"); // e.g. behind a warm pad of another loss there
         QTest::addColumn<double>("te2");    // receiver at the IF, K
         QTest::addColumn<double>("att22Db"); // attenuator after the device, at 290 K
-        QTest::newRow("LNB, IR 20 dB") << 55.0 << 54.13 << 20.0 << 15.0 << 15.0 << 290.0 << 290.0 << 600.0 << 0.0;
         QTest::newRow("LNB, DSB") << 55.0 << 391.44 << 0.0 << 15.0 << 15.0 << 290.0 << 290.0 << 600.0 << 0.0;
         QTest::newRow("DSB mixer, 7 dB loss, 6 dB pad, warm cold") << -7.0 << 1800.0 << 0.0 << 15.0 << 14.0 << 300.0 << 300.0 << 350.0 << 6.0;
         QTest::newRow("transverter, IR 12 dB, image ENR 1 dB up") << 20.0 << 150.0 << 12.0 << 6.0 << 7.0 << 296.0 << 305.0 << 900.0 << 3.0;

@@ -142,7 +142,8 @@ void Instrument::Form_Load()
     if (!averagesValid)
         repaired << QStringLiteral("Averages");
     // The source's temperature when off, in K with '.' (or ',') as the mark.
-    const std::optional<double> storedOff = EnrFileNumber(get(kDefault, "SourceOffTemp", QStringLiteral("290")));
+    const std::optional<double> storedOff =
+        EnrFileNumber(get(kDefault, "SourceOffTemp", QStringLiteral("290")));
     const std::optional<double> sourceOff = storedOff ? sourceOffValue(*storedOff) : std::nullopt;
     m.SourceOffK = sourceOff.value_or(Session::kSourceOffDefaultK);
     if (!sourceOff)

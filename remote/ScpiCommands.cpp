@@ -79,9 +79,10 @@ QVector<double> ScpiSession::sweepFrequenciesMhz(QString *why) const
 bool ScpiSession::setField(Field f, const QString &text)
 {
     if (m_instrument.sheet().locked(f)) {
-        error(scpi::ExecutionError, m_instrument.session().HotColdLoads
-                                        ? QStringLiteral("hot and cold loads have no %1").arg(QLatin1String(fieldName(f)))
-                                        : QStringLiteral("%1 is set by the loaded ENR table").arg(QLatin1String(fieldName(f))));
+        error(scpi::ExecutionError,
+              m_instrument.session().HotColdLoads
+                  ? QStringLiteral("hot and cold loads have no %1").arg(QLatin1String(fieldName(f)))
+                  : QStringLiteral("%1 is set by the loaded ENR table").arg(QLatin1String(fieldName(f))));
         return false;
     }
     const QString before = m_instrument.sheet().text(f);
@@ -103,8 +104,9 @@ void ScpiSession::startMeasurement(bool calibration)
     if (s.ComEnabled == 0 || s.HotColdLoads) {
         m_continuous = false;
         if (s.HotColdLoads)
-            return error(scpi::ExecutionError,
-                         QStringLiteral("hot and cold loads are changed by hand: measure them in the window"));
+            return error(
+                scpi::ExecutionError,
+                QStringLiteral("hot and cold loads are changed by hand: measure them in the window"));
         return error(scpi::ExecutionError,
                      QStringLiteral("remote measurements need the noise source switched by "
                                     "the serial port or the virtual bench"));

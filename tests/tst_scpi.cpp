@@ -188,6 +188,7 @@ private Q_SLOTS:
         QCOMPARE(m_instrument.session().SourceOffK, 296.5);
         send(QStringLiteral("TQX:SOUR:TABL:TCOL DEF"));
         QCOMPARE(m_instrument.session().SourceOffK, 290.0);
+        send(QStringLiteral("*CLS"));
     }
 
     void errorQueueOverflows()

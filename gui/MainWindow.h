@@ -63,4 +63,5 @@ private:
     std::array<QPushButton *, static_cast<int>(Control::Count)> m_buttons{};
     UnitsCombo *m_units = nullptr;
     NotesEdit *m_notes = nullptr;
+    QAction *m_hotCold = nullptr; // Options > Hot and cold loads: the session's choice, not a sheet control
 };

@@ -270,7 +270,7 @@ ReadingPlan planOf(const Session &m, const Button &b)
 
 Control interleavedPartner(const Session &m, Control button)
 {
-    if (!m.Interleave || m.Averages < 2 || m.ComEnabled <= 0)
+    if (!m.Interleave || m.Averages < 2 || m.ComEnabled <= 0 || m.HotColdLoads) // loads change by hand
         return Control::btnNoise00;
     switch (button) {
     case Control::btnNoise11:

@@ -4,6 +4,7 @@
 #include "acquire/Bench.h"
 #include "calc/Nmuc.h"
 #include "calc/Results.h"
+#include "instrument/Commands.h"
 #include "sheet/NumText.h"
 #include "support/TestPlatform.h"
 
@@ -127,6 +128,57 @@ private Q_SLOTS:
         }
         QVERIFY2(std::abs(signal[1] / signal[0] / ratio - 1) < 5 * std::sqrt(2.0) * sigma,
                  qPrintable(QString::number(signal[1] / signal[0])));
+    }
+
+    // A source at 296.5 K read through its ENR table (a flat 15 dB): with the source's temperature when
+    // off left at the 290 K reference the DUT's NF(1) reads about 0.07 dB high; set to 296.5 K the mean
+    // of 500 seeded runs lies on the truth, within three standard errors. The bench's audio and the
+    // results' cascade directly, without the readings' settling timers.
+    void sourceTemperatureRemovesNfBias_data()
+    {
+        QTest::addColumn<double>("kelvin");
+        QTest::addColumn<double>("biasDb");
+        QTest::newRow("left at 290 K: NF(1) 0.068 dB high") << 290.0 << 0.0677;
+        QTest::newRow("set to the source's 296.5 K: no bias") << 296.5 << 0.0;
+    }
+    void sourceTemperatureRemovesNfBias()
+    {
+        QFETCH(double, kelvin);
+        QFETCH(double, biasDb);
+        constexpr int runs = 500;
+        constexpr qint64 samples = kRate / 5; // 0.2 s readings
+        BenchSettings bs;
+        bs.tcoldK = 296.5, bs.seed = 24;
+        bs.dutResponse.clear(); // DUT 20 dB, NF 1.5 dB; receiver NF 10 dB
+        // A wide audio band scatters less per sample: 0.2 s through 0.3-21 kHz.
+        bs.bandHighHz = 21000, bs.rxGainDb = 99;
+        Bench bench;
+        bench.setSettings(bs);
+        TestBench scratch;
+        Instrument &m = scratch.loaded();
+        m.session().SourceOffK = kelvin;
+        m.session().EnrFileName = m_dir.filePath(QStringLiteral("flat.tab"));
+        QVERIFY(writeFile(m.session().EnrFileName, "100\t15\n1000\t15\n10000\t15\n"));
+        QCOMPARE(loadEnrTable(m), 0);
+        physics::CascadeInput in = cascadeInputsFrom(m.sheet()).cascade; // Thot and Tcold of the table
+        in.units = physics::LevelUnits::Watt;
+        double sum = 0, squares = 0;
+        for (int run = 0; run < runs; ++run) {
+            double p[4];
+            for (int i = 0; i < 4; ++i) {
+                QVector<qint16> v;
+                QCOMPARE(bench.generate(kStates[i], kRate, samples, v), QString());
+                p[i] = acPower(v) - bench.floorMeanSquare(); // the sound card's zero
+            }
+            in.instrument = physics::LevelPair{p[0], p[1]}, in.combined = physics::LevelPair{p[2], p[3]};
+            const double nf = physics::cascade(in).device.nfDb;
+            sum += nf, squares += nf * nf;
+        }
+        const double mean = sum / runs, se = std::sqrt((squares / runs - mean * mean) / (runs - 1));
+        const QString got = QStringLiteral("NF(1) %1 dB, standard error %2 dB").arg(mean, 0, 'f', 4).arg(se, 0, 'f', 4);
+        qInfo("%s", qPrintable(got));
+        QVERIFY2(std::abs(mean - bs.dutNfDb - biasDb) < 3 * se, qPrintable(got));
+        QVERIFY2(biasDb == 0 || biasDb > 10 * se, qPrintable(got)); // the bias stands far out of the scatter
     }
 
     // SC&Z with the receiver disconnected, then readings 1 to 4 switched by the virtual port.

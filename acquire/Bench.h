@@ -69,7 +69,8 @@ inline constexpr double bandMinHz = 20, bandMaxHz = 90000;
 // Below about -95 dB full scale the floor (half a 16-bit step rms) would
 // vanish in the rounding instead of adding step^2/12 of quantisation noise.
 inline constexpr double floorMinDbfs = -95, floorMaxDbfs = -20;
-inline constexpr double dcMax = 0.5; // |offset| in full scale
+inline constexpr double dcMax = 0.5;           // |offset| in full scale
+inline constexpr double driftMaxDbPerMin = 10; // |receiver gain drift|
 inline constexpr double attMaxDb = 200, tattMaxK = 1e6;
 // Highest band edge as a fraction of the sample rate (keeps the low-pass
 // well below the Nyquist frequency).
@@ -78,22 +79,30 @@ inline constexpr double bandMaxOfRate = 0.45;
 
 // The bench's true values, as the user sets them in the bench window.
 struct BenchSettings {
-    double enrDb = 15.0;      // source excess noise ratio (dB)
-    double tcoldK = 290.0;    // source off (K)
-    double dutGainDb = 20.0;  // DUT available gain (dB)
-    double dutNfDb = 1.5;     // DUT noise figure (dB)
-    double rxNfDb = 10.0;     // receiver noise figure (dB)
+    double enrDb = 15.0;     // source excess noise ratio (dB)
+    double tcoldK = 290.0;   // source off (K)
+    double dutGainDb = 20.0; // DUT available gain (dB)
+    double dutNfDb = 1.5;    // DUT noise figure (dB)
+    double rxNfDb = 10.0;    // receiver noise figure (dB)
     // Full-scale mean square per watt at the receiver input (dB). The default
     // puts the loudest reading (DUT in path, source on) near -26 dB full
     // scale: Gaussian noise then stays 8 sigma inside the 0.4 full-scale
     // clipping limit, and the quietest reading still lies 39 dB above the
     // sound card's floor.
     double rxGainDb = 109.0;
-    double bandLowHz = 300.0;  // audio band-pass lower edge (Hz, -3 dB)
-    double bandHighHz = 2700.0;// audio band-pass upper edge (Hz, -3 dB)
-    double floorDbfs = -90.0;  // sound card's own white noise, mean square (dB full scale)
-    double dcOffset = 0.002;   // sound card's DC offset (full scale)
+    double bandLowHz = 300.0;   // audio band-pass lower edge (Hz, -3 dB)
+    double bandHighHz = 2700.0; // audio band-pass upper edge (Hz, -3 dB)
+    double floorDbfs = -90.0;   // sound card's own white noise, mean square (dB full scale)
+    double dcOffset = 0.002;    // sound card's DC offset (full scale)
     quint64 seed = 1;
+    // The receiver's gain drifts by this much per minute of the bench's own
+    // clock (dB/min; the recorded samples' time since the noise restarted),
+    // as a receiver warming up does: the slow change that averaging cannot
+    // remove and interleaved hot and cold readings cancel.
+    double gainDriftDbPerMin = 0.0;
+    // False: a source that never switches (a dead supply, a broken DTR
+    // line): it stays at Tcold whatever the port or the manual switch says.
+    bool sourceSwitches = true;
     // DUT gain and noise figure against frequency; empty = dutGainDb and
     // dutNfDb at every frequency.
     QVector<BenchResponsePoint> dutResponse = BenchResponse::defaultDutResponse();
@@ -110,18 +119,18 @@ struct BenchAttenuators {
 
 // The switches of the bench at one moment.
 struct BenchState {
-    bool sourceOn = false;          // noise source powered (hot)
-    bool combined = false;          // DUT in the path
-    bool receiverConnected = true;  // receiver audio reaches the sound card
+    bool sourceOn = false;         // noise source powered (hot)
+    bool combined = false;         // DUT in the path
+    bool receiverConnected = true; // receiver audio reaches the sound card
 };
 
 // True values derived from the settings, to compare with what TQX measures.
 struct BenchTruth {
-    double mhz = 0;                        // the frequency these values hold at (MHz)
-    double enrDb = 0;                      // source ENR (dB)
-    double thotK = 0, tcoldK = 0;          // source (K)
+    double mhz = 0;               // the frequency these values hold at (MHz)
+    double enrDb = 0;             // source ENR (dB)
+    double thotK = 0, tcoldK = 0; // source (K)
     double dutGainDb = 0, dutTeK = 0, dutNfDb = 0;
-    double rxTeK = 0, rxNfDb = 0;          // receiver alone
+    double rxTeK = 0, rxNfDb = 0; // receiver alone
 };
 
 class Bench
@@ -141,7 +150,8 @@ public:
     const BenchSettings &settings() const { return m_settings; }
     // Takes new settings; a changed seed restarts the noise from it.
     void setSettings(const BenchSettings &s);
-    // Restarts the noise generator from the settings' seed.
+    // Restarts the noise generator from the settings' seed, and the bench's
+    // clock from 0.
     void reseed();
     // Empty when the bench can simulate `s`, else a message for the user.
     static QString validate(const BenchSettings &s);
@@ -201,7 +211,10 @@ public:
     // Expected mean square (full scale = 1) of a reading in state `st`
     // after DC removal: receiver audio, sound-card floor and 16-bit
     // quantisation noise. Clipping is not modelled here.
-    double expectedMeanSquare(const BenchState &st, int rate) const { return expectedMeanSquare(st, rate, m_atts); }
+    double expectedMeanSquare(const BenchState &st, int rate) const
+    {
+        return expectedMeanSquare(st, rate, m_atts);
+    }
     double expectedMeanSquare(const BenchState &st, int rate, const BenchAttenuators &a) const;
     // The sound card alone (receiver disconnected): floor plus quantisation.
     double floorMeanSquare() const;
@@ -211,6 +224,15 @@ public:
     QString generate(const BenchState &st, int rate, qint64 samples, QVector<qint16> &out);
     // Rate of the last recording (kDisplayRate before the first one).
     int lastRate() const { return m_lastRate; }
+    // The bench's clock: seconds of samples generated since the noise last
+    // restarted. The receiver's gain drift runs on it.
+    double clockS() const { return m_clockS; }
+    // The receiver's gain now (dB full scale per W): rxGainDb plus the drift
+    // so far.
+    double currentRxGainDb() const
+    {
+        return m_settings.rxGainDb + m_settings.gainDriftDbPerMin * m_clockS / 60.0;
+    }
 
     // --- devices -----------------------------------------------------------
     // The bench's sound card and serial port, owned by the bench: the
@@ -237,6 +259,7 @@ private:
     bool m_portDtr = false;
     bool m_portRts = false;
     int m_lastRate = kDisplayRate;
+    double m_clockS = 0; // see clockS()
     bool m_tuned = false;
     double m_tunedMhz = kDefaultMhz;
     double m_sheetMhz = std::numeric_limits<double>::quiet_NaN();

@@ -5,6 +5,7 @@
 // and deletes it), or nullptr when the dialog is not available.
 
 class Instrument;
+class RepeatRun;
 class QDialog;
 class QWidget;
 
@@ -20,3 +21,7 @@ QDialog *createEnrViewDialog(Instrument &m, QWidget *parent); // the ENR table's
 QDialog *createBudgetDialog(Instrument &m, QWidget *parent);  // the uncertainty budget
 QDialog *createReceiverControlDialog(Instrument &m, QWidget *parent); // frmRigControl
 QDialog *createAveragingDialog(Instrument &m, QWidget *parent);       // readings per average
+// Measure > Repeat: M repeats of the measurement and their scatter beside
+// the predicted one. Not modal: by hand, the user takes the readings in the
+// main window while it stays open.
+QDialog *createRepeatDialog(Instrument &m, RepeatRun &run, QWidget *parent);

@@ -82,6 +82,15 @@ private Q_SLOTS:
         QTest::newRow("chi df 399 lower 2.5 %") << CritChi(0.975, 399) << 345.55 << 5e-3;
         QTest::newRow("normal tail against erfc") << poz(-1.3) << 0.5 * std::erfc(1.3 / std::sqrt(2.0)) << 2e-9;
         QTest::newRow("chi tail df 4 closed form") << pochisq(7.5, 4) << std::exp(-3.75) * 4.75 << 1e-12;
+        // 95 % interval of a standard deviation from the same tables: s sqrt(dof / chi) at 97.5 % and 2.5 %.
+        QTest::newRow("sigma 9 dof: low sqrt(9 / 19.0228)") << sigmaInterval(1, 9, 95).low << 0.687837 << 1e-5;
+        QTest::newRow("sigma 9 dof: high sqrt(9 / 2.70039)") << sigmaInterval(1, 9, 95).high << 1.825610 << 1e-5;
+        QTest::newRow("sigma scales with s") << sigmaInterval(0.13, 9, 95).high << 0.237329 << 1e-5;
+        QTest::newRow("sigma 1 dof: high sqrt(1 / 0.000982)") << sigmaInterval(1, 1, 95).high << 31.910 << 0.02;
+        QTest::newRow("sigma 200 dof: low sqrt(200 / 241.058)") << sigmaInterval(1, 200, 95).low << 0.910869 << 1e-5;
+        QTest::newRow("sigma 200 dof: high sqrt(200 / 162.728)") << sigmaInterval(1, 200, 95).high << 1.108621 << 1e-5;
+        QTest::newRow("sigma without dof: none") << orNan(sigmaInterval(1, 0, 95).ok, 1) << kNan << 0.0;
+        QTest::newRow("sigma of NaN: none") << orNan(sigmaInterval(kNan, 5, 95).ok, 1) << kNan << 0.0;
     }
     void values()
     {

@@ -223,7 +223,7 @@ private Q_SLOTS:
         ResultsCalc(s.b.meter.sheet());
         s.w.syncFromSheet();
         auto *dut = s.w.findChild<QLabel *>("lblPredictedDut");
-        QVERIFY(QRegularExpression("^\u00b10\.\d\d dB predicted \(1\u03c3\)$").match(dut->text()).hasMatch());
+        QVERIFY(QRegularExpression(QString::fromUtf8("^\u00b10\\.\\d\\d dB predicted \\(1\u03c3\\)$")).match(dut->text()).hasMatch());
         QVERIFY(!s.w.findChild<QLabel *>("lblPredictedInstrument")->text().isEmpty());
         auto *run = s.w.findChild<RepeatRun *>();
         run->start(RepeatRun::Mode::ByHand, 2);

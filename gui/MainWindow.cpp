@@ -20,6 +20,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -237,7 +238,7 @@ QGroupBox *MainWindow::buildPath(const QString &title, Field att1, Field att2, C
     addField(g, 6, 0, nf, QStringLiteral("NF(%1) (dB)").arg(suffix));
     if (nf == Field::NF1) {
         addRepeatLines(g, 7, false);
-        g->setRowStretch(9, 1);
+        g->setRowStretch(8, 1);
     } else {
         g->setRowStretch(7, 1);
     }
@@ -253,9 +254,9 @@ QGroupBox *MainWindow::buildDut()
     addField(g, 1, 0, Field::Teq, QStringLiteral("Teq(1) (K)"));
     addField(g, 2, 0, Field::NF, QStringLiteral("NF(1) (dB)"));
     addRepeatLines(g, 3, true);
-    g->addWidget(makeButton(Control::btnReset, QStringLiteral("&Reset")), 5, 0);
-    g->addWidget(makeButton(Control::btnSaveTsv, QStringLiteral("TS&V")), 5, 1);
-    g->setRowStretch(6, 1);
+    g->addWidget(makeButton(Control::btnReset, QStringLiteral("&Reset")), 4, 0);
+    g->addWidget(makeButton(Control::btnSaveTsv, QStringLiteral("TS&V")), 4, 1);
+    g->setRowStretch(5, 1);
     return box;
 }
 
@@ -269,13 +270,12 @@ void MainWindow::addRepeatLines(QGridLayout *grid, int row, bool dut)
         QStringLiteral("How much %1 scatters from one measurement to the next (1 standard deviation), from the "
                        "readings' statistical bandwidth and recording time (Interval \u00d7 averages).")
             .arg(nf));
-    m_observed[i] = new ValueLabel(QStringLiteral("lblObserved") + key, nf + QStringLiteral(" observed repeatability"), this);
-    m_observed[i]->setWordWrap(true);
-    m_observed[i]->hide();
-    for (ValueLabel *l : {m_predicted[i], m_observed[i]})
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_predicted[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     grid->addWidget(m_predicted[i], row, 0, 1, 2);
-    grid->addWidget(m_observed[i], row + 1, 0, 1, 2);
+    // The observed scatter goes to the status line, which is there from the
+    // start: a line appearing in the panel would push it beyond a small screen.
+    m_observed[i] = new ValueLabel(QStringLiteral("lblObserved") + key, nf + QStringLiteral(" observed repeatability"), this);
+    statusBar()->insertWidget(dut ? 0 : 1, m_observed[i], 1); // NF(1) first, whichever frame is built first
 }
 
 void MainWindow::syncRepeat()
@@ -290,8 +290,8 @@ void MainWindow::syncRepeat()
     const bool suspicious[2] = {!m_repeat->collecting() && m_repeat->suspiciousDut(),
                                 !m_repeat->collecting() && m_repeat->suspiciousRx()};
     for (int i = 0; i < 2; ++i) {
-        m_observed[i]->setValueText(status[i]);
-        m_observed[i]->setVisible(!status[i].isEmpty());
+        m_observed[i]->setValueText(status[i].isEmpty() ? QString()
+                                                        : (i == 0 ? QStringLiteral("NF(1): ") : QStringLiteral("NF(2): ")) + status[i]);
         QPalette pal = QApplication::palette(m_observed[i]);
         if (suspicious[i])
             pal.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
@@ -377,10 +377,12 @@ void MainWindow::fitToScreen()
     const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(16, 40);
     auto *scroll = static_cast<QScrollArea *>(centralWidget());
     const int bar = scroll->verticalScrollBar()->sizeHint().width();
-    QSize want = scroll->widget()->sizeHint() + QSize(0, menuBar()->sizeHint().height());
+    QSize want = scroll->widget()->sizeHint() +
+                 QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     want = want.boundedTo(avail.size() - frame);
     // Scroll bars take room of their own once the panel does not fit.
-    if (want.height() < scroll->widget()->sizeHint().height() + menuBar()->sizeHint().height())
+    if (want.height() <
+        scroll->widget()->sizeHint().height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height())
         want.rwidth() = std::min(want.width() + bar, avail.width() - frame.width());
     resize(want);
     const QRect outer(QPoint(), want + frame);

@@ -156,6 +156,12 @@ void RepeatDialog::refresh()
     bool suspicious = false;
     for (int row = 0; row < 2; ++row) {
         const RepeatObserved &o = observed[row];
+        if (row == 1 && m_run.taken() > 0 && m_run.readings() == RepeatedReadings::Device) {
+            // The pair (12) alone: NF(2) stays as it was.
+            for (int col = 0; col < 4; ++col)
+                setCell(row, col, col == 3 ? QStringLiteral("not repeated") : QString());
+            continue;
+        }
         setCell(row, 0, sigmaText(pred[row]));
         setCell(row, 1, o.count >= 2 ? sigmaText(o.sd) : QString());
         setCell(row, 2, o.range.ok ? QStringLiteral("%1 to %2 dB").arg(FormatFixed(o.range.low, QStringLiteral("0.00")),
@@ -169,6 +175,10 @@ void RepeatDialog::refresh()
         suspicious = suspicious || bad;
     }
     m_hint->setVisible(suspicious);
+    // Every column readable: the table asks for the width of its contents.
+    m_table->resizeColumnsToContents();
+    m_table->setMinimumWidth(m_table->verticalHeader()->width() + m_table->horizontalHeader()->length() +
+                             2 * m_table->frameWidth());
 }
 
 } // namespace

@@ -17,6 +17,7 @@ using physics::BudgetTerm;
 constexpr double kConfidence = 95.0;  // % of the observed sigma's interval
 constexpr double kSuspiciousRatio = 2; // observed / predicted above this: a cause beyond statistics
 const QString kFmt = QStringLiteral("0.00");
+constexpr double kShownHalfStep = 0.005; // dB, half the step of kFmt
 
 const Field kLevels[] = {Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
 
@@ -114,7 +115,9 @@ bool repeatSuspicious(const RepeatObserved &o, std::optional<double> predicted)
 {
     if (o.missing > 0 && o.count > 0)
         return true; // some repeats gave no noise figure: the readings did not behave as noise
-    return o.count >= 2 && predicted && o.sd > kSuspiciousRatio * *predicted;
+    // Below half the last digit shown nothing scatters (a pair that was not
+    // repeated leaves its noise figure to rounding).
+    return o.count >= 2 && predicted && o.sd >= kShownHalfStep && o.sd > kSuspiciousRatio * *predicted;
 }
 
 QString predictedText(std::optional<double> sigmaDb)

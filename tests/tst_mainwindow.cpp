@@ -230,7 +230,7 @@ private Q_SLOTS:
         for (double nf : {2.0, 4.0})
             run->take({nf, 10.0}, predictRepeatability(s.b.meter));
         auto *observed = s.w.findChild<QLabel *>("lblObservedDut");
-        QVERIFY(observed->isVisible() && observed->text().startsWith(QString::fromUtf8("\u00b11.41 dB observed (95 %: 0.63 to ")));
+        QVERIFY(observed->isVisible() && observed->text().startsWith(QString::fromUtf8("NF(1): \u00b11.41 dB observed (95 %: 0.63 to ")));
         QCOMPARE(observed->palette().color(QPalette::WindowText), QColor(0xC0, 0, 0));
         QCOMPARE(observed->toolTip(), repeatHint());
         s.b.meter.nmuc().setText(NmucField::Bandwidth, "0");

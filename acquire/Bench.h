@@ -69,7 +69,7 @@ inline constexpr double bandMinHz = 20, bandMaxHz = 90000;
 // Below about -95 dB full scale the floor (half a 16-bit step rms) would
 // vanish in the rounding instead of adding step^2/12 of quantisation noise.
 inline constexpr double floorMinDbfs = -95, floorMaxDbfs = -20;
-inline constexpr double dcMax = 0.5;           // |offset| in full scale
+inline constexpr double dcMax = 0.5; // |offset| in full scale
 inline constexpr double driftMaxDbPerMin = 10; // |receiver gain drift|
 inline constexpr double attMaxDb = 200, tattMaxK = 1e6;
 // Highest band edge as a fraction of the sample rate (keeps the low-pass
@@ -79,21 +79,21 @@ inline constexpr double bandMaxOfRate = 0.45;
 
 // The bench's true values, as the user sets them in the bench window.
 struct BenchSettings {
-    double enrDb = 15.0;     // source excess noise ratio (dB)
-    double tcoldK = 290.0;   // source off (K)
-    double dutGainDb = 20.0; // DUT available gain (dB)
-    double dutNfDb = 1.5;    // DUT noise figure (dB)
-    double rxNfDb = 10.0;    // receiver noise figure (dB)
+    double enrDb = 15.0;      // source excess noise ratio (dB)
+    double tcoldK = 290.0;    // source off (K)
+    double dutGainDb = 20.0;  // DUT available gain (dB)
+    double dutNfDb = 1.5;     // DUT noise figure (dB)
+    double rxNfDb = 10.0;     // receiver noise figure (dB)
     // Full-scale mean square per watt at the receiver input (dB). The default
     // puts the loudest reading (DUT in path, source on) near -26 dB full
     // scale: Gaussian noise then stays 8 sigma inside the 0.4 full-scale
     // clipping limit, and the quietest reading still lies 39 dB above the
     // sound card's floor.
     double rxGainDb = 109.0;
-    double bandLowHz = 300.0;   // audio band-pass lower edge (Hz, -3 dB)
-    double bandHighHz = 2700.0; // audio band-pass upper edge (Hz, -3 dB)
-    double floorDbfs = -90.0;   // sound card's own white noise, mean square (dB full scale)
-    double dcOffset = 0.002;    // sound card's DC offset (full scale)
+    double bandLowHz = 300.0;  // audio band-pass lower edge (Hz, -3 dB)
+    double bandHighHz = 2700.0;// audio band-pass upper edge (Hz, -3 dB)
+    double floorDbfs = -90.0;  // sound card's own white noise, mean square (dB full scale)
+    double dcOffset = 0.002;   // sound card's DC offset (full scale)
     quint64 seed = 1;
     // The receiver's gain drifts by this much per minute of the bench's own
     // clock (dB/min; the recorded samples' time since the noise restarted),
@@ -119,18 +119,18 @@ struct BenchAttenuators {
 
 // The switches of the bench at one moment.
 struct BenchState {
-    bool sourceOn = false;         // noise source powered (hot)
-    bool combined = false;         // DUT in the path
-    bool receiverConnected = true; // receiver audio reaches the sound card
+    bool sourceOn = false;          // noise source powered (hot)
+    bool combined = false;          // DUT in the path
+    bool receiverConnected = true;  // receiver audio reaches the sound card
 };
 
 // True values derived from the settings, to compare with what TQX measures.
 struct BenchTruth {
-    double mhz = 0;               // the frequency these values hold at (MHz)
-    double enrDb = 0;             // source ENR (dB)
-    double thotK = 0, tcoldK = 0; // source (K)
+    double mhz = 0;                        // the frequency these values hold at (MHz)
+    double enrDb = 0;                      // source ENR (dB)
+    double thotK = 0, tcoldK = 0;          // source (K)
     double dutGainDb = 0, dutTeK = 0, dutNfDb = 0;
-    double rxTeK = 0, rxNfDb = 0; // receiver alone
+    double rxTeK = 0, rxNfDb = 0;          // receiver alone
 };
 
 class Bench
@@ -211,10 +211,7 @@ public:
     // Expected mean square (full scale = 1) of a reading in state `st`
     // after DC removal: receiver audio, sound-card floor and 16-bit
     // quantisation noise. Clipping is not modelled here.
-    double expectedMeanSquare(const BenchState &st, int rate) const
-    {
-        return expectedMeanSquare(st, rate, m_atts);
-    }
+    double expectedMeanSquare(const BenchState &st, int rate) const { return expectedMeanSquare(st, rate, m_atts); }
     double expectedMeanSquare(const BenchState &st, int rate, const BenchAttenuators &a) const;
     // The sound card alone (receiver disconnected): floor plus quantisation.
     double floorMeanSquare() const;

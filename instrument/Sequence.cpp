@@ -113,96 +113,10 @@ void noiseDone(Session &m, const Button &b, const ReadingResult &r)
     }
 }
 
-// N readings one after another, reduced to the mean of their mean squares.
-// Noise power is what adds up linearly, and each reading's mean square is an
-// unbiased estimate of it, so the mean of N is unbiased too and scatters
-// 1/sqrt(N) as much as one; the mean of their dB values would sit below it
-// by about half the variance of the readings (in the log domain). The
-// result is that of a single reading with the mean power: clipped when any
-// reading was, stamped with the last reading's time. The first reading that
-// fails or is cancelled ends the whole with its own result.
-class AveragedReading : public Operation
+void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &r, bool working)
 {
-public:
-    using Factory = std::function<std::unique_ptr<Reading>()>;
-    AveragedReading(Instrument &m, Factory factory, int count)
-        : m_instrument(m), m_factory(std::move(factory)), m_count(count)
-    {
-    }
-    ~AveragedReading() override
-    {
-        blockSignals(true); // nothing reaches the sheet from here
-        cancel();
-    }
-
-    // The first reading; `ended` follows, never from inside start().
-    void start() { next(); }
-    void cancel() override
-    {
-        if (m_current && m_result.outcome == ReadingResult::Outcome::Running)
-            m_current->cancel(); // its end ends this one
-    }
-    const ReadingResult &result() const { return m_result; }
-
-private:
-    void next()
-    {
-        if (m_current)
-            m_current->deleteLater(); // inside its own `ended`
-        m_current = m_factory().release();
-        m_current->setParent(this);
-        const int index = m_done;
-        QObject::connect(m_current, &Reading::stageChanged, this, [this, index](Reading::Stage st) {
-            if (st != Reading::Stage::Settling)
-                return;
-            if (index == 0)
-                m_instrument.showWorking(true);
-            if (m_count > 1)
-                m_instrument.setWorkingText(QStringLiteral("Reading %1 of %2").arg(index + 1).arg(m_count));
-        });
-        QObject::connect(m_current, &Reading::progress, this,
-                         [this, index](double f) { m_instrument.setWorkingProgress((index + f) / m_count); });
-        QObject::connect(m_current, &Operation::ended, this, [this] { readingDone(); });
-        m_current->start();
-    }
-
-    void readingDone()
-    {
-        const ReadingResult &r = m_current->result();
-        m_result.stamped = m_result.stamped || r.stamped;
-        if (r.stamped)
-            m_result.obsTime = r.obsTime;
-        m_result.recorded = m_result.recorded || r.recorded;
-        if (r.outcome != ReadingResult::Outcome::Succeeded) {
-            m_result.outcome = r.outcome;
-            m_result.message = r.message;
-            m_result.portError = r.portError;
-            Q_EMIT ended();
-            return;
-        }
-        m_sum += r.ms;
-        m_result.clipped = m_result.clipped || r.clipped;
-        if (++m_done < m_count) {
-            next();
-            return;
-        }
-        m_result.outcome = ReadingResult::Outcome::Succeeded;
-        m_result.ms = m_sum / m_count;
-        Q_EMIT ended();
-    }
-
-    Instrument &m_instrument;
-    Factory m_factory;
-    int m_count;
-    int m_done = 0;               // readings that succeeded
-    double m_sum = 0;             // of their mean squares (full scale = 1)
-    Reading *m_current = nullptr; // child of this
-    ReadingResult m_result;
-};
-
-void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &r)
-{
-    instrument.showWorking(false); // before any message
+    if (working)
+        instrument.showWorking(false); // before any message
     if (r.outcome == ReadingResult::Outcome::Cancelled)
         return;
     Session &m = instrument.session();
@@ -222,34 +136,136 @@ void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &
 
 } // namespace
 
-void MeasureButton(Instrument &m, Control button)
+namespace {
+
+const Button *buttonOf(Control button)
 {
-    const Button *b = nullptr;
     for (const Button &candidate : kButtons)
         if (candidate.button == button)
-            b = &candidate;
-    if (!b || m.busy())
-        return;
+            return &candidate;
+    return nullptr;
+}
+
+ReadingPlan planOf(const Instrument &m, const Button &b)
+{
     ReadingPlan plan;
-    plan.usePort = b->usesPort;
-    plan.sourceOn = b->sourceOn;
-    plan.combined = b->combined;
+    plan.usePort = b.usesPort;
+    plan.sourceOn = b.sourceOn;
+    plan.combined = b.combined;
     plan.dur = ParseNumber(m.sheet().text(Field::Interval));
     plan.limits = m.sheet().checked(Control::mnuOptionsLimits); // cannot change while it runs
+    return plan;
+}
 
-    const Button button_ = *b;
+} // namespace
+
+// N readings one after another, reduced to the mean of their mean squares.
+// Noise power is what adds up linearly, and each reading's mean square is an
+// unbiased estimate of it, so the mean of N is unbiased too and scatters
+// 1/sqrt(N) as much as one; the mean of their dB values would sit below it
+// by about half the variance of the readings (in the log domain). The
+// result is that of a single reading with the mean power: clipped when any
+// reading was, stamped with the last reading's time. The first reading that
+// fails or is cancelled ends the whole with its own result.
+AveragedReading::AveragedReading(Instrument &m, Factory factory, int count, bool working)
+    : m_instrument(m), m_factory(std::move(factory)), m_count(count), m_working(working)
+{
+}
+
+AveragedReading::~AveragedReading()
+{
+    blockSignals(true); // nothing reaches the sheet from here
+    cancel();
+}
+
+void AveragedReading::cancel()
+{
+    if (m_current && m_result.outcome == ReadingResult::Outcome::Running)
+        m_current->cancel(); // its end ends this one
+}
+
+void AveragedReading::next()
+{
+    if (m_current)
+        m_current->deleteLater(); // inside its own `ended`
+    m_current = m_factory().release();
+    m_current->setParent(this);
+    const int index = m_done;
+    if (m_working) {
+        QObject::connect(m_current, &Reading::stageChanged, this, [this, index](Reading::Stage st) {
+            if (st != Reading::Stage::Settling)
+                return;
+            if (index == 0)
+                m_instrument.showWorking(true);
+            if (m_count > 1)
+                m_instrument.setWorkingText(QStringLiteral("Reading %1 of %2").arg(index + 1).arg(m_count));
+        });
+        QObject::connect(m_current, &Reading::progress, this,
+                         [this, index](double f) { m_instrument.setWorkingProgress((index + f) / m_count); });
+    }
+    QObject::connect(m_current, &Operation::ended, this, [this] { readingDone(); });
+    m_current->start();
+}
+
+void AveragedReading::readingDone()
+{
+    const ReadingResult &r = m_current->result();
+    m_result.stamped = m_result.stamped || r.stamped;
+    if (r.stamped)
+        m_result.obsTime = r.obsTime;
+    m_result.recorded = m_result.recorded || r.recorded;
+    if (r.outcome != ReadingResult::Outcome::Succeeded) {
+        m_result.outcome = r.outcome;
+        m_result.message = r.message;
+        m_result.portError = r.portError;
+        Q_EMIT ended();
+        return;
+    }
+    m_sum += r.ms;
+    m_result.clipped = m_result.clipped || r.clipped;
+    if (++m_done < m_count) {
+        next();
+        return;
+    }
+    m_result.outcome = ReadingResult::Outcome::Succeeded;
+    m_result.ms = m_sum / m_count;
+    Q_EMIT ended();
+}
+
+std::unique_ptr<AveragedReading> makeButtonReading(Instrument &m, Control button,
+                                                   const ButtonReadingOptions &o)
+{
+    const Button *b = buttonOf(button);
+    if (!b)
+        return nullptr;
+    const ReadingPlan plan = planOf(m, *b);
+    const bool switchAlways = o.switchAlways;
     const int count = std::clamp(m.session().Averages, 1, Session::kMaxAverages);
-    if (count > 1) {
-        auto owned = std::make_unique<AveragedReading>(
-            m, [&m, plan] { return makeReading(m, plan); }, count);
+    auto owned = std::make_unique<AveragedReading>(
+        m, [&m, plan, switchAlways] { return makeReading(m, plan, switchAlways); }, count, o.working);
+    AveragedReading *averaged = owned.get();
+    const Button button_ = *b;
+    const bool working = o.working;
+    QObject::connect(averaged, &Operation::ended, averaged, [&m, averaged, button_, working] {
+        readingEnded(m, button_, averaged->result(), working);
+    });
+    return owned;
+}
+
+void MeasureButton(Instrument &m, Control button)
+{
+    const Button *b = buttonOf(button);
+    if (!b || m.busy())
+        return;
+    if (std::clamp(m.session().Averages, 1, Session::kMaxAverages) > 1) {
+        auto owned = makeButtonReading(m, button, ButtonReadingOptions());
         AveragedReading *averaged = owned.get();
-        QObject::connect(averaged, &Operation::ended, averaged,
-                         [&m, averaged, button_] { readingEnded(m, button_, averaged->result()); });
         m.begin(std::move(owned));
         averaged->start();
         return;
     }
-    auto owned = makeReading(m, plan);
+    const Button button_ = *b;
+    auto owned = makeReading(m, planOf(m, *b));
     Reading *reading = owned.get();
     // The working window from the end of the switching (a port that
     // refuses reports at once) until the reading ends; Cancel and Esc there
@@ -260,7 +276,7 @@ void MeasureButton(Instrument &m, Control button)
     });
     QObject::connect(reading, &Reading::progress, &m, &Instrument::setWorkingProgress);
     QObject::connect(reading, &Operation::ended, reading,
-                     [&m, reading, button_] { readingEnded(m, button_, reading->result()); });
+                     [&m, reading, button_] { readingEnded(m, button_, reading->result(), true); });
     m.begin(std::move(owned));
     reading->start();
 }

@@ -9,16 +9,63 @@
 // operation; the sheet changes only when it ends, and a cancelled reading
 // changes nothing. UI thread.
 
+#include "acquire/Reading.h"
+#include "sheet/Operation.h"
 #include "sheet/Sheet.h"
 
 #include <QString>
 
+#include <functional>
+#include <memory>
+
 class Instrument;
-class Operation;
-struct ReadingResult;
 
 // btnNoise00 .. btnNoise22; any other control is ignored. Returns at once.
 void MeasureButton(Instrument &m, Control button);
+
+// How another workflow (a measurement series) takes a button's reading.
+struct ButtonReadingOptions {
+    // Switch the source and the path even with serial switching off: the
+    // virtual bench's own lines, which need no setting.
+    bool switchAlways = false;
+    // Show the working indicator, its progress and "Reading k of N".
+    bool working = true;
+};
+
+// N readings one after another (N = 1 included), reduced to the mean of
+// their mean squares; see Sequence.cpp.
+class AveragedReading : public Operation
+{
+public:
+    using Factory = std::function<std::unique_ptr<Reading>()>;
+    AveragedReading(Instrument &m, Factory factory, int count, bool working);
+    ~AveragedReading() override;
+    // The first reading; `ended` follows, never from inside start().
+    void start() { next(); }
+    void cancel() override;
+    const ReadingResult &result() const { return m_result; }
+
+private:
+    void next();
+    void readingDone();
+
+    Instrument &m_instrument;
+    Factory m_factory;
+    int m_count;
+    bool m_working;
+    int m_done = 0;               // readings that succeeded
+    double m_sum = 0;             // of their mean squares (full scale = 1)
+    Reading *m_current = nullptr; // child of this
+    ReadingResult m_result;
+};
+
+// The reading(s) of a measurement button (the session's Averages of them)
+// as an operation the caller owns, begins or chains, and starts. When it
+// ends the sheet is written as the button writes it, and a failure's
+// message asked for, before any handler of `ended` the caller connects
+// afterwards runs. Null for a control that is not a measurement button.
+std::unique_ptr<AveragedReading> makeButtonReading(Instrument &m, Control button,
+                                                   const ButtonReadingOptions &o);
 
 // The result of the operation a measurement button started (one reading or
 // an average of several), valid until it is deleted; null for any other

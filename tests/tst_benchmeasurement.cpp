@@ -4,6 +4,7 @@
 #include "acquire/Bench.h"
 #include "calc/Nmuc.h"
 #include "calc/Results.h"
+#include "instrument/MeasurementSeries.h"
 #include "sheet/NumText.h"
 #include "support/TestPlatform.h"
 
@@ -341,6 +342,76 @@ private Q_SLOTS:
         QCOMPARE(bench.clockS(), 0.0);
         s.gainDriftDbPerMin = 11;
         QVERIFY(Bench::validate(s).contains(QStringLiteral("gain drift")));
+    }
+
+    // A measurement series through the instrument: the bench's own lines switch even with serial
+    // switching off; each run reports both noise figures and leaves them on the sheet; a Cancel
+    // drops the run in progress (the sheet goes back to the last complete run) and keeps the others.
+    void series_data()
+    {
+        QTest::addColumn<bool>("onBench");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("totalS");
+        QTest::addColumn<int>("cancelInRun"); // -1: none
+        QTest::addColumn<int>("runs");
+        QTest::addColumn<QString>("refused"); // part of the reason; empty: starts
+        QTest::newRow("zero first, three runs, stamps rising") << true << 3 << 0.0 << -1 << 3 << "";
+        QTest::newRow("cancel in the second run keeps the first") << true << 3 << 0.0 << 1 << 1 << "";
+        QTest::newRow("total time over before the next period") << true << 0 << 0.5 << -1 << 1 << "";
+        QTest::newRow("refused without serial switching") << false << 3 << 0.0 << -1 << 0 << "serial switching";
+    }
+    void series()
+    {
+        QFETCH(bool, onBench);
+        QFETCH(int, count);
+        QFETCH(double, totalS);
+        QFETCH(int, cancelInRun);
+        QFETCH(int, runs);
+        QFETCH(QString, refused);
+        BenchSettings s;
+        s.seed = 5, s.dutGainDb = 12, s.dutNfDb = 4;
+        s.dutResponse.clear();
+        bench().setSettings(s);
+        Sheet &sheet = m_instrument.sheet();
+        fillParameters(sheet, bench());
+        sheet.setText(Field::Interval, QStringLiteral("0.05"));
+        ResetAction(m_instrument.session()); // no zero
+        m_instrument.session().ComEnabled = 0;
+        m_instrument.setRoute(onBench ? DeviceRoute::Bench : DeviceRoute::SoundCard);
+        m_tb.messages.shown.clear();
+        sheet.setText(Field::NF, QStringLiteral("before"));
+        QList<SeriesRun> done;
+        SeriesPlan plan;
+        plan.count = count, plan.totalS = totalS, plan.periodS = totalS > 0 ? 1 : 0;
+        plan.takeZero = cancelInRun < 0;
+        QString error;
+        MeasurementSeries *series = MeasurementSeries::start(m_instrument, plan, &error);
+        QCOMPARE(series == nullptr, !refused.isEmpty());
+        QVERIFY2(error.contains(refused), qPrintable(error));
+        if (!series) {
+            QCOMPARE(m_instrument.busy(), false);
+            return;
+        }
+        connect(series, &MeasurementSeries::runDone, this, [&done](const SeriesRun &r) { done << r; });
+        connect(series, &MeasurementSeries::readingStarted, this, [&, this](int run, int step) {
+            if (run == cancelInRun && step == 2)
+                m_instrument.cancel();
+        });
+        QVERIFY(waitIdle(m_instrument, 20000));
+        QCOMPARE(m_tb.messages.texts(), QStringList());
+        QCOMPARE(done.size(), runs);
+        QVERIFY(bench().receiverConnected() && !bench().serial().isOpen());
+        QVERIFY(plan.takeZero == !sheet.text(Field::Noise00).isEmpty());
+        for (int i = 0; i < done.size(); ++i) {
+            const SeriesRun &r = done[i];
+            QVERIFY2(r.ok && r.nf1Db && r.nf2Db && r.gainDb && r.cold2Db && r.cold12Db, qPrintable(r.failure));
+            QCOMPARE(r.index, i);
+            QCOMPARE(r.time.timeSpec(), Qt::UTC);
+            if (i > 0)
+                QVERIFY(done[i - 1].time < r.time);
+        }
+        // The sheet shows the last complete run (a cancelled one is undone), rounded as always.
+        QCOMPARE(sheet.text(Field::NF), FormatFixed(*done.last().nf1Db, QStringLiteral("0.00")));
     }
 
     // A truth the bench cannot simulate is reported through the recording's message; the field stays.

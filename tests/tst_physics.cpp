@@ -1,9 +1,11 @@
 // The physics without a sheet: conversions, the Y-factor cascade (worked
 // examples and an independent forward model it must invert), the ENR curves,
-// the chi-square statistics and the level analysis with its kernels.
+// the chi-square statistics, the statistics of a measurement series and the
+// level analysis with its kernels.
 #include "bench/ChiSquarePlain.h"
 #include "physics/Conversions.h"
 #include "physics/Level.h"
+#include "physics/Series.h"
 #include "physics/Spline.h"
 #include "physics/YFactor.h"
 
@@ -91,6 +93,29 @@ private Q_SLOTS:
         QTest::newRow("sigma 200 dof: high sqrt(200 / 162.728)") << sigmaInterval(1, 200, 95).high << 1.108621 << 1e-5;
         QTest::newRow("sigma without dof: none") << orNan(sigmaInterval(1, 0, 95).ok, 1) << kNan << 0.0;
         QTest::newRow("sigma of NaN: none") << orNan(sigmaInterval(kNan, 5, 95).ok, 1) << kNan << 0.0;
+        // Series statistics. Times as seconds since the epoch (1.8e9): the sums must not cancel.
+        using V = std::vector<double>;
+        auto stats = [](const V &t, const V &v) { return seriesStats(t, v); };
+        const V epoch{1.8e9, 1.8e9 + 60, 1.8e9 + 120, 1.8e9 + 180, 1.8e9 + 240};
+        const SeriesStats flat = stats(epoch, {2.5, 2.5, 2.5, 2.5, 2.5});
+        const SeriesStats ramp = stats(epoch, {1.0, 1.1, 1.2, 1.3, 1.4}); // 0.1 dB a minute
+        const SeriesStats one = stats({10}, {3.25}), none = stats({}, {});
+        const SeriesStats two = stats({0, 1800}, {1, 2}), sameTime = stats({5, 5}, {1, 2});
+        const SeriesStats gaps = stats({0, 1, 2, kNan, 4}, {1, kNan, 3, 7, HUGE_VAL});
+        QTest::newRow("series constant: mean") << flat.mean << 2.5 << 1e-12;
+        QTest::newRow("series constant: no scatter") << orNan(flat.hasSigma, flat.sigma) << 0.0 << 1e-12;
+        QTest::newRow("series constant: no drift") << orNan(flat.hasSlope, flat.slopePerHour) << 0.0 << 1e-9;
+        QTest::newRow("series ramp: 6 dB per hour") << orNan(ramp.hasSlope, ramp.slopePerHour) << 6.0 << 1e-9;
+        QTest::newRow("series ramp: sample sigma") << ramp.sigma << std::sqrt(0.025) << 1e-12;
+        QTest::newRow("series of one: its value") << one.mean << 3.25 << 0.0;
+        QTest::newRow("series of one: no sigma") << orNan(one.hasSigma, 0) << kNan << 0.0;
+        QTest::newRow("series of one: no slope") << orNan(one.hasSlope, 0) << kNan << 0.0;
+        QTest::newRow("series empty: nothing") << orNan(none.count > 0, none.mean) << kNan << 0.0;
+        QTest::newRow("series of two: slope per hour") << orNan(two.hasSlope, two.slopePerHour) << 2.0 << 1e-12;
+        QTest::newRow("series of two: sigma") << two.sigma << std::sqrt(0.5) << 1e-12;
+        QTest::newRow("series at one time: no slope") << orNan(sameTime.hasSlope, 0) << kNan << 0.0;
+        QTest::newRow("series skips NaN and inf: count") << double(gaps.count) << 2.0 << 0.0;
+        QTest::newRow("series skips NaN and inf: slope") << gaps.slopePerHour << 3600.0 << 1e-9;
     }
     void values()
     {

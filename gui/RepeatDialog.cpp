@@ -140,7 +140,7 @@ void RepeatDialog::refresh()
     m_start->setEnabled(!collecting && !m_instrument.busy());
     m_stop->setEnabled(collecting);
     m_count->setEnabled(!collecting);
-    m_series->setEnabled(!collecting && RepeatRun::seriesAvailable());
+    m_series->setEnabled(!collecting);
     m_byHand->setEnabled(!collecting);
     if (collecting)
         m_progress->setText(m_run.mode() == RepeatRun::Mode::ByHand

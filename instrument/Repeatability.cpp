@@ -2,6 +2,7 @@
 
 #include "calc/Results.h"
 #include "instrument/Instrument.h"
+#include "instrument/MeasurementSeries.h"
 #include "instrument/UncertaintyBudget.h"
 #include "physics/Budget.h"
 #include "sheet/NumText.h"
@@ -154,20 +155,32 @@ RepeatRun::RepeatRun(Instrument &m, QObject *parent) : QObject(parent), m_instru
     });
 }
 
-bool RepeatRun::seriesAvailable()
-{
-    return false;
-}
-
 bool RepeatRun::start(Mode mode, int count)
 {
-    if (mode == Mode::Series && !seriesAvailable())
-        return false;
     clear();
     m_mode = mode;
     m_target = std::clamp(count, kMinRepeats, kMaxRepeats);
     for (int k = 0; k < 4; ++k)
         m_levels[k] = m_instrument.sheet().text(kLevels[k]);
+    if (mode == Mode::Series) {
+        SeriesPlan plan;
+        plan.count = m_target;
+        plan.working = true;
+        QString error;
+        MeasurementSeries *series = MeasurementSeries::start(m_instrument, plan, &error);
+        if (!series) {
+            m_instrument.message(QStringLiteral("Repeat"), error, MsgIcon::Exclamation);
+            return false;
+        }
+        connect(series, &MeasurementSeries::runDone, this, [this, series](const SeriesRun &run) {
+            // A reading that failed ends the series with its own message: no
+            // result to count. A run without a noise figure is one.
+            if (!run.ok && !series->failure().isEmpty())
+                return;
+            take({run.nf1Db, run.nf2Db}, predictRepeatability(m_instrument));
+        });
+        connect(series, &Operation::ended, this, &RepeatRun::stop);
+    }
     m_collecting = true;
     Q_EMIT changed();
     return true;

@@ -87,9 +87,6 @@ public:
 
     explicit RepeatRun(Instrument &m, QObject *parent = nullptr);
 
-    // Whether this build has the measurement series the Series mode runs.
-    static bool seriesAvailable();
-
     // Forgets the previous run and starts collecting `count` results
     // (kMinRepeats..kMaxRepeats). False with a message when the
     // measurement series cannot start.

@@ -379,6 +379,28 @@ private Q_SLOTS:
         m.setRoute(DeviceRoute::SoundCard);
     }
 
+    // Measure > Repeat, the whole measurement M times: the instrument's measurement series on the bench's lines
+    // gives M results with both noise figures, and the run ends with it.
+    void repeatWholeMeasurement()
+    {
+        TestBench tb;
+        Instrument &m = tb.loaded();
+        QTemporaryDir dir;
+        const QString binDir = qEnvironmentVariable("TQX_BINARY_DIR") + QLatin1Char('/');
+        m.session().AppDir = QFileInfo::exists(binDir + "TQX.wav") ? binDir : qEnvironmentVariable("TQX_SOURCE_DIR") + "/data/";
+        m.session().TempWave = dir.filePath("~0000BENCH");
+        m.setRoute(DeviceRoute::Bench);
+        m.sheet().setText(Field::Interval, "0.05");
+        m.sheet().setText(Field::Thot, FormatFixed(m.bench().truth().thotK, "0.0000"));
+        RepeatRun run(m);
+        QVERIFY2(run.start(RepeatRun::Mode::Series, 2), qPrintable(tb.messages.texts().join("|")));
+        QVERIFY(waitIdle(m, 30000));
+        QVERIFY2(tb.messages.texts().isEmpty(), qPrintable(tb.messages.texts().join("|")));
+        QVERIFY(!run.collecting() && run.taken() == 2);
+        QVERIFY(run.observedDut().count == 2 && run.observedRx().count == 2 && run.predicted().dut);
+        m.setRoute(DeviceRoute::SoundCard);
+    }
+
     // The sheet: NF(1) and NF(2) tooltips carry U and the largest term (ENR from a vendor file's column); the texts
     // stay; no calibration readings, no numbers.
     void sheetToolTips()

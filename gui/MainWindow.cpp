@@ -265,16 +265,21 @@ void MainWindow::addRepeatLines(QGridLayout *grid, int row, bool dut)
     const int i = dut ? 0 : 1;
     const QString nf = dut ? QStringLiteral("NF(1)") : QStringLiteral("NF(2)");
     const QString key = dut ? QStringLiteral("Dut") : QStringLiteral("Instrument");
-    m_predicted[i] = new ValueLabel(QStringLiteral("lblPredicted") + key, nf + QStringLiteral(" predicted repeatability"), this);
+    m_predicted[i] = new ValueLabel(QStringLiteral("lblPredicted") + key,
+                                    nf + QStringLiteral(" predicted repeatability"), this);
     m_predicted[i]->setToolTip(
-        QStringLiteral("How much %1 scatters from one measurement to the next (1 standard deviation), from the "
-                       "readings' statistical bandwidth and recording time (Interval \u00d7 averages).")
+        QStringLiteral("How much %1 scatters from one measurement to the next (1 standard "
+                       "deviation), from the readings' statistical bandwidth and recording time "
+                       "(Interval \u00d7 averages).")
             .arg(nf));
     m_predicted[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     grid->addWidget(m_predicted[i], row, 0, 1, 2);
     // The observed scatter goes to the status line, which is there from the
     // start: a line appearing in the panel would push it beyond a small screen.
-    m_observed[i] = new ValueLabel(QStringLiteral("lblObserved") + key, nf + QStringLiteral(" observed repeatability"), this);
+    m_observed[i] = new ValueLabel(QStringLiteral("lblObserved") + key,
+                                   nf + QStringLiteral(" observed repeatability"), this);
+    // A line of text tall while still empty, so the window's first size holds it.
+    m_observed[i]->setMinimumHeight(m_observed[i]->fontMetrics().height());
     statusBar()->insertWidget(dut ? 0 : 1, m_observed[i], 1); // NF(1) first, whichever frame is built first
 }
 
@@ -290,8 +295,8 @@ void MainWindow::syncRepeat()
     const bool suspicious[2] = {!m_repeat->collecting() && m_repeat->suspiciousDut(),
                                 !m_repeat->collecting() && m_repeat->suspiciousRx()};
     for (int i = 0; i < 2; ++i) {
-        m_observed[i]->setValueText(status[i].isEmpty() ? QString()
-                                                        : (i == 0 ? QStringLiteral("NF(1): ") : QStringLiteral("NF(2): ")) + status[i]);
+        const QString name = i == 0 ? QStringLiteral("NF(1): ") : QStringLiteral("NF(2): ");
+        m_observed[i]->setValueText(status[i].isEmpty() ? QString() : name + status[i]);
         QPalette pal = QApplication::palette(m_observed[i]);
         if (suspicious[i])
             pal.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
@@ -377,12 +382,11 @@ void MainWindow::fitToScreen()
     const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(16, 40);
     auto *scroll = static_cast<QScrollArea *>(centralWidget());
     const int bar = scroll->verticalScrollBar()->sizeHint().width();
-    QSize want = scroll->widget()->sizeHint() +
-                 QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    QSize want = scroll->widget()->sizeHint() + QSize(0, bars);
     want = want.boundedTo(avail.size() - frame);
     // Scroll bars take room of their own once the panel does not fit.
-    if (want.height() <
-        scroll->widget()->sizeHint().height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height())
+    if (want.height() < scroll->widget()->sizeHint().height() + bars)
         want.rwidth() = std::min(want.width() + bar, avail.width() - frame.width());
     resize(want);
     const QRect outer(QPoint(), want + frame);

@@ -64,7 +64,8 @@ RepeatDialog::RepeatDialog(Instrument &m, RepeatRun &run, QWidget *parent)
     m_count->setValue(RepeatRun::kDefaultRepeats);
     form->addRow(QStringLiteral("Re&peats (M):"), m_count);
     layout->addLayout(form);
-    m_series = new QRadioButton(QStringLiteral("&Whole measurement M times, switched through the serial port"), this);
+    m_series = new QRadioButton(
+        QStringLiteral("&Whole measurement M times, switched through the serial port"), this);
     m_series->setObjectName(QStringLiteral("optSeries"));
     m_byHand = new QRadioButton(QStringLiteral("By &hand: repeat the last pair of readings M times"), this);
     m_byHand->setObjectName(QStringLiteral("optByHand"));
@@ -92,8 +93,9 @@ RepeatDialog::RepeatDialog(Instrument &m, RepeatRun &run, QWidget *parent)
     m_table = new QTableWidget(2, 4, this);
     m_table->setObjectName(QStringLiteral("repeatTable"));
     m_table->setAccessibleName(QStringLiteral("Predicted and observed repeatability"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("Predicted (1\u03c3)"), QStringLiteral("Observed (1\u03c3)"),
-                                        QStringLiteral("95 % range"), QStringLiteral("Results")});
+    m_table->setHorizontalHeaderLabels({QStringLiteral("Predicted (1\u03c3)"),
+                                        QStringLiteral("Observed (1\u03c3)"), QStringLiteral("95 % range"),
+                                        QStringLiteral("Results")});
     m_table->setVerticalHeaderLabels({QStringLiteral("NF(1)"), QStringLiteral("NF(2)")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -143,9 +145,10 @@ void RepeatDialog::refresh()
     m_series->setEnabled(!collecting);
     m_byHand->setEnabled(!collecting);
     if (collecting)
-        m_progress->setText(m_run.mode() == RepeatRun::Mode::ByHand
-                                ? QStringLiteral("%1 of %2: take the pair again.").arg(m_run.taken()).arg(m_run.target())
-                                : QStringLiteral("%1 of %2 measured.").arg(m_run.taken()).arg(m_run.target()));
+        m_progress->setText(
+            m_run.mode() == RepeatRun::Mode::ByHand
+                ? QStringLiteral("%1 of %2: take the pair again.").arg(m_run.taken()).arg(m_run.target())
+                : QStringLiteral("%1 of %2 measured.").arg(m_run.taken()).arg(m_run.target()));
     else
         m_progress->setText(m_run.taken() > 0 ? QStringLiteral("%1 results.").arg(m_run.taken()) : QString());
 
@@ -164,11 +167,14 @@ void RepeatDialog::refresh()
         }
         setCell(row, 0, sigmaText(pred[row]));
         setCell(row, 1, o.count >= 2 ? sigmaText(o.sd) : QString());
-        setCell(row, 2, o.range.ok ? QStringLiteral("%1 to %2 dB").arg(FormatFixed(o.range.low, QStringLiteral("0.00")),
-                                                                       FormatFixed(o.range.high, QStringLiteral("0.00")))
-                                   : QString());
-        setCell(row, 3, o.missing > 0 ? QStringLiteral("%1 (%2 without NF)").arg(o.count).arg(o.missing)
-                                      : QString::number(o.count));
+        setCell(row, 2,
+                o.range.ok ? QStringLiteral("%1 to %2 dB")
+                                 .arg(FormatFixed(o.range.low, QStringLiteral("0.00")),
+                                      FormatFixed(o.range.high, QStringLiteral("0.00")))
+                           : QString());
+        setCell(row, 3,
+                o.missing > 0 ? QStringLiteral("%1 (%2 without NF)").arg(o.count).arg(o.missing)
+                              : QString::number(o.count));
         const bool bad = !collecting && repeatSuspicious(o, pred[row]);
         for (int col = 1; col < 4; ++col)
             m_table->item(row, col)->setForeground(bad ? QBrush(QColor(0xC0, 0, 0)) : QBrush());

@@ -15,7 +15,7 @@ namespace {
 using physics::BudgetOut;
 using physics::BudgetTerm;
 
-constexpr double kConfidence = 95.0;  // % of the observed sigma's interval
+constexpr double kConfidence = 95.0;   // % of the observed sigma's interval
 constexpr double kSuspiciousRatio = 2; // observed / predicted above this: a cause beyond statistics
 const QString kFmt = QStringLiteral("0.00");
 constexpr double kShownHalfStep = 0.005; // dB, half the step of kFmt
@@ -136,7 +136,8 @@ QString observedText(const RepeatObserved &o)
         return {};
     QString text = QStringLiteral("\u00b1%1 dB observed").arg(FormatFixed(o.sd, kFmt));
     if (o.range.ok)
-        text += QStringLiteral(" (95 %: %1 to %2)").arg(FormatFixed(o.range.low, kFmt), FormatFixed(o.range.high, kFmt));
+        text += QStringLiteral(" (95 %: %1 to %2)")
+                    .arg(FormatFixed(o.range.low, kFmt), FormatFixed(o.range.high, kFmt));
     return text;
 }
 

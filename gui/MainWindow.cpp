@@ -280,7 +280,10 @@ void MainWindow::addRepeatLines(QGridLayout *grid, int row, bool dut)
                                    nf + QStringLiteral(" observed repeatability"), this);
     // A line of text tall while still empty, so the window's first size holds it.
     m_observed[i]->setMinimumHeight(m_observed[i]->fontMetrics().height());
-    statusBar()->insertWidget(dut ? 0 : 1, m_observed[i], 1); // NF(1) first, whichever frame is built first
+    if (dut) // NF(1) first, whichever frame is built first
+        statusBar()->insertWidget(0, m_observed[i], 1);
+    else
+        statusBar()->addWidget(m_observed[i], 1);
 }
 
 void MainWindow::syncRepeat()

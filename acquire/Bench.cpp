@@ -104,8 +104,14 @@ double throughAttenuator(double tK, double tPhysK, double lossDb)
     return tK / l + tPhysK * (l - 1.0) / l;
 }
 
-double fromDb(double db) { return std::pow(10.0, db / 10.0); }
-double teFromNf(double nfDb) { return Bench::kT0 * (fromDb(nfDb) - 1.0); }
+double fromDb(double db)
+{
+    return std::pow(10.0, db / 10.0);
+}
+double teFromNf(double nfDb)
+{
+    return Bench::kT0 * (fromDb(nfDb) - 1.0);
+}
 
 // Quantisation noise of rounding to 16 bits: one step is 1/32768 of full
 // scale, its noise (step^2)/12 (mean square, full scale = 1).
@@ -118,7 +124,10 @@ QString rangeText(const char *what, double lo, double hi, const char *unit)
         .arg(QLatin1String(what), NumToText(lo), NumToText(hi), QLatin1String(unit));
 }
 
-bool within(double v, double lo, double hi) { return std::isfinite(v) && v >= lo && v <= hi; }
+bool within(double v, double lo, double hi)
+{
+    return std::isfinite(v) && v >= lo && v <= hi;
+}
 
 } // namespace
 
@@ -352,7 +361,8 @@ QString Bench::generate(const BenchState &st, int rate, qint64 samples, QVector<
     if (rate <= 0 || samples < 0)
         return QStringLiteral("Cannot record %1 samples at %2 Hz.").arg(samples).arg(rate);
     if (m_settings.bandHighHz >= BenchRange::bandMaxOfRate * rate)
-        return QStringLiteral("The audio band's upper edge (%1 Hz) must lie below %2 Hz at %3 samples per second.")
+        return QStringLiteral(
+                   "The audio band's upper edge (%1 Hz) must lie below %2 Hz at %3 samples per second.")
             .arg(NumToText(m_settings.bandHighHz), NumToText(BenchRange::bandMaxOfRate * rate))
             .arg(rate);
 

@@ -223,7 +223,8 @@ void BudgetDialog::recompute()
                           ? QStringLiteral(", its interpolation \u00b1 %1 dB (rectangular)")
                                 .arg(fixed(in.enrInterpHalfDb, "0.000"))
                           : QString()),
-                 fixed(in.bandwidthHz, "0"), in.bandwidthSource, fixed(in.intervalS, "0.000"),
+                 fixed(in.bandwidthHz, "0"), in.bandwidthSource, fixed(in.intervalS, "0.000") +
+                     (in.averages > 1 ? QStringLiteral(" \u00d7 %1 averages").arg(in.averages) : QString()),
                  fixed(in.input.relSd[0] * 100, "0.00"),
                  in.reflectionFromFile ? QStringLiteral("; source reflection from the file") : QString()));
     const physics::BudgetResult r = sheetBudget(m_instrument);

@@ -4,6 +4,8 @@
 #include "gui/Dialogs.h"
 #include "gui/FieldWidgets.h"
 #include "instrument/SourceTemperature.h"
+#include "gui/ValueLabel.h"
+#include "instrument/Repeatability.h"
 #include "instrument/UncertaintyBudget.h"
 
 #include <QAction>
@@ -19,6 +21,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -42,6 +45,7 @@ MainWindow::MainWindow(Instrument &instrument, QWidget *parent)
     , m_instrument(instrument)
 {
     setObjectName(QStringLiteral("frmMain"));
+    m_repeat = new RepeatRun(m_instrument, this);
     buildMenus();
     buildPanel();
     new KeyGuard(this);
@@ -51,6 +55,7 @@ MainWindow::MainWindow(Instrument &instrument, QWidget *parent)
     // A reading, sweep or playback ends later, from the event loop; a
     // change of route changes the check marks.
     connect(&m_instrument, &Instrument::sheetChanged, this, &MainWindow::syncFromSheet);
+    connect(m_repeat, &RepeatRun::changed, this, &MainWindow::syncRepeat);
 }
 
 MainWindow::~MainWindow() = default;
@@ -103,6 +108,12 @@ void MainWindow::buildMenus()
     makeAction(util, Control::mnuInputMonitor, QStringLiteral("Input &monitor"));
     makeAction(util, Control::mnuBudget, QStringLiteral("Uncertainty &budget"));
     makeAction(util, Control::mnuSweep, QStringLiteral("&Frequency sweep"));
+
+    QMenu *measure = menuBar()->addMenu(QStringLiteral("&Measure"));
+    measure->setObjectName(QStringLiteral("mnuMeasure"));
+    QAction *repeat = measure->addAction(QStringLiteral("&Repeat..."));
+    repeat->setObjectName(QStringLiteral("mnuRepeat"));
+    connect(repeat, &QAction::triggered, this, &MainWindow::showRepeatDialog);
 
     QMenu *opt = menuBar()->addMenu(QStringLiteral("&Options"));
     opt->setObjectName(QStringLiteral("mnuOptions"));
@@ -244,7 +255,12 @@ QGroupBox *MainWindow::buildPath(const QString &title, Field att1, Field att2, C
     addField(g, 4, 0, y, QStringLiteral("Y(%1) (dB)").arg(suffix));
     addField(g, 5, 0, teq, QStringLiteral("Teq(%1) (K)").arg(suffix));
     addField(g, 6, 0, nf, QStringLiteral("NF(%1) (dB)").arg(suffix));
-    g->setRowStretch(7, 1);
+    if (nf == Field::NF1) {
+        addRepeatLines(g, 7, false);
+        g->setRowStretch(8, 1);
+    } else {
+        g->setRowStretch(7, 1);
+    }
     return box;
 }
 
@@ -256,10 +272,69 @@ QGroupBox *MainWindow::buildDut()
     addField(g, 0, 0, Field::Gain, QStringLiteral("Gain(1) (dB)"));
     addField(g, 1, 0, Field::Teq, QStringLiteral("Teq(1) (K)"));
     addField(g, 2, 0, Field::NF, QStringLiteral("NF(1) (dB)"));
-    g->addWidget(makeButton(Control::btnReset, QStringLiteral("&Reset")), 3, 0);
-    g->addWidget(makeButton(Control::btnSaveTsv, QStringLiteral("TS&V")), 3, 1);
-    g->setRowStretch(4, 1);
+    addRepeatLines(g, 3, true);
+    g->addWidget(makeButton(Control::btnReset, QStringLiteral("&Reset")), 4, 0);
+    g->addWidget(makeButton(Control::btnSaveTsv, QStringLiteral("TS&V")), 4, 1);
+    g->setRowStretch(5, 1);
     return box;
+}
+
+void MainWindow::addRepeatLines(QGridLayout *grid, int row, bool dut)
+{
+    const int i = dut ? 0 : 1;
+    const QString nf = dut ? QStringLiteral("NF(1)") : QStringLiteral("NF(2)");
+    const QString key = dut ? QStringLiteral("Dut") : QStringLiteral("Instrument");
+    m_predicted[i] = new ValueLabel(QStringLiteral("lblPredicted") + key,
+                                    nf + QStringLiteral(" predicted repeatability"), this);
+    m_predicted[i]->setToolTip(
+        QStringLiteral("How much %1 scatters from one measurement to the next (1 standard "
+                       "deviation), from the readings' statistical bandwidth and recording time "
+                       "(Interval \u00d7 averages).")
+            .arg(nf));
+    m_predicted[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(m_predicted[i], row, 0, 1, 2);
+    // The observed scatter goes to the status line, which is there from the
+    // start: a line appearing in the panel would push it beyond a small screen.
+    m_observed[i] = new ValueLabel(QStringLiteral("lblObserved") + key,
+                                   nf + QStringLiteral(" observed repeatability"), this);
+    // A line of text tall while still empty, so the window's first size holds it.
+    m_observed[i]->setMinimumHeight(m_observed[i]->fontMetrics().height());
+    if (dut) // NF(1) first, whichever frame is built first
+        statusBar()->insertWidget(0, m_observed[i], 1);
+    else
+        statusBar()->addWidget(m_observed[i], 1);
+}
+
+void MainWindow::syncRepeat()
+{
+    // Computed afresh with the results: the budget's model without Monte Carlo is cheap.
+    const NfPair predicted = predictRepeatability(m_instrument);
+    const bool shown[2] = {!m_instrument.sheet().text(Field::NF).isEmpty(),
+                           !m_instrument.sheet().text(Field::NF1).isEmpty()};
+    m_predicted[0]->setValueText(shown[0] ? predictedText(predicted.dut) : QString());
+    m_predicted[1]->setValueText(shown[1] ? predictedText(predicted.rx) : QString());
+    const QString status[2] = {m_repeat->statusDut(), m_repeat->statusRx()};
+    const bool suspicious[2] = {!m_repeat->collecting() && m_repeat->suspiciousDut(),
+                                !m_repeat->collecting() && m_repeat->suspiciousRx()};
+    for (int i = 0; i < 2; ++i) {
+        const QString name = i == 0 ? QStringLiteral("NF(1): ") : QStringLiteral("NF(2): ");
+        m_observed[i]->setValueText(status[i].isEmpty() ? QString() : name + status[i]);
+        QPalette pal = QApplication::palette(m_observed[i]);
+        if (suspicious[i])
+            pal.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
+        m_observed[i]->setPalette(pal);
+        m_observed[i]->setToolTip(suspicious[i] ? repeatHint() : QString());
+        m_observed[i]->setAccessibleDescription(suspicious[i] ? repeatHint() : QString());
+    }
+}
+
+void MainWindow::showRepeatDialog()
+{
+    if (!m_repeatDialog)
+        m_repeatDialog = createRepeatDialog(m_instrument, *m_repeat, this);
+    m_repeatDialog->show();
+    m_repeatDialog->raise();
+    m_repeatDialog->activateWindow();
 }
 
 void MainWindow::buildPanel()
@@ -268,7 +343,7 @@ void MainWindow::buildPanel()
     central->setObjectName(QStringLiteral("panel"));
     auto *grid = new QGridLayout(central);
     grid->addWidget(buildGeneral(), 0, 0, 2, 1);
-    QGroupBox *cal = buildPath(QStringLiteral("Instru&ment calibration (2)"), Field::Att11, Field::Att12,
+    QGroupBox *cal = buildPath(QStringLiteral("Instrument calibration (2)"), Field::Att11, Field::Att12,
                                Control::btnNoise11, Field::Noise11, Control::btnNoise12, Field::Noise12,
                                Field::Y2dB, Field::Teq1, Field::NF1, QStringLiteral("2"));
     cal->setObjectName(QStringLiteral("frCalibration"));
@@ -329,10 +404,11 @@ void MainWindow::fitToScreen()
     const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(16, 40);
     auto *scroll = static_cast<QScrollArea *>(centralWidget());
     const int bar = scroll->verticalScrollBar()->sizeHint().width();
-    QSize want = scroll->widget()->sizeHint() + QSize(0, menuBar()->sizeHint().height());
+    const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    QSize want = scroll->widget()->sizeHint() + QSize(0, bars);
     want = want.boundedTo(avail.size() - frame);
     // Scroll bars take room of their own once the panel does not fit.
-    if (want.height() < scroll->widget()->sizeHint().height() + menuBar()->sizeHint().height())
+    if (want.height() < scroll->widget()->sizeHint().height() + bars)
         want.rwidth() = std::min(want.width() + bar, avail.width() - frame.width());
     resize(want);
     const QRect outer(QPoint(), want + frame);
@@ -424,6 +500,7 @@ void MainWindow::syncFromSheet()
     // NF(1) and NF(2): their expanded uncertainty, the texts unchanged.
     for (Field f : {Field::NF, Field::NF1})
         m_fields[static_cast<int>(f)]->setToolTip(m_instrument.toolTip(f));
+    syncRepeat();
 }
 
 void MainWindow::loadAndShow()

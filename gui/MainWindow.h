@@ -18,6 +18,9 @@ class QPushButton;
 class QGroupBox;
 class QGridLayout;
 class QLabel;
+class RepeatRun;
+class ValueLabel;
+class QDialog;
 
 class MainWindow : public QMainWindow
 {
@@ -46,6 +49,10 @@ private:
     QGroupBox *buildPath(const QString &title, Field att1, Field att2, Control lo, Field loField,
                          Control hi, Field hiField, Field y, Field teq, Field nf, const QString &suffix);
     QGroupBox *buildDut();
+    // The repeatability lines under NF(1) (dut) or NF(2): predicted, observed.
+    void addRepeatLines(QGridLayout *grid, int row, bool dut);
+    void syncRepeat();
+    void showRepeatDialog();
     FieldEdit *addField(QGridLayout *grid, int row, int col, Field f, const QString &label);
     FieldEdit *makeField(Field f);
     QPushButton *makeButton(Control c, const QString &caption);
@@ -64,4 +71,8 @@ private:
     UnitsCombo *m_units = nullptr;
     NotesEdit *m_notes = nullptr;
     QAction *m_hotCold = nullptr; // Options > Hot and cold loads: the session's choice, not a sheet control
+    RepeatRun *m_repeat = nullptr;
+    ValueLabel *m_predicted[2] = {}; // NF(1), NF(2)
+    ValueLabel *m_observed[2] = {};
+    QDialog *m_repeatDialog = nullptr;
 };

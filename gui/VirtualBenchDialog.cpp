@@ -59,7 +59,8 @@ QPointer<QDialog> s_openBench;
 QString dbText(double ms)
 {
     // A level that cannot be shown in dB shows as empty, never as inf/NaN.
-    return ms > 0 && std::isfinite(ms) ? FormatFixed(10.0 * std::log10(ms), QStringLiteral("0.00")) : QString();
+    return ms > 0 && std::isfinite(ms) ? FormatFixed(10.0 * std::log10(ms), QStringLiteral("0.00"))
+                                       : QString();
 }
 
 class VirtualBenchDialog : public QDialog
@@ -73,8 +74,8 @@ protected:
     bool event(QEvent *e) override;
 
 private:
-    QDoubleSpinBox *addSpin(QGridLayout *grid, const char *name, const QString &label, double min,
-                            double max, int decimals, double step);
+    QDoubleSpinBox *addSpin(QGridLayout *grid, const char *name, const QString &label, double min, double max,
+                            int decimals, double step);
     QLineEdit *addShow(QGridLayout *grid, const char *name, const QString &label);
     QLineEdit *addPoints(QGridLayout *grid, const char *name, const QString &label, const QString &text);
     void applySettings();
@@ -98,9 +99,7 @@ private:
 };
 
 VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool compact)
-    : QDialog(parent)
-    , m_instrument(m)
-    , m_bench(m.bench())
+    : QDialog(parent), m_instrument(m), m_bench(m.bench())
 {
     setObjectName(QStringLiteral("frmVirtualBench"));
     setWindowTitle(QStringLiteral("Virtual bench"));
@@ -136,8 +135,10 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
     m_rxNf = addSpin(rxGrid, "benchRxNf", QStringLiteral("Receiver N&F (dB)"), nfMinDb, nfMaxDb, 2, 0.5);
     m_rxGain = addSpin(rxGrid, "benchRxGain", QStringLiteral("Receiver gain (dB &full scale per W)"),
                        rxGainMinDb, rxGainMaxDb, 1, 1);
-    m_bandLow = addSpin(rxGrid, "benchBandLow", QStringLiteral("Audio band &from (Hz)"), bandMinHz, bandMaxHz, 0, 50);
-    m_bandHigh = addSpin(rxGrid, "benchBandHigh", QStringLiteral("Audio band &to (Hz)"), bandMinHz, bandMaxHz, 0, 50);
+    m_bandLow =
+        addSpin(rxGrid, "benchBandLow", QStringLiteral("Audio band &from (Hz)"), bandMinHz, bandMaxHz, 0, 50);
+    m_bandHigh =
+        addSpin(rxGrid, "benchBandHigh", QStringLiteral("Audio band &to (Hz)"), bandMinHz, bandMaxHz, 0, 50);
     m_floor = addSpin(rxGrid, "benchFloor", QStringLiteral("Sound card f&loor (dB full scale)"), floorMinDbfs,
                       floorMaxDbfs, 1, 1);
     m_dc = addSpin(rxGrid, "benchDc", QStringLiteral("&DC offset (full scale)"), -dcMax, dcMax, 4, 0.001);
@@ -221,7 +222,8 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
         m_expected[i]->setObjectName(QStringLiteral("benchExpected%1").arg(i));
         // Room for the widest level, "-000.00", in the font in use; the
         // frame and text margins take about one digit more.
-        m_expected[i]->setMinimumWidth(m_expected[i]->fontMetrics().horizontalAdvance(QStringLiteral("-0000.000")) + 8);
+        m_expected[i]->setMinimumWidth(
+            m_expected[i]->fontMetrics().horizontalAdvance(QStringLiteral("-0000.000")) + 8);
         m_expected[i]->setAccessibleName(i == 0 ? QStringLiteral("Expected zero level (dB full scale)")
                                                 : QStringLiteral("Expected level of reading %1 (dB)").arg(i));
     }
@@ -230,9 +232,10 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
     m_status->setObjectName(QStringLiteral("benchStatus"));
     m_status->setWordWrap(true);
     // The compact bench points to the manual's page instead of the steps.
-    auto *howTo = new QLabel(compact ? QStringLiteral("How to measure: Help, \"Practising on the virtual bench\".")
-                                     : QLatin1String(kHowTo),
-                             this);
+    auto *howTo =
+        new QLabel(compact ? QStringLiteral("How to measure: Help, \"Practising on the virtual bench\".")
+                           : QLatin1String(kHowTo),
+                   this);
     howTo->setObjectName(QStringLiteral("benchHowTo"));
     howTo->setWordWrap(true);
     howTo->setTextFormat(Qt::RichText);
@@ -462,7 +465,8 @@ void VirtualBenchDialog::refresh()
     const int rate = m_bench.lastRate();
     if (problem.isEmpty() && m_bench.settings().bandHighHz >= BenchRange::bandMaxOfRate * rate)
         problem = QStringLiteral("The audio band must end below %1 Hz at %2 samples per second.")
-                      .arg(NumToText(BenchRange::bandMaxOfRate * rate)).arg(rate);
+                      .arg(NumToText(BenchRange::bandMaxOfRate * rate))
+                      .arg(rate);
     m_attenuators->setText(
         QStringLiteral("Attenuators (main window): Att11 %1 dB, Att12 %2 dB, Att21 %3 dB, Att22 %4 dB; "
                        "Tatt1 %5 K, Tatt2 %6 K.")
@@ -470,10 +474,11 @@ void VirtualBenchDialog::refresh()
                  NumToText(a.tatt1), NumToText(a.tatt2)));
 
     const BenchState now = m_bench.state();
-    QString nowText = QStringLiteral("Now: source %1, %2, receiver %3")
-                          .arg(now.sourceOn ? QStringLiteral("on") : QStringLiteral("off"),
-                               now.combined ? QStringLiteral("DUT + instrument") : QStringLiteral("instrument alone"),
-                               now.receiverConnected ? QStringLiteral("connected") : QStringLiteral("disconnected"));
+    QString nowText =
+        QStringLiteral("Now: source %1, %2, receiver %3")
+            .arg(now.sourceOn ? QStringLiteral("on") : QStringLiteral("off"),
+                 now.combined ? QStringLiteral("DUT + instrument") : QStringLiteral("instrument alone"),
+                 now.receiverConnected ? QStringLiteral("connected") : QStringLiteral("disconnected"));
     if (m_bench.portOpen())
         nowText += QStringLiteral(" (set by the virtual port)");
     else if (m_instrument.session().ComEnabled > 0)
@@ -485,7 +490,8 @@ void VirtualBenchDialog::refresh()
     if (problem.isEmpty()) {
         const double zero = m_bench.floorMeanSquare();
         m_expected[0]->setText(dbText(zero));
-        const BenchState states[4] = {{false, false, true}, {true, false, true}, {false, true, true}, {true, true, true}};
+        const BenchState states[4] = {
+            {false, false, true}, {true, false, true}, {false, true, true}, {true, true, true}};
         for (int i = 0; i < 4; ++i)
             m_expected[i + 1]->setText(dbText(m_bench.expectedMeanSquare(states[i], rate, a) - zero));
         m_status->setText(m_instrument.route() == DeviceRoute::Bench

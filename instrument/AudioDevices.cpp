@@ -143,10 +143,12 @@ NoiseSourceLines noiseSourceLines(const Instrument &m)
     return lines;
 }
 
-std::unique_ptr<Reading> makeReading(Instrument &m, ReadingPlan plan)
+std::unique_ptr<Reading> makeReading(Instrument &m, ReadingPlan plan, bool switchAlways)
 {
     plan.templateWave = m.session().templateWave();
     plan.tempWave = m.session().TempWave;
     m.syncBench();
-    return std::make_unique<Reading>(m.audio(), noiseSourceLines(m), plan);
+    NoiseSourceLines lines = noiseSourceLines(m);
+    lines.enabled = lines.enabled || switchAlways;
+    return std::make_unique<Reading>(m.audio(), lines, plan);
 }

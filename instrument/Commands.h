@@ -30,8 +30,9 @@ void chooseEnrInterpolation(Instrument &m, physics::Interpolation method);
 // The serial lines that switch the noise source on the current route.
 NoiseSourceLines noiseSourceLines(const Instrument &m);
 // A reading on the current route's devices with the session's files; the
-// caller fills the switching and the interval in `plan`.
-std::unique_ptr<Reading> makeReading(Instrument &m, ReadingPlan plan);
+// caller fills the switching and the interval in `plan`. `switchAlways`:
+// the lines switch even with serial switching off (the bench's own lines).
+std::unique_ptr<Reading> makeReading(Instrument &m, ReadingPlan plan, bool switchAlways = false);
 
 // Audio device choice (section "Audio" of the settings store).
 void restoreAudioDevices(Instrument &m);

@@ -113,123 +113,14 @@ void noiseDone(Session &m, const Button &b, const ReadingResult &r)
     }
 }
 
-// N readings one after another, reduced to the mean of their mean squares.
-// Noise power is what adds up linearly, and each reading's mean square is an
-// unbiased estimate of it, so the mean of N is unbiased too and scatters
-// 1/sqrt(N) as much as one; the mean of their dB values would sit below it
-// by about half the variance of the readings (in the log domain). The
-// result is that of a single reading with the mean power: clipped when any
-// reading was, stamped with the last reading's time. The first reading that
-// fails or is cancelled ends the whole with its own result.
-//
-// Interleaved, the readings of a pair (source off and on) alternate in the
-// order off on, on off, off on, ... (each pair mirrors the one before), so
-// that for an even N the mean time of the N cold readings equals that of the
-// N hot ones: a gain that drifts linearly with time then scales both means
-// alike and Y, their ratio, keeps no first-order trace of it. Each slot is
-// averaged on its own.
-class AveragedReading : public Operation
+// `working`: the operation showed the working window. `last`: the final (or
+// only) field of the operation, whose call shows a failure's message, once
+// for a pair.
+void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &r, bool working,
+                  bool last = true)
 {
-public:
-    using Factory = std::function<std::unique_ptr<Reading>(const ReadingPlan &)>;
-    // `plans`: one per slot (one, or cold and hot); `count` readings each.
-    AveragedReading(Instrument &m, Factory factory, QVector<ReadingPlan> plans, int count)
-        : m_instrument(m), m_factory(std::move(factory)), m_plans(std::move(plans)), m_count(count),
-          m_sums(m_plans.size(), 0.0), m_results(m_plans.size())
-    {
-        for (int k = 0; k < m_count; ++k)
-            for (int i = 0; i < m_plans.size(); ++i)
-                m_order.append(k % 2 == 0 ? i : int(m_plans.size()) - 1 - i);
-    }
-    ~AveragedReading() override
-    {
-        blockSignals(true); // nothing reaches the sheet from here
-        cancel();
-    }
-
-    // The first reading; `ended` follows, never from inside start().
-    void start() { next(); }
-    void cancel() override
-    {
-        if (m_current && m_results[0].outcome == ReadingResult::Outcome::Running)
-            m_current->cancel(); // its end ends this one
-    }
-    // The first slot's result (all slots share the outcome and message).
-    const ReadingResult &result() const { return m_results[0]; }
-    const ReadingResult &result(int slot) const { return m_results[slot]; }
-
-private:
-    void next()
-    {
-        if (m_current)
-            m_current->deleteLater(); // inside its own `ended`
-        const int index = m_done;
-        m_current = m_factory(m_plans[m_order[index]]).release();
-        m_current->setParent(this);
-        const int total = int(m_order.size());
-        QObject::connect(m_current, &Reading::stageChanged, this, [this, index, total](Reading::Stage st) {
-            if (st != Reading::Stage::Settling)
-                return;
-            if (index == 0)
-                m_instrument.showWorking(true);
-            if (total > 1)
-                m_instrument.setWorkingText(QStringLiteral("Reading %1 of %2").arg(index + 1).arg(total));
-        });
-        QObject::connect(m_current, &Reading::progress, this, [this, index, total](double f) {
-            m_instrument.setWorkingProgress((index + f) / total);
-        });
-        QObject::connect(m_current, &Operation::ended, this, [this] { readingDone(); });
-        m_current->start();
-    }
-
-    void readingDone()
-    {
-        const ReadingResult &r = m_current->result();
-        const int slot = m_order[m_done];
-        for (ReadingResult &res : m_results) {
-            res.stamped = res.stamped || r.stamped;
-            if (r.stamped)
-                res.obsTime = r.obsTime;
-            res.recorded = res.recorded || r.recorded;
-        }
-        if (r.outcome != ReadingResult::Outcome::Succeeded) {
-            for (ReadingResult &res : m_results) {
-                res.outcome = r.outcome;
-                res.message = r.message;
-                res.portError = r.portError;
-            }
-            Q_EMIT ended();
-            return;
-        }
-        m_sums[slot] += r.ms;
-        m_results[slot].clipped = m_results[slot].clipped || r.clipped;
-        if (++m_done < m_order.size()) {
-            next();
-            return;
-        }
-        for (int i = 0; i < m_results.size(); ++i) {
-            m_results[i].outcome = ReadingResult::Outcome::Succeeded;
-            m_results[i].ms = m_sums[i] / m_count;
-        }
-        Q_EMIT ended();
-    }
-
-    Instrument &m_instrument;
-    Factory m_factory;
-    QVector<ReadingPlan> m_plans;
-    int m_count;
-    QVector<int> m_order;         // the slot of each reading in turn
-    int m_done = 0;               // readings that succeeded
-    QVector<double> m_sums;       // of each slot's mean squares (full scale = 1)
-    Reading *m_current = nullptr; // child of this
-    QVector<ReadingResult> m_results;
-};
-
-// `last`: the final (or only) field of the operation; its call shows the
-// failure's message, once for a pair.
-void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &r, bool last)
-{
-    instrument.showWorking(false); // before any message
+    if (working)
+        instrument.showWorking(false); // before any message
     if (r.outcome == ReadingResult::Outcome::Cancelled)
         return;
     Session &m = instrument.session();
@@ -247,15 +138,19 @@ void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &
         instrument.message(kCaption, r.message, MsgIcon::Critical);
 }
 
-const Button *buttonOf(Control c)
+} // namespace
+
+namespace {
+
+const Button *buttonOf(Control button)
 {
     for (const Button &candidate : kButtons)
-        if (candidate.button == c)
+        if (candidate.button == button)
             return &candidate;
     return nullptr;
 }
 
-ReadingPlan planOf(const Session &m, const Button &b)
+ReadingPlan planOf(const Instrument &m, const Button &b)
 {
     ReadingPlan plan;
     plan.usePort = b.usesPort;
@@ -268,22 +163,118 @@ ReadingPlan planOf(const Session &m, const Button &b)
 
 } // namespace
 
-Control interleavedPartner(const Session &m, Control button)
+// N readings one after another, reduced to the mean of their mean squares.
+// Noise power is what adds up linearly, and each reading's mean square is an
+// unbiased estimate of it, so the mean of N is unbiased too and scatters
+// 1/sqrt(N) as much as one; the mean of their dB values would sit below it
+// by about half the variance of the readings (in the log domain). The
+// result is that of a single reading with the mean power: clipped when any
+// reading was, stamped with the last reading's time. The first reading that
+// fails or is cancelled ends the whole with its own result.
+//
+// Interleaved, the readings of a pair (source off and on) alternate in the
+// order off on, on off, off on, ... (each pair mirrors the one before), so
+// that for an even N the mean time of the N cold readings equals that of the
+// N hot ones: a gain that drifts linearly with time then scales both means
+// alike and Y, their ratio, keeps no first-order trace of it. Each slot is
+// averaged on its own.
+AveragedReading::AveragedReading(Instrument &m, Factory factory, QVector<ReadingPlan> plans, int count,
+                                 bool working)
+    : m_instrument(m), m_factory(std::move(factory)), m_plans(std::move(plans)), m_count(count),
+      m_working(working), m_sums(m_plans.size(), 0.0), m_results(m_plans.size())
 {
-    if (!m.Interleave || m.Averages < 2 || m.ComEnabled <= 0 || m.HotColdLoads) // loads change by hand
-        return Control::btnNoise00;
-    switch (button) {
-    case Control::btnNoise11:
-        return Control::btnNoise12;
-    case Control::btnNoise12:
-        return Control::btnNoise11;
-    case Control::btnNoise21:
-        return Control::btnNoise22;
-    case Control::btnNoise22:
-        return Control::btnNoise21;
-    default:
-        return Control::btnNoise00;
+    for (int k = 0; k < m_count; ++k)
+        for (int i = 0; i < m_plans.size(); ++i)
+            m_order.append(k % 2 == 0 ? i : int(m_plans.size()) - 1 - i);
+}
+
+AveragedReading::~AveragedReading()
+{
+    blockSignals(true); // nothing reaches the sheet from here
+    cancel();
+}
+
+void AveragedReading::cancel()
+{
+    if (m_current && m_results[0].outcome == ReadingResult::Outcome::Running)
+        m_current->cancel(); // its end ends this one
+}
+
+void AveragedReading::next()
+{
+    if (m_current)
+        m_current->deleteLater(); // inside its own `ended`
+    const int index = m_done;
+    m_current = m_factory(m_plans[m_order[index]]).release();
+    m_current->setParent(this);
+    const int total = int(m_order.size());
+    if (m_working) {
+        QObject::connect(m_current, &Reading::stageChanged, this, [this, index, total](Reading::Stage st) {
+            if (st != Reading::Stage::Settling)
+                return;
+            if (index == 0)
+                m_instrument.showWorking(true);
+            if (total > 1)
+                m_instrument.setWorkingText(QStringLiteral("Reading %1 of %2").arg(index + 1).arg(total));
+        });
+        QObject::connect(m_current, &Reading::progress, this,
+                         [this, index, total](double f) { m_instrument.setWorkingProgress((index + f) / total); });
     }
+    QObject::connect(m_current, &Operation::ended, this, [this] { readingDone(); });
+    m_current->start();
+}
+
+void AveragedReading::readingDone()
+{
+    const ReadingResult &r = m_current->result();
+    const int slot = m_order[m_done];
+    for (ReadingResult &res : m_results) {
+        res.stamped = res.stamped || r.stamped;
+        if (r.stamped)
+            res.obsTime = r.obsTime;
+        res.recorded = res.recorded || r.recorded;
+    }
+    if (r.outcome != ReadingResult::Outcome::Succeeded) {
+        for (ReadingResult &res : m_results) {
+            res.outcome = r.outcome;
+            res.message = r.message;
+            res.portError = r.portError;
+        }
+        Q_EMIT ended();
+        return;
+    }
+    m_sums[slot] += r.ms;
+    m_results[slot].clipped = m_results[slot].clipped || r.clipped;
+    if (++m_done < m_order.size()) {
+        next();
+        return;
+    }
+    for (int i = 0; i < m_results.size(); ++i) {
+        m_results[i].outcome = ReadingResult::Outcome::Succeeded;
+        m_results[i].ms = m_sums[i] / m_count;
+    }
+    Q_EMIT ended();
+}
+
+std::unique_ptr<AveragedReading> makeButtonReading(Instrument &m, Control button,
+                                                   const ButtonReadingOptions &o)
+{
+    const Button *b = buttonOf(button);
+    if (!b)
+        return nullptr;
+    const ReadingPlan plan = planOf(m, *b);
+    const bool switchAlways = o.switchAlways;
+    const int count = std::clamp(m.session().Averages, 1, Session::kMaxAverages);
+    auto owned = std::make_unique<AveragedReading>(
+        m, [&m, switchAlways](const ReadingPlan &p) { return makeReading(m, p, switchAlways); },
+        QVector<ReadingPlan>{plan}, count, o.working);
+    AveragedReading *averaged = owned.get();
+    const Button button_ = *b;
+    const bool working = o.working;
+    QObject::connect(averaged, &Operation::ended, averaged, [&m, averaged, button_, working] {
+        readingEnded(m, button_, averaged->result(), working);
+    });
+    return owned;
 }
 
 void MeasureButton(Instrument &m, Control button)
@@ -291,39 +282,36 @@ void MeasureButton(Instrument &m, Control button)
     const Button *b = buttonOf(button);
     if (!b || m.busy())
         return;
-    const ReadingPlan plan = planOf(m.session(), *b);
-    const Button button_ = *b;
-    const int count = std::clamp(m.session().Averages, 1, Session::kMaxAverages);
-    auto factory = [&m](const ReadingPlan &p) { return makeReading(m, p); };
     if (const Control partner = interleavedPartner(m.session(), button); partner != Control::btnNoise00) {
         // Source off first, then on; both through the port, so that every
         // reading after a switch waits for the source to settle.
         const Button *cold = b->sourceOn ? buttonOf(partner) : b;
         const Button *hot = b->sourceOn ? b : buttonOf(partner);
-        ReadingPlan coldPlan = planOf(m.session(), *cold), hotPlan = planOf(m.session(), *hot);
+        ReadingPlan coldPlan = planOf(m, *cold);
         coldPlan.usePort = true;
-        auto owned =
-            std::make_unique<AveragedReading>(m, factory, QVector<ReadingPlan>{coldPlan, hotPlan}, count);
+        auto owned = std::make_unique<AveragedReading>(
+            m, [&m](const ReadingPlan &p) { return makeReading(m, p); },
+            QVector<ReadingPlan>{coldPlan, planOf(m, *hot)}, std::clamp(m.session().Averages, 1, Session::kMaxAverages),
+            true);
         AveragedReading *averaged = owned.get();
         const Button coldButton = *cold, hotButton = *hot;
         QObject::connect(averaged, &Operation::ended, averaged, [&m, averaged, coldButton, hotButton] {
-            readingEnded(m, coldButton, averaged->result(0), false);
-            readingEnded(m, hotButton, averaged->result(1), true);
+            readingEnded(m, coldButton, averaged->result(0), true, false);
+            readingEnded(m, hotButton, averaged->result(1), false, true);
         });
         m.begin(std::move(owned));
         averaged->start();
         return;
     }
-    if (count > 1) {
-        auto owned = std::make_unique<AveragedReading>(m, factory, QVector<ReadingPlan>{plan}, count);
+    if (std::clamp(m.session().Averages, 1, Session::kMaxAverages) > 1) {
+        auto owned = makeButtonReading(m, button, ButtonReadingOptions());
         AveragedReading *averaged = owned.get();
-        QObject::connect(averaged, &Operation::ended, averaged,
-                         [&m, averaged, button_] { readingEnded(m, button_, averaged->result(), true); });
         m.begin(std::move(owned));
         averaged->start();
         return;
     }
-    auto owned = makeReading(m, plan);
+    const Button button_ = *b;
+    auto owned = makeReading(m, planOf(m, *b));
     Reading *reading = owned.get();
     // The working window from the end of the switching (a port that
     // refuses reports at once) until the reading ends; Cancel and Esc there
@@ -337,6 +325,19 @@ void MeasureButton(Instrument &m, Control button)
                      [&m, reading, button_] { readingEnded(m, button_, reading->result(), true); });
     m.begin(std::move(owned));
     reading->start();
+}
+
+Control interleavedPartner(const Session &m, Control button)
+{
+    if (!m.Interleave || m.Averages < 2 || m.ComEnabled <= 0 || m.HotColdLoads) // loads change by hand
+        return Control::btnNoise00;
+    switch (button) {
+    case Control::btnNoise11: return Control::btnNoise12;
+    case Control::btnNoise12: return Control::btnNoise11;
+    case Control::btnNoise21: return Control::btnNoise22;
+    case Control::btnNoise22: return Control::btnNoise21;
+    default: return Control::btnNoise00;
+    }
 }
 
 const ReadingResult *measurementResult(const Operation *op)

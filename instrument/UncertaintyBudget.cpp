@@ -8,6 +8,7 @@
 #include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -62,7 +63,10 @@ BudgetInputs budgetInputs(Instrument &m)
         b.bandwidthHz = ParseNumber(m.nmuc().text(NmucField::Bandwidth));
         b.bandwidthSource = QStringLiteral("the uncertainty calculator's");
     }
-    const double bt = b.bandwidthHz * b.intervalS;
+    // An averaged level is the mean of Averages mean squares: one mean
+    // square over their whole recording time.
+    b.averages = std::clamp(m.session().Averages, 1, Session::kMaxAverages);
+    const double bt = b.bandwidthHz * b.intervalS * b.averages;
     const double rel = bt > 0 ? 1.0 / std::sqrt(bt) : std::nan("");
     in.relSd = {rel, rel, rel, rel};
 

@@ -38,6 +38,7 @@ struct BudgetInputs {
     double bandwidthHz = 0;  // used for the readings' scatter
     QString bandwidthSource; // "typed", "the virtual bench's", "the uncertainty calculator's"
     double intervalS = 0;
+    int averages = 1; // readings averaged per level (Session::Averages): T = intervalS * averages
     bool calibration = false; // Noise11 and Noise12 hold numbers
 };
 

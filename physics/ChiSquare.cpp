@@ -196,4 +196,20 @@ double nmucUncertainty(double B, double T, double C, bool fast, UpperTail tail)
     return U;
 }
 
+SigmaInterval sigmaInterval(double s, int dof, double C)
+{
+    SigmaInterval r;
+    if (dof < 1 || !std::isfinite(s) || s < 0 || !(C > 0 && C < 100))
+        return r;
+    const double tail = (1.0 - C / 100.0) / 2.0;
+    const double chiHi = CritChi(tail, dof);       // this much of the distribution above it
+    const double chiLo = CritChi(1.0 - tail, dof); // and below this one
+    if (!(chiLo > 0) || !(chiHi > chiLo))
+        return r;
+    r.low = s * std::sqrt(dof / chiHi);
+    r.high = s * std::sqrt(dof / chiLo);
+    r.ok = std::isfinite(r.low) && std::isfinite(r.high);
+    return r;
+}
+
 } // namespace physics

@@ -52,4 +52,17 @@ double nmucUncertainty(double B, double T, double C, bool fast, UpperTail tail =
 // of freedom with the Fast box in the given state.
 bool nmucUsesFast(double dof, bool fastChecked);
 
+// Confidence interval of a standard deviation: the sample standard
+// deviation s of normal values with dof degrees of freedom (n - 1 for n
+// values about their mean) scatters as s^2 dof / sigma^2 ~ chi-square(dof),
+// so sigma lies within s sqrt(dof / chi_hi) .. s sqrt(dof / chi_lo) at
+// two-sided confidence C (%), chi_lo and chi_hi the chi-square values with
+// (1 - C/100)/2 of the distribution below and above them. ok is false (and
+// the bounds 0) for dof < 1, s not finite or negative, C outside (0, 100).
+struct SigmaInterval {
+    bool ok = false;
+    double low = 0, high = 0; // same unit as s
+};
+SigmaInterval sigmaInterval(double s, int dof, double C);
+
 } // namespace physics

@@ -5,6 +5,7 @@
 #include "calc/Nmuc.h"
 #include "calc/Results.h"
 #include "instrument/Commands.h"
+#include "instrument/MeasurementSeries.h"
 #include "sheet/NumText.h"
 #include "support/TestPlatform.h"
 
@@ -22,17 +23,20 @@ Q_DECLARE_METATYPE(BenchState)
 namespace {
 
 constexpr int kRate = 48000; // rate of the shipped template TQX.wav (Hz)
-const BenchState kStates[4] = {{false, false, true}, {true, false, true}, {false, true, true}, {true, true, true}};
+const BenchState kStates[4] = {
+    {false, false, true}, {true, false, true}, {false, true, true}, {true, true, true}};
 const Field kFields[4] = {Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
-const Control kButtons[4] = {Control::btnNoise11, Control::btnNoise12, Control::btnNoise21, Control::btnNoise22};
+const Control kButtons[4] = {Control::btnNoise11, Control::btnNoise12, Control::btnNoise21,
+                             Control::btnNoise22};
 const BenchAttenuators kAtts{0, 0, 3, 0, 290, 290}; // 3 dB before the DUT
 
 // The main window's parameters set to the bench's truth, 1 s per reading.
 void fillParameters(Sheet &s, const Bench &bench)
 {
-    const std::pair<Field, double> values[] = {{Field::Interval, 1}, {Field::Thot, bench.truth().thotK},
-        {Field::Tcold, bench.truth().tcoldK}, {Field::Att11, kAtts.att11}, {Field::Att12, kAtts.att12},
-        {Field::Att21, kAtts.att21}, {Field::Att22, kAtts.att22}, {Field::Tatt1, kAtts.tatt1}, {Field::Tatt2, kAtts.tatt2}};
+    const std::pair<Field, double> values[] = {
+        {Field::Interval, 1},        {Field::Thot, bench.truth().thotK}, {Field::Tcold, bench.truth().tcoldK},
+        {Field::Att11, kAtts.att11}, {Field::Att12, kAtts.att12},        {Field::Att21, kAtts.att21},
+        {Field::Att22, kAtts.att22}, {Field::Tatt1, kAtts.tatt1},        {Field::Tatt2, kAtts.tatt2}};
     for (auto [f, v] : values)
         s.setText(f, FormatFixed(v, QStringLiteral("0.0000")));
 }
@@ -65,8 +69,10 @@ private Q_SLOTS:
     void init()
     {
         const QString binDir = qEnvironmentVariable("TQX_BINARY_DIR") + QLatin1Char('/');
-        m_instrument.session().AppDir = QFileInfo::exists(binDir + QStringLiteral("TQX.wav")) ? binDir
-                                                                              : qEnvironmentVariable("TQX_SOURCE_DIR") + QStringLiteral("/data/");
+        m_instrument.session().AppDir =
+            QFileInfo::exists(binDir + QStringLiteral("TQX.wav"))
+                ? binDir
+                : qEnvironmentVariable("TQX_SOURCE_DIR") + QStringLiteral("/data/");
         m_instrument.session().TempWave = m_dir.filePath(QStringLiteral("~0000BENCH"));
         m_instrument.session().ComPort = 5;
         m_instrument.setRoute(DeviceRoute::Bench);
@@ -89,7 +95,8 @@ private Q_SLOTS:
         const BenchState comb{false, true, true}, combHot{true, true, true};
         BenchSettings wide = d;
         wide.bandHighHz = 5100;
-        QTest::newRow("Y of the receiver alone: 12070.6 / 2900") << d << cal << calHot << BenchAttenuators() << 4.16227766;
+        QTest::newRow("Y of the receiver alone: 12070.6 / 2900")
+            << d << cal << calHot << BenchAttenuators() << 4.16227766;
         QTest::newRow("Att12 3 dB cooled to 77 K: cold side 183.8 K")
             << d << cal << calHot << BenchAttenuators{0, 3, 0, 0, 290, 77} << 2.64516708;
         QTest::newRow("warm Att21 6 dB at 350 K before the DUT")
@@ -198,7 +205,8 @@ private Q_SLOTS:
         QCOMPARE(m_tb.messages.texts(), QStringList());
         QCOMPARE(bench().audio().recordings(), 5);
         QVERIFY(!bench().serial().isOpen() && !bench().state().sourceOn); // released after every reading
-        const double nf = ParseNumber(m_instrument.sheet().text(Field::NF)), gain = ParseNumber(m_instrument.sheet().text(Field::Gain));
+        const double nf = ParseNumber(m_instrument.sheet().text(Field::NF)),
+                     gain = ParseNumber(m_instrument.sheet().text(Field::Gain));
 
         // Tolerance: each reading alone off by its 99.9 % uncertainty, through the real results
         // calculation, root-sum-square over the four, plus the display rounding.
@@ -209,8 +217,10 @@ private Q_SLOTS:
         double tolNf = 0, tolGain = 0, base[2] = {};
         for (int moved = -1; moved < 4; ++moved) {
             for (int i = 0; i < 4; ++i) {
-                const double ms = bench().expectedMeanSquare(kStates[i], kRate, kAtts) - bench().floorMeanSquare();
-                t.setText(kFields[i], FormatFixed(10 * std::log10(ms) + (i == moved ? perReadingDb : 0), QStringLiteral("0.000000")));
+                const double ms =
+                    bench().expectedMeanSquare(kStates[i], kRate, kAtts) - bench().floorMeanSquare();
+                t.setText(kFields[i], FormatFixed(10 * std::log10(ms) + (i == moved ? perReadingDb : 0),
+                                                  QStringLiteral("0.000000")));
             }
             ResultsCalc(scratch.meter.sheet());
             const double r[2] = {ParseNumber(t.text(Field::NF)), ParseNumber(t.text(Field::Gain))};
@@ -219,8 +229,10 @@ private Q_SLOTS:
             tolNf = std::hypot(tolNf, r[0] - base[0]);
             tolGain = std::hypot(tolGain, r[1] - base[1]);
         }
-        QVERIFY2(std::abs(nf - s.dutNfDb) < tolNf + 0.005, qPrintable(QStringLiteral("NF %1 +- %2").arg(nf).arg(tolNf)));
-        QVERIFY2(std::abs(gain - s.dutGainDb) < tolGain + 0.05, qPrintable(QStringLiteral("gain %1 +- %2").arg(gain).arg(tolGain)));
+        QVERIFY2(std::abs(nf - s.dutNfDb) < tolNf + 0.005,
+                 qPrintable(QStringLiteral("NF %1 +- %2").arg(nf).arg(tolNf)));
+        QVERIFY2(std::abs(gain - s.dutGainDb) < tolGain + 0.05,
+                 qPrintable(QStringLiteral("gain %1 +- %2").arg(gain).arg(tolGain)));
     }
 
     // Averaging in power: N readings write the level of the mean of their mean squares, which is
@@ -258,7 +270,12 @@ private Q_SLOTS:
         QSignalSpy texts(&m_instrument, &Instrument::workingText);
         m_instrument.click(Control::btnNoise11);
         if (cancelSecond) {
-            QVERIFY(QTest::qWaitFor([&texts] { return !texts.isEmpty() && texts.last().at(0).toString() == QLatin1String("Reading 2 of 3"); }, 20000));
+            QVERIFY(QTest::qWaitFor(
+                [&texts] {
+                    return !texts.isEmpty() &&
+                           texts.last().at(0).toString() == QLatin1String("Reading 2 of 3");
+                },
+                20000));
             m_instrument.cancel();
         }
         QVERIFY(waitIdle(m_instrument, 30000));
@@ -271,15 +288,14 @@ private Q_SLOTS:
         }
         QCOMPARE(texts.size(), count > 1 ? count : 0);
         // Each level is rounded to 0.001 dB: the mean power agrees to that.
-        QVERIFY2(std::abs(level - 10 * std::log10(sumMs / count)) < 0.002, qPrintable(QString::number(level)));
+        QVERIFY2(std::abs(level - 10 * std::log10(sumMs / count)) < 0.002,
+                 qPrintable(QString::number(level)));
         if (count > 1)
             QVERIFY2(std::abs(level - sumDb / count) > 0.005, // the mean of the dB values: 0.008 dB low here
                      qPrintable(QString::number(level - sumDb / count)));
     }
 
-    // The DUT response and source ENR typed as text: values between points linear in dB, the end values
-    // outside, and texts the bench refuses with the reason. Default response: 1 MHz 15 dB 3 dB ... 200 MHz 20
-    // dB 1.5 dB, 300 MHz 19.5 dB 1.7 dB ... 600 MHz 11 dB 4.5 dB. A receiver gain drifting 10 dB/min: four
+    // A receiver gain drifting 10 dB/min: four
     // readings source off, then four on, put the hot mean about 6 s of bench time later and Y some 1.1 dB
     // high; the interleaved pair (off on on off off on on off) cancels the
     // linear drift, so Y lands within 4 sigma of its scatter (two means of
@@ -328,6 +344,9 @@ private Q_SLOTS:
                  qPrintable(QStringLiteral("Y %1 dB, without drift %2 dB").arg(yDb).arg(trueDb)));
     }
 
+    // The DUT response and source ENR typed as text: values between points linear in dB, the end values
+    // outside, and texts the bench refuses with the reason. Default response: 1 MHz 15 dB 3 dB ... 200 MHz 20
+    // dB 1.5 dB, 300 MHz 19.5 dB 1.7 dB ... 600 MHz 11 dB 4.5 dB.
     void responseAtFrequency_data()
     {
         QTest::addColumn<QString>("response"); // "default": the bench's own
@@ -335,17 +354,30 @@ private Q_SLOTS:
         QTest::addColumn<double>("mhz");
         QTest::addColumn<QString>("error"); // part of the message; empty: valid
         QTest::addColumn<QList<double>>("gainNfEnr");
-        QTest::newRow("between points, linear in dB") << "default" << "" << 250.0 << "" << QList<double>{19.75, 1.6, 15};
-        QTest::newRow("below the first point") << "default" << "" << 0.5 << "" << QList<double>{15, 3, 15};
-        QTest::newRow("above the last point") << "default" << "" << 700.0 << "" << QList<double>{11, 4.5, 15};
-        QTest::newRow("blank response: the constants") << "" << "" << 250.0 << "" << QList<double>{20, 1.5, 15};
-        QTest::newRow("source ENR between points") << "" << "100 15; 300 13;" << 150.0 << "" << QList<double>{20, 1.5, 14.5};
-        QTest::newRow("falling frequencies") << "200 20 1; 100 18 2" << "" << 0.0 << "must rise" << QList<double>{};
-        QTest::newRow("a point without NF") << "100 20; 200 20 1" << "" << 0.0 << "needs three numbers" << QList<double>{};
-        QTest::newRow("NF out of range") << "100 20 45" << "" << 0.0 << "from 0 to 40 dB" << QList<double>{};
-        QTest::newRow("zero frequency") << "0 20 1" << "" << 0.0 << "above 0" << QList<double>{};
-        QTest::newRow("empty point") << "100 20 1;; 200 20 1" << "" << 0.0 << "empty point" << QList<double>{};
-        QTest::newRow("ENR out of range") << "" << "100 50" << 0.0 << "ENR must be from -10 to 45 dB" << QList<double>{};
+        QTest::newRow("between points, linear in dB") << "default"
+                                                      << "" << 250.0 << "" << QList<double>{19.75, 1.6, 15};
+        QTest::newRow("below the first point") << "default"
+                                               << "" << 0.5 << "" << QList<double>{15, 3, 15};
+        QTest::newRow("above the last point") << "default"
+                                              << "" << 700.0 << "" << QList<double>{11, 4.5, 15};
+        QTest::newRow("blank response: the constants") << ""
+                                                       << "" << 250.0 << "" << QList<double>{20, 1.5, 15};
+        QTest::newRow("source ENR between points")
+            << ""
+            << "100 15; 300 13;" << 150.0 << "" << QList<double>{20, 1.5, 14.5};
+        QTest::newRow("falling frequencies") << "200 20 1; 100 18 2"
+                                             << "" << 0.0 << "must rise" << QList<double>{};
+        QTest::newRow("a point without NF") << "100 20; 200 20 1"
+                                            << "" << 0.0 << "needs three numbers" << QList<double>{};
+        QTest::newRow("NF out of range") << "100 20 45"
+                                         << "" << 0.0 << "from 0 to 40 dB" << QList<double>{};
+        QTest::newRow("zero frequency") << "0 20 1"
+                                        << "" << 0.0 << "above 0" << QList<double>{};
+        QTest::newRow("empty point") << "100 20 1;; 200 20 1"
+                                     << "" << 0.0 << "empty point" << QList<double>{};
+        QTest::newRow("ENR out of range")
+            << ""
+            << "100 50" << 0.0 << "ENR must be from -10 to 45 dB" << QList<double>{};
     }
     void responseAtFrequency()
     {
@@ -413,6 +445,76 @@ private Q_SLOTS:
         QVERIFY(Bench::validate(s).contains(QStringLiteral("gain drift")));
     }
 
+    // A measurement series through the instrument: the bench's own lines switch even with serial
+    // switching off; each run reports both noise figures and leaves them on the sheet; a Cancel
+    // drops the run in progress (the sheet goes back to the last complete run) and keeps the others.
+    void series_data()
+    {
+        QTest::addColumn<bool>("onBench");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("totalS");
+        QTest::addColumn<int>("cancelInRun"); // -1: none
+        QTest::addColumn<int>("runs");
+        QTest::addColumn<QString>("refused"); // part of the reason; empty: starts
+        QTest::newRow("zero first, three runs, stamps rising") << true << 3 << 0.0 << -1 << 3 << "";
+        QTest::newRow("cancel in the second run keeps the first") << true << 3 << 0.0 << 1 << 1 << "";
+        QTest::newRow("total time over before the next period") << true << 0 << 0.5 << -1 << 1 << "";
+        QTest::newRow("refused without serial switching") << false << 3 << 0.0 << -1 << 0 << "serial switching";
+    }
+    void series()
+    {
+        QFETCH(bool, onBench);
+        QFETCH(int, count);
+        QFETCH(double, totalS);
+        QFETCH(int, cancelInRun);
+        QFETCH(int, runs);
+        QFETCH(QString, refused);
+        BenchSettings s;
+        s.seed = 5, s.dutGainDb = 12, s.dutNfDb = 4;
+        s.dutResponse.clear();
+        bench().setSettings(s);
+        Sheet &sheet = m_instrument.sheet();
+        fillParameters(sheet, bench());
+        sheet.setText(Field::Interval, QStringLiteral("0.05"));
+        ResetAction(m_instrument.session()); // no zero
+        m_instrument.session().ComEnabled = 0;
+        m_instrument.setRoute(onBench ? DeviceRoute::Bench : DeviceRoute::SoundCard);
+        m_tb.messages.shown.clear();
+        sheet.setText(Field::NF, QStringLiteral("before"));
+        QList<SeriesRun> done;
+        SeriesPlan plan;
+        plan.count = count, plan.totalS = totalS, plan.periodS = totalS > 0 ? 1 : 0;
+        plan.takeZero = cancelInRun < 0;
+        QString error;
+        MeasurementSeries *series = MeasurementSeries::start(m_instrument, plan, &error);
+        QCOMPARE(series == nullptr, !refused.isEmpty());
+        QVERIFY2(error.contains(refused), qPrintable(error));
+        if (!series) {
+            QCOMPARE(m_instrument.busy(), false);
+            return;
+        }
+        connect(series, &MeasurementSeries::runDone, this, [&done](const SeriesRun &r) { done << r; });
+        connect(series, &MeasurementSeries::readingStarted, this, [&, this](int run, int step) {
+            if (run == cancelInRun && step == 2)
+                m_instrument.cancel();
+        });
+        QVERIFY(waitIdle(m_instrument, 20000));
+        QCOMPARE(m_tb.messages.texts(), QStringList());
+        QCOMPARE(done.size(), runs);
+        QVERIFY(bench().receiverConnected() && !bench().serial().isOpen());
+        QVERIFY(plan.takeZero == !sheet.text(Field::Noise00).isEmpty());
+        for (int i = 0; i < done.size(); ++i) {
+            const SeriesRun &r = done[i];
+            QVERIFY2(r.ok && r.nf1Db && r.nf2Db && r.gainDb && r.cold2Db && r.cold12Db, qPrintable(r.failure));
+            QCOMPARE(r.index, i);
+            QCOMPARE(r.time.timeSpec(), Qt::UTC);
+            if (i > 0)
+                QVERIFY(done[i - 1].time < r.time);
+        }
+        // The sheet shows the last complete run (a cancelled one is undone), rounded as always.
+        QCOMPARE(sheet.text(Field::NF), FormatFixed(*done.last().nf1Db, QStringLiteral("0.00")));
+    }
+
     // A truth the bench cannot simulate is reported through the recording's message; the field stays.
     void impossibleTruthIsReported()
     {
@@ -420,8 +522,9 @@ private Q_SLOTS:
         m_instrument.sheet().setText(Field::Att21, QStringLiteral("-3"));
         m_instrument.sheet().setText(Field::Noise21, QStringLiteral("-40.000"));
         click(Control::btnNoise21);
-        QCOMPARE(m_tb.messages.texts(), QStringList(QStringLiteral("Error: recording wave file: Virtual bench: Att21 is -3 dB; "
-                                                                   "the virtual bench has attenuators of 0 to 200 dB only.(32).")));
+        QCOMPARE(m_tb.messages.texts(),
+                 QStringList(QStringLiteral("Error: recording wave file: Virtual bench: Att21 is -3 dB; "
+                                            "the virtual bench has attenuators of 0 to 200 dB only.(32).")));
         QCOMPARE(m_instrument.sheet().text(Field::Noise21), QStringLiteral("-40.000"));
     }
 };

@@ -1,14 +1,17 @@
-// Uncertainty budget: a worked case, RSS against Monte Carlo, the cases without numbers, the readings' scatter
-// against repeated measurements on the virtual bench, the sheet's NF tooltips and the budget and ENR view windows.
+// Uncertainty budget: a worked case, RSS against Monte Carlo, the cases without numbers, the predicted
+// repeatability against repeated measurements on the virtual bench, the sheet's NF tooltips and the budget and ENR view windows.
 #include "support/TestPlatform.h"
 
 #include "acquire/Bench.h"
 #include "calc/EnrTable.h"
 #include "instrument/Commands.h"
+#include "instrument/Repeatability.h"
 #include "calc/Results.h"
 #include "gui/Dialogs.h"
 #include "instrument/UncertaintyBudget.h"
+#include "physics/Level.h"
 #include "physics/YFactor.h"
+#include "sheet/NumText.h"
 
 #include <QChartView>
 #include <QtTest>
@@ -288,41 +291,114 @@ private Q_SLOTS:
         QCOMPARE(budgetStatusText(BudgetStatus(status)).isEmpty(), status == int(BudgetStatus::Ok));
     }
 
-    // The virtual bench with statistical scatter only: the budget's statistical part of NF(1) matches the spread of
-    // NF(1) over 100 seeded repeats of the four readings within 15 %.
-    void statisticalPartMatchesRepeats()
+    // Repeatability on the virtual bench: the predicted 1 sigma of NF(1) (the budget's model, B from the bench, T =
+    // Interval x Averages) against the scatter of 200 seeded repeats of the four readings, through the real level
+    // analysis and results; with a drifting gain or a source that never switches the readout turns red.
+    // The bench is driven directly at 8 kHz (B of its 300-2700 Hz band does not depend on the rate).
+    void repeatabilityOnTheBench_data()
     {
-        Bench bench;
+        QTest::addColumn<double>("interval");
+        QTest::addColumn<int>("averages");
+        QTest::addColumn<int>("repeats");
+        QTest::addColumn<double>("driftDbPerMin");
+        QTest::addColumn<bool>("switches");
+        QTest::addColumn<bool>("devicePair"); // by hand: the calibration stays, the pair (12) is taken again
+        QTest::addColumn<bool>("red");
+        QTest::newRow("1 s: predicted within 10 %") << 1.0 << 1 << 200 << 0.0 << true << false << false;
+        QTest::newRow("10 s: predicted within 10 %") << 10.0 << 1 << 200 << 0.0 << true << false << false;
+        QTest::newRow("1 s, N = 10: predicted within 10 %") << 1.0 << 10 << 200 << 0.0 << true << false << false;
+        QTest::newRow("pair (12) by hand: its share within 10 %") << 1.0 << 1 << 200 << 0.0 << true << true << false;
+        QTest::newRow("gain drift, pair (12) by hand: red") << 1.0 << 1 << 10 << 10.0 << true << true << true;
+        QTest::newRow("source never switches: red") << 1.0 << 1 << 10 << 0.0 << false << false << true;
+    }
+    void repeatabilityOnTheBench()
+    {
+        QFETCH(double, interval);
+        QFETCH(int, averages);
+        QFETCH(int, repeats);
+        QFETCH(double, driftDbPerMin);
+        QFETCH(bool, switches);
+        QFETCH(bool, devicePair);
+        QFETCH(bool, red);
+        TestBench tb;
+        Instrument &m = tb.loaded();
+        m.setRoute(DeviceRoute::Bench);
+        Bench &bench = m.bench();
         BenchSettings s = bench.settings();
-        s.dcOffset = 0;
-        s.floorDbfs = BenchRange::floorMinDbfs;
-        s.seed = 7;
+        s.dutResponse.clear(); // 20 dB, NF 1.5 dB
+        s.dutGainDb = devicePair ? 10 : s.dutGainDb; // the second stage weighs on NF(1): gain drift shows
+        s.seed = 11;
+        s.gainDriftDbPerMin = driftDbPerMin;
+        s.sourceSwitches = switches;
         bench.setSettings(s);
-        const int rate = 48000, skip = 960, n = 9600; // 20 ms of filter settling, then 0.2 s
-        auto reading = [&](bool on, bool combined) {
-            QVector<qint16> v;
-            bench.generate({on, combined, true}, rate, skip + n, v);
-            double sum = 0, sq = 0;
-            for (int i = skip; i < v.size(); ++i)
-                sum += v[i], sq += double(v[i]) * v[i];
-            return (sq - sum * sum / n) / n;
+        const int rate = 8000, skip = 160, n = int(interval * rate); // 20 ms of filter settling
+        auto level = [&](int k) { // Noise11, 12, 21, 22 as a measurement button takes it
+            double ms = 0;
+            for (int a = 0; a < averages; ++a) {
+                QVector<qint16> v;
+                bench.generate({k % 2 == 1, k >= 2, true}, rate, skip + n, v);
+                ms += analyseSamples(v.constData() + skip, n, rate, false).ms / averages;
+            }
+            return FormatFixed(10 * std::log10(ms), "0.000000");
         };
-        BudgetInput in;
-        in.tHot = bench.truth().thotK;
-        in.tCold = s.tcoldK;
-        in.combined = true;
-        double sum = 0, sumSq = 0;
-        for (int k = 0; k < 100; ++k) {
-            in.power = {reading(false, false), reading(true, false), reading(false, true), reading(true, true)};
-            const double nf = uncertaintyBudget(in, 0).out[0].value;
-            sum += nf, sumSq += nf * nf;
+        Sheet &sheet = m.sheet();
+        for (auto [f, v] : {std::pair{Field::Interval, interval}, {Field::Thot, bench.truth().thotK}, {Field::Tcold, s.tcoldK}})
+            sheet.setText(f, FormatFixed(v, "0.0000"));
+        m.session().Averages = averages;
+        const Field fields[] = {Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
+        RepeatRun run(m);
+        run.start(RepeatRun::Mode::ByHand, repeats);
+        for (int k = 0; k < 2 && devicePair; ++k)
+            sheet.setText(fields[k], level(k));
+        for (int r = 0; r < repeats; ++r) {
+            for (int k = devicePair ? 2 : 0; k < 4; ++k)
+                sheet.setText(fields[k], level(k));
+            ResultsCalc(sheet);
+            run.take(sheetNoiseFigures(sheet), predictRepeatability(m, devicePair ? RepeatedReadings::Device : RepeatedReadings::All));
         }
-        const double spread = std::sqrt((sumSq - sum * sum / 100) / 99);
-        const double rel = 1 / std::sqrt(bench.statisticalBandwidthHz(rate) * n / rate);
-        in.relSd = {rel, rel, rel, rel};
-        const BudgetOutput o = uncertaintyBudget(in, 0).out[0];
-        QVERIFY2(std::fabs(o.statistical / spread - 1) < 0.15, qPrintable(QString("%1 vs %2").arg(o.statistical).arg(spread)));
-        QCOMPARE(o.statistical, o.uc);
+        QVERIFY(!run.collecting());
+        const RepeatObserved dut = run.observedDut();
+        RepeatObserved rx = run.observedRx();
+        NfPair predicted = run.predicted();
+        QCOMPARE(run.suspiciousDut() || run.suspiciousRx(), red);
+        for (const QString &t : {observedText(dut), observedText(rx), predictedText(predicted.dut), predictedText(predicted.rx)})
+            QVERIFY(!t.contains("nan", Qt::CaseInsensitive) && !t.contains("inf", Qt::CaseInsensitive));
+        if (red)
+            return;
+        QVERIFY(predicted.dut && predicted.rx && dut.missing == 0);
+        qInfo("%s: NF(1) predicted %.3f dB, observed %.3f dB (95 %%: %.3f to %.3f); NF(2) predicted %.3f dB, observed %.3f dB",
+              QTest::currentDataTag(), *predicted.dut, dut.sd, dut.range.low, dut.range.high, *predicted.rx, rx.sd);
+        if (devicePair) { // NF(2) stays: nothing scatters, nothing is predicted
+            QVERIFY(rx.sd < 1e-9 && *predicted.rx == 0);
+            rx.sd = *predicted.rx = 1;
+        }
+        // A standard deviation of 200 values is itself known to 1/sqrt(2 * 199) = 5 %: NF(1) within 10 %, NF(2)
+        // (not asked of the readout's users, checked as well) within 3 of those 5 %.
+        QVERIFY(std::fabs(*predicted.dut / dut.sd - 1) < 0.1);
+        QVERIFY(std::fabs(*predicted.rx / rx.sd - 1) < 0.15);
+        m.setRoute(DeviceRoute::SoundCard);
+    }
+
+    // Measure > Repeat, the whole measurement M times: the instrument's measurement series on the bench's lines
+    // gives M results with both noise figures, and the run ends with it.
+    void repeatWholeMeasurement()
+    {
+        TestBench tb;
+        Instrument &m = tb.loaded();
+        QTemporaryDir dir;
+        const QString binDir = qEnvironmentVariable("TQX_BINARY_DIR") + QLatin1Char('/');
+        m.session().AppDir = QFileInfo::exists(binDir + "TQX.wav") ? binDir : qEnvironmentVariable("TQX_SOURCE_DIR") + "/data/";
+        m.session().TempWave = dir.filePath("~0000BENCH");
+        m.setRoute(DeviceRoute::Bench);
+        m.sheet().setText(Field::Interval, "0.05");
+        m.sheet().setText(Field::Thot, FormatFixed(m.bench().truth().thotK, "0.0000"));
+        RepeatRun run(m);
+        QVERIFY2(run.start(RepeatRun::Mode::Series, 2), qPrintable(tb.messages.texts().join("|")));
+        QVERIFY(waitIdle(m, 30000));
+        QVERIFY2(tb.messages.texts().isEmpty(), qPrintable(tb.messages.texts().join("|")));
+        QVERIFY(!run.collecting() && run.taken() == 2);
+        QVERIFY(run.observedDut().count == 2 && run.observedRx().count == 2 && run.predicted().dut);
+        m.setRoute(DeviceRoute::SoundCard);
     }
 
     // The sheet: NF(1) and NF(2) tooltips carry U and the largest term (ENR from a vendor file's column); the texts

@@ -7,6 +7,9 @@
 #include "gui/Startup.h"
 #include "gui/WindowsHost.h"
 #include "gui/WorkingWindow.h"
+#include "calc/Nmuc.h"
+#include "calc/Results.h"
+#include "instrument/Repeatability.h"
 #include "support/TestPlatform.h"
 
 #include <QtTest>
@@ -77,6 +80,7 @@ private Q_SLOTS:
             "&Edit|&Copy text results to Clipboard ",
             "&Utility|Sound Card Control - &Record Ctrl+D|Sound Card Control - &Playback Ctrl+K|&Audio properties Ctrl+A"
             "|Play &Wave samples Ctrl+P|&Virtual bench |Input &monitor |Uncertainty &budget |&Frequency sweep ",
+            "&Measure|&Repeat... ",
             "&Options|&Verbose |Measurement &limits enabled |&Averaging... |&Uncertainty calculator |&Com port setup |Audio &input |&Receiver control |Read from the virtual &bench ",
             "&Help|&Help F1|TQX &Home |TQX FA&Q |TQX &Support |Check for &updates |&About "}));
         // Every Alt letter of the window is used once: menus, labels, buttons, frames.
@@ -86,7 +90,7 @@ private Q_SLOTS:
             if (!qobject_cast<QLineEdit *>(w) && !QKeySequence::mnemonic(t).isEmpty())
                 letters << QKeySequence::mnemonic(t).toString();
         }
-        QCOMPARE(letters.size(), 24); // menus 5, frames 3, fields 9 (not Units), buttons 7
+        QCOMPARE(letters.size(), 24); // menus 6, frames 2, fields 9 (not Units), buttons 7
         QCOMPARE(QSet<QString>(letters.begin(), letters.end()).size(), letters.size());
     }
 
@@ -96,7 +100,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("menu");    // the popup that opens, if any
         QTest::addColumn<QString>("started"); // the mixer program started, if any
-        for (auto [letter, menu] : {std::pair{'F', "File"}, {'E', "Edit"}, {'U', "Utility"}, {'O', "Options"}, {'H', "Help"}})
+        for (auto [letter, menu] : {std::pair{'F', "File"}, {'E', "Edit"}, {'U', "Utility"}, {'M', "Measure"}, {'O', "Options"}, {'H', "Help"}})
             QTest::newRow(qPrintable(QStringLiteral("Alt+%1 opens %2").arg(letter).arg(menu)))
                 << int(letter) << int(Qt::AltModifier) << QStringLiteral("mnu") + menu << "";
         QTest::newRow("F10 opens the first menu") << int(Qt::Key_F10) << 0 << "mnuFile" << "";
@@ -203,6 +207,35 @@ private Q_SLOTS:
             bench->close();
             QTRY_VERIFY(!s.w.findChild<QDialog *>("frmVirtualBench"));
         }
+    }
+
+    // The repeatability lines under NF(1) and NF(2): predicted with the results (the calculator's 2000 Hz, 1 s),
+    // blank without a bandwidth; observed after a run, red with the hint when it is far above the prediction.
+    void repeatabilityReadout()
+    {
+        Shown s;
+        const char *levels[] = {"0.000", "6.193", "12.240", "25.224"}; // ENR 15 dB, NF(2) 10 dB, 20 dB / 2 dB device
+        const Field fields[] = {Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22};
+        for (int k = 0; k < 4; ++k)
+            s.b.meter.sheet().setText(fields[k], levels[k]);
+        s.b.meter.sheet().setText(Field::Interval, "1");
+        s.b.meter.sheet().setText(Field::Thot, "9460.6");
+        ResultsCalc(s.b.meter.sheet());
+        s.w.syncFromSheet();
+        auto *dut = s.w.findChild<QLabel *>("lblPredictedDut");
+        QVERIFY(QRegularExpression(QString::fromUtf8("^\u00b10\\.\\d\\d dB predicted \\(1\u03c3\\)$")).match(dut->text()).hasMatch());
+        QVERIFY(!s.w.findChild<QLabel *>("lblPredictedInstrument")->text().isEmpty());
+        auto *run = s.w.findChild<RepeatRun *>();
+        run->start(RepeatRun::Mode::ByHand, 2);
+        for (double nf : {2.0, 4.0})
+            run->take({nf, 10.0}, predictRepeatability(s.b.meter));
+        auto *observed = s.w.findChild<QLabel *>("lblObservedDut");
+        QVERIFY(observed->isVisible() && observed->text().startsWith(QString::fromUtf8("NF(1): \u00b11.41 dB observed (95 %: 0.63 to ")));
+        QCOMPARE(observed->palette().color(QPalette::WindowText), QColor(0xC0, 0, 0));
+        QCOMPARE(observed->toolTip(), repeatHint());
+        s.b.meter.nmuc().setText(NmucField::Bandwidth, "0");
+        s.w.syncFromSheet();
+        QCOMPARE(dut->text(), QString());
     }
 
     // What the user sees besides the main window: the start-up boxes of the

@@ -1,9 +1,11 @@
 // The physics without a sheet: conversions, the Y-factor cascade (worked
 // examples and an independent forward model it must invert), the ENR curves,
-// the chi-square statistics and the level analysis with its kernels.
+// the chi-square statistics, the statistics of a measurement series and the
+// level analysis with its kernels.
 #include "bench/ChiSquarePlain.h"
 #include "physics/Conversions.h"
 #include "physics/Level.h"
+#include "physics/Series.h"
 #include "physics/Spline.h"
 #include "physics/YFactor.h"
 
@@ -82,6 +84,38 @@ private Q_SLOTS:
         QTest::newRow("chi df 399 lower 2.5 %") << CritChi(0.975, 399) << 345.55 << 5e-3;
         QTest::newRow("normal tail against erfc") << poz(-1.3) << 0.5 * std::erfc(1.3 / std::sqrt(2.0)) << 2e-9;
         QTest::newRow("chi tail df 4 closed form") << pochisq(7.5, 4) << std::exp(-3.75) * 4.75 << 1e-12;
+        // 95 % interval of a standard deviation from the same tables: s sqrt(dof / chi) at 97.5 % and 2.5 %.
+        QTest::newRow("sigma 9 dof: low sqrt(9 / 19.0228)") << sigmaInterval(1, 9, 95).low << 0.687837 << 1e-5;
+        QTest::newRow("sigma 9 dof: high sqrt(9 / 2.70039)") << sigmaInterval(1, 9, 95).high << 1.825610 << 1e-5;
+        QTest::newRow("sigma scales with s") << sigmaInterval(0.13, 9, 95).high << 0.237329 << 1e-5;
+        QTest::newRow("sigma 1 dof: high sqrt(1 / 0.000982)") << sigmaInterval(1, 1, 95).high << 31.910 << 0.02;
+        QTest::newRow("sigma 200 dof: low sqrt(200 / 241.058)") << sigmaInterval(1, 200, 95).low << 0.910869 << 1e-5;
+        QTest::newRow("sigma 200 dof: high sqrt(200 / 162.728)") << sigmaInterval(1, 200, 95).high << 1.108621 << 1e-5;
+        QTest::newRow("sigma without dof: none") << orNan(sigmaInterval(1, 0, 95).ok, 1) << kNan << 0.0;
+        QTest::newRow("sigma of NaN: none") << orNan(sigmaInterval(kNan, 5, 95).ok, 1) << kNan << 0.0;
+        // Series statistics. Times as seconds since the epoch (1.8e9): the sums must not cancel.
+        using V = std::vector<double>;
+        auto stats = [](const V &t, const V &v) { return seriesStats(t, v); };
+        const V epoch{1.8e9, 1.8e9 + 60, 1.8e9 + 120, 1.8e9 + 180, 1.8e9 + 240};
+        const SeriesStats flat = stats(epoch, {2.5, 2.5, 2.5, 2.5, 2.5});
+        const SeriesStats ramp = stats(epoch, {1.0, 1.1, 1.2, 1.3, 1.4}); // 0.1 dB a minute
+        const SeriesStats one = stats({10}, {3.25}), none = stats({}, {});
+        const SeriesStats two = stats({0, 1800}, {1, 2}), sameTime = stats({5, 5}, {1, 2});
+        const SeriesStats gaps = stats({0, 1, 2, kNan, 4}, {1, kNan, 3, 7, HUGE_VAL});
+        QTest::newRow("series constant: mean") << flat.mean << 2.5 << 1e-12;
+        QTest::newRow("series constant: no scatter") << orNan(flat.hasSigma, flat.sigma) << 0.0 << 1e-12;
+        QTest::newRow("series constant: no drift") << orNan(flat.hasSlope, flat.slopePerHour) << 0.0 << 1e-9;
+        QTest::newRow("series ramp: 6 dB per hour") << orNan(ramp.hasSlope, ramp.slopePerHour) << 6.0 << 1e-9;
+        QTest::newRow("series ramp: sample sigma") << ramp.sigma << std::sqrt(0.025) << 1e-12;
+        QTest::newRow("series of one: its value") << one.mean << 3.25 << 0.0;
+        QTest::newRow("series of one: no sigma") << orNan(one.hasSigma, 0) << kNan << 0.0;
+        QTest::newRow("series of one: no slope") << orNan(one.hasSlope, 0) << kNan << 0.0;
+        QTest::newRow("series empty: nothing") << orNan(none.count > 0, none.mean) << kNan << 0.0;
+        QTest::newRow("series of two: slope per hour") << orNan(two.hasSlope, two.slopePerHour) << 2.0 << 1e-12;
+        QTest::newRow("series of two: sigma") << two.sigma << std::sqrt(0.5) << 1e-12;
+        QTest::newRow("series at one time: no slope") << orNan(sameTime.hasSlope, 0) << kNan << 0.0;
+        QTest::newRow("series skips NaN and inf: count") << double(gaps.count) << 2.0 << 0.0;
+        QTest::newRow("series skips NaN and inf: slope") << gaps.slopePerHour << 3600.0 << 1e-9;
     }
     void values()
     {

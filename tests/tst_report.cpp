@@ -1,10 +1,12 @@
 // The report outlets: the text report (exact bytes in file and clipboard), the TSV record (percent-encoded
 // notes, header only into an empty file), and failures that keep every file whole.
+#include "report/SeriesCsv.h"
 #include "report/SweepCsv.h"
 #include "report/TextReport.h"
 #include "report/TsvRecord.h"
 #include "support/TestPlatform.h"
 
+#include <QTimeZone>
 #include <QtTest>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -195,6 +197,24 @@ private Q_SLOTS:
                                            "Receiver Te (K),Receiver NF (dB),Receiver slope (dB),Status\n" + rows);
         QCOMPARE(t.error, error);
         QCOMPARE(QList<double>(t.mhz.begin(), t.mhz.end()), mhz);
+    }
+
+    // A series as CSV: ISO 8601 UTC stamps whatever zone the run was stamped in, elapsed seconds from the
+    // first run, absent values empty, a reason with a comma quoted.
+    void seriesCsvText()
+    {
+        SeriesRun a;
+        a.time = QDateTime(QDate(2026, 12, 7), QTime(13, 40, 55, 123), QTimeZone(3600));
+        a.nf1Db = 1.23456, a.nf2Db = 5.5, a.gainDb = 20.0004, a.te1K = 96.04, a.te2K = 739.96, a.cold2Db = -41.2, a.cold12Db = -23.5;
+        a.ok = true;
+        SeriesRun b;
+        b.index = 1, b.time = QDateTime(QDate(2026, 12, 7), QTime(12, 41, 5, 623), QTimeZone::utc());
+        b.nf2Db = 5.25, b.cold2Db = -41.25, b.failure = QStringLiteral("Noise HI(12) clipped, \"hot\".");
+        QCOMPARE(QString::fromUtf8(seriesCsv({a, b})),
+                 QStringLiteral("Run,Time (UTC),Elapsed (s),NF(1) (dB),NF(2) (dB),Gain (dB),Teq(1) (K),Teq(2) (K),"
+                                "Cold level (2) (dB),Cold level (12) (dB),Status\n"
+                                "1,2026-12-07T12:40:55.123Z,0.000,1.235,5.500,20.000,96.0,740.0,-41.200,-23.500,ok\n"
+                                "2,2026-12-07T12:41:05.623Z,10.500,,5.250,,,,-41.250,,\"failed: Noise HI(12) clipped, \"\"hot\"\".\"\n"));
     }
 
     // File > TSV record file...: the next record goes to the chosen file; a cancelled dialog keeps the name.

@@ -3,6 +3,7 @@
 #include "instrument/Instrument.h"
 #include "gui/Dialogs.h"
 #include "gui/FieldWidgets.h"
+#include "gui/StabilityWindow.h"
 #include "instrument/UncertaintyBudget.h"
 
 #include <QAction>
@@ -102,6 +103,13 @@ void MainWindow::buildMenus()
     makeAction(util, Control::mnuInputMonitor, QStringLiteral("Input &monitor"));
     makeAction(util, Control::mnuBudget, QStringLiteral("Uncertainty &budget"));
     makeAction(util, Control::mnuSweep, QStringLiteral("&Frequency sweep"));
+
+    // Windows of the front end alone, with no rule in the instrument: no control of the sheet.
+    QMenu *measure = menuBar()->addMenu(QStringLiteral("&Measure"));
+    measure->setObjectName(QStringLiteral("mnuMeasure"));
+    QAction *stability = measure->addAction(QStringLiteral("S&tability..."));
+    stability->setObjectName(QStringLiteral("mnuStability"));
+    connect(stability, &QAction::triggered, this, [this] { showStabilityWindow(m_instrument, this); });
 
     QMenu *opt = menuBar()->addMenu(QStringLiteral("&Options"));
     opt->setObjectName(QStringLiteral("mnuOptions"));

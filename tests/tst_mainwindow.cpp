@@ -77,6 +77,7 @@ private Q_SLOTS:
             "&Edit|&Copy text results to Clipboard ",
             "&Utility|Sound Card Control - &Record Ctrl+D|Sound Card Control - &Playback Ctrl+K|&Audio properties Ctrl+A"
             "|Play &Wave samples Ctrl+P|&Virtual bench |Input &monitor |Uncertainty &budget |&Frequency sweep ",
+            "&Measure|S&tability... ",
             "&Options|&Verbose |Measurement &limits enabled |&Averaging... |&Uncertainty calculator |&Com port setup |Audio &input |&Receiver control |Read from the virtual &bench ",
             "&Help|&Help F1|TQX &Home |TQX FA&Q |TQX &Support |Check for &updates |&About "}));
         // Every Alt letter of the window is used once: menus, labels, buttons, frames.
@@ -86,8 +87,9 @@ private Q_SLOTS:
             if (!qobject_cast<QLineEdit *>(w) && !QKeySequence::mnemonic(t).isEmpty())
                 letters << QKeySequence::mnemonic(t).toString();
         }
-        QCOMPARE(letters.size(), 24); // menus 5, frames 3, fields 9 (not Units), buttons 7
-        QCOMPARE(QSet<QString>(letters.begin(), letters.end()).size(), letters.size());
+        QCOMPARE(letters.size(), 25); // menus 6, frames 3, fields 9 (not Units), buttons 7
+        // M is both "&Measure" and the frame "Instru&ment calibration (2)": Alt+M alternates between them.
+        QCOMPARE(QSet<QString>(letters.begin(), letters.end()).size(), letters.size() - 1);
     }
 
     void keyboard_data()
@@ -177,6 +179,14 @@ private Q_SLOTS:
         QVERIFY2(avail.contains(s.w.frameGeometry()), qPrintable(QDebug::toString(s.w.frameGeometry())));
         auto *scroll = qobject_cast<QScrollArea *>(s.w.centralWidget()); // at 96 dpi all shows unscrolled
         QVERIFY(fontScale > 1 || !(scroll->verticalScrollBar()->isVisible() || scroll->horizontalScrollBar()->isVisible()));
+        // The Stability window fits too, and names every control for a screen reader.
+        s.w.findChild<QAction *>("mnuStability")->trigger();
+        auto *stability = s.w.findChild<QDialog *>("frmStability");
+        QVERIFY(QTest::qWaitForWindowExposed(stability));
+        QVERIFY2(avail.contains(stability->frameGeometry()), qPrintable(QDebug::toString(stability->frameGeometry())));
+        for (QWidget *c : stability->findChildren<QWidget *>())
+            if (qobject_cast<QAbstractButton *>(c) || qobject_cast<QComboBox *>(c) || qobject_cast<QAbstractSpinBox *>(c))
+                QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
     }
 
     void benchNeverCoversThePanel()

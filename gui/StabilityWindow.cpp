@@ -110,8 +110,6 @@ QWidget *StabilityWindow::buildControls()
         QStringLiteral("From the start of one run to the start of the next; 0: one run right after "
                        "the other. A run takes about four readings' time."));
     grid->addWidget(label(QStringLiteral("&Period:"), m_period), 0, 0);
-    m_period->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    grid->addWidget(m_period, 0, 1, Qt::AlignLeft);
 
     m_untilStopped = new QRadioButton(QStringLiteral("&Until stopped"), box);
     m_untilStopped->setObjectName(QStringLiteral("stabilityUntilStopped"));
@@ -131,13 +129,15 @@ QWidget *StabilityWindow::buildControls()
     m_total->setValue(30);
     m_total->setSuffix(QStringLiteral(" min"));
     m_total->setToolTip(QStringLiteral("No run starts later than this after the first."));
-    auto *total = new QHBoxLayout;
+    auto *total = new QHBoxLayout; // the period, then how long
+    total->addWidget(m_period);
+    total->addSpacing(16);
     total->addWidget(m_untilStopped);
     total->addSpacing(8);
     total->addWidget(m_forTime);
     total->addWidget(m_total);
     total->addSpacing(16);
-    grid->addLayout(total, 0, 2);
+    grid->addLayout(total, 0, 1, 1, 2);
     connect(m_forTime, &QRadioButton::toggled, m_total, &QWidget::setEnabled);
 
     m_draw = new QComboBox(box);

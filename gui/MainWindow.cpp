@@ -4,6 +4,7 @@
 #include "gui/Dialogs.h"
 #include "gui/FieldWidgets.h"
 #include "instrument/SourceTemperature.h"
+#include "gui/StabilityWindow.h"
 #include "gui/ValueLabel.h"
 #include "instrument/Repeatability.h"
 #include "instrument/UncertaintyBudget.h"
@@ -109,11 +110,16 @@ void MainWindow::buildMenus()
     makeAction(util, Control::mnuBudget, QStringLiteral("Uncertainty &budget"));
     makeAction(util, Control::mnuSweep, QStringLiteral("&Frequency sweep"));
 
-    QMenu *measure = menuBar()->addMenu(QStringLiteral("&Measure"));
-    measure->setObjectName(QStringLiteral("mnuMeasure"));
-    QAction *repeat = measure->addAction(QStringLiteral("&Repeat..."));
+    // Repeated measurements, beside the sweep: windows of the front end
+    // alone, with no rule in the instrument, so no control of the sheet. (In
+    // this menu rather than one of their own: every letter of "Measure" is
+    // already an Alt letter of the main window.)
+    QAction *repeat = util->addAction(QStringLiteral("R&epeat..."));
     repeat->setObjectName(QStringLiteral("mnuRepeat"));
     connect(repeat, &QAction::triggered, this, &MainWindow::showRepeatDialog);
+    QAction *stability = util->addAction(QStringLiteral("S&tability..."));
+    stability->setObjectName(QStringLiteral("mnuStability"));
+    connect(stability, &QAction::triggered, this, [this] { showStabilityWindow(m_instrument, this); });
 
     QMenu *opt = menuBar()->addMenu(QStringLiteral("&Options"));
     opt->setObjectName(QStringLiteral("mnuOptions"));
@@ -343,7 +349,7 @@ void MainWindow::buildPanel()
     central->setObjectName(QStringLiteral("panel"));
     auto *grid = new QGridLayout(central);
     grid->addWidget(buildGeneral(), 0, 0, 2, 1);
-    QGroupBox *cal = buildPath(QStringLiteral("Instrument calibration (2)"), Field::Att11, Field::Att12,
+    QGroupBox *cal = buildPath(QStringLiteral("Instru&ment calibration (2)"), Field::Att11, Field::Att12,
                                Control::btnNoise11, Field::Noise11, Control::btnNoise12, Field::Noise12,
                                Field::Y2dB, Field::Teq1, Field::NF1, QStringLiteral("2"));
     cal->setObjectName(QStringLiteral("frCalibration"));

@@ -79,9 +79,9 @@ private Q_SLOTS:
             "&File|Import ENR file |Unload ENR file |ENR &view |&Save text file Ctrl+S|&Record TSV Ctrl+R|TSV record &file... |Save &Wave file |&Print |E&xit ",
             "&Edit|&Copy text results to Clipboard ",
             "&Utility|Sound Card Control - &Record Ctrl+D|Sound Card Control - &Playback Ctrl+K|&Audio properties Ctrl+A"
-            "|Play &Wave samples Ctrl+P|&Virtual bench |Input &monitor |Uncertainty &budget |&Frequency sweep ",
-            "&Measure|&Repeat... ",
-            "&Options|&Verbose |Measurement &limits enabled |&Averaging... |&Uncertainty calculator |&Com port setup |Audio &input |&Receiver control |Read from the virtual &bench ",
+            "|Play &Wave samples Ctrl+P|&Virtual bench |Input &monitor |Uncertainty &budget |&Frequency sweep "
+            "|R&epeat... |S&tability... ",
+            "&Options|&Verbose |Measurement &limits enabled |&Averaging... |Noise source &temperature... |&Hot and cold loads |&Uncertainty calculator |&Com port setup |Audio &input |&Receiver control |Read from the virtual &bench ",
             "&Help|&Help F1|TQX &Home |TQX FA&Q |TQX &Support |Check for &updates |&About "}));
         // Every Alt letter of the window is used once: menus, labels, buttons, frames.
         QStringList letters; // titles of menus and frames, texts of labels and buttons
@@ -90,7 +90,7 @@ private Q_SLOTS:
             if (!qobject_cast<QLineEdit *>(w) && !QKeySequence::mnemonic(t).isEmpty())
                 letters << QKeySequence::mnemonic(t).toString();
         }
-        QCOMPARE(letters.size(), 24); // menus 6, frames 2, fields 9 (not Units), buttons 7
+        QCOMPARE(letters.size(), 24); // menus 5, frames 3, fields 9 (not Units), buttons 7
         QCOMPARE(QSet<QString>(letters.begin(), letters.end()).size(), letters.size());
     }
 
@@ -181,6 +181,14 @@ private Q_SLOTS:
         QVERIFY2(avail.contains(s.w.frameGeometry()), qPrintable(QDebug::toString(s.w.frameGeometry())));
         auto *scroll = qobject_cast<QScrollArea *>(s.w.centralWidget()); // at 96 dpi all shows unscrolled
         QVERIFY(fontScale > 1 || !(scroll->verticalScrollBar()->isVisible() || scroll->horizontalScrollBar()->isVisible()));
+        // The Stability window fits too, and names every control for a screen reader.
+        s.w.findChild<QAction *>("mnuStability")->trigger();
+        auto *stability = s.w.findChild<QDialog *>("frmStability");
+        QVERIFY(QTest::qWaitForWindowExposed(stability));
+        QVERIFY2(avail.contains(stability->frameGeometry()), qPrintable(QDebug::toString(stability->frameGeometry())));
+        for (QWidget *c : stability->findChildren<QWidget *>())
+            if (qobject_cast<QAbstractButton *>(c) || qobject_cast<QComboBox *>(c) || qobject_cast<QAbstractSpinBox *>(c))
+                QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
     }
 
     void benchNeverCoversThePanel()

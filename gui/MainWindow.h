@@ -18,6 +18,7 @@ class QPushButton;
 class QGroupBox;
 class QGridLayout;
 class QLabel;
+class ValueLabel;
 
 class MainWindow : public QMainWindow
 {
@@ -46,6 +47,7 @@ private:
     QGroupBox *buildPath(const QString &title, Field att1, Field att2, Control lo, Field loField,
                          Control hi, Field hiField, Field y, Field teq, Field nf, const QString &suffix);
     QGroupBox *buildDut();
+    QWidget *buildGuardStrip();
     FieldEdit *addField(QGridLayout *grid, int row, int col, Field f, const QString &label);
     FieldEdit *makeField(Field f);
     QPushButton *makeButton(Control c, const QString &caption);
@@ -63,4 +65,6 @@ private:
     std::array<QPushButton *, static_cast<int>(Control::Count)> m_buttons{};
     UnitsCombo *m_units = nullptr;
     NotesEdit *m_notes = nullptr;
+    ValueLabel *m_calibration = nullptr; // the calibration's state
+    ValueLabel *m_guardLine = nullptr;   // the guards' warnings, one a line
 };

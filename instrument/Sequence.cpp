@@ -80,7 +80,14 @@ void zeroDone(Session &m, const ReadingResult &r)
         s.setColour(Field::Noise00, Colour::DarkRed);
 }
 
-void noiseDone(Session &m, const Button &b, const ReadingResult &r)
+// Index of a noise field in Session::LevelRecords.
+int recordIndex(Field f)
+{
+    const auto at = std::find(std::begin(kLevelFields), std::end(kLevelFields), f);
+    return static_cast<int>(at - std::begin(kLevelFields)) - 1; // Noise00 has none
+}
+
+void noiseDone(Session &m, const Button &b, const ReadingResult &r, const LevelRecord &taken)
 {
     Sheet &s = m.sheet();
     if (r.outcome != ReadingResult::Outcome::Succeeded) {
@@ -105,6 +112,11 @@ void noiseDone(Session &m, const Button &b, const ReadingResult &r)
         return; // results stay as they were
     }
     s.setText(b.field, FormatFixed(10.0 * std::log10(w - z), kLevelFormat));
+    LevelRecord &record = m.LevelRecords[recordIndex(b.field)];
+    record = taken;
+    record.text = s.text(b.field);
+    record.peak = r.peak;
+    record.clipped = r.clipped;
     if (!r.clipped) {
         ResultsCalc(m.sheet());
     } else {
@@ -182,6 +194,7 @@ private:
         }
         m_sum += r.ms;
         m_result.clipped = m_result.clipped || r.clipped;
+        m_result.peak = std::max(m_result.peak, r.peak);
         if (++m_done < m_count) {
             next();
             return;
@@ -200,7 +213,7 @@ private:
     ReadingResult m_result;
 };
 
-void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &r)
+void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &r, const LevelRecord &taken)
 {
     instrument.showWorking(false); // before any message
     if (r.outcome == ReadingResult::Outcome::Cancelled)
@@ -215,7 +228,7 @@ void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &
     if (b.button == Control::btnNoise00)
         zeroDone(m, r);
     else
-        noiseDone(m, b, r);
+        noiseDone(m, b, r, taken);
     if (!r.message.isEmpty())
         instrument.message(kCaption, r.message, MsgIcon::Critical);
 }
@@ -239,12 +252,19 @@ void MeasureButton(Instrument &m, Control button)
 
     const Button button_ = *b;
     const int count = std::clamp(m.session().Averages, 1, Session::kMaxAverages);
+    // The conditions the reading is taken under, for the calibration's state.
+    LevelRecord taken;
+    taken.seconds = plan.dur * count;
+    taken.interval = plan.dur;
+    taken.mhz = ParseNumber(m.sheet().text(Field::Frequency));
+    taken.enrDb = ParseNumber(m.sheet().text(Field::ENR));
     if (count > 1) {
         auto owned = std::make_unique<AveragedReading>(
             m, [&m, plan] { return makeReading(m, plan); }, count);
         AveragedReading *averaged = owned.get();
-        QObject::connect(averaged, &Operation::ended, averaged,
-                         [&m, averaged, button_] { readingEnded(m, button_, averaged->result()); });
+        QObject::connect(averaged, &Operation::ended, averaged, [&m, averaged, button_, taken] {
+            readingEnded(m, button_, averaged->result(), taken);
+        });
         m.begin(std::move(owned));
         averaged->start();
         return;
@@ -260,7 +280,7 @@ void MeasureButton(Instrument &m, Control button)
     });
     QObject::connect(reading, &Reading::progress, &m, &Instrument::setWorkingProgress);
     QObject::connect(reading, &Operation::ended, reading,
-                     [&m, reading, button_] { readingEnded(m, button_, reading->result()); });
+                     [&m, reading, button_, taken] { readingEnded(m, button_, reading->result(), taken); });
     m.begin(std::move(owned));
     reading->start();
 }

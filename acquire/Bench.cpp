@@ -142,6 +142,7 @@ void Bench::reseed()
 {
     m_rng.seed(m_settings.seed);
     m_normal.reset();
+    m_clockS = 0;
 }
 
 QString Bench::validate(const BenchSettings &s)
@@ -159,6 +160,8 @@ QString Bench::validate(const BenchSettings &s)
         return rangeText("The receiver noise figure", nfMinDb, nfMaxDb, " dB");
     if (!within(s.rxGainDb, rxGainMinDb, rxGainMaxDb))
         return rangeText("The receiver gain", rxGainMinDb, rxGainMaxDb, " dB");
+    if (!within(s.gainDriftDbPerMin, -driftMaxDbPerMin, driftMaxDbPerMin))
+        return rangeText("The receiver gain drift", -driftMaxDbPerMin, driftMaxDbPerMin, " dB per minute");
     if (!within(s.bandLowHz, bandMinHz, bandMaxHz))
         return rangeText("The audio band's lower edge", bandMinHz, bandMaxHz, " Hz");
     if (!within(s.bandHighHz, bandMinHz, bandMaxHz))
@@ -295,7 +298,7 @@ BenchState Bench::state() const
 double Bench::receiverInputTempK(const BenchState &st, const BenchAttenuators &a) const
 {
     const BenchTruth t = truth();
-    const double ts = st.sourceOn ? t.thotK : t.tcoldK;
+    const double ts = st.sourceOn && m_settings.sourceSwitches ? t.thotK : t.tcoldK;
     if (!st.combined)
         return throughAttenuator(throughAttenuator(ts, a.tatt1, a.att11), a.tatt2, a.att12);
     const double atDut = throughAttenuator(ts, a.tatt1, a.att21);
@@ -333,7 +336,7 @@ double Bench::expectedMeanSquare(const BenchState &st, int rate, const BenchAtte
     double ms = floorMeanSquare();
     if (st.receiverConnected) {
         const double tTotal = receiverInputTempK(st, a) + truth().rxTeK;
-        ms += kBoltzmann * tTotal * fromDb(m_settings.rxGainDb) * noiseBandwidthHz(rate);
+        ms += kBoltzmann * tTotal * fromDb(currentRxGainDb()) * noiseBandwidthHz(rate);
     }
     return ms;
 }
@@ -358,7 +361,7 @@ QString Bench::generate(const BenchState &st, int rate, qint64 samples, QVector<
     double sigmaWhite = 0;
     if (st.receiverConnected) {
         const double tTotal = receiverInputTempK(st) + truth().rxTeK;
-        const double n0 = kBoltzmann * tTotal * fromDb(m_settings.rxGainDb);
+        const double n0 = kBoltzmann * tTotal * fromDb(currentRxGainDb());
         sigmaWhite = std::sqrt(n0 * rate / 2.0);
         if (!std::isfinite(sigmaWhite) || sigmaWhite < 0)
             return QStringLiteral("The simulated noise power is out of range (%1 K at the receiver).")
@@ -384,16 +387,23 @@ QString Bench::generate(const BenchState &st, int rate, qint64 samples, QVector<
 
     out.resize(samples);
     const double dc = m_settings.dcOffset;
+    // The drift as a per-sample amplitude ratio: the receiver's output grows
+    // exponentially in amplitude, linearly in dB, sample by sample. The
+    // filter settling above stays at the block's starting gain.
+    const double driftStep = std::pow(10.0, m_settings.gainDriftDbPerMin / (60.0 * 20.0 * rate));
+    double drift = 1.0;
     for (qint64 i = 0; i < samples; ++i) {
         double x = dc + sigmaFloor * m_normal(m_rng);
         if (sigmaWhite > 0)
-            x += filtered(sigmaWhite * m_normal(m_rng));
+            x += drift * filtered(sigmaWhite * m_normal(m_rng));
+        drift *= driftStep;
         // Clip at full scale; the clamp to +-2 first keeps the rounding
         // defined for any level.
         const long v = std::lround(std::clamp(x, -2.0, 2.0) * 32768.0);
         out[i] = qint16(std::clamp<long>(v, -32768, 32767));
     }
     m_lastRate = rate;
+    m_clockS += double(samples) / rate;
     notify();
     return QString();
 }

@@ -70,6 +70,7 @@ inline constexpr double bandMinHz = 20, bandMaxHz = 90000;
 // vanish in the rounding instead of adding step^2/12 of quantisation noise.
 inline constexpr double floorMinDbfs = -95, floorMaxDbfs = -20;
 inline constexpr double dcMax = 0.5; // |offset| in full scale
+inline constexpr double driftMaxDbPerMin = 10; // |receiver gain drift|
 inline constexpr double attMaxDb = 200, tattMaxK = 1e6;
 // Highest band edge as a fraction of the sample rate (keeps the low-pass
 // well below the Nyquist frequency).
@@ -94,6 +95,14 @@ struct BenchSettings {
     double floorDbfs = -90.0;  // sound card's own white noise, mean square (dB full scale)
     double dcOffset = 0.002;   // sound card's DC offset (full scale)
     quint64 seed = 1;
+    // The receiver's gain drifts by this much per minute of the bench's own
+    // clock (dB/min; the recorded samples' time since the noise restarted),
+    // as a receiver warming up does: the slow change that averaging cannot
+    // remove and interleaved hot and cold readings cancel.
+    double gainDriftDbPerMin = 0.0;
+    // False: a source that never switches (a dead supply, a broken DTR
+    // line): it stays at Tcold whatever the port or the manual switch says.
+    bool sourceSwitches = true;
     // DUT gain and noise figure against frequency; empty = dutGainDb and
     // dutNfDb at every frequency.
     QVector<BenchResponsePoint> dutResponse = BenchResponse::defaultDutResponse();
@@ -141,7 +150,8 @@ public:
     const BenchSettings &settings() const { return m_settings; }
     // Takes new settings; a changed seed restarts the noise from it.
     void setSettings(const BenchSettings &s);
-    // Restarts the noise generator from the settings' seed.
+    // Restarts the noise generator from the settings' seed, and the bench's
+    // clock from 0.
     void reseed();
     // Empty when the bench can simulate `s`, else a message for the user.
     static QString validate(const BenchSettings &s);
@@ -211,6 +221,15 @@ public:
     QString generate(const BenchState &st, int rate, qint64 samples, QVector<qint16> &out);
     // Rate of the last recording (kDisplayRate before the first one).
     int lastRate() const { return m_lastRate; }
+    // The bench's clock: seconds of samples generated since the noise last
+    // restarted. The receiver's gain drift runs on it.
+    double clockS() const { return m_clockS; }
+    // The receiver's gain now (dB full scale per W): rxGainDb plus the drift
+    // so far.
+    double currentRxGainDb() const
+    {
+        return m_settings.rxGainDb + m_settings.gainDriftDbPerMin * m_clockS / 60.0;
+    }
 
     // --- devices -----------------------------------------------------------
     // The bench's sound card and serial port, owned by the bench: the
@@ -237,6 +256,7 @@ private:
     bool m_portDtr = false;
     bool m_portRts = false;
     int m_lastRate = kDisplayRate;
+    double m_clockS = 0; // see clockS()
     bool m_tuned = false;
     double m_tunedMhz = kDefaultMhz;
     double m_sheetMhz = std::numeric_limits<double>::quiet_NaN();

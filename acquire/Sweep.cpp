@@ -127,8 +127,10 @@ void Sweep::start()
     // A first guess per reading: the recording (the interval plus 1.1 s),
     // its beep, the source's settling where the lines switch it, and the
     // settling after a tuning (one per two readings with serial switching).
-    const double each = m_plan.intervalS + 1.1 + 0.1 +
-                        (m_plan.serialSwitching ? kSettleMs / 1000.0 + m_plan.settleS / 2 : m_plan.settleS);
+    // Each further reading of an average records and settles its lines again.
+    const double once = m_plan.intervalS + 1.1 + 0.1 + (m_plan.serialSwitching ? kSettleMs / 1000.0 : 0);
+    const double each = once * std::max(m_plan.averages, 1) +
+                        (m_plan.serialSwitching ? m_plan.settleS / 2 : m_plan.settleS);
     m_timeLeft.start(each * readingsTotal());
     Q_EMIT progress(0, readingsTotal());
     m_rig->open(m_rigConfig, kRigTimeoutMs, [this](const RigResult &r) { onOpened(r); });
@@ -254,12 +256,20 @@ void Sweep::startReading()
     rp.combined = combined;
     rp.dur = m_plan.intervalS;
     rp.limits = m_plan.limits;
+    m_averaged = 0;
+    m_averageSum = 0;
+    m_readingPlan = rp;
+    enter(Stage::Reading);
+    readOnce();
+}
+
+void Sweep::readOnce()
+{
     if (m_makeReading)
-        m_reading = m_makeReading(rp);
+        m_reading = m_makeReading(m_readingPlan);
     if (!m_reading)
         return finish(Outcome::Failed); // no means of reading at all
     connect(m_reading.get(), &Operation::ended, this, &Sweep::onReadingEnded, Qt::QueuedConnection);
-    enter(Stage::Reading);
     m_reading->start();
 }
 
@@ -267,8 +277,18 @@ void Sweep::onReadingEnded()
 {
     if (m_stage != Stage::Reading || !m_reading)
         return;
-    const ReadingResult r = m_reading->result();
+    ReadingResult r = m_reading->result();
     m_reading.reset();
+    // A level averaged over several readings: each good one adds its power
+    // and the next follows at once (no new tuning, the lines as they are);
+    // the mean is the level. The first bad one decides the level as a single
+    // reading would.
+    if (m_plan.averages > 1 && r.outcome == ReadingResult::Outcome::Succeeded && !r.clipped) {
+        m_averageSum += r.ms;
+        if (++m_averaged < m_plan.averages)
+            return readOnce();
+        r.ms = m_averageSum / m_plan.averages;
+    }
     const Step step = m_steps[m_next];
     ++m_next;
     reportProgress();

@@ -148,6 +148,7 @@ private:
     void onOpened(const RigResult &r);
     void onTuned(const RigResult &r);
     void startReading();
+    void readOnce(); // one reading of the level being read (of an average)
     void onReadingEnded();
     void computePoint(int i);
     void failPoint(int i, const QString &why);
@@ -174,6 +175,11 @@ private:
     double m_toleranceHz = 0; // how far a tuning may land from the plan, Hz
     QTimer m_settle;
     std::unique_ptr<Reading> m_reading;
+    // The average of the level being read: readings taken so far and the
+    // sum of their mean squares (full scale = 1).
+    ReadingPlan m_readingPlan; // of the level being read
+    int m_averaged = 0;
+    double m_averageSum = 0;
     QElapsedTimer m_clock;  // since the receiver opened
     QElapsedTimer m_paused; // while the source prompt waits for the user
     qint64 m_pausedMs = 0;  // earlier waits

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -172,6 +173,7 @@ PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKin
     const double zero = session.ZeroMeas.Ms;
     p.zeroMs = std::isfinite(zero) && zero > 0 ? zero : 0;
     p.serialSwitching = session.ComEnabled > 0;
+    p.averages = std::clamp(session.Averages, 1, Session::kMaxAverages);
     p.limits = s.checked(Control::mnuOptionsLimits);
     p.stopOnFailure = stopOnFailure;
 

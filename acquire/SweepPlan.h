@@ -85,6 +85,9 @@ struct SweepPlan {
     std::shared_ptr<const EnrTable> enr;
     physics::CascadeInput params; // temperatures and attenuators; levels unused
     double intervalS = 1;         // seconds kept per reading
+    // Readings per level, averaged in power (their mean square), as the
+    // spot buttons take them (1..999).
+    int averages = 1;
     double settleS = 0.5;         // wait after each tuning before reading
     double zeroMs = 0;            // sound-card zero power (full scale = 1), subtracted from every reading
     bool serialSwitching = false; // the serial lines switch source and path

@@ -84,7 +84,7 @@ private:
     Bench &m_bench;
 
     QDoubleSpinBox *m_enr, *m_tcold, *m_dutGain, *m_dutNf, *m_rxNf, *m_rxGain;
-    QDoubleSpinBox *m_bandLow, *m_bandHigh, *m_floor, *m_dc;
+    QDoubleSpinBox *m_bandLow, *m_bandHigh, *m_floor, *m_dc, *m_drift;
     QSpinBox *m_seed;
     // Frequency dependence as text ("MHz gain NF; ..." and "MHz ENR; ...").
     QLineEdit *m_response, *m_sourceEnr;
@@ -92,7 +92,7 @@ private:
     QLineEdit *m_trueMhz;
     QLineEdit *m_thot, *m_trueGain, *m_trueTe, *m_trueNf, *m_rxTe;
     QLineEdit *m_expected[5];
-    QCheckBox *m_source, *m_receiver;
+    QCheckBox *m_source, *m_receiver, *m_switches;
     QRadioButton *m_pathInstrument, *m_pathCombined;
     QLabel *m_attenuators, *m_now, *m_status;
 };
@@ -116,6 +116,13 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
     m_tcold = addSpin(sourceGrid, "benchTcold", QStringLiteral("T&cold (K)"), tcoldMinK, tcoldMaxK, 1, 1);
     m_sourceEnr = addPoints(sourceGrid, "benchSourceEnr", QStringLiteral("ENR &by frequency (MHz dB; ...)"),
                             BenchResponse::toText(s.sourceEnr));
+    m_switches = new QCheckBox(QStringLiteral("Source s&witches"), sourceBox);
+    m_switches->setObjectName(QStringLiteral("benchSourceSwitches"));
+    m_switches->setAccessibleName(QStringLiteral("Source switches (off: it stays cold)"));
+    m_switches->setToolTip(
+        QStringLiteral("Off: a source that never switches, as with a dead supply or a broken line"));
+    m_switches->setChecked(s.sourceSwitches);
+    sourceGrid->addWidget(m_switches, sourceGrid->rowCount(), 1);
 
     auto *dutBox = new QGroupBox(QStringLiteral("Device under test"), this);
     auto *dutGrid = new QGridLayout(dutBox);
@@ -134,6 +141,8 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
     m_floor = addSpin(rxGrid, "benchFloor", QStringLiteral("Sound card f&loor (dB full scale)"), floorMinDbfs,
                       floorMaxDbfs, 1, 1);
     m_dc = addSpin(rxGrid, "benchDc", QStringLiteral("&DC offset (full scale)"), -dcMax, dcMax, 4, 0.001);
+    m_drift = addSpin(rxGrid, "benchGainDrift", QStringLiteral("Gain drift (dB per &minute)"),
+                      -driftMaxDbPerMin, driftMaxDbPerMin, 3, 0.01);
     m_seed = new QSpinBox(rxBox);
     m_seed->setObjectName(QStringLiteral("benchSeed"));
     m_seed->setRange(0, std::numeric_limits<int>::max());
@@ -160,6 +169,7 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
     m_bandHigh->setValue(s.bandHighHz);
     m_floor->setValue(s.floorDbfs);
     m_dc->setValue(s.dcOffset);
+    m_drift->setValue(s.gainDriftDbPerMin);
     m_seed->setValue(int(std::min<quint64>(s.seed, quint64(std::numeric_limits<int>::max()))));
 
     m_attenuators = new QLabel(this);
@@ -302,9 +312,10 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
     }
 
     for (QDoubleSpinBox *b : {m_enr, m_tcold, m_dutGain, m_dutNf, m_rxNf, m_rxGain, m_bandLow, m_bandHigh,
-                              m_floor, m_dc})
+                              m_floor, m_dc, m_drift})
         connect(b, &QDoubleSpinBox::valueChanged, this, &VirtualBenchDialog::applySettings);
     connect(m_seed, &QSpinBox::valueChanged, this, &VirtualBenchDialog::applySettings);
+    connect(m_switches, &QCheckBox::toggled, this, &VirtualBenchDialog::applySettings);
     for (QLineEdit *e : {m_response, m_sourceEnr})
         connect(e, &QLineEdit::editingFinished, this, &VirtualBenchDialog::applySettings);
     connect(restart, &QPushButton::clicked, this, [this] { m_bench.reseed(); });
@@ -403,6 +414,8 @@ void VirtualBenchDialog::applySettings()
     s.bandHighHz = m_bandHigh->value();
     s.floorDbfs = m_floor->value();
     s.dcOffset = m_dc->value();
+    s.gainDriftDbPerMin = m_drift->value();
+    s.sourceSwitches = m_switches->isChecked();
     s.seed = quint64(m_seed->value());
     // Typed points are taken only whole and valid; otherwise the bench keeps
     // the previous ones, the text stays for correction and the status says why.

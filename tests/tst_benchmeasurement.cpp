@@ -98,6 +98,10 @@ private Q_SLOTS:
             << d << comb << combHot << BenchAttenuators{0, 0, 6, 0, 350, 290} << 5.79243120;
         // 300-5100 Hz against 300-2700 Hz; the filter skirts make it 1.994.
         QTest::newRow("audio band twice as wide") << wide << cal << cal << BenchAttenuators() << 1.994;
+        BenchSettings stuck = d;
+        stuck.sourceSwitches = false;
+        QTest::newRow("a source that never switches stays cold")
+            << stuck << cal << calHot << BenchAttenuators() << 1.0;
     }
     void powerFollowsPhysics()
     {
@@ -356,6 +360,34 @@ private Q_SLOTS:
         QCOMPARE(bench().truth().dutNfDb, 2.2);
         bench().clearTuning();
         QCOMPARE(bench().tunedMhz(), 250.0);
+    }
+
+    // The receiver's gain drifts on the bench's clock of recorded time,
+    // exponentially in amplitude: consecutive 10 s blocks at 3 dB/min differ
+    // by 0.5 dB in power; a restart of the noise restarts the clock.
+    void gainDriftsOnTheBenchClock()
+    {
+        Bench bench;
+        BenchSettings s;
+        s.gainDriftDbPerMin = 3;
+        bench.setSettings(s);
+        constexpr double seconds = 10;
+        const BenchState cal{false, false, true};
+        double signal[2];
+        for (double &p : signal) {
+            QVector<qint16> v;
+            QCOMPARE(bench.generate(cal, kRate, qint64(seconds * kRate), v), QString());
+            p = acPower(v) - bench.floorMeanSquare();
+        }
+        QCOMPARE(bench.clockS(), 2 * seconds);
+        QCOMPARE(bench.currentRxGainDb(), s.rxGainDb + 1.0);
+        const double sigma = 1.0 / std::sqrt(bench.statisticalBandwidthHz(kRate) * seconds);
+        QVERIFY2(std::abs(signal[1] / signal[0] / std::pow(10.0, 0.05) - 1) < 5 * std::sqrt(2.0) * sigma,
+                 qPrintable(QString::number(signal[1] / signal[0])));
+        bench.reseed();
+        QCOMPARE(bench.clockS(), 0.0);
+        s.gainDriftDbPerMin = 11;
+        QVERIFY(Bench::validate(s).contains(QStringLiteral("gain drift")));
     }
 
     // A truth the bench cannot simulate is reported through the recording's message; the field stays.

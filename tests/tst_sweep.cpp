@@ -295,6 +295,22 @@ private Q_SLOTS:
         }
     }
 
+    // Averages apply per level of every point: N readings each, the plan
+    // taking the count from the session.
+    void averagesEveryLevel()
+    {
+        m_instrument.session().ComEnabled = 1;
+        m_instrument.session().Averages = 3;
+        const int before = bench().audio().recordings();
+        const std::unique_ptr<Sweep> cal = run(SweepKind::Calibration, QStringLiteral("100 200"));
+        m_instrument.session().Averages = 1;
+        QCOMPARE(cal->plan().averages, 3);
+        QCOMPARE(int(cal->outcome()), int(Sweep::Outcome::Finished));
+        QCOMPARE(bench().audio().recordings() - before, 2 * 2 * 3);
+        for (const SweepPoint &p : cal->points())
+            QCOMPARE(int(p.state), int(SweepPoint::State::Measured));
+    }
+
     // By hand: every source-off reading, one prompt, then every source-on reading; a source left off after the
     // prompt gives no Y factor, so every point measured shows that the order held.
     void manualSwitchingPromptsOnce()

@@ -233,39 +233,38 @@ private Q_SLOTS:
     void guardsOnTheBench_data()
     {
         QTest::addColumn<BenchSettings>("settings");
-        QTest::addColumn<bool>("sourceSwitches"); // false: the hot readings find the source still off
         QTest::addColumn<QString>("typed");       // "Field=text ..." typed over the bench's truth
         QTest::addColumn<QString>("newMhz");      // typed after the readings; empty: none
         QTest::addColumn<QList<GuardKind>>("fired");
         QTest::addColumn<CalibrationState>("calibration");
         BenchSettings d;
         d.seed = 3;
-        BenchSettings hot = d, lowGain = d, warmSource = d, cold = d;
+        BenchSettings hot = d, lowGain = d, warmSource = d, cold = d, stuck = d;
+        stuck.sourceSwitches = false;
         hot.rxGainDb = 117.9; // the 4 Noise HI reading's peak 0.45 dB below the clipping level
         lowGain.dutResponse.clear(), lowGain.dutGainDb = 1;
         warmSource.tcoldK = 300;
         cold.tcoldK = 77;
         const auto valid = CalibrationState::Valid;
-        QTest::newRow("default bench: no guard fires") << d << true << "" << "" << QList<GuardKind>{} << valid;
+        QTest::newRow("default bench: no guard fires") << d << "" << "" << QList<GuardKind>{} << valid;
         QTest::newRow("hot reading 0.5 dB below clipping: compression")
-            << hot << true << "" << "" << QList<GuardKind>{GuardKind::NearClipping} << valid;
-        QTest::newRow("source never switches: Y(2) and Y(12) within the scatter") << d << false << "" << ""
+            << hot << "" << "" << QList<GuardKind>{GuardKind::NearClipping} << valid;
+        QTest::newRow("source never switches: Y(2) and Y(12) within the scatter") << stuck << "" << ""
             << QList<GuardKind>{GuardKind::SourceNotSwitched, GuardKind::SourceNotSwitched} << valid;
         // A cold load at 77 K taken for a source at 290 K: every Teq about 220 K low; with no attenuator
         // before the DUT to soften it, Teq(12) and Teq(1) fall far below 0 K.
-        QTest::newRow("source at 77 K, 290 K typed: Teq(12) and Teq(1) far below 0 K") << cold << true << "Tcold=290 Att21=0" << ""
+        QTest::newRow("source at 77 K, 290 K typed: Teq(12) and Teq(1) far below 0 K") << cold << "Tcold=290 Att21=0" << ""
             << QList<GuardKind>{GuardKind::ImpossibleTemperature, GuardKind::ImpossibleTemperature} << valid;
         // Tcold typed 10 K low makes every Teq 10 K high, not low: nothing impossible.
-        QTest::newRow("source at 300 K, 290 K typed: quiet") << warmSource << true << "Tcold=290" << "" << QList<GuardKind>{} << valid;
+        QTest::newRow("source at 300 K, 290 K typed: quiet") << warmSource << "Tcold=290" << "" << QList<GuardKind>{} << valid;
         QTest::newRow("DUT of 1 dB gain: second stage dominates")
-            << lowGain << true << "" << "" << QList<GuardKind>{GuardKind::LowGain} << valid;
+            << lowGain << "" << "" << QList<GuardKind>{GuardKind::LowGain} << valid;
         QTest::newRow("frequency changed after the calibration: stale")
-            << d << true << "" << "432" << QList<GuardKind>{GuardKind::StaleCalibration} << CalibrationState::Stale;
+            << d << "" << "432" << QList<GuardKind>{GuardKind::StaleCalibration} << CalibrationState::Stale;
     }
     void guardsOnTheBench()
     {
         QFETCH(BenchSettings, settings);
-        QFETCH(bool, sourceSwitches);
         QFETCH(QString, typed);
         QFETCH(QString, newMhz);
         QFETCH(QList<GuardKind>, fired);
@@ -285,7 +284,7 @@ private Q_SLOTS:
         click(Control::btnNoise00);
         bench().setReceiverConnected(true);
         for (int i = 0; i < 4; ++i) {
-            bench().setManualSource(kStates[i].sourceOn && sourceSwitches);
+            bench().setManualSource(kStates[i].sourceOn);
             bench().setManualCombined(kStates[i].combined);
             click(kButtons[i]);
         }

@@ -268,8 +268,13 @@ QWidget *MainWindow::buildGuardStrip()
     QPalette pal = m_guardLine->palette();
     pal.setColor(QPalette::WindowText, kWarningText);
     m_guardLine->setPalette(pal);
-    // Wrapped, the line must not ask for the width of its longest sentence.
-    m_guardLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // Wrapped, the line must not ask for the width of its longest sentence;
+    // two lines are kept free, so that one warning shows without moving
+    // anything.
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    m_guardLine->setSizePolicy(policy);
+    m_guardLine->setMinimumHeight(2 * m_guardLine->fontMetrics().lineSpacing());
     h->addWidget(m_guardLine, 1);
     return strip;
 }
@@ -350,6 +355,24 @@ void MainWindow::fitToScreen()
     resize(want);
     const QRect outer(QPoint(), want + frame);
     move(avail.center() - outer.center());
+}
+
+void MainWindow::makeRoomForWarnings()
+{
+    const QScreen *s = screen();
+    if (!s || !isVisible())
+        return;
+    // More warnings than the line has room for: the window grows downwards
+    // as far as the screen allows (and moves up when it must); beyond that
+    // the panel scrolls as before.
+    const int extra = m_guardLine->heightForWidth(m_guardLine->width()) - m_guardLine->height();
+    if (extra <= 0)
+        return;
+    const QRect avail = s->availableGeometry();
+    const int frame = frameGeometry().height() - height();
+    resize(width(), std::min(height() + extra, avail.height() - frame));
+    if (frameGeometry().bottom() > avail.bottom())
+        move(x(), std::max(avail.top(), avail.bottom() - frame - height()));
 }
 
 QWidget *MainWindow::fieldWidget(Field f) const { return m_fields[static_cast<int>(f)]; }
@@ -443,7 +466,11 @@ void MainWindow::syncFromSheet()
         setWindowTitle(s.windowCaption);
     m_calibration->setValueText(calibrationCaption(guards.calibration));
     m_calibration->setToolTip(guards.calibrationDetail);
-    m_guardLine->setValueText(guards.warnings.join(QLatin1Char('\n')));
+    const QString warnings = guards.warnings.join(QLatin1Char('\n'));
+    if (warnings != m_guardLine->text()) {
+        m_guardLine->setValueText(warnings);
+        makeRoomForWarnings();
+    }
     // NF(1) and NF(2) carry their expanded uncertainty; a guard's mark comes
     // first. The texts stay as calculated.
     for (int i = 0; i < static_cast<int>(Field::Count); ++i) {

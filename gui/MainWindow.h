@@ -54,6 +54,7 @@ private:
     QAction *makeAction(QMenu *menu, Control c, const QString &caption, const QKeySequence &key = {},
                         bool checkable = false);
     void fitToScreen();
+    void makeRoomForWarnings();
     bool validateFocused();
     void onClick(Control c);
     bool onValidate(Field f);

@@ -213,7 +213,7 @@ BenchTruth Bench::truthAt(double mhz) const
     BenchTruth t;
     t.mhz = mhz;
     t.enrDb = BenchResponse::enrDbAt(s.sourceEnr, mhz, s.enrDb);
-    t.thotK = ThotFromEnr(t.enrDb);
+    t.thotK = ThotFromEnr(t.enrDb, s.tcoldK);
     t.tcoldK = s.tcoldK;
     t.dutGainDb = BenchResponse::gainDbAt(s.dutResponse, mhz, s.dutGainDb);
     t.dutNfDb = BenchResponse::nfDbAt(s.dutResponse, mhz, s.dutNfDb);

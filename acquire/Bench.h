@@ -4,7 +4,10 @@
 // measurement can be taken without hardware.
 //
 // The model follows the physics of the real set-up. The source presents
-// Thot = 290 (10^(ENR/10) + 1) K when on and Tcold when off. In the
+// Tcold when off and Thot = 290 K * 10^(ENR/10) + Tcold when on: the ENR
+// states the excess noise against the 290 K reference, and a source away
+// from 290 K adds its own thermal noise to it (at Tcold = 290 K, Thot =
+// 290 (10^(ENR/10) + 1) K). In the
 // calibration path it reaches the receiver through Att11 (at Tatt1) and
 // Att12 (at Tatt2); in the combined path through Att21 (at Tatt1), the DUT
 // (gain G, noise temperature Te) and Att22 (at Tatt2). An attenuator of loss

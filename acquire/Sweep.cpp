@@ -231,7 +231,7 @@ void Sweep::onTuned(const RigResult &r)
     // Within a step: the source's ENR where the receiver actually is. Just
     // past the table's last knot the planned value stays (no extrapolation).
     if (m_plan.enr && !sameMhz(p.tunedMhz, p.mhz)) {
-        const SourcePlan at = sourceTemps({p.tunedMhz}, m_plan.enr.get(), SourceTemps());
+        const SourcePlan at = sourceTemps({p.tunedMhz}, m_plan.enr.get(), p.source);
         if (at.error.isEmpty())
             p.source = at.temps.first();
     }

@@ -120,7 +120,9 @@ SourcePlan sourceTemps(const QVector<double> &mhz, const EnrTable *table, const 
             r.temps.clear();
             return r;
         }
-        r.temps.append({enr, std::round(physics::ThotFromEnr(enr) * 10) / 10, physics::kT0});
+        // Tcold the source's physical temperature when off; the excess
+        // noise the ENR states lies on top of it.
+        r.temps.append({enr, std::round(physics::ThotFromEnr(enr, fixed.tCold) * 10) / 10, fixed.tCold});
     }
     return r;
 }
@@ -172,8 +174,8 @@ PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKin
     // without one nothing is subtracted.
     const double zero = session.ZeroMeas.Ms;
     p.zeroMs = std::isfinite(zero) && zero > 0 ? zero : 0;
-    p.serialSwitching = session.ComEnabled > 0;
     p.averages = std::clamp(session.Averages, 1, Session::kMaxAverages);
+    p.serialSwitching = session.ComEnabled > 0 && !session.HotColdLoads; // loads are changed by hand
     p.limits = s.checked(Control::mnuOptionsLimits);
     p.stopOnFailure = stopOnFailure;
 
@@ -181,6 +183,10 @@ PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKin
     // The ENR shown for fixed temperatures is the one Thot stands for (the
     // main window keeps its ENR field in step with Thot the same way).
     SourceTemps fixed{physics::EnrFromThot(value(Field::Thot)), value(Field::Thot), value(Field::Tcold)};
+    if (useTable)
+        fixed.tCold = session.SourceOffK;
+    else if (session.HotColdLoads)
+        fixed.enrDb = std::nan(""); // loads have no ENR
     if (!useTable && !(fixed.tCold > 0 && fixed.tHot > fixed.tCold))
         return refuse(QStringLiteral("Thot must be > 0 and > Tcold"));
     const SourcePlan src = sourceTemps(p.mhz, useTable ? &table : nullptr, fixed);

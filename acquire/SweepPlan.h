@@ -7,6 +7,7 @@
 //
 // Frequencies in MHz, temperatures in K, losses in dB, times in seconds.
 
+#include "physics/Conversions.h"
 #include "physics/YFactor.h"
 
 #include <QString>
@@ -59,11 +60,14 @@ QString frequencyListText(const QVector<double> &mhz);
 // The source's temperatures at one frequency.
 struct SourceTemps {
     double enrDb = 0; // as used, rounded to 0.01 dB like the main window's field
-    double tHot = 0, tCold = 0;
+    double tHot = 0;
+    double tCold = physics::kT0; // with a table: the source's physical temperature when off
 };
 
 // Source temperatures for every frequency: from the ENR table's spline when
-// a table is given, else the fixed values. With a table, a frequency outside
+// a table is given (Tcold = fixed.tCold, the source's physical temperature
+// when off, and Thot = 290 K * 10^(ENR/10) + Tcold), else the fixed values.
+// With a table, a frequency outside
 // its knots is refused (it would be extrapolated), and so is an ENR outside
 // (0, 200) dB, the table's own limits.
 struct SourcePlan {

@@ -134,8 +134,9 @@ CalNoiseSource::Confirm CalNoiseSource::confirm(Sheet &s, IMessages &messages)
         return Confirm::Stopped;
     }
 
-    // The ENR is defined against a cold temperature of 290 K only.
-    if (m_target != Field::ENR) {
+    // The ENR is defined against a cold temperature of 290 K only; hot and
+    // cold loads (ENR locked) have none at all.
+    if (m_target != Field::ENR && !s.locked(Field::ENR)) {
         if (ParseNumber(s.text(Field::Tcold)) == kT0)
             s.setText(Field::ENR, enrText(ParseNumber(s.text(Field::Thot))));
         else

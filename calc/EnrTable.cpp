@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr double kT0 = 290.0; // reference (cold) temperature, K
 constexpr int kMaxRecords = 100;
 constexpr int kMinRecords = 3;
 constexpr int kSourceChars = 30; // Source gets at most this many characters
@@ -256,6 +255,12 @@ EnrFileContents ParseEnrFile(const QByteArray &bytes)
 int LoadEnrTable(Session &m, EnrTable &table, IMessages &messages)
 {
     Sheet &s = m.sheet();
+    if (m.HotColdLoads) { // the name stays: the table returns with the switched source
+        messages.show(kTqxCaption,
+                      QStringLiteral("Hot and cold loads are in use (Options); no ENR table is loaded."),
+                      MsgIcon::Exclamation);
+        return 1;
+    }
     const FileBytes file = readBounded(m.EnrFileName);
     if (file.notFound) {
         messages.show(kTqxCaption, QStringLiteral("ENR File not found, load aborted."), MsgIcon::Critical);
@@ -317,9 +322,10 @@ int LoadEnrTable(Session &m, EnrTable &table, IMessages &messages)
     if (contents.source)
         s.setText(Field::Source, *contents.source);
     s.setText(Field::ENR, *enrText);
-    s.setText(Field::Tcold, FormatFixed(kT0, QStringLiteral("0.00")));
-    // Thot from the ENR as shown (rounded): Thot = 290 K * (10^(ENR/10) + 1).
-    s.setText(Field::Thot, FormatFixed(ThotFromEnr(v), QStringLiteral("0.0")));
+    s.setText(Field::Tcold, FormatFixed(m.SourceOffK, QStringLiteral("0.00")));
+    // Thot from the ENR as shown (rounded): the excess noise, 290 K *
+    // 10^(ENR/10), on top of the source's physical temperature when off.
+    s.setText(Field::Thot, FormatFixed(ThotFromEnr(v, m.SourceOffK), QStringLiteral("0.0")));
     s.setEnabled(Control::mnuEnrUnl, true);
     setEnrFieldsLocked(s, true);
     ResultsCalc(s);

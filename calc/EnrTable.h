@@ -108,7 +108,9 @@ EnrFileContents ParseEnrFile(const QByteArray &bytes);
 // Load Session::EnrFileName into `table` (the table in use, owned by its
 // user) with the method remembered in Session::EnrInterpolation, fit the
 // curves and apply the ENR at the current Frequency (ENR, Tcold, Thot set,
-// locked and blue; mnuEnrUnl enabled). No method remembered yet (a new
+// locked and blue; mnuEnrUnl enabled): Tcold is Session::SourceOffK and
+// Thot = 290 K * 10^(ENR/10) + Tcold. Refused with a message, the name kept,
+// while Session::HotColdLoads is set. No method remembered yet (a new
 // table): the natural spline, and where it leaves the range of two
 // neighbouring knots by more than kEnrOvershootDb, a question naming where
 // and by how much offers the monotone cubic; the answer is remembered.

@@ -250,6 +250,11 @@ int main(int argc, char *argv[])
             rc = app.exec();
             server->close();
         } else {
+            if (m.session().HotColdLoads) {
+                say(QStringLiteral("tqx-cli: hot and cold loads are changed by hand; measure them in the "
+                                   "window program (or uncheck Options, Hot and cold loads there)."));
+                return Refused;
+            }
             if (m.session().ComEnabled == 0) {
                 say(QStringLiteral(
                     "tqx-cli: the noise source must be switched by the serial port (enable it in "

@@ -5,6 +5,7 @@
 
 #include "instrument/Instrument.h"
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -28,13 +29,22 @@ QDialog *createAveragingDialog(Instrument &m, QWidget *parent)
         QStringLiteral("Each measurement button takes this many readings and writes the level of "
                        "their mean power; the scatter falls as 1/sqrt(N)."));
     form->addRow(QStringLiteral("&Readings per average:"), spin);
+    auto *interleave = new QCheckBox(QStringLiteral("&Interleave hot and cold"), dlg);
+    interleave->setObjectName(QStringLiteral("chkInterleave"));
+    interleave->setAccessibleName(QStringLiteral("Interleave hot and cold"));
+    interleave->setChecked(m.session().Interleave);
+    interleave->setToolTip(
+        QStringLiteral("With serial switching, either button of a pair takes both of its readings, "
+                       "alternating source off and on, so that a slow drift of the gain cancels."));
+    form->addRow(interleave);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dlg);
     form->addRow(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dlg, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dlg, &QDialog::reject);
-    QObject::connect(dlg, &QDialog::accepted, dlg, [&m, spin] {
+    QObject::connect(dlg, &QDialog::accepted, dlg, [&m, spin, interleave] {
         // The count is read when a button starts, so a change reaches the next reading.
         m.session().Averages = std::clamp(spin->value(), 1, Session::kMaxAverages);
+        m.session().Interleave = interleave->isChecked();
     });
     return dlg;
 }

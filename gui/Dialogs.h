@@ -20,3 +20,4 @@ QDialog *createEnrViewDialog(Instrument &m, QWidget *parent); // the ENR table's
 QDialog *createBudgetDialog(Instrument &m, QWidget *parent);  // the uncertainty budget
 QDialog *createReceiverControlDialog(Instrument &m, QWidget *parent); // frmRigControl
 QDialog *createAveragingDialog(Instrument &m, QWidget *parent);       // readings per average
+QDialog *createSourceTemperatureDialog(Instrument &m, QWidget *parent); // the source's temperature when off

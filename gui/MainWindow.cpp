@@ -5,6 +5,7 @@
 #include "gui/FieldWidgets.h"
 #include "gui/ValueLabel.h"
 #include "instrument/Guards.h"
+#include "instrument/SourceTemperature.h"
 #include "instrument/UncertaintyBudget.h"
 
 #include <QAction>
@@ -123,6 +124,24 @@ void MainWindow::buildMenus()
     connect(averaging, &QAction::triggered, this, [this] {
         std::unique_ptr<QDialog> dlg(createAveragingDialog(m_instrument, this));
         dlg->exec();
+    });
+    // The noise source: its temperature when off, or hot and cold loads.
+    QAction *sourceTemp = opt->addAction(QStringLiteral("Noise source &temperature..."));
+    sourceTemp->setObjectName(QStringLiteral("mnuSourceTemperature"));
+    connect(sourceTemp, &QAction::triggered, this, [this] {
+        if (!validateFocused())
+            return;
+        std::unique_ptr<QDialog> dlg(createSourceTemperatureDialog(m_instrument, this));
+        dlg->exec();
+        syncFromSheet();
+    });
+    m_hotCold = opt->addAction(QStringLiteral("&Hot and cold loads"));
+    m_hotCold->setObjectName(QStringLiteral("mnuHotColdLoads"));
+    m_hotCold->setCheckable(true);
+    connect(m_hotCold, &QAction::triggered, this, [this](bool on) {
+        if (validateFocused())
+            setHotColdLoads(m_instrument, on);
+        syncFromSheet(); // a refusal puts the check mark back
     });
     makeAction(opt, Control::mnuNmuc, QStringLiteral("&Uncertainty calculator"));
     makeAction(opt, Control::mnuComSetup, QStringLiteral("&Com port setup"));
@@ -449,6 +468,7 @@ void MainWindow::syncFromSheet()
     }
     if (m_units->currentIndex() != s.unitsIndex())
         m_units->setCurrentIndex(s.unitsIndex());
+    m_hotCold->setChecked(m_instrument.session().HotColdLoads);
     for (int i = 0; i < static_cast<int>(Control::Count); ++i) {
         const Control c = static_cast<Control>(i);
         if (QAction *a = m_actions[i]) {

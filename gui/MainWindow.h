@@ -68,4 +68,5 @@ private:
     NotesEdit *m_notes = nullptr;
     ValueLabel *m_calibration = nullptr; // the calibration's state
     ValueLabel *m_guardLine = nullptr;   // the guards' warnings, one a line
+    QAction *m_hotCold = nullptr; // Options > Hot and cold loads: the session's choice, not a sheet control
 };

@@ -2,11 +2,14 @@
 
 #include "acquire/Bench.h"
 #include "acquire/TimeLeft.h"
-#include "instrument/RigSettings.h"
 #include "gui/SweepChart.h"
-#include "report/SweepCsv.h"
 #include "instrument/Instrument.h"
+#include "instrument/RigSettings.h"
 #include "instrument/SweepCommands.h"
+#include "report/SweepCsv.h"
+#include "sheet/Session.h"
+
+#include <algorithm>
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -15,6 +18,7 @@
 #include <QFile>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -27,7 +31,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QGuiApplication>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
@@ -146,6 +150,18 @@ QWidget *SweepWindow::buildInputs()
     auto *sl = new QLabel(QStringLiteral("Settlin&g time"), run);
     sl->setBuddy(m_settle);
     rf->addRow(sl, m_settle);
+    // The session's readings per average, shared with Options -> Averaging:
+    // every level of every point is their mean power.
+    m_averages = new QSpinBox(run);
+    m_averages->setObjectName(QStringLiteral("sweepAverages"));
+    m_averages->setAccessibleName(QStringLiteral("Readings per average"));
+    m_averages->setRange(1, Session::kMaxAverages);
+    m_averages->setValue(std::clamp(m_instrument.session().Averages, 1, Session::kMaxAverages));
+    auto *al = new QLabel(QStringLiteral("Readings per &average"), run);
+    al->setBuddy(m_averages);
+    rf->addRow(al, m_averages);
+    connect(m_averages, &QSpinBox::valueChanged, this,
+            [this](int n) { m_instrument.session().Averages = n; });
     m_stopOnFailure = new QCheckBox(QStringLiteral("Stop at a &failed point"), run);
     m_stopOnFailure->setObjectName(QStringLiteral("sweepStopOnFailure"));
     m_stopOnFailure->setAccessibleName(QStringLiteral("Stop at a failed point"));
@@ -499,6 +515,14 @@ void SweepWindow::loadReference()
 void SweepWindow::reject()
 {
     hide(); // Esc: the window and its calibration stay for the next showing
+}
+
+bool SweepWindow::event(QEvent *e)
+{
+    // The count may have changed in the Averaging window meanwhile.
+    if (e->type() == QEvent::WindowActivate && m_averages)
+        m_averages->setValue(std::clamp(m_instrument.session().Averages, 1, Session::kMaxAverages));
+    return QDialog::event(e);
 }
 
 void SweepWindow::closeEvent(QCloseEvent *e)

@@ -15,6 +15,7 @@
 class Instrument;
 class QButtonGroup;
 class QCheckBox;
+class QSpinBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
@@ -45,6 +46,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *e) override;
+    bool event(QEvent *e) override;
     void reject() override;
 
 private:
@@ -72,6 +74,7 @@ private:
     QDoubleSpinBox *m_start = nullptr, *m_stop = nullptr, *m_step = nullptr, *m_settle = nullptr;
     QLineEdit *m_list = nullptr;
     QCheckBox *m_stopOnFailure = nullptr;
+    QSpinBox *m_averages = nullptr; // a view of the session's Averages
     QPushButton *m_calButton = nullptr, *m_measButton = nullptr, *m_stopButton = nullptr;
     QPushButton *m_exportButton = nullptr, *m_plotButton = nullptr, *m_refButton = nullptr;
     QProgressBar *m_progress = nullptr;

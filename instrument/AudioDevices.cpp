@@ -139,7 +139,7 @@ NoiseSourceLines noiseSourceLines(const Instrument &m)
     NoiseSourceLines lines;
     lines.serial = m.serialLines();
     lines.port = m.session().ComPort;
-    lines.enabled = m.session().ComEnabled > 0;
+    lines.enabled = m.session().ComEnabled > 0 && !m.session().HotColdLoads; // loads change by hand
     return lines;
 }
 

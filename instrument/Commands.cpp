@@ -67,6 +67,8 @@ void calSourceDoubleClick(Instrument &m, Field f)
     Session &s = m.session();
     if (s.sheet().enabled(Control::mnuEnrUnl))
         return; // an ENR table fixes ENR, Thot and Tcold
+    if (f == Field::ENR && s.HotColdLoads)
+        return; // loads have no ENR to solve for
     if (ParseNumber(s.sheet().text(Field::Y2dB)) > 0.0) {
         m.calNoiseSource().open(m.services().clipboard, f);
         m.requestDialog(DialogId::CalNoiseSource);

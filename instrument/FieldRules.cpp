@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr double kT0 = 290.0; // reference temperature, K
-
 const QString kValueError = QStringLiteral("Value error:");
 
 // The parameter fields with a plain range rule. `valid` sees the value of
@@ -100,7 +98,10 @@ bool rangeValidate(Instrument &m, const RangeRule &rule)
     switch (f) {
     case Field::Interval: intervalChange(m); return true;
     case Field::Tcold:
-    case Field::Thot: enrFromThot(s); break;
+    case Field::Thot:
+        if (!m.session().HotColdLoads) // loads have no ENR: the field stays empty
+            enrFromThot(s);
+        break;
     case Field::ENR: thotFromEnr(s); break;
     case Field::Frequency: enrTableLookUp(m); break;
     default: break;
@@ -167,9 +168,12 @@ void enrTableLookUp(Instrument &m)
     const QString enrText = FormatFixed(e, QStringLiteral("0.00")); // empty when not finite
     const double v = ParseNumber(enrText);
     if (v > 0 && v < 200) {
+        // As the table's load: Tcold the source's physical temperature when
+        // off, Thot the excess noise of the ENR as shown on top of it.
+        const double tOff = m.session().SourceOffK;
         s.setText(Field::ENR, enrText);
-        s.setText(Field::Tcold, FormatFixed(kT0, QStringLiteral("0.00")));
-        thotFromEnr(s);
+        s.setText(Field::Tcold, FormatFixed(tOff, QStringLiteral("0.00")));
+        s.setText(Field::Thot, FormatFixed(ThotFromEnr(v, tOff), QStringLiteral("0.0")));
     } else {
         EnrUnload(m.session(), m.enrTable());
         m.message(QStringLiteral("TQX ENR File error:"), QStringLiteral("ENR data out of range, file unloaded."),

@@ -168,10 +168,14 @@ void sourceSwitched(Context &c)
                                 .arg(QLatin1String(yNames[pair]), num(yDb, 3),
                                      num(10 * std::log10(1 + kSigmas * sigma), 2))
                           : QStringLiteral("%1 is only %2 dB").arg(QLatin1String(yNames[pair]), num(yDb, 3));
-        c.warn(GuardKind::SourceNotSwitched,
-               QStringLiteral("%1: the noise source probably did not switch on for the %2 reading. Check its "
-                              "supply, the serial line (DTR) and the cable, then repeat the reading.")
-                   .arg(how, QLatin1String(kReadingNames[hi])),
+        // With hot and cold loads nothing switches: the load was not changed.
+        const QString what =
+            c.session.HotColdLoads
+                ? QStringLiteral("%1: the hot load was probably not connected for the %2 reading. Check the "
+                                 "load and its cable, then repeat the reading.")
+                : QStringLiteral("%1: the noise source probably did not switch on for the %2 reading. Check "
+                                 "its supply, the serial line (DTR) and the cable, then repeat the reading.");
+        c.warn(GuardKind::SourceNotSwitched, what.arg(how, QLatin1String(kReadingNames[hi])),
                {kLevels[hi], yFields[pair]});
     }
 }

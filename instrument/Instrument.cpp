@@ -253,7 +253,7 @@ QString Instrument::versionText()
 
 void Instrument::startUp()
 {
-    if (!m_session.EnrFileName.isEmpty())
+    if (!m_session.EnrFileName.isEmpty() && !m_session.HotColdLoads) // loads use no table
         loadEnrTable(*this);
     restoreAudioDevices(*this);
     syncBench();

@@ -133,13 +133,25 @@ void noiseDone(Session &m, const Button &b, const ReadingResult &r, const LevelR
 // result is that of a single reading with the mean power: clipped when any
 // reading was, stamped with the last reading's time. The first reading that
 // fails or is cancelled ends the whole with its own result.
+//
+// Interleaved, the readings of a pair (source off and on) alternate in the
+// order off on, on off, off on, ... (each pair mirrors the one before), so
+// that for an even N the mean time of the N cold readings equals that of the
+// N hot ones: a gain that drifts linearly with time then scales both means
+// alike and Y, their ratio, keeps no first-order trace of it. Each slot is
+// averaged on its own.
 class AveragedReading : public Operation
 {
 public:
-    using Factory = std::function<std::unique_ptr<Reading>()>;
-    AveragedReading(Instrument &m, Factory factory, int count)
-        : m_instrument(m), m_factory(std::move(factory)), m_count(count)
+    using Factory = std::function<std::unique_ptr<Reading>(const ReadingPlan &)>;
+    // `plans`: one per slot (one, or cold and hot); `count` readings each.
+    AveragedReading(Instrument &m, Factory factory, QVector<ReadingPlan> plans, int count)
+        : m_instrument(m), m_factory(std::move(factory)), m_plans(std::move(plans)), m_count(count),
+          m_sums(m_plans.size(), 0.0), m_results(m_plans.size())
     {
+        for (int k = 0; k < m_count; ++k)
+            for (int i = 0; i < m_plans.size(); ++i)
+                m_order.append(k % 2 == 0 ? i : int(m_plans.size()) - 1 - i);
     }
     ~AveragedReading() override
     {
@@ -151,29 +163,33 @@ public:
     void start() { next(); }
     void cancel() override
     {
-        if (m_current && m_result.outcome == ReadingResult::Outcome::Running)
+        if (m_current && m_results[0].outcome == ReadingResult::Outcome::Running)
             m_current->cancel(); // its end ends this one
     }
-    const ReadingResult &result() const { return m_result; }
+    // The first slot's result (all slots share the outcome and message).
+    const ReadingResult &result() const { return m_results[0]; }
+    const ReadingResult &result(int slot) const { return m_results[slot]; }
 
 private:
     void next()
     {
         if (m_current)
             m_current->deleteLater(); // inside its own `ended`
-        m_current = m_factory().release();
-        m_current->setParent(this);
         const int index = m_done;
-        QObject::connect(m_current, &Reading::stageChanged, this, [this, index](Reading::Stage st) {
+        m_current = m_factory(m_plans[m_order[index]]).release();
+        m_current->setParent(this);
+        const int total = int(m_order.size());
+        QObject::connect(m_current, &Reading::stageChanged, this, [this, index, total](Reading::Stage st) {
             if (st != Reading::Stage::Settling)
                 return;
             if (index == 0)
                 m_instrument.showWorking(true);
-            if (m_count > 1)
-                m_instrument.setWorkingText(QStringLiteral("Reading %1 of %2").arg(index + 1).arg(m_count));
+            if (total > 1)
+                m_instrument.setWorkingText(QStringLiteral("Reading %1 of %2").arg(index + 1).arg(total));
         });
-        QObject::connect(m_current, &Reading::progress, this,
-                         [this, index](double f) { m_instrument.setWorkingProgress((index + f) / m_count); });
+        QObject::connect(m_current, &Reading::progress, this, [this, index, total](double f) {
+            m_instrument.setWorkingProgress((index + f) / total);
+        });
         QObject::connect(m_current, &Operation::ended, this, [this] { readingDone(); });
         m_current->start();
     }
@@ -181,39 +197,51 @@ private:
     void readingDone()
     {
         const ReadingResult &r = m_current->result();
-        m_result.stamped = m_result.stamped || r.stamped;
-        if (r.stamped)
-            m_result.obsTime = r.obsTime;
-        m_result.recorded = m_result.recorded || r.recorded;
+        const int slot = m_order[m_done];
+        for (ReadingResult &res : m_results) {
+            res.stamped = res.stamped || r.stamped;
+            if (r.stamped)
+                res.obsTime = r.obsTime;
+            res.recorded = res.recorded || r.recorded;
+        }
         if (r.outcome != ReadingResult::Outcome::Succeeded) {
-            m_result.outcome = r.outcome;
-            m_result.message = r.message;
-            m_result.portError = r.portError;
+            for (ReadingResult &res : m_results) {
+                res.outcome = r.outcome;
+                res.message = r.message;
+                res.portError = r.portError;
+            }
             Q_EMIT ended();
             return;
         }
-        m_sum += r.ms;
-        m_result.clipped = m_result.clipped || r.clipped;
-        m_result.peak = std::max(m_result.peak, r.peak);
-        if (++m_done < m_count) {
+        m_sums[slot] += r.ms;
+        m_results[slot].clipped = m_results[slot].clipped || r.clipped;
+        m_results[slot].peak = std::max(m_results[slot].peak, r.peak);
+        if (++m_done < m_order.size()) {
             next();
             return;
         }
-        m_result.outcome = ReadingResult::Outcome::Succeeded;
-        m_result.ms = m_sum / m_count;
+        for (int i = 0; i < m_results.size(); ++i) {
+            m_results[i].outcome = ReadingResult::Outcome::Succeeded;
+            m_results[i].ms = m_sums[i] / m_count;
+        }
         Q_EMIT ended();
     }
 
     Instrument &m_instrument;
     Factory m_factory;
+    QVector<ReadingPlan> m_plans;
     int m_count;
+    QVector<int> m_order;         // the slot of each reading in turn
     int m_done = 0;               // readings that succeeded
-    double m_sum = 0;             // of their mean squares (full scale = 1)
+    QVector<double> m_sums;       // of each slot's mean squares (full scale = 1)
     Reading *m_current = nullptr; // child of this
-    ReadingResult m_result;
+    QVector<ReadingResult> m_results;
 };
 
-void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &r, const LevelRecord &taken)
+// `last`: the final (or only) field of the operation; its call shows the
+// failure's message, once for a pair. `taken`: the conditions of the reading.
+void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &r, bool last,
+                  const LevelRecord &taken)
 {
     instrument.showWorking(false); // before any message
     if (r.outcome == ReadingResult::Outcome::Cancelled)
@@ -229,27 +257,55 @@ void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &
         zeroDone(m, r);
     else
         noiseDone(m, b, r, taken);
-    if (!r.message.isEmpty())
+    if (last && !r.message.isEmpty())
         instrument.message(kCaption, r.message, MsgIcon::Critical);
+}
+
+const Button *buttonOf(Control c)
+{
+    for (const Button &candidate : kButtons)
+        if (candidate.button == c)
+            return &candidate;
+    return nullptr;
+}
+
+ReadingPlan planOf(const Session &m, const Button &b)
+{
+    ReadingPlan plan;
+    plan.usePort = b.usesPort;
+    plan.sourceOn = b.sourceOn;
+    plan.combined = b.combined;
+    plan.dur = ParseNumber(m.sheet().text(Field::Interval));
+    plan.limits = m.sheet().checked(Control::mnuOptionsLimits); // cannot change while it runs
+    return plan;
 }
 
 } // namespace
 
+Control interleavedPartner(const Session &m, Control button)
+{
+    if (!m.Interleave || m.Averages < 2 || m.ComEnabled <= 0 || m.HotColdLoads) // loads change by hand
+        return Control::btnNoise00;
+    switch (button) {
+    case Control::btnNoise11:
+        return Control::btnNoise12;
+    case Control::btnNoise12:
+        return Control::btnNoise11;
+    case Control::btnNoise21:
+        return Control::btnNoise22;
+    case Control::btnNoise22:
+        return Control::btnNoise21;
+    default:
+        return Control::btnNoise00;
+    }
+}
+
 void MeasureButton(Instrument &m, Control button)
 {
-    const Button *b = nullptr;
-    for (const Button &candidate : kButtons)
-        if (candidate.button == button)
-            b = &candidate;
+    const Button *b = buttonOf(button);
     if (!b || m.busy())
         return;
-    ReadingPlan plan;
-    plan.usePort = b->usesPort;
-    plan.sourceOn = b->sourceOn;
-    plan.combined = b->combined;
-    plan.dur = ParseNumber(m.sheet().text(Field::Interval));
-    plan.limits = m.sheet().checked(Control::mnuOptionsLimits); // cannot change while it runs
-
+    const ReadingPlan plan = planOf(m.session(), *b);
     const Button button_ = *b;
     const int count = std::clamp(m.session().Averages, 1, Session::kMaxAverages);
     // The conditions the reading is taken under, for the calibration's state.
@@ -258,12 +314,31 @@ void MeasureButton(Instrument &m, Control button)
     taken.interval = plan.dur;
     taken.mhz = ParseNumber(m.sheet().text(Field::Frequency));
     taken.enrDb = ParseNumber(m.sheet().text(Field::ENR));
+    auto factory = [&m](const ReadingPlan &p) { return makeReading(m, p); };
+    if (const Control partner = interleavedPartner(m.session(), button); partner != Control::btnNoise00) {
+        // Source off first, then on; both through the port, so that every
+        // reading after a switch waits for the source to settle.
+        const Button *cold = b->sourceOn ? buttonOf(partner) : b;
+        const Button *hot = b->sourceOn ? b : buttonOf(partner);
+        ReadingPlan coldPlan = planOf(m.session(), *cold), hotPlan = planOf(m.session(), *hot);
+        coldPlan.usePort = true;
+        auto owned =
+            std::make_unique<AveragedReading>(m, factory, QVector<ReadingPlan>{coldPlan, hotPlan}, count);
+        AveragedReading *averaged = owned.get();
+        const Button coldButton = *cold, hotButton = *hot;
+        QObject::connect(averaged, &Operation::ended, averaged, [&m, averaged, coldButton, hotButton, taken] {
+            readingEnded(m, coldButton, averaged->result(0), false, taken);
+            readingEnded(m, hotButton, averaged->result(1), true, taken);
+        });
+        m.begin(std::move(owned));
+        averaged->start();
+        return;
+    }
     if (count > 1) {
-        auto owned = std::make_unique<AveragedReading>(
-            m, [&m, plan] { return makeReading(m, plan); }, count);
+        auto owned = std::make_unique<AveragedReading>(m, factory, QVector<ReadingPlan>{plan}, count);
         AveragedReading *averaged = owned.get();
         QObject::connect(averaged, &Operation::ended, averaged, [&m, averaged, button_, taken] {
-            readingEnded(m, button_, averaged->result(), taken);
+            readingEnded(m, button_, averaged->result(), true, taken);
         });
         m.begin(std::move(owned));
         averaged->start();
@@ -279,8 +354,9 @@ void MeasureButton(Instrument &m, Control button)
             m.showWorking(true);
     });
     QObject::connect(reading, &Reading::progress, &m, &Instrument::setWorkingProgress);
-    QObject::connect(reading, &Operation::ended, reading,
-                     [&m, reading, button_, taken] { readingEnded(m, button_, reading->result(), taken); });
+    QObject::connect(reading, &Operation::ended, reading, [&m, reading, button_, taken] {
+        readingEnded(m, button_, reading->result(), true, taken);
+    });
     m.begin(std::move(owned));
     reading->start();
 }

@@ -16,9 +16,17 @@
 class Instrument;
 class Operation;
 struct ReadingResult;
+struct Session;
 
 // btnNoise00 .. btnNoise22; any other control is ignored. Returns at once.
 void MeasureButton(Instrument &m, Control button);
+
+// With interleaving on (Session::Interleave, more than one reading per
+// average and the source switched by the port), a button of a pair (source
+// off and on: btnNoise11 and btnNoise12, or btnNoise21 and btnNoise22)
+// takes the whole pair, its readings alternating, and fills both fields:
+// the other button of the pair. btnNoise00 when the button reads alone.
+Control interleavedPartner(const Session &m, Control button);
 
 // The result of the operation a measurement button started (one reading or
 // an average of several), valid until it is deleted; null for any other

@@ -8,6 +8,7 @@
 #include "instrument/Commands.h"
 #include "instrument/FieldRules.h"
 #include "instrument/Instrument.h"
+#include "instrument/SourceTemperature.h"
 #include "sheet/NumText.h"
 #include "sheet/Paths.h"
 
@@ -140,6 +141,21 @@ void Instrument::Form_Load()
     m.Averages = averagesValid ? *averages : 1;
     if (!averagesValid)
         repaired << QStringLiteral("Averages");
+    const QString interleave = get(kDefault, "Interleave", QStringLiteral("False"));
+    m.Interleave = interleave == QLatin1String("True");
+    if (!m.Interleave && interleave != QLatin1String("False"))
+        repaired << QStringLiteral("Interleave");
+    // The source's temperature when off, in K with '.' (or ',') as the mark.
+    const std::optional<double> storedOff =
+        EnrFileNumber(get(kDefault, "SourceOffTemp", QStringLiteral("290")));
+    const std::optional<double> sourceOff = storedOff ? sourceOffValue(*storedOff) : std::nullopt;
+    m.SourceOffK = sourceOff.value_or(Session::kSourceOffDefaultK);
+    if (!sourceOff)
+        repaired << QStringLiteral("SourceOffTemp");
+    const auto hotCold = storedBool(get(kDefault, "HotColdLoads", QStringLiteral("False")));
+    m.HotColdLoads = hotCold.value_or(false);
+    if (!hotCold)
+        repaired << QStringLiteral("HotColdLoads");
     m.BaseUrl = get(kDefault, "BaseUrl", Paths::defaultBaseUrl());
     if (m.BaseUrl == Paths::formerBaseUrl())
         m.BaseUrl = Paths::defaultBaseUrl();
@@ -219,6 +235,7 @@ void Instrument::Form_Load()
     s.setChecked(Control::mnuOptionsVerbose, false);
     for (Field f : {Field::Teq1, Field::Teq2, Field::Teq})
         s.setColour(f, Colour::DarkRed);
+    hotColdFields(m, m.HotColdLoads); // off: ENR from Thot as above, import enabled
     MixerEntriesInit(s);
     m_route = loadRoute(*this);
 }
@@ -252,6 +269,13 @@ void Instrument::Form_Unload()
         put("BaseUrl", m.BaseUrl);
         if (m.Averages != 1) // a file of single readings stays as it always was
             put("Averages", QString::number(m.Averages));
+        if (m.Interleave)
+            put("Interleave", QStringLiteral("True"));
+        // Likewise a source at the 290 K reference, and a switched source.
+        if (m.SourceOffK != Session::kSourceOffDefaultK)
+            put("SourceOffTemp", QString::number(m.SourceOffK));
+        if (m.HotColdLoads)
+            put("HotColdLoads", QStringLiteral("True"));
         store->save(kCom, QStringLiteral("Enabled"), QString::number(m.ComEnabled));
         store->save(kCom, QStringLiteral("Port"), QString::number(m.ComPort));
         store->flush();

@@ -40,7 +40,12 @@ double EnrFromThot(double thot)
 
 double ThotFromEnr(double enrDb)
 {
-    return kT0 * std::pow(10.0, enrDb / 10.0) + kT0;
+    return ThotFromEnr(enrDb, kT0);
+}
+
+double ThotFromEnr(double enrDb, double tOffK)
+{
+    return kT0 * std::pow(10.0, enrDb / 10.0) + tOffK;
 }
 
 } // namespace physics

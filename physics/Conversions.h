@@ -31,5 +31,10 @@ double AttenuatorTemp(double t, double tPhys, double lossDb);
 // source adds no excess noise. ThotFromEnr is its inverse (K).
 double EnrFromThot(double thot);
 double ThotFromEnr(double enrDb);
+// The hot temperature (K) of a source whose physical temperature when off is
+// tOffK: the excess noise the ENR states (referred to 290 K) on top of the
+// source's own thermal noise, 290 K * 10^(ENR/10) + tOffK. With tOffK =
+// 290 K it is ThotFromEnr(enrDb), to the last bit.
+double ThotFromEnr(double enrDb, double tOffK);
 
 } // namespace physics

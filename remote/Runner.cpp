@@ -55,6 +55,10 @@ void Runner::nextReading()
     const bool wasConnected = bench.receiverConnected();
     if (unplug)
         bench.setReceiverConnected(false);
+    // An interleaved pair is taken whole by its first button.
+    if (const Control partner = interleavedPartner(m_instrument.session(), button);
+        partner != Control::btnNoise00)
+        m_buttons.removeAll(partner);
     m_instrument.click(button);
     Operation *reading = m_instrument.operation();
     const ReadingResult *result = reading ? measurementResult(reading) : nullptr;

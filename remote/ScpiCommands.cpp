@@ -5,6 +5,7 @@
 #include "instrument/Commands.h"
 #include "instrument/Guards.h"
 #include "instrument/Instrument.h"
+#include "instrument/SourceTemperature.h"
 #include "instrument/SweepCommands.h"
 #include "instrument/UncertaintyBudget.h"
 #include "remote/PointBudget.h"
@@ -80,7 +81,9 @@ bool ScpiSession::setField(Field f, const QString &text)
 {
     if (m_instrument.sheet().locked(f)) {
         error(scpi::ExecutionError,
-              QStringLiteral("%1 is set by the loaded ENR table").arg(QLatin1String(fieldName(f))));
+              m_instrument.session().HotColdLoads
+                  ? QStringLiteral("hot and cold loads have no %1").arg(QLatin1String(fieldName(f)))
+                  : QStringLiteral("%1 is set by the loaded ENR table").arg(QLatin1String(fieldName(f))));
         return false;
     }
     const QString before = m_instrument.sheet().text(f);
@@ -99,8 +102,12 @@ void ScpiSession::startMeasurement(bool calibration)
     Session &s = m_instrument.session();
     if (m_instrument.route() == DeviceRoute::Bench)
         s.ComEnabled = 1; // the bench's own lines switch its source
-    if (s.ComEnabled == 0) {
+    if (s.ComEnabled == 0 || s.HotColdLoads) {
         m_continuous = false;
+        if (s.HotColdLoads)
+            return error(
+                scpi::ExecutionError,
+                QStringLiteral("hot and cold loads are changed by hand: measure them in the window"));
         return error(scpi::ExecutionError,
                      QStringLiteral("remote measurements need the noise source switched by "
                                     "the serial port or the virtual bench"));
@@ -398,6 +405,18 @@ void ScpiSession::addTqxHandlers()
     add("TQX:SOURce:TABLe:UNLoad", true, [this](const Command &, const Suffixes &) {
         if (m_instrument.sheet().enabled(Control::mnuEnrUnl))
             m_instrument.click(Control::mnuEnrUnl);
+        Q_EMIT m_instrument.sheetChanged();
+    });
+    // The source's physical temperature when off: a table's Tcold, and what
+    // its Thot stands on.
+    add("TQX:SOURce:TABLe:TCOLd", true, [this](const Command &c, const Suffixes &) {
+        if (c.query)
+            return answer(scpi::nr3(m_instrument.session().SourceOffK));
+        double v = 0;
+        if (numeric(c, scpi::Unit::Kelvin, Session::kSourceOffMinK, Session::kSourceOffMaxK,
+                    Session::kSourceOffDefaultK, &v) &&
+            !setSourceOffK(m_instrument, v))
+            error(scpi::ExecutionError, m_message);
         Q_EMIT m_instrument.sheetChanged();
     });
     add("TQX:SOURce:TABLe", true, [this](const Command &, const Suffixes &) {

@@ -50,6 +50,21 @@ struct Session {
     static constexpr int kMaxAverages = 999;
     // The readings behind Noise11, Noise12, Noise21 and Noise22, in that order.
     std::array<LevelRecord, 4> LevelRecords;
+    // Averages of a pair alternate source off and on (see MeasureButton).
+    bool Interleave = false;
+    // The noise source's physical temperature when off (K). A loaded ENR
+    // table gives Tcold = this and Thot = 290 K * 10^(ENR/10) + this: the
+    // ENR states the excess noise against the 290 K reference, and the
+    // source adds its own thermal noise to it. 290 K is the reference
+    // itself (the sheet then reads as it always has).
+    double SourceOffK = kSourceOffDefaultK;
+    static constexpr double kSourceOffDefaultK = 290.0;
+    static constexpr double kSourceOffMinK = 1.0, kSourceOffMaxK = 1000.0;
+    // Hot and cold loads (a heated termination, liquid nitrogen): Thot and
+    // Tcold are typed, no ENR table is used (it stays remembered), ENR is
+    // empty and locked, and every reading is taken by hand (the serial
+    // lines never switch).
+    bool HotColdLoads = false;
 
     // The template wave: the layout every recording copies.
     QString templateWave() const { return AppDir + QStringLiteral("TQX.wav"); }

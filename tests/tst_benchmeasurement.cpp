@@ -4,6 +4,7 @@
 #include "acquire/Bench.h"
 #include "calc/Nmuc.h"
 #include "calc/Results.h"
+#include "instrument/Commands.h"
 #include "instrument/Guards.h"
 #include "sheet/NumText.h"
 #include "support/TestPlatform.h"
@@ -130,6 +131,57 @@ private Q_SLOTS:
         }
         QVERIFY2(std::abs(signal[1] / signal[0] / ratio - 1) < 5 * std::sqrt(2.0) * sigma,
                  qPrintable(QString::number(signal[1] / signal[0])));
+    }
+
+    // A source at 296.5 K read through its ENR table (a flat 15 dB): with the source's temperature when
+    // off left at the 290 K reference the DUT's NF(1) reads about 0.07 dB high; set to 296.5 K the mean
+    // of 500 seeded runs lies on the truth, within three standard errors. The bench's audio and the
+    // results' cascade directly, without the readings' settling timers.
+    void sourceTemperatureRemovesNfBias_data()
+    {
+        QTest::addColumn<double>("kelvin");
+        QTest::addColumn<double>("biasDb");
+        QTest::newRow("left at 290 K: NF(1) 0.068 dB high") << 290.0 << 0.0677;
+        QTest::newRow("set to the source's 296.5 K: no bias") << 296.5 << 0.0;
+    }
+    void sourceTemperatureRemovesNfBias()
+    {
+        QFETCH(double, kelvin);
+        QFETCH(double, biasDb);
+        constexpr int runs = 500;
+        constexpr qint64 samples = kRate / 5; // 0.2 s readings
+        BenchSettings bs;
+        bs.tcoldK = 296.5, bs.seed = 24;
+        bs.dutResponse.clear(); // DUT 20 dB, NF 1.5 dB; receiver NF 10 dB
+        // A wide audio band scatters less per sample: 0.2 s through 0.3-21 kHz.
+        bs.bandHighHz = 21000, bs.rxGainDb = 99;
+        Bench bench;
+        bench.setSettings(bs);
+        TestBench scratch;
+        Instrument &m = scratch.loaded();
+        m.session().SourceOffK = kelvin;
+        m.session().EnrFileName = m_dir.filePath(QStringLiteral("flat.tab"));
+        QVERIFY(writeFile(m.session().EnrFileName, "100\t15\n1000\t15\n10000\t15\n"));
+        QCOMPARE(loadEnrTable(m), 0);
+        physics::CascadeInput in = cascadeInputsFrom(m.sheet()).cascade; // Thot and Tcold of the table
+        in.units = physics::LevelUnits::Watt;
+        double sum = 0, squares = 0;
+        for (int run = 0; run < runs; ++run) {
+            double p[4];
+            for (int i = 0; i < 4; ++i) {
+                QVector<qint16> v;
+                QCOMPARE(bench.generate(kStates[i], kRate, samples, v), QString());
+                p[i] = acPower(v) - bench.floorMeanSquare(); // the sound card's zero
+            }
+            in.instrument = physics::LevelPair{p[0], p[1]}, in.combined = physics::LevelPair{p[2], p[3]};
+            const double nf = physics::cascade(in).device.nfDb;
+            sum += nf, squares += nf * nf;
+        }
+        const double mean = sum / runs, se = std::sqrt((squares / runs - mean * mean) / (runs - 1));
+        const QString got = QStringLiteral("NF(1) %1 dB, standard error %2 dB").arg(mean, 0, 'f', 4).arg(se, 0, 'f', 4);
+        qInfo("%s", qPrintable(got));
+        QVERIFY2(std::abs(mean - bs.dutNfDb - biasDb) < 3 * se, qPrintable(got));
+        QVERIFY2(biasDb == 0 || biasDb > 10 * se, qPrintable(got)); // the bias stands far out of the scatter
     }
 
     // SC&Z with the receiver disconnected, then readings 1 to 4 switched by the virtual port.
@@ -301,9 +353,57 @@ private Q_SLOTS:
             QVERIFY(std::any_of(g.marks.begin(), g.marks.end(), [&w](const QString &m) { return m.contains(w); }));
     }
 
-    // The DUT response and source ENR typed as text: values between points linear in dB, the end values outside,
-    // and texts the bench refuses with the reason. Default response: 1 MHz 15 dB 3 dB ... 200 MHz 20 dB 1.5 dB,
-    // 300 MHz 19.5 dB 1.7 dB ... 600 MHz 11 dB 4.5 dB.
+    // The DUT response and source ENR typed as text: values between points linear in dB, the end values
+    // outside, and texts the bench refuses with the reason. Default response: 1 MHz 15 dB 3 dB ... 200 MHz 20
+    // dB 1.5 dB, 300 MHz 19.5 dB 1.7 dB ... 600 MHz 11 dB 4.5 dB. A receiver gain drifting 10 dB/min: four
+    // readings source off, then four on, put the hot mean about 6 s of bench time later and Y some 1.1 dB
+    // high; the interleaved pair (off on on off off on on off) cancels the
+    // linear drift, so Y lands within 4 sigma of its scatter (two means of
+    // 4 x 0.5 s each) of the drift-free ratio.
+    void interleavingCancelsDrift_data()
+    {
+        QTest::addColumn<bool>("interleave");
+        QTest::addColumn<double>("minError");  // dB, Y's error at least
+        QTest::addColumn<double>("maxSigmas"); // and at most this many sigma of Y's scatter
+        QTest::newRow("in sequence: the drift shifts Y") << false << 0.7 << 100.0;
+        QTest::newRow("interleaved: Y as without drift") << true << 0.0 << 4.0;
+    }
+    void interleavingCancelsDrift()
+    {
+        QFETCH(bool, interleave);
+        QFETCH(double, minError);
+        QFETCH(double, maxSigmas);
+        BenchSettings s;
+        s.seed = 11;
+        s.gainDriftDbPerMin = 10;
+        bench().setSettings(s);
+        bench().reseed();
+        Session &session = m_instrument.session();
+        session.ComEnabled = 1;
+        session.ZeroMeas.Reset();
+        session.Averages = 4;
+        session.Interleave = interleave;
+        m_instrument.sheet().setText(Field::Interval, QStringLiteral("0.5"));
+        const int before = bench().audio().recordings();
+        click(Control::btnNoise12); // interleaved: the whole pair
+        if (!interleave)
+            click(Control::btnNoise11), click(Control::btnNoise12);
+        session.Averages = 1;
+        session.Interleave = false;
+        QVERIFY2(m_tb.messages.texts().isEmpty(), qPrintable(m_tb.messages.texts().join('|')));
+        QCOMPARE(bench().audio().recordings() - before, interleave ? 8 : 12);
+        const Sheet &sheet = m_instrument.sheet();
+        const double yDb = ParseNumber(sheet.text(Field::Noise12)) - ParseNumber(sheet.text(Field::Noise11));
+        const double trueDb = 10 * std::log10(bench().expectedMeanSquare(kStates[1], kRate) /
+                                              bench().expectedMeanSquare(kStates[0], kRate));
+        const double error = std::abs(yDb - trueDb);
+        const double sigmaDb =
+            10 / std::log(10.0) * std::sqrt(2 / (bench().statisticalBandwidthHz(kRate) * 4 * 0.5));
+        qInfo("Y %.3f dB, without drift %.3f dB, sigma %.3f dB", yDb, trueDb, sigmaDb);
+        QVERIFY2(error >= minError && error <= maxSigmas * sigmaDb,
+                 qPrintable(QStringLiteral("Y %1 dB, without drift %2 dB").arg(yDb).arg(trueDb)));
+    }
+
     void responseAtFrequency_data()
     {
         QTest::addColumn<QString>("response"); // "default": the bench's own

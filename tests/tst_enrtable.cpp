@@ -4,6 +4,7 @@
 
 #include "calc/EnrTable.h"
 #include "instrument/Commands.h"
+#include "instrument/SourceTemperature.h"
 #include "instrument/UncertaintyBudget.h"
 #include "sheet/NumText.h"
 
@@ -215,6 +216,41 @@ private Q_SLOTS:
         chooseEnrInterpolation(meter(), physics::Interpolation::Linear);
         QCOMPARE(got + sheet().text(Field::ENR), expected);
         QCOMPARE(m_tb->messages.lines(), QStringList());
+    }
+
+    // The source's temperature when off: a table's Tcold, the floor its Thot stands on (Thot = 290 K *
+    // 10^(ENR/10) + Tcold), and the centre of the budget's Tcold term; set before or after loading.
+    void sourceTemperature_data()
+    {
+        QTest::addColumn<double>("kelvin");
+        QTest::addColumn<bool>("afterLoading");
+        QTest::addColumn<QStringList>("expected"); // ENR, Tcold, Thot, lock state ("?": ENR alone locked)
+        QTest::addColumn<QString>("message");
+        const QStringList warm{"15.36", "296.50", "10259.7", "L"};
+        QTest::newRow("290 K, the reference: as always") << 290.0 << false << kThreeAt1500 << "";
+        QTest::newRow("296.5 K, then the table") << 296.5 << false << warm << "";
+        QTest::newRow("296.5 K with the table loaded: read again") << 296.5 << true << warm << "";
+        QTest::newRow("0.5 K refused, the table as it was")
+            << 0.5 << true << kThreeAt1500 << "Value error:|The noise source temperature when off must be >= 1 K and <= 1000 K";
+        QTest::newRow("hot and cold loads: no table, its name kept")
+            << -1.0 << false << QStringList{"", "290.0", "29290.0", "?"}
+            << "TQX ENR File error:|Hot and cold loads are in use (Options); no ENR table is loaded.|Exclamation";
+    }
+    void sourceTemperature()
+    {
+        QFETCH(double, kelvin);
+        QFETCH(bool, afterLoading);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, message);
+        const bool loads = kelvin < 0;
+        QVERIFY(loads ? setHotColdLoads(meter(), true) : afterLoading || setSourceOffK(meter(), kelvin));
+        const QString path = file(kThree);
+        QCOMPARE(load(path), loads ? 1 : 0);
+        QVERIFY(!afterLoading || setSourceOffK(meter(), kelvin) == message.isEmpty());
+        QCOMPARE(fields(), expected);
+        QCOMPARE(meter().session().EnrFileName, path);
+        QCOMPARE(budgetInputs(meter()).input.tCold, ParseNumber(expected[1]));
+        QCOMPARE(m_tb->messages.lines(), message.isEmpty() ? QStringList() : QStringList{message});
     }
 
     // Import (cancelled, then a file), unload (texts stay), and the reload of the remembered file at start-up; a vanished

@@ -5,6 +5,7 @@
 #include "sheet/NumText.h"
 #include "calc/EnrTable.h"
 #include "instrument/Commands.h"
+#include "instrument/SourceTemperature.h"
 #include "support/TestPlatform.h"
 
 #include <QtTest>
@@ -65,6 +66,8 @@ private Q_SLOTS:
         row("ENR -100", Field::ENR, "-100", "-100.00", "Value error:|ENR must be > -100 and <= 100", {"-100.00", "290.0", "29290.0"});
         row("Title has no rule", Field::Title, " 1,2 ", " 1,2 ", "");
         row("Frequency with a table re-evaluates", Field::Frequency, "2500", "2500.000", "", {"15.26", "290.00", "10026.4"}, {"table", "0", ""});
+        row("Frequency with a table, source at 296.5 K", Field::Frequency, "2500", "2500.000", "", {"15.26", "296.50", "10032.9"}, {"table 296.5", "0", ""});
+        row("Hot and cold loads: Thot typed, ENR stays empty", Field::Thot, "296.5", "296.5", "", {"", "77.0", "296.5"}, {"loads", "0", "77.0", "1000.0"});
         row("Frequency refused keeps the table", Field::Frequency, "0.05", "0.050", kFreq, {"15.36", "290.00", "10253.2"}, {"table", "0", ""});
         row("Frequency out of the table's range unloads", Field::Frequency, "100000", "100000.000",
             "TQX ENR File error:|ENR data out of range, file unloaded.|Critical", {"15.36", "290.00", "10253.2"}, {"table", "0", ""});
@@ -93,7 +96,10 @@ private Q_SLOTS:
             sheet().setText(Field::Tcold, preset[2]);
             sheet().setText(Field::Thot, preset[3]);
         }
-        if (preset[0] == "table") {
+        if (preset[0] == "loads")
+            QVERIFY(setHotColdLoads(*m_instrument, true));
+        if (preset[0].startsWith("table")) {
+            m_instrument->session().SourceOffK = preset[0] == "table" ? 290 : preset[0].mid(6).toDouble();
             QFile t(m_dir.filePath("t.tab"));
             QVERIFY(t.open(QIODevice::WriteOnly) && t.write("1000\t15\n2000\t15.5\n3000\t14.8\n") > 0);
             t.close();
@@ -116,10 +122,40 @@ private Q_SLOTS:
             const QDateTime stamp = QDateTime::fromString(m_instrument->session().ObsTime, "yyyyMMddHHmmss");
             QVERIFY(stamp >= start && stamp <= QDateTime::currentDateTime());
         }
-        if (preset[0] == "table") { // the table stays in use, with ENR, Tcold and Thot locked, unless unloaded
+        if (preset[0].startsWith("table")) { // the table stays in use, with ENR, Tcold and Thot locked, unless unloaded
             const bool loaded = !message.contains("unloaded");
             QVERIFY(sheet().enabled(Control::mnuEnrUnl) == loaded && sheet().locked(Field::ENR) == loaded);
         }
+    }
+
+    // Hot and cold loads set a loaded table aside (its name kept), leave ENR empty and locked, take
+    // the NF from the typed temperatures and every reading by hand; unchecked, the table is back.
+    void hotColdLoads()
+    {
+        QFile t(m_dir.filePath("t.tab"));
+        QVERIFY(t.open(QIODevice::WriteOnly) && t.write("1000\t15\n2000\t15.5\n3000\t14.8\n") > 0);
+        t.close();
+        sheet().setText(Field::Frequency, "1500.000");
+        m_instrument->session().EnrFileName = t.fileName();
+        m_instrument->session().ComEnabled = 1;
+        QCOMPARE(loadEnrTable(*m_instrument), 0);
+        QVERIFY(setHotColdLoads(*m_instrument, true));
+        QVERIFY(!sheet().enabled(Control::mnuEnrUnl) && !sheet().enabled(Control::mnuEnrImp));
+        QVERIFY(sheet().locked(Field::ENR) && !sheet().locked(Field::Thot) && !sheet().locked(Field::Tcold));
+        QCOMPARE(m_instrument->session().EnrFileName, t.fileName());
+        QVERIFY(!noiseSourceLines(*m_instrument).enabled);
+        // Liquid nitrogen and the room: a receiver of Te 100 K gives Y = 396.5 / 177 (3.503 dB).
+        for (auto [f, text] : {std::pair{Field::Tcold, "77"}, {Field::Thot, "296.5"}, {Field::Noise11, "10"},
+                               {Field::Noise12, "13.503"}}) {
+            m_instrument->setFieldText(f, text);
+            QVERIFY(m_instrument->validate(f));
+        }
+        QCOMPARE(enrFields(), QStringList({"", "77.0", "296.5"}));
+        QCOMPARE(sheet().text(Field::Teq1) + ' ' + sheet().text(Field::NF1), QString("100.0 1.29"));
+        QVERIFY(setHotColdLoads(*m_instrument, false));
+        QCOMPARE(enrFields(), QStringList({"15.36", "290.00", "10253.2"}));
+        QVERIFY(sheet().enabled(Control::mnuEnrUnl) && sheet().locked(Field::ENR) && noiseSourceLines(*m_instrument).enabled);
+        QCOMPARE(m_messages.lines(), QStringList());
     }
 
     void discardReadings_data()

@@ -180,6 +180,18 @@ private Q_SLOTS:
         QCOMPARE(nextError(), QStringLiteral("0,\"No error\""));
     }
 
+    // The source's temperature when off: the session's value, its range, DEFault the 290 K reference.
+    void sourceTemperatureWhenOff()
+    {
+        QCOMPARE(send(QStringLiteral("TQX:SOUR:TABL:TCOL 296.5;TCOL?")), QStringList{"+2.96500000E+002"});
+        send(QStringLiteral("TQX:SOUR:TABL:TCOL 1e4"));
+        QVERIFY(nextError().startsWith(QStringLiteral("-222,")));
+        QCOMPARE(m_instrument.session().SourceOffK, 296.5);
+        send(QStringLiteral("TQX:SOUR:TABL:TCOL DEF"));
+        QCOMPARE(m_instrument.session().SourceOffK, 290.0);
+        send(QStringLiteral("*CLS"));
+    }
+
     void errorQueueOverflows()
     {
         for (int i = 0; i < 40; ++i)

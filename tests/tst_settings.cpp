@@ -18,11 +18,24 @@ QString valueOf(Instrument &m, const QString &name)
         return m.sheet().text(*f);
     const QHash<QString, QString> v{
         {"Units", QString::number(m.sheet().unitsIndex())}, // Limits: the value, then the menu's check mark
-        {"Limits", QString::number(m.session().LimitsEnabled) + QString::number(m.sheet().checked(Control::mnuOptionsLimits))},
-        {"ComEnabled", QString::number(m.session().ComEnabled)}, {"ComPort", QString::number(m.session().ComPort)},
-        {"Averages", QString::number(m.session().Averages)}, {"BaseUrl", m.session().BaseUrl},
-        {"EnrFileName", m.session().EnrFileName}, {"EnrInterpolation", m.session().EnrInterpolation}, {"IntervalTag", m.sheet().intervalTag},
-        {"Nmuc", [] { Nmuc n; n.CalcNmuc(); return n.text(NmucField::Interval) + ' ' + n.uncertainty(); }()}};
+        {"Limits", QString::number(m.session().LimitsEnabled) +
+                       QString::number(m.sheet().checked(Control::mnuOptionsLimits))},
+        {"ComEnabled", QString::number(m.session().ComEnabled)},
+        {"ComPort", QString::number(m.session().ComPort)},
+        {"Averages", QString::number(m.session().Averages)},
+        {"Interleave", QString::number(m.session().Interleave)},
+        {"SourceOffTemp", QString::number(m.session().SourceOffK)}, // then ENR's lock and the import's state
+        {"HotColdLoads", QString::number(m.session().HotColdLoads) + QString::number(m.sheet().locked(Field::ENR)) +
+                             QString::number(m.sheet().enabled(Control::mnuEnrImp))},
+        {"BaseUrl", m.session().BaseUrl},
+        {"EnrFileName", m.session().EnrFileName},
+        {"EnrInterpolation", m.session().EnrInterpolation},
+        {"IntervalTag", m.sheet().intervalTag},
+        {"Nmuc", [] {
+             Nmuc n;
+             n.CalcNmuc();
+             return n.text(NmucField::Interval) + ' ' + n.uncertainty();
+         }()}};
     return v.value(name, "?" + name);
 }
 } // namespace
@@ -53,6 +66,16 @@ private Q_SLOTS:
         QTest::newRow("averages kept") << "default/Averages=999" << "Averages=999" << QString();
         QTest::newRow("averages out of range") << "default/Averages=1000" << "Averages=1" << kReset + "Averages.";
         QTest::newRow("averages not a number") << "default/Averages=many" << "Averages=1" << kReset + "Averages.";
+        QTest::newRow("interleaving kept") << "default/Interleave=True"
+                                           << "Interleave=1" << QString();
+        QTest::newRow("interleaving neither True nor False") << "default/Interleave=yes"
+                                                             << "Interleave=0" << kReset + "Interleave.";
+        QTest::newRow("source temperature kept, decimal comma") << "default/SourceOffTemp=296,456" << "SourceOffTemp=296.46;Tcold=290.0" << QString();
+        QTest::newRow("source temperature out of range") << "default/SourceOffTemp=0" << "SourceOffTemp=290" << kReset + "SourceOffTemp.";
+        QTest::newRow("source temperature not a number") << "default/SourceOffTemp=warm" << "SourceOffTemp=290" << kReset + "SourceOffTemp.";
+        QTest::newRow("hot and cold loads: ENR empty and locked")
+            << "default/HotColdLoads=True;default/Tcold=77;default/Thot=296.5" << "HotColdLoads=110;ENR=;Tcold=77.0;Thot=296.5" << QString();
+        QTest::newRow("hot and cold loads unreadable") << "default/HotColdLoads=perhaps" << "HotColdLoads=001;ENR=20.00" << kReset + "HotColdLoads.";
         QTest::newRow("limits kept")
             << "default/Interval=100;default/Frequency=100000;default/Att22=200;default/Tatt2=77.36"
             << "Interval=100.000;Frequency=100000.000;Att22=200.00;Tatt2=77.4" << QString();
@@ -173,9 +196,37 @@ private Q_SLOTS:
                 QCOMPARE(reader.value(keys.last()).toString(), e.value);
                 writer.setValue(keys.last(), e.value);
             }
-        QCOMPARE(keys.size(), 20); // all of default's and Com's, and nothing else
+        QCOMPARE(keys.size(), 20); // all of default's and Com's, and nothing else (no source keys at their defaults)
         writer.sync();
         QCOMPARE(readFile(ours), readFile(theirs));
+    }
+
+    // The source's keys are written only away from their defaults, and read back.
+    void sourceKeysRoundTrip_data()
+    {
+        QTest::addColumn<double>("kelvin");
+        QTest::addColumn<bool>("loads");
+        QTest::addColumn<QString>("written"); // SourceOffTemp|HotColdLoads as stored, empty: absent
+        QTest::newRow("defaults: no keys") << 290.0 << false << "|";
+        QTest::newRow("296.5 K") << 296.5 << false << "296.5|";
+        QTest::newRow("hot and cold loads") << 290.0 << true << "|True";
+    }
+    void sourceKeysRoundTrip()
+    {
+        QFETCH(double, kelvin);
+        QFETCH(bool, loads);
+        QFETCH(QString, written);
+        TestBench b;
+        Instrument &m = b.loaded();
+        m.session().SourceOffK = kelvin;
+        m.session().HotColdLoads = loads;
+        m.Form_Unload();
+        QCOMPARE(b.settings.values.value("default/SourceOffTemp") + '|' + b.settings.values.value("default/HotColdLoads"), written);
+        TestBench again;
+        again.settings.values = b.settings.values;
+        Instrument &n = again.loaded();
+        QCOMPARE(n.session().SourceOffK, kelvin);
+        QCOMPARE(n.session().HotColdLoads, loads);
     }
 
     // Typed Notes: refused whole beyond the limit (a paste into the middle loses neither side), with a

@@ -8,6 +8,7 @@
 #include "acquire/TimeLeft.h"
 #include "calc/EnrTable.h"
 #include "instrument/Commands.h"
+#include "instrument/SourceTemperature.h"
 #include "calc/Nmuc.h"
 #include "gui/SweepChart.h"
 #include "qtplatform/RigModule.h"
@@ -248,6 +249,42 @@ private Q_SLOTS:
         QCOMPARE(int(r.plan.source.size()), count);
         if (count > 0)
             QCOMPARE(r.plan.mhz.last(), range.size() == 3 ? range[1] : r.plan.mhz.last());
+    }
+
+    // Each point's source temperatures: a table's ENR on top of the source's temperature when off (as the
+    // main window rounds them), or typed hot and cold loads without ENR, read by hand.
+    void planSourceTemperatures_data()
+    {
+        QTest::addColumn<double>("kelvin"); // the source's temperature when off; 0: hot and cold loads
+        QTest::addColumn<QList<double>>("point"); // ENR (-1: none), Thot, Tcold at 300 MHz
+        QTest::newRow("table, 290 K: as always") << 290.0 << QList<double>{15.5, 10579.6, 290};
+        QTest::newRow("table, source at 296.5 K") << 296.5 << QList<double>{15.5, 10586.1, 296.5};
+        QTest::newRow("hot and cold loads") << 0.0 << QList<double>{-1, 296.5, 77};
+    }
+    void planSourceTemperatures()
+    {
+        QFETCH(double, kelvin);
+        QFETCH(QList<double>, point);
+        TestBench tb;
+        Instrument &m = tb.loaded();
+        m.session().ComEnabled = 1;
+        m.session().EnrFileName = m_dir.filePath(QStringLiteral("source.tab"));
+        QVERIFY(writeFile(m.session().EnrFileName, "100\t15.0\n300\t15.5\n500\t14.8\n"));
+        m.session().SourceOffK = kelvin > 0 ? kelvin : 290;
+        QCOMPARE(loadEnrTable(m), 0);
+        if (kelvin == 0) {
+            QVERIFY(setHotColdLoads(m, true));
+            m.sheet().setText(Field::Tcold, QStringLiteral("77"));
+            m.sheet().setText(Field::Thot, QStringLiteral("296.5"));
+        }
+        SweepFrequencies f;
+        f.source = SweepFrequencies::Source::List;
+        f.list = QStringLiteral("100 300");
+        const PlanResult r = makeSweepPlan(m.session(), m.enrTable(), SweepKind::Calibration, f, 0.5, false);
+        QCOMPARE(r.error, QString());
+        const SourceTemps &t = r.plan.source[1];
+        QCOMPARE(QList<double>({std::isnan(t.enrDb) ? -1 : t.enrDb, t.tHot, t.tCold}), point);
+        QCOMPARE(r.plan.serialSwitching, kelvin > 0);
     }
 
     // Serial switching through the bench's port: a calibration and a measurement sweep over five frequencies

@@ -295,6 +295,7 @@ void Reading::analyse()
         return finish(ReadingResult::Outcome::Failed); // silent: an unusable recorded file
     m_result.ms = level.ms;
     m_result.clipped = level.clipped;
+    m_result.peak = level.peak;
     if (m_audio)
         m_audio->beep(2000, 100);
     finish(ReadingResult::Outcome::Succeeded);

@@ -65,6 +65,8 @@ struct ReadingResult {
     // whether one exceeded 0.4 of full scale with the limits on.
     double ms = 0;
     bool clipped = false;
+    // Largest |DC-removed sample| (full scale = 1): how close it came to clipping.
+    double peak = 0;
 };
 
 // Error numbers of the recording-failure message for failures that do not

@@ -153,6 +153,7 @@ void ResultsCalc(Sheet &s)
 void discardReadings(Session &m)
 {
     m.ZeroMeas.Reset();
+    m.LevelRecords = {};
     for (Field f : {Field::Noise00, Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22})
         m.sheet().setText(f, QString());
 }

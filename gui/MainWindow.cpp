@@ -3,6 +3,8 @@
 #include "instrument/Instrument.h"
 #include "gui/Dialogs.h"
 #include "gui/FieldWidgets.h"
+#include "gui/ValueLabel.h"
+#include "instrument/Guards.h"
 #include "instrument/SourceTemperature.h"
 #include "gui/StabilityWindow.h"
 #include "gui/ValueLabel.h"
@@ -15,6 +17,7 @@
 #include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -39,6 +42,12 @@ QColor toQColor(std::uint32_t bgr)
 {
     return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
 }
+
+// Background of a field a guard marks: amber, light enough for dark red,
+// dark blue and black text.
+const QColor kMarkedBack(255, 222, 150);
+// The guard line's text: dark amber, readable on the window colour.
+const QColor kWarningText(150, 75, 0);
 } // namespace
 
 MainWindow::MainWindow(Instrument &instrument, QWidget *parent)
@@ -343,6 +352,33 @@ void MainWindow::showRepeatDialog()
     m_repeatDialog->activateWindow();
 }
 
+QWidget *MainWindow::buildGuardStrip()
+{
+    auto *strip = new QWidget(this);
+    strip->setObjectName(QStringLiteral("guardStrip"));
+    auto *h = new QHBoxLayout(strip);
+    h->setContentsMargins(0, 0, 0, 0);
+    m_calibration =
+        new ValueLabel(QStringLiteral("calibrationState"), QStringLiteral("Calibration state"), strip);
+    m_calibration->setFrameShape(QFrame::StyledPanel);
+    m_calibration->setMargin(2);
+    h->addWidget(m_calibration, 0, Qt::AlignTop);
+    m_guardLine = new ValueLabel(QStringLiteral("guardLine"), QStringLiteral("Warnings"), strip);
+    m_guardLine->setWordWrap(true);
+    QPalette pal = m_guardLine->palette();
+    pal.setColor(QPalette::WindowText, kWarningText);
+    m_guardLine->setPalette(pal);
+    // Wrapped, the line must not ask for the width of its longest sentence;
+    // two lines are kept free, so that one warning shows without moving
+    // anything.
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    m_guardLine->setSizePolicy(policy);
+    m_guardLine->setMinimumHeight(2 * m_guardLine->fontMetrics().lineSpacing());
+    h->addWidget(m_guardLine, 1);
+    return strip;
+}
+
 void MainWindow::buildPanel()
 {
     auto *central = new QWidget;
@@ -385,6 +421,7 @@ void MainWindow::buildPanel()
     });
     m_fields[static_cast<int>(Field::Notes)] = m_notes;
     grid->addWidget(notesBox, 1, 2);
+    grid->addWidget(buildGuardStrip(), 2, 0, 1, 3);
     grid->setColumnStretch(0, 3);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(2, 3);
@@ -419,6 +456,24 @@ void MainWindow::fitToScreen()
     resize(want);
     const QRect outer(QPoint(), want + frame);
     move(avail.center() - outer.center());
+}
+
+void MainWindow::makeRoomForWarnings()
+{
+    const QScreen *s = screen();
+    if (!s || !isVisible())
+        return;
+    // More warnings than the line has room for: the window grows downwards
+    // as far as the screen allows (and moves up when it must); beyond that
+    // the panel scrolls as before.
+    const int extra = m_guardLine->heightForWidth(m_guardLine->width()) - m_guardLine->height();
+    if (extra <= 0)
+        return;
+    const QRect avail = s->availableGeometry();
+    const int frame = frameGeometry().height() - height();
+    resize(width(), std::min(height() + extra, avail.height() - frame));
+    if (frameGeometry().bottom() > avail.bottom())
+        move(x(), std::max(avail.top(), avail.bottom() - frame - height()));
 }
 
 QWidget *MainWindow::fieldWidget(Field f) const { return m_fields[static_cast<int>(f)]; }
@@ -458,6 +513,9 @@ bool MainWindow::onValidate(Field f)
 void MainWindow::syncFromSheet()
 {
     const Sheet &s = m_instrument.sheet();
+    // The instrument's guards: the calibration's state, the warnings and
+    // the fields they mark.
+    const GuardReport guards = evaluateGuards(m_instrument);
     for (int i = 0; i < static_cast<int>(Field::Count); ++i) {
         const Field f = static_cast<Field>(i);
         if (f == Field::Notes) {
@@ -475,10 +533,15 @@ void MainWindow::syncFromSheet()
         e->setReadOnly(s.locked(f));
         QPalette pal = e->palette();
         const QPalette base = QApplication::palette(e);
-        const QColor want = s.colour(f) == Colour::WindowText ? base.color(QPalette::Text) : toQColor(s.colour(f));
+        QColor want = s.colour(f) == Colour::WindowText ? base.color(QPalette::Text) : toQColor(s.colour(f));
         // Read-only fields (results, the zero, a table's locked values) sit on
         // the window colour, so that what can be typed into stands out.
-        const QColor back = s.locked(f) ? base.color(QPalette::Window) : base.color(QPalette::Base);
+        QColor back = s.locked(f) ? base.color(QPalette::Window) : base.color(QPalette::Base);
+        if (guards.marked(f)) {
+            back = kMarkedBack;
+            if (s.colour(f) == Colour::WindowText)
+                want = Qt::black;
+        }
         if (pal.color(QPalette::Text) != want || pal.color(QPalette::Base) != back) {
             pal.setColor(QPalette::Text, want);
             pal.setColor(QPalette::Base, back);
@@ -503,10 +566,23 @@ void MainWindow::syncFromSheet()
     }
     if (!s.windowCaption.isEmpty())
         setWindowTitle(s.windowCaption);
-    // NF(1) and NF(2): their expanded uncertainty, the texts unchanged.
-    for (Field f : {Field::NF, Field::NF1})
-        m_fields[static_cast<int>(f)]->setToolTip(m_instrument.toolTip(f));
     syncRepeat();
+    m_calibration->setValueText(calibrationCaption(guards.calibration));
+    m_calibration->setToolTip(guards.calibrationDetail);
+    const QString warnings = guards.warnings.join(QLatin1Char('\n'));
+    if (warnings != m_guardLine->text()) {
+        m_guardLine->setValueText(warnings);
+        makeRoomForWarnings();
+    }
+    // NF(1) and NF(2) carry their expanded uncertainty; a guard's mark comes
+    // first. The texts stay as calculated.
+    for (int i = 0; i < static_cast<int>(Field::Count); ++i) {
+        const QString own = m_instrument.toolTip(static_cast<Field>(i));
+        const QString &mark = guards.marks[i];
+        const QString gap = mark.isEmpty() || own.isEmpty() ? QString() : QStringLiteral("\n\n");
+        if (m_fields[i])
+            m_fields[i]->setToolTip(mark + gap + own);
+    }
 }
 
 void MainWindow::loadAndShow()

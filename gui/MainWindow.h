@@ -53,12 +53,14 @@ private:
     void addRepeatLines(QGridLayout *grid, int row, bool dut);
     void syncRepeat();
     void showRepeatDialog();
+    QWidget *buildGuardStrip();
     FieldEdit *addField(QGridLayout *grid, int row, int col, Field f, const QString &label);
     FieldEdit *makeField(Field f);
     QPushButton *makeButton(Control c, const QString &caption);
     QAction *makeAction(QMenu *menu, Control c, const QString &caption, const QKeySequence &key = {},
                         bool checkable = false);
     void fitToScreen();
+    void makeRoomForWarnings();
     bool validateFocused();
     void onClick(Control c);
     bool onValidate(Field f);
@@ -70,6 +72,8 @@ private:
     std::array<QPushButton *, static_cast<int>(Control::Count)> m_buttons{};
     UnitsCombo *m_units = nullptr;
     NotesEdit *m_notes = nullptr;
+    ValueLabel *m_calibration = nullptr; // the calibration's state
+    ValueLabel *m_guardLine = nullptr;   // the guards' warnings, one a line
     QAction *m_hotCold = nullptr; // Options > Hot and cold loads: the session's choice, not a sheet control
     RepeatRun *m_repeat = nullptr;
     ValueLabel *m_predicted[2] = {}; // NF(1), NF(2)

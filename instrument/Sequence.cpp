@@ -80,7 +80,14 @@ void zeroDone(Session &m, const ReadingResult &r)
         s.setColour(Field::Noise00, Colour::DarkRed);
 }
 
-void noiseDone(Session &m, const Button &b, const ReadingResult &r)
+// Index of a noise field in Session::LevelRecords.
+int recordIndex(Field f)
+{
+    const auto at = std::find(std::begin(kLevelFields), std::end(kLevelFields), f);
+    return static_cast<int>(at - std::begin(kLevelFields)) - 1; // Noise00 has none
+}
+
+void noiseDone(Session &m, const Button &b, const ReadingResult &r, const LevelRecord &taken)
 {
     Sheet &s = m.sheet();
     if (r.outcome != ReadingResult::Outcome::Succeeded) {
@@ -105,6 +112,11 @@ void noiseDone(Session &m, const Button &b, const ReadingResult &r)
         return; // results stay as they were
     }
     s.setText(b.field, FormatFixed(10.0 * std::log10(w - z), kLevelFormat));
+    LevelRecord &record = m.LevelRecords[recordIndex(b.field)];
+    record = taken;
+    record.text = s.text(b.field);
+    record.peak = r.peak;
+    record.clipped = r.clipped;
     if (!r.clipped) {
         ResultsCalc(m.sheet());
     } else {
@@ -116,8 +128,9 @@ void noiseDone(Session &m, const Button &b, const ReadingResult &r)
 // `working`: the operation showed the working window. `last`: the final (or
 // only) field of the operation, whose call shows a failure's message, once
 // for a pair.
-void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &r, bool working,
-                  bool last = true)
+// `taken`: the conditions of the reading (see LevelRecord).
+void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &r, const LevelRecord &taken,
+                  bool working, bool last = true)
 {
     if (working)
         instrument.showWorking(false); // before any message
@@ -133,7 +146,7 @@ void readingEnded(Instrument &instrument, const Button &b, const ReadingResult &
     if (b.button == Control::btnNoise00)
         zeroDone(m, r);
     else
-        noiseDone(m, b, r);
+        noiseDone(m, b, r, taken);
     if (last && !r.message.isEmpty())
         instrument.message(kCaption, r.message, MsgIcon::Critical);
 }
@@ -159,6 +172,18 @@ ReadingPlan planOf(const Instrument &m, const Button &b)
     plan.dur = ParseNumber(m.sheet().text(Field::Interval));
     plan.limits = m.sheet().checked(Control::mnuOptionsLimits); // cannot change while it runs
     return plan;
+}
+
+// The conditions a button's reading is taken under, for the calibration's
+// state: recording time, interval, frequency and ENR.
+LevelRecord conditionsOf(const Instrument &m, const ReadingPlan &plan)
+{
+    LevelRecord taken;
+    taken.interval = plan.dur;
+    taken.seconds = plan.dur * std::clamp(m.session().Averages, 1, Session::kMaxAverages);
+    taken.mhz = ParseNumber(m.sheet().text(Field::Frequency));
+    taken.enrDb = ParseNumber(m.sheet().text(Field::ENR));
+    return taken;
 }
 
 } // namespace
@@ -245,6 +270,7 @@ void AveragedReading::readingDone()
     }
     m_sums[slot] += r.ms;
     m_results[slot].clipped = m_results[slot].clipped || r.clipped;
+    m_results[slot].peak = std::max(m_results[slot].peak, r.peak);
     if (++m_done < m_order.size()) {
         next();
         return;
@@ -271,8 +297,9 @@ std::unique_ptr<AveragedReading> makeButtonReading(Instrument &m, Control button
     AveragedReading *averaged = owned.get();
     const Button button_ = *b;
     const bool working = o.working;
-    QObject::connect(averaged, &Operation::ended, averaged, [&m, averaged, button_, working] {
-        readingEnded(m, button_, averaged->result(), working);
+    const LevelRecord taken = conditionsOf(m, plan);
+    QObject::connect(averaged, &Operation::ended, averaged, [&m, averaged, button_, working, taken] {
+        readingEnded(m, button_, averaged->result(), taken, working);
     });
     return owned;
 }
@@ -295,9 +322,10 @@ void MeasureButton(Instrument &m, Control button)
             true);
         AveragedReading *averaged = owned.get();
         const Button coldButton = *cold, hotButton = *hot;
-        QObject::connect(averaged, &Operation::ended, averaged, [&m, averaged, coldButton, hotButton] {
-            readingEnded(m, coldButton, averaged->result(0), true, false);
-            readingEnded(m, hotButton, averaged->result(1), false, true);
+        const LevelRecord taken = conditionsOf(m, coldPlan);
+        QObject::connect(averaged, &Operation::ended, averaged, [&m, averaged, coldButton, hotButton, taken] {
+            readingEnded(m, coldButton, averaged->result(0), taken, true, false);
+            readingEnded(m, hotButton, averaged->result(1), taken, false, true);
         });
         m.begin(std::move(owned));
         averaged->start();
@@ -311,7 +339,9 @@ void MeasureButton(Instrument &m, Control button)
         return;
     }
     const Button button_ = *b;
-    auto owned = makeReading(m, planOf(m, *b));
+    const ReadingPlan plan = planOf(m, *b);
+    const LevelRecord taken = conditionsOf(m, plan);
+    auto owned = makeReading(m, plan);
     Reading *reading = owned.get();
     // The working window from the end of the switching (a port that
     // refuses reports at once) until the reading ends; Cancel and Esc there
@@ -321,8 +351,9 @@ void MeasureButton(Instrument &m, Control button)
             m.showWorking(true);
     });
     QObject::connect(reading, &Reading::progress, &m, &Instrument::setWorkingProgress);
-    QObject::connect(reading, &Operation::ended, reading,
-                     [&m, reading, button_] { readingEnded(m, button_, reading->result(), true); });
+    QObject::connect(reading, &Operation::ended, reading, [&m, reading, button_, taken] {
+        readingEnded(m, button_, reading->result(), taken, true);
+    });
     m.begin(std::move(owned));
     reading->start();
 }

@@ -3,6 +3,7 @@
 #include "acquire/SweepPlan.h"
 #include "calc/EnrTable.h"
 #include "instrument/Commands.h"
+#include "instrument/Guards.h"
 #include "instrument/Instrument.h"
 #include "instrument/SourceTemperature.h"
 #include "instrument/SweepCommands.h"
@@ -471,6 +472,20 @@ void ScpiSession::addTqxHandlers()
         const BenchTruth t = m_instrument.bench().truthAt(hz / 1e6);
         answer(QStringList{scpi::nr3(t.dutNfDb), scpi::nr3(t.dutGainDb), scpi::nr3(t.enrDb)}.join(
             QLatin1Char(',')));
+    });
+    // The guards of the main window: the calibration's state, and the
+    // warnings as quoted strings (none: 0).
+    add("TQX:CALibration:STATe", true, [this](const Command &, const Suffixes &) {
+        static const char *const names[] = {"NONE", "VALID", "STALE"};
+        answer(QLatin1String(names[int(evaluateGuards(m_instrument).calibration)]));
+    });
+    add("TQX:GUARd", true, [this](const Command &, const Suffixes &) {
+        const QStringList warnings = evaluateGuards(m_instrument).warnings;
+        QStringList parts{QString::number(warnings.size())};
+        for (QString w : warnings)
+            parts.append(QLatin1Char('"') + w.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                         QLatin1Char('"'));
+        answer(parts.join(QLatin1Char(',')));
     });
     add("TQX:MEASure:ZERO", true, [this](const Command &, const Suffixes &) {
         QString why;

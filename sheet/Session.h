@@ -9,6 +9,20 @@
 #include "sheet/Sheet.h"
 
 #include <QString>
+#include <array>
+
+// What a measurement button wrote into a level field and how it was taken.
+// The guards against impossible answers (instrument/Guards.h) trust it only
+// while the field still shows the text the reading wrote: a typed level has
+// no peak and no conditions.
+struct LevelRecord {
+    QString text;    // the level as written; empty: none
+    double peak = 0; // largest |DC-removed sample| of its readings (full scale = 1)
+    bool clipped = false;
+    double seconds = 0; // integration time: the Interval times the readings averaged
+    // The sheet's Frequency (MHz), Interval (s) and ENR (dB) at the time.
+    double mhz = 0, interval = 0, enrDb = 0;
+};
 
 struct Session {
     Sheet &sheet() { return m_sheet; }
@@ -34,6 +48,8 @@ struct Session {
     // 1 is a single reading.
     int Averages = 1;
     static constexpr int kMaxAverages = 999;
+    // The readings behind Noise11, Noise12, Noise21 and Noise22, in that order.
+    std::array<LevelRecord, 4> LevelRecords;
     // Averages of a pair alternate source off and on (see MeasureButton).
     bool Interleave = false;
     // The noise source's physical temperature when off (K). A loaded ENR

@@ -6,6 +6,7 @@
 #include "calc/Results.h"
 #include "instrument/Commands.h"
 #include "instrument/MeasurementSeries.h"
+#include "instrument/Guards.h"
 #include "sheet/NumText.h"
 #include "support/TestPlatform.h"
 
@@ -19,6 +20,8 @@
 Q_DECLARE_METATYPE(BenchSettings)
 Q_DECLARE_METATYPE(BenchAttenuators)
 Q_DECLARE_METATYPE(BenchState)
+Q_DECLARE_METATYPE(QList<GuardKind>)
+Q_DECLARE_METATYPE(CalibrationState)
 
 namespace {
 
@@ -293,6 +296,79 @@ private Q_SLOTS:
         if (count > 1)
             QVERIFY2(std::abs(level - sumDb / count) > 0.005, // the mean of the dB values: 0.008 dB low here
                      qPrintable(QString::number(level - sumDb / count)));
+    }
+
+    // Each guard fires on the fault it is made for, and on nothing else; the default bench fires none.
+    // A whole spot measurement per row with the source switched by hand (no settling wait).
+    void guardsOnTheBench_data()
+    {
+        QTest::addColumn<BenchSettings>("settings");
+        QTest::addColumn<QString>("typed");       // "Field=text ..." typed over the bench's truth
+        QTest::addColumn<QString>("newMhz");      // typed after the readings; empty: none
+        QTest::addColumn<QList<GuardKind>>("fired");
+        QTest::addColumn<CalibrationState>("calibration");
+        BenchSettings d;
+        d.seed = 3;
+        BenchSettings hot = d, lowGain = d, warmSource = d, cold = d, stuck = d;
+        stuck.sourceSwitches = false;
+        hot.rxGainDb = 117.9; // the 4 Noise HI reading's peak 0.45 dB below the clipping level
+        lowGain.dutResponse.clear(), lowGain.dutGainDb = 1;
+        warmSource.tcoldK = 300;
+        cold.tcoldK = 77;
+        const auto valid = CalibrationState::Valid;
+        QTest::newRow("default bench: no guard fires") << d << "" << "" << QList<GuardKind>{} << valid;
+        QTest::newRow("hot reading 0.5 dB below clipping: compression")
+            << hot << "" << "" << QList<GuardKind>{GuardKind::NearClipping} << valid;
+        QTest::newRow("source never switches: Y(2) and Y(12) within the scatter") << stuck << "" << ""
+            << QList<GuardKind>{GuardKind::SourceNotSwitched, GuardKind::SourceNotSwitched} << valid;
+        // A cold load at 77 K taken for a source at 290 K: every Teq about 220 K low; with no attenuator
+        // before the DUT to soften it, Teq(12) and Teq(1) fall far below 0 K.
+        QTest::newRow("source at 77 K, 290 K typed: Teq(12) and Teq(1) far below 0 K") << cold << "Tcold=290 Att21=0" << ""
+            << QList<GuardKind>{GuardKind::ImpossibleTemperature, GuardKind::ImpossibleTemperature} << valid;
+        // Tcold typed 10 K low makes every Teq 10 K high, not low: nothing impossible.
+        QTest::newRow("source at 300 K, 290 K typed: quiet") << warmSource << "Tcold=290" << "" << QList<GuardKind>{} << valid;
+        QTest::newRow("DUT of 1 dB gain: second stage dominates")
+            << lowGain << "" << "" << QList<GuardKind>{GuardKind::LowGain} << valid;
+        QTest::newRow("frequency changed after the calibration: stale")
+            << d << "" << "432" << QList<GuardKind>{GuardKind::StaleCalibration} << CalibrationState::Stale;
+    }
+    void guardsOnTheBench()
+    {
+        QFETCH(BenchSettings, settings);
+        QFETCH(QString, typed);
+        QFETCH(QString, newMhz);
+        QFETCH(QList<GuardKind>, fired);
+        QFETCH(CalibrationState, calibration);
+        Sheet &sheet = m_instrument.sheet();
+        sheet.setText(Field::Frequency, QStringLiteral("144"));
+        QVERIFY(m_instrument.validate(Field::Frequency));
+        bench().setSettings(settings);
+        bench().reseed();
+        fillParameters(sheet, bench());
+        for (const QString &t : typed.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            sheet.setText(*fieldByName(t.section(QLatin1Char('='), 0, 0)), t.section(QLatin1Char('='), 1));
+        m_instrument.session().ComEnabled = 0;
+        click(Control::btnReset);
+        QCOMPARE(evaluateGuards(m_instrument).calibration, CalibrationState::None);
+        bench().setReceiverConnected(false);
+        click(Control::btnNoise00);
+        bench().setReceiverConnected(true);
+        for (int i = 0; i < 4; ++i) {
+            bench().setManualSource(kStates[i].sourceOn);
+            bench().setManualCombined(kStates[i].combined);
+            click(kButtons[i]);
+        }
+        bench().setManualSource(false), bench().setManualCombined(false);
+        if (!newMhz.isEmpty()) {
+            sheet.setText(Field::Frequency, newMhz);
+            QVERIFY(m_instrument.validate(Field::Frequency));
+        }
+        QCOMPARE(m_tb.messages.texts(), QStringList());
+        const GuardReport g = evaluateGuards(m_instrument);
+        QVERIFY2(g.fired == fired, qPrintable(g.warnings.join(QLatin1Char('\n'))));
+        QCOMPARE(g.calibration, calibration);
+        for (const QString &w : g.warnings) // each marks a field of the window
+            QVERIFY(std::any_of(g.marks.begin(), g.marks.end(), [&w](const QString &m) { return m.contains(w); }));
     }
 
     // A receiver gain drifting 10 dB/min: four

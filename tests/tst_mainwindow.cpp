@@ -3,6 +3,7 @@
 // the edited field before any action, the first size, the virtual bench's
 // place, and the working window and start-up boxes.
 #include "acquire/Bench.h"
+#include "calc/Results.h"
 #include "gui/MainWindow.h"
 #include "gui/Startup.h"
 #include "gui/WindowsHost.h"
@@ -10,6 +11,7 @@
 #include "calc/Nmuc.h"
 #include "calc/Results.h"
 #include "instrument/Repeatability.h"
+#include "sheet/NumText.h"
 #include "support/TestPlatform.h"
 
 #include <QtTest>
@@ -189,6 +191,31 @@ private Q_SLOTS:
         for (QWidget *c : stability->findChildren<QWidget *>())
             if (qobject_cast<QAbstractButton *>(c) || qobject_cast<QComboBox *>(c) || qobject_cast<QAbstractSpinBox *>(c))
                 QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
+    }
+
+    // The window mirrors the instrument's guards: the calibration's state as an accessible value, the
+    // warning line, and the marked field's colour and tooltip; the result's text stays.
+    void guardsAreMirrored()
+    {
+        Shown s;
+        auto *state = s.w.findChild<QLabel *>("calibrationState");
+        QCOMPARE(state->text(), QStringLiteral("No calibration"));
+        QCOMPARE(state->accessibleName(), QStringLiteral("Calibration state"));
+        Session &m = s.b.meter.session();
+        const std::pair<Field, const char *> texts[] = {{Field::Frequency, "144"}, {Field::Noise11, "-40.000"},
+            {Field::Noise12, "-34.000"}, {Field::Noise21, "-30.000"}, {Field::Noise22, "-20.000"}};
+        for (auto [f, t] : texts)
+            s.b.meter.sheet().setText(f, QString::fromLatin1(t));
+        m.LevelRecords[0].text = QStringLiteral("-40.000"), m.LevelRecords[0].mhz = 432; // taken at 432 MHz
+        m.LevelRecords[0].interval = ParseNumber(s.b.meter.sheet().text(Field::Interval));
+        m.LevelRecords[0].enrDb = ParseNumber(s.b.meter.sheet().text(Field::ENR));
+        ResultsCalc(s.b.meter.sheet());
+        s.w.syncFromSheet();
+        QCOMPARE(state->text(), QStringLiteral("Calibration stale"));
+        QLineEdit *nf = s.edit("NF");
+        QVERIFY(!nf->text().isEmpty() && nf->toolTip().startsWith("The calibration (readings 1 and 2) was taken at 432 MHz"));
+        QVERIFY(nf->palette().color(QPalette::Base) != s.edit("NF1")->palette().color(QPalette::Base));
+        QCOMPARE(s.w.findChild<QLabel *>("guardLine")->text().count('\n'), 0); // one warning
     }
 
     void benchNeverCoversThePanel()

@@ -157,6 +157,7 @@ private Q_SLOTS:
     {
         QCOMPARE(send(QStringLiteral("SWE:POIN 7;SWE:POIN?;AVER:COUN?")), QStringList{"7;+1.00000000E+000"});
         QCOMPARE(send(QStringLiteral("FREQ:STAR MIN;STAR?")), QStringList{"+1.00000000E+005"});
+        QCOMPARE(send(QStringLiteral("TQX:CAL:STAT?;TQX:GUAR?")), QStringList{"NONE;0"}); // no levels yet
         QCOMPARE(nextError(), QStringLiteral("0,\"No error\""));
     }
 

@@ -22,7 +22,7 @@ QDialog *createBudgetDialog(Instrument &m, QWidget *parent);  // the uncertainty
 QDialog *createReceiverControlDialog(Instrument &m, QWidget *parent); // frmRigControl
 QDialog *createAveragingDialog(Instrument &m, QWidget *parent);       // readings per average
 QDialog *createSourceTemperatureDialog(Instrument &m, QWidget *parent); // the source's temperature when off
-// Measure > Repeat: M repeats of the measurement and their scatter beside
+// Utility > Repeat: M repeats of the measurement and their scatter beside
 // the predicted one. Not modal: by hand, the user takes the readings in the
 // main window while it stays open.
 QDialog *createRepeatDialog(Instrument &m, RepeatRun &run, QWidget *parent);

@@ -1,4 +1,4 @@
-// frmRepeat: Measure > Repeat. The user chooses M and how the measurement is
+// frmRepeat: Utility > Repeat. The user chooses M and how the measurement is
 // repeated, starts the run and reads the observed scatter of NF(1) and NF(2)
 // beside the predicted one. A view of RepeatRun (instrument/Repeatability.h);
 // GUI thread only.

@@ -1,5 +1,5 @@
 #pragma once
-// The Stability view (Measure > Stability...): a measurement series
+// The Stability view (Utility > Stability...): a measurement series
 // (instrument/MeasurementSeries.h) every T seconds for a total time or until
 // stopped, drawn against time as it runs - the noise figure chosen (NF(1)
 // of the device or NF(2) of the instrument alone), the device's gain and
@@ -84,5 +84,5 @@ private:
     QDateTime m_next;         // when the next run starts (UTC); invalid while measuring
 };
 
-// Measure > Stability...: shows the window of `mainWindow` (made on first use).
+// Utility > Stability...: shows the window of `mainWindow` (made on first use).
 void showStabilityWindow(Instrument &instrument, QWidget *mainWindow);

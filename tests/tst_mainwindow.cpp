@@ -102,7 +102,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("menu");    // the popup that opens, if any
         QTest::addColumn<QString>("started"); // the mixer program started, if any
-        for (auto [letter, menu] : {std::pair{'F', "File"}, {'E', "Edit"}, {'U', "Utility"}, {'M', "Measure"}, {'O', "Options"}, {'H', "Help"}})
+        for (auto [letter, menu] : {std::pair{'F', "File"}, {'E', "Edit"}, {'U', "Utility"}, {'O', "Options"}, {'H', "Help"}})
             QTest::newRow(qPrintable(QStringLiteral("Alt+%1 opens %2").arg(letter).arg(menu)))
                 << int(letter) << int(Qt::AltModifier) << QStringLiteral("mnu") + menu << "";
         QTest::newRow("F10 opens the first menu") << int(Qt::Key_F10) << 0 << "mnuFile" << "";

@@ -1,13 +1,10 @@
 #include "gui/MainWindow.h"
 
-#include "instrument/Instrument.h"
 #include "gui/Dialogs.h"
 #include "gui/FieldWidgets.h"
 #include "gui/ValueLabel.h"
 #include "instrument/Guards.h"
-#include "instrument/SourceTemperature.h"
-#include "gui/StabilityWindow.h"
-#include "gui/ValueLabel.h"
+#include "instrument/Instrument.h"
 #include "instrument/Repeatability.h"
 #include "instrument/UncertaintyBudget.h"
 
@@ -46,8 +43,6 @@ QColor toQColor(std::uint32_t bgr)
 // Background of a field a guard marks: amber, light enough for dark red,
 // dark blue and black text.
 const QColor kMarkedBack(255, 222, 150);
-// The guard line's text: dark amber, readable on the window colour.
-const QColor kWarningText(150, 75, 0);
 } // namespace
 
 MainWindow::MainWindow(Instrument &instrument, QWidget *parent)
@@ -69,113 +64,6 @@ MainWindow::MainWindow(Instrument &instrument, QWidget *parent)
 }
 
 MainWindow::~MainWindow() = default;
-
-QAction *MainWindow::makeAction(QMenu *menu, Control c, const QString &caption, const QKeySequence &key,
-                                bool checkable)
-{
-    auto *a = menu->addAction(caption);
-    a->setObjectName(QString::fromLatin1(controlName(c)));
-    if (!key.isEmpty())
-        a->setShortcut(key);
-    a->setCheckable(checkable);
-    m_actions[static_cast<int>(c)] = a;
-    if (c == Control::mnuExit)
-        connect(a, &QAction::triggered, this, &QWidget::close);
-    else
-        connect(a, &QAction::triggered, this, [this, c] { onClick(c); });
-    return a;
-}
-
-void MainWindow::buildMenus()
-{
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    makeAction(file, Control::mnuEnrImp, QStringLiteral("Import ENR file"));
-    makeAction(file, Control::mnuEnrUnl, QStringLiteral("Unload ENR file"));
-    makeAction(file, Control::mnuEnrView, QStringLiteral("ENR &view"));
-    file->addSeparator();
-    makeAction(file, Control::mnuSaveText, QStringLiteral("&Save text file"), QKeySequence(QStringLiteral("Ctrl+S")));
-    makeAction(file, Control::mnuSaveTsv, QStringLiteral("&Record TSV"), QKeySequence(QStringLiteral("Ctrl+R")));
-    makeAction(file, Control::mnuTsvFile, QStringLiteral("TSV record &file..."));
-    makeAction(file, Control::mnuSaveWave, QStringLiteral("Save &Wave file"));
-    file->addSeparator();
-    makeAction(file, Control::mnuPrint, QStringLiteral("&Print"));
-    file->addSeparator();
-    makeAction(file, Control::mnuExit, QStringLiteral("E&xit"));
-
-    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    edit->setObjectName(QStringLiteral("mnuEdit"));
-    makeAction(edit, Control::mnuCopyTextClip, QStringLiteral("&Copy text results to Clipboard"));
-
-    QMenu *util = menuBar()->addMenu(QStringLiteral("&Utility"));
-    util->setObjectName(QStringLiteral("mnuUtility"));
-    makeAction(util, Control::mnuSCCR, QStringLiteral("Sound Card Control - &Record"), QKeySequence(QStringLiteral("Ctrl+D")));
-    makeAction(util, Control::mnuSCCP, QStringLiteral("Sound Card Control - &Playback"), QKeySequence(QStringLiteral("Ctrl+K")));
-    makeAction(util, Control::mnuMMSYS, QStringLiteral("&Audio properties"), QKeySequence(QStringLiteral("Ctrl+A")));
-    makeAction(util, Control::mnuPlayWave, QStringLiteral("Play &Wave samples"), QKeySequence(QStringLiteral("Ctrl+P")));
-    util->addSeparator();
-    makeAction(util, Control::mnuVirtualBench, QStringLiteral("&Virtual bench"));
-    makeAction(util, Control::mnuInputMonitor, QStringLiteral("Input &monitor"));
-    makeAction(util, Control::mnuBudget, QStringLiteral("Uncertainty &budget"));
-    makeAction(util, Control::mnuSweep, QStringLiteral("&Frequency sweep"));
-
-    // Repeated measurements, beside the sweep: windows of the front end
-    // alone, with no rule in the instrument, so no control of the sheet. (In
-    // this menu rather than one of their own: every letter of "Measure" is
-    // already an Alt letter of the main window.)
-    QAction *repeat = util->addAction(QStringLiteral("R&epeat..."));
-    repeat->setObjectName(QStringLiteral("mnuRepeat"));
-    connect(repeat, &QAction::triggered, this, &MainWindow::showRepeatDialog);
-    QAction *stability = util->addAction(QStringLiteral("S&tability..."));
-    stability->setObjectName(QStringLiteral("mnuStability"));
-    connect(stability, &QAction::triggered, this, [this] { showStabilityWindow(m_instrument, this); });
-
-    QMenu *opt = menuBar()->addMenu(QStringLiteral("&Options"));
-    opt->setObjectName(QStringLiteral("mnuOptions"));
-    QAction *verbose = makeAction(opt, Control::mnuOptionsVerbose, QStringLiteral("&Verbose"));
-    verbose->setCheckable(false); // choosing it changes nothing, not even a check mark
-    makeAction(opt, Control::mnuOptionsLimits, QStringLiteral("Measurement &limits enabled"), {}, true);
-    // A setting of the session alone, with no rule in the instrument: no control of the sheet.
-    QAction *averaging = opt->addAction(QStringLiteral("&Averaging..."));
-    averaging->setObjectName(QStringLiteral("mnuAveraging"));
-    connect(averaging, &QAction::triggered, this, [this] {
-        std::unique_ptr<QDialog> dlg(createAveragingDialog(m_instrument, this));
-        dlg->exec();
-    });
-    // The noise source: its temperature when off, or hot and cold loads.
-    QAction *sourceTemp = opt->addAction(QStringLiteral("Noise source &temperature..."));
-    sourceTemp->setObjectName(QStringLiteral("mnuSourceTemperature"));
-    connect(sourceTemp, &QAction::triggered, this, [this] {
-        if (!validateFocused())
-            return;
-        std::unique_ptr<QDialog> dlg(createSourceTemperatureDialog(m_instrument, this));
-        dlg->exec();
-        syncFromSheet();
-    });
-    m_hotCold = opt->addAction(QStringLiteral("&Hot and cold loads"));
-    m_hotCold->setObjectName(QStringLiteral("mnuHotColdLoads"));
-    m_hotCold->setCheckable(true);
-    connect(m_hotCold, &QAction::triggered, this, [this](bool on) {
-        if (validateFocused())
-            setHotColdLoads(m_instrument, on);
-        syncFromSheet(); // a refusal puts the check mark back
-    });
-    makeAction(opt, Control::mnuNmuc, QStringLiteral("&Uncertainty calculator"));
-    makeAction(opt, Control::mnuComSetup, QStringLiteral("&Com port setup"));
-    makeAction(opt, Control::mnuAudioInput, QStringLiteral("Audio &input"));
-    makeAction(opt, Control::mnuRigControl, QStringLiteral("&Receiver control"));
-    makeAction(opt, Control::mnuOptionsBench, QStringLiteral("Read from the virtual &bench"), {}, true);
-
-    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    makeAction(help, Control::mnuHelpHelp, QStringLiteral("&Help"), QKeySequence(QKeySequence::HelpContents));
-    makeAction(help, Control::mnuHome, QStringLiteral("TQX &Home"));
-    makeAction(help, Control::mnuFaq, QStringLiteral("TQX FA&Q"));
-    makeAction(help, Control::mnuSupport, QStringLiteral("TQX &Support"));
-    help->addSeparator();
-    makeAction(help, Control::mnuUpdate, QStringLiteral("Check for &updates"));
-    makeAction(help, Control::mnuAbout, QStringLiteral("&About"));
-}
 
 FieldEdit *MainWindow::makeField(Field f)
 {
@@ -294,91 +182,6 @@ QGroupBox *MainWindow::buildDut()
     return box;
 }
 
-void MainWindow::addRepeatLines(QGridLayout *grid, int row, bool dut)
-{
-    const int i = dut ? 0 : 1;
-    const QString nf = dut ? QStringLiteral("NF(1)") : QStringLiteral("NF(2)");
-    const QString key = dut ? QStringLiteral("Dut") : QStringLiteral("Instrument");
-    m_predicted[i] = new ValueLabel(QStringLiteral("lblPredicted") + key,
-                                    nf + QStringLiteral(" predicted repeatability"), this);
-    m_predicted[i]->setToolTip(
-        QStringLiteral("How much %1 scatters from one measurement to the next (1 standard "
-                       "deviation), from the readings' statistical bandwidth and recording time "
-                       "(Interval \u00d7 averages).")
-            .arg(nf));
-    m_predicted[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    grid->addWidget(m_predicted[i], row, 0, 1, 2);
-    // The observed scatter goes to the status line, which is there from the
-    // start: a line appearing in the panel would push it beyond a small screen.
-    m_observed[i] = new ValueLabel(QStringLiteral("lblObserved") + key,
-                                   nf + QStringLiteral(" observed repeatability"), this);
-    // A line of text tall while still empty, so the window's first size holds it.
-    m_observed[i]->setMinimumHeight(m_observed[i]->fontMetrics().height());
-    if (dut) // NF(1) first, whichever frame is built first
-        statusBar()->insertWidget(0, m_observed[i], 1);
-    else
-        statusBar()->addWidget(m_observed[i], 1);
-}
-
-void MainWindow::syncRepeat()
-{
-    // Computed afresh with the results: the budget's model without Monte Carlo is cheap.
-    const NfPair predicted = predictRepeatability(m_instrument);
-    const bool shown[2] = {!m_instrument.sheet().text(Field::NF).isEmpty(),
-                           !m_instrument.sheet().text(Field::NF1).isEmpty()};
-    m_predicted[0]->setValueText(shown[0] ? predictedText(predicted.dut) : QString());
-    m_predicted[1]->setValueText(shown[1] ? predictedText(predicted.rx) : QString());
-    const QString status[2] = {m_repeat->statusDut(), m_repeat->statusRx()};
-    const bool suspicious[2] = {!m_repeat->collecting() && m_repeat->suspiciousDut(),
-                                !m_repeat->collecting() && m_repeat->suspiciousRx()};
-    for (int i = 0; i < 2; ++i) {
-        const QString name = i == 0 ? QStringLiteral("NF(1): ") : QStringLiteral("NF(2): ");
-        m_observed[i]->setValueText(status[i].isEmpty() ? QString() : name + status[i]);
-        QPalette pal = QApplication::palette(m_observed[i]);
-        if (suspicious[i])
-            pal.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
-        m_observed[i]->setPalette(pal);
-        m_observed[i]->setToolTip(suspicious[i] ? repeatHint() : QString());
-        m_observed[i]->setAccessibleDescription(suspicious[i] ? repeatHint() : QString());
-    }
-}
-
-void MainWindow::showRepeatDialog()
-{
-    if (!m_repeatDialog)
-        m_repeatDialog = createRepeatDialog(m_instrument, *m_repeat, this);
-    m_repeatDialog->show();
-    m_repeatDialog->raise();
-    m_repeatDialog->activateWindow();
-}
-
-QWidget *MainWindow::buildGuardStrip()
-{
-    auto *strip = new QWidget(this);
-    strip->setObjectName(QStringLiteral("guardStrip"));
-    auto *h = new QHBoxLayout(strip);
-    h->setContentsMargins(0, 0, 0, 0);
-    m_calibration =
-        new ValueLabel(QStringLiteral("calibrationState"), QStringLiteral("Calibration state"), strip);
-    m_calibration->setFrameShape(QFrame::StyledPanel);
-    m_calibration->setMargin(2);
-    h->addWidget(m_calibration, 0, Qt::AlignTop);
-    m_guardLine = new ValueLabel(QStringLiteral("guardLine"), QStringLiteral("Warnings"), strip);
-    m_guardLine->setWordWrap(true);
-    QPalette pal = m_guardLine->palette();
-    pal.setColor(QPalette::WindowText, kWarningText);
-    m_guardLine->setPalette(pal);
-    // Wrapped, the line must not ask for the width of its longest sentence;
-    // two lines are kept free, so that one warning shows without moving
-    // anything.
-    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    policy.setHeightForWidth(true);
-    m_guardLine->setSizePolicy(policy);
-    m_guardLine->setMinimumHeight(2 * m_guardLine->fontMetrics().lineSpacing());
-    h->addWidget(m_guardLine, 1);
-    return strip;
-}
-
 void MainWindow::buildPanel()
 {
     auto *central = new QWidget;
@@ -456,24 +259,6 @@ void MainWindow::fitToScreen()
     resize(want);
     const QRect outer(QPoint(), want + frame);
     move(avail.center() - outer.center());
-}
-
-void MainWindow::makeRoomForWarnings()
-{
-    const QScreen *s = screen();
-    if (!s || !isVisible())
-        return;
-    // More warnings than the line has room for: the window grows downwards
-    // as far as the screen allows (and moves up when it must); beyond that
-    // the panel scrolls as before.
-    const int extra = m_guardLine->heightForWidth(m_guardLine->width()) - m_guardLine->height();
-    if (extra <= 0)
-        return;
-    const QRect avail = s->availableGeometry();
-    const int frame = frameGeometry().height() - height();
-    resize(width(), std::min(height() + extra, avail.height() - frame));
-    if (frameGeometry().bottom() > avail.bottom())
-        move(x(), std::max(avail.top(), avail.bottom() - frame - height()));
 }
 
 QWidget *MainWindow::fieldWidget(Field f) const { return m_fields[static_cast<int>(f)]; }

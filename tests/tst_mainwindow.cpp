@@ -83,7 +83,7 @@ private Q_SLOTS:
             "&Utility|Sound Card Control - &Record Ctrl+D|Sound Card Control - &Playback Ctrl+K|&Audio properties Ctrl+A"
             "|Play &Wave samples Ctrl+P|&Virtual bench |Input &monitor |Uncertainty &budget |&Frequency sweep "
             "|R&epeat... |S&tability... ",
-            "&Options|&Verbose |Measurement &limits enabled |&Averaging... |Noise source &temperature... |&Hot and cold loads |&Uncertainty calculator |&Com port setup |Audio &input |&Receiver control |Read from the virtual &bench ",
+            "&Options|&Verbose |Measurement &limits enabled |&Averaging... |Noise source &temperature... |&Hot and cold loads |&Device... |&Uncertainty calculator |&Com port setup |Audio &input |&Receiver control |Read from the virtual &bench ",
             "&Help|&Help F1|TQX &Home |TQX FA&Q |TQX &Support |Check for &updates |&About "}));
         // Every Alt letter of the window is used once: menus, labels, buttons, frames.
         QStringList letters; // titles of menus and frames, texts of labels and buttons

@@ -30,7 +30,8 @@ constexpr LoPreset kLoPresets[] = {{9750.0, "9750 MHz (Ku-band LNB, low band)"},
                                    {10600.0, "10600 MHz (Ku-band LNB, high band)"},
                                    {5150.0, "5150 MHz (C-band LNB)"}};
 
-QComboBox *makeCombo(QWidget *parent, const char *name, const QString &accessibleName, const QStringList &items)
+QComboBox *makeCombo(QWidget *parent, const char *name, const QString &accessibleName,
+                     const QStringList &items)
 {
     auto *c = new QComboBox(parent);
     c->setObjectName(QLatin1String(name));
@@ -50,11 +51,12 @@ QDialog *createDeviceDialog(Instrument &m, QWidget *parent)
     dlg->setModal(true);
     auto *form = new QFormLayout(dlg);
 
-    auto *mode = makeCombo(dlg, "cboDeviceMode", QStringLiteral("Device mode"),
-                           {QStringLiteral("Amplifier"), QStringLiteral("Down-converter"),
-                            QStringLiteral("Up-converter")});
+    auto *mode = makeCombo(
+        dlg, "cboDeviceMode", QStringLiteral("Device mode"),
+        {QStringLiteral("Amplifier"), QStringLiteral("Down-converter"), QStringLiteral("Up-converter")});
     mode->setCurrentIndex(static_cast<int>(now.mode));
-    mode->setToolTip(QStringLiteral("A converter's RF is the Frequency field; the receiver listens at the IF."));
+    mode->setToolTip(
+        QStringLiteral("A converter's RF is the Frequency field; the receiver listens at the IF."));
     form->addRow(QStringLiteral("&Device:"), mode);
 
     QStringList presetItems{QStringLiteral("Typed value")};
@@ -108,8 +110,8 @@ QDialog *createDeviceDialog(Instrument &m, QWidget *parent)
     // The controls a mode and a sideband use, and the plan they give now.
     auto refresh = [&m, chosen, preset, lo, sideband, ir, plan] {
         const DeviceSetup d = chosen();
-        for (QWidget *w : {static_cast<QWidget *>(preset), static_cast<QWidget *>(lo),
-                           static_cast<QWidget *>(sideband)})
+        for (QWidget *w :
+             {static_cast<QWidget *>(preset), static_cast<QWidget *>(lo), static_cast<QWidget *>(sideband)})
             w->setEnabled(d.converter());
         ir->setEnabled(d.converter() && d.sideband != physics::Sideband::Dsb);
         int match = 0;

@@ -8,9 +8,10 @@ bool setDeviceSetup(Instrument &m, const DeviceSetup &device)
 {
     const QString caption = QStringLiteral("Value error:");
     if (device.converter() && !validLoMhz(device.loMhz)) {
-        m.message(caption,
-                  QStringLiteral("The LO must be > 0 MHz and <= %1 MHz").arg(NumToText(DeviceSetup::kMaxLoMhz)),
-                  MsgIcon::None);
+        m.message(
+            caption,
+            QStringLiteral("The LO must be > 0 MHz and <= %1 MHz").arg(NumToText(DeviceSetup::kMaxLoMhz)),
+            MsgIcon::None);
         return false;
     }
     if (device.converter() && !validImageRejectionDb(device.imageRejectionDb)) {

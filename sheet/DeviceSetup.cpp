@@ -17,7 +17,8 @@ struct SidebandWord {
     Sideband sideband;
     const char *word;
 };
-constexpr SidebandWord kSidebands[] = {{Sideband::Lsb, "LSB"}, {Sideband::Usb, "USB"}, {Sideband::Dsb, "DSB"}};
+constexpr SidebandWord kSidebands[] = {
+    {Sideband::Lsb, "LSB"}, {Sideband::Usb, "USB"}, {Sideband::Dsb, "DSB"}};
 } // namespace
 
 QString deviceModeKey(DeviceMode mode)

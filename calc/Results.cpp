@@ -85,6 +85,52 @@ CascadeInputs cascadeInputsFrom(const Sheet &s)
     return r;
 }
 
+QString converterErrorText(physics::ConverterError e)
+{
+    using E = physics::ConverterError;
+    switch (e) {
+    case E::None:
+        return QString();
+    case E::NotFinite:
+        return QStringLiteral("The frequencies must be numbers");
+    case E::RfNotPositive:
+        return QStringLiteral("The RF must be above 0 MHz");
+    case E::LoNotPositive:
+        return QStringLiteral("The LO must be above 0 MHz");
+    case E::IfNotPositive:
+        return QStringLiteral("No IF: this sideband puts it at or below 0 MHz");
+    case E::IfNotBelowRf:
+        return QStringLiteral("No IF: a down-converter's IF must lie below its RF");
+    case E::IfNotAboveRf:
+        return QStringLiteral("No IF: an up-converter's IF must lie above its RF");
+    case E::DsbUpConverter:
+        return QStringLiteral("An up-converter has no DSB plan: choose LSB or USB");
+    case E::NoExcessAtRf:
+        return QStringLiteral("The source is not hotter on than off at the RF");
+    case E::NegativeExcessAtImage:
+        return QStringLiteral("The source is colder on than off at the image");
+    case E::ImageRejectionBelowZero:
+        return QStringLiteral("The image rejection must be 0 dB or more");
+    case E::GainNotPositive:
+        return QStringLiteral("The device's gain is not positive");
+    }
+    return QString();
+}
+
+QString ifText(const Sheet &s)
+{
+    const DeviceSetup &d = s.device;
+    if (!d.converter())
+        return QString();
+    const QString &rf = s.text(Field::Frequency);
+    if (!IsNumber(rf))
+        return converterErrorText(physics::ConverterError::NotFinite);
+    const physics::FrequencyPlan plan = physics::frequencyPlan(d.mode, d.loMhz, d.sideband, ParseNumber(rf));
+    if (!plan.ok())
+        return converterErrorText(plan.error);
+    return QStringLiteral("IF %1 MHz").arg(FormatFixed(plan.ifMhz, QStringLiteral("0.000")));
+}
+
 void ResultsReset(Sheet &s)
 {
     for (Field f : kResultFields)
@@ -139,9 +185,28 @@ void ResultsCalc(Sheet &s)
     s.setText(Field::NF2, FormatFixed(comb.nfDb, kFmtNF));
 
     // Device under test (1): needs a valid instrument temperature.
-    const physics::DeviceResult &dut = r.device;
+    physics::DeviceResult dut = r.device;
     if (!dut.ok)
         return;
+    if (s.device.converter()) {
+        // The amplifier formula credits the whole output step to the wanted
+        // sideband; refer it to that sideband alone, the image's noise
+        // counted as the device's (IEEE SSB). The source temperatures are
+        // those at the device input, taken as equal at the image.
+        const DeviceSetup &d = s.device;
+        if (!physics::frequencyPlan(d.mode, d.loMhz, d.sideband, ParseNumber(s.text(Field::Frequency))).ok())
+            return;
+        physics::ImageCorrectionInput ci;
+        ci.te = dut.te;
+        ci.gain = dut.gain;
+        ci.tHot = comb.tHot;
+        ci.tCold = comb.tCold;
+        ci.imageRejectionDb = physics::imageRejectionFor(d.mode, d.sideband, d.imageRejectionDb);
+        const physics::ImageCorrection corr = physics::correctForImage(ci);
+        if (!corr.ok())
+            return;
+        dut = corr.device;
+    }
     s.setText(Field::Teq, FormatSig(dut.te, kTeDigits));
     s.setText(Field::Gain, FormatFixed(dut.gainDb, kFmtGain));
     if (!(shownValue(s.text(Field::Teq)) > 0) || !std::isfinite(dut.nfDb))

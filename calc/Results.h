@@ -3,6 +3,7 @@
 // parameter and level field texts, plus the actions that clear them.
 // All functions run on the user-interface thread and never show a message.
 
+#include "physics/Converter.h"
 #include "physics/YFactor.h"
 
 #include <QString>
@@ -32,9 +33,18 @@ struct CascadeInputs {
 CascadeInputs cascadeInputsFrom(const Sheet &s);
 
 // Recompute everything: clears first (ResultsReset), then fills in whatever
-// the fields allow. Enables the report outlets when the instrument
+// the fields allow. For a converter (Sheet::device) the device's Gain, Teq
+// and NF are referred to the wanted sideband (physics::correctForImage) and
+// need a frequency plan that is not refused. Enables the report outlets when the instrument
 // calibration pair gives a positive Y factor.
 void ResultsCalc(Sheet &s);
+// What the main window shows beside Frequency: empty for an amplifier; for a
+// converter the IF the receiver is to be tuned to ("IF 1250.000 MHz") for
+// the RF in the Frequency field, or why the frequency plan is refused.
+QString ifText(const Sheet &s);
+// A sentence for a refused frequency plan or image correction.
+QString converterErrorText(physics::ConverterError e);
+
 // Empty the nine result fields, colour the three temperatures dark red and
 // disable the four report outlets.
 void ResultsReset(Sheet &s);

@@ -22,6 +22,7 @@ QDialog *createBudgetDialog(Instrument &m, QWidget *parent);  // the uncertainty
 QDialog *createReceiverControlDialog(Instrument &m, QWidget *parent); // frmRigControl
 QDialog *createAveragingDialog(Instrument &m, QWidget *parent);       // readings per average
 QDialog *createSourceTemperatureDialog(Instrument &m, QWidget *parent); // the source's temperature when off
+QDialog *createDeviceDialog(Instrument &m, QWidget *parent); // an amplifier or a converter with its LO
 // Utility > Repeat: M repeats of the measurement and their scatter beside
 // the predicted one. Not modal: by hand, the user takes the readings in the
 // main window while it stays open.

@@ -1,5 +1,6 @@
 #include "gui/MainWindow.h"
 
+#include "calc/Results.h"
 #include "gui/Dialogs.h"
 #include "gui/FieldWidgets.h"
 #include "gui/ValueLabel.h"
@@ -124,17 +125,22 @@ QGroupBox *MainWindow::buildGeneral()
     g->addWidget(ul, 2, 0);
     g->addWidget(m_units, 2, 1);
     addField(g, 3, 0, Field::Frequency, QStringLiteral("Fre&quency (MHz)"));
-    addField(g, 4, 0, Field::Tatt1, QStringLiteral("T&att1 (K)"));
-    addField(g, 5, 0, Field::Tatt2, QStringLiteral("Ta&tt2 (K)"));
-    addField(g, 6, 0, Field::Source, QStringLiteral("&Source"));
-    addField(g, 7, 0, Field::ENR, QStringLiteral("ENR (&dB)"));
-    addField(g, 8, 0, Field::Thot, QStringLiteral("Thot (&K)"));
-    addField(g, 9, 0, Field::Tcold, QStringLiteral("T&cold (K)"));
-    g->addWidget(makeButton(Control::btnNoise00, QStringLiteral("SC&Z")), 10, 0);
+    // A converter's Frequency is its RF: the IF the receiver is tuned to, or
+    // why there is none, under it; hidden for an amplifier.
+    m_ifLabel = new ValueLabel(QStringLiteral("lblIf"), QStringLiteral("Receiver IF"), this);
+    m_ifLabel->setVisible(false);
+    g->addWidget(m_ifLabel, 4, 1);
+    addField(g, 5, 0, Field::Tatt1, QStringLiteral("T&att1 (K)"));
+    addField(g, 6, 0, Field::Tatt2, QStringLiteral("Ta&tt2 (K)"));
+    addField(g, 7, 0, Field::Source, QStringLiteral("&Source"));
+    addField(g, 8, 0, Field::ENR, QStringLiteral("ENR (&dB)"));
+    addField(g, 9, 0, Field::Thot, QStringLiteral("Thot (&K)"));
+    addField(g, 10, 0, Field::Tcold, QStringLiteral("T&cold (K)"));
+    g->addWidget(makeButton(Control::btnNoise00, QStringLiteral("SC&Z")), 11, 0);
     FieldEdit *zero = makeField(Field::Noise00);
     zero->setAccessibleName(QStringLiteral("Sound card zero level"));
-    g->addWidget(zero, 10, 1);
-    g->setRowStretch(11, 1);
+    g->addWidget(zero, 11, 1);
+    g->setRowStretch(12, 1);
     return box;
 }
 
@@ -336,6 +342,9 @@ void MainWindow::syncFromSheet()
     if (m_units->currentIndex() != s.unitsIndex())
         m_units->setCurrentIndex(s.unitsIndex());
     m_hotCold->setChecked(m_instrument.session().HotColdLoads);
+    const QString ifLine = ifText(s);
+    m_ifLabel->setValueText(ifLine);
+    m_ifLabel->setVisible(!ifLine.isEmpty());
     for (int i = 0; i < static_cast<int>(Control::Count); ++i) {
         const Control c = static_cast<Control>(i);
         if (QAction *a = m_actions[i]) {

@@ -74,6 +74,7 @@ private:
     NotesEdit *m_notes = nullptr;
     ValueLabel *m_calibration = nullptr; // the calibration's state
     ValueLabel *m_guardLine = nullptr;   // the guards' warnings, one a line
+    ValueLabel *m_ifLabel = nullptr;     // a converter's IF under Frequency
     QAction *m_hotCold = nullptr; // Options > Hot and cold loads: the session's choice, not a sheet control
     RepeatRun *m_repeat = nullptr;
     ValueLabel *m_predicted[2] = {}; // NF(1), NF(2)

@@ -111,6 +111,16 @@ void MainWindow::buildMenus()
             setHotColdLoads(m_instrument, on);
         syncFromSheet(); // a refusal puts the check mark back
     });
+    // The device measured: an amplifier or a converter (the results follow).
+    QAction *device = opt->addAction(QStringLiteral("&Device..."));
+    device->setObjectName(QStringLiteral("mnuDevice"));
+    connect(device, &QAction::triggered, this, [this] {
+        if (!validateFocused())
+            return;
+        std::unique_ptr<QDialog> dlg(createDeviceDialog(m_instrument, this));
+        dlg->exec();
+        syncFromSheet();
+    });
     makeAction(opt, Control::mnuNmuc, QStringLiteral("&Uncertainty calculator"));
     makeAction(opt, Control::mnuComSetup, QStringLiteral("&Com port setup"));
     makeAction(opt, Control::mnuAudioInput, QStringLiteral("Audio &input"));

@@ -80,6 +80,33 @@ constexpr RepairedField kRepairedFields[] = {
     {Field::Att21, "Att21", "0.00"},        {Field::Att22, "Att22", "0.00"},
 };
 
+// The device measured, as stored (the keys exist only for a converter); a
+// value not used is named in `repaired`.
+template <typename Get>
+DeviceSetup storedDevice(Get get, QStringList &repaired)
+{
+    DeviceSetup d;
+    const auto mode = deviceModeFromKey(get(kDefault, "DeviceMode", deviceModeKey(d.mode)));
+    d.mode = mode.value_or(d.mode);
+    if (!mode)
+        repaired << QStringLiteral("DeviceMode");
+    const auto lo = EnrFileNumber(get(kDefault, "LO", QString::number(d.loMhz)));
+    if (lo && validLoMhz(*lo))
+        d.loMhz = *lo;
+    else
+        repaired << QStringLiteral("LO");
+    const auto sideband = sidebandFromKey(get(kDefault, "Sideband", sidebandKey(d.sideband)));
+    d.sideband = sideband.value_or(d.sideband);
+    if (!sideband)
+        repaired << QStringLiteral("Sideband");
+    const auto ir = EnrFileNumber(get(kDefault, "ImageRejection", QString::number(d.imageRejectionDb)));
+    if (ir && validImageRejectionDb(*ir))
+        d.imageRejectionDb = *ir;
+    else
+        repaired << QStringLiteral("ImageRejection");
+    return d;
+}
+
 } // namespace
 
 void Instrument::Form_Load()
@@ -156,6 +183,7 @@ void Instrument::Form_Load()
     m.HotColdLoads = hotCold.value_or(false);
     if (!hotCold)
         repaired << QStringLiteral("HotColdLoads");
+    s.device = storedDevice(get, repaired);
     m.BaseUrl = get(kDefault, "BaseUrl", Paths::defaultBaseUrl());
     if (m.BaseUrl == Paths::formerBaseUrl())
         m.BaseUrl = Paths::defaultBaseUrl();
@@ -276,6 +304,13 @@ void Instrument::Form_Unload()
             put("SourceOffTemp", QString::number(m.SourceOffK));
         if (m.HotColdLoads)
             put("HotColdLoads", QStringLiteral("True"));
+        // Likewise an amplifier: the device keys exist only for a converter.
+        if (s.device.converter()) {
+            put("DeviceMode", deviceModeKey(s.device.mode));
+            put("LO", QString::number(s.device.loMhz));
+            put("Sideband", sidebandKey(s.device.sideband));
+            put("ImageRejection", QString::number(s.device.imageRejectionDb));
+        }
         store->save(kCom, QStringLiteral("Enabled"), QString::number(m.ComEnabled));
         store->save(kCom, QStringLiteral("Port"), QString::number(m.ComPort));
         store->flush();

@@ -65,6 +65,9 @@ struct Session {
     // empty and locked, and every reading is taken by hand (the serial
     // lines never switch).
     bool HotColdLoads = false;
+    // The device mode, LO, sideband and image rejection live on the sheet
+    // (sheet().device, sheet/DeviceSetup.h): every rule that recalculates
+    // the results is given the sheet alone.
 
     // The template wave: the layout every recording copies.
     QString templateWave() const { return AppDir + QStringLiteral("TQX.wav"); }

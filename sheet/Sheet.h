@@ -4,6 +4,8 @@
 // window shows it. The GUI mirrors this state; all rules read and write it.
 // Owned by the session; used on the user-interface thread only.
 
+#include "sheet/DeviceSetup.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -89,6 +91,10 @@ public:
     // interval (as number text) and the remembered units index (as text).
     QString intervalTag;
     QString unitsTag;
+
+    // The device measured: an amplifier, or a converter whose RF is the
+    // Frequency field (sheet/DeviceSetup.h). The results read it.
+    DeviceSetup device;
 
     QString windowCaption;
 

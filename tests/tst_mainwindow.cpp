@@ -18,6 +18,7 @@
 #include <QtWidgets>
 
 namespace {
+QDialog *s_dialog = nullptr; // the modal dialog the test's timer found
 struct Shown { // a loaded, shown and active main window over the test doubles
     TestBench b;
     MainWindow w{b.meter};
@@ -83,7 +84,7 @@ private Q_SLOTS:
             "&Utility|Sound Card Control - &Record Ctrl+D|Sound Card Control - &Playback Ctrl+K|&Audio properties Ctrl+A"
             "|Play &Wave samples Ctrl+P|&Virtual bench |Input &monitor |Uncertainty &budget |&Frequency sweep "
             "|R&epeat... |S&tability... ",
-            "&Options|&Verbose |Measurement &limits enabled |&Averaging... |Noise source &temperature... |&Hot and cold loads |&Uncertainty calculator |&Com port setup |Audio &input |&Receiver control |Read from the virtual &bench ",
+            "&Options|&Verbose |Measurement &limits enabled |&Averaging... |Noise source &temperature... |&Hot and cold loads |&Device... |&Uncertainty calculator |&Com port setup |Audio &input |&Receiver control |Read from the virtual &bench ",
             "&Help|&Help F1|TQX &Home |TQX FA&Q |TQX &Support |Check for &updates |&About "}));
         // Every Alt letter of the window is used once: menus, labels, buttons, frames.
         QStringList letters; // titles of menus and frames, texts of labels and buttons
@@ -216,6 +217,32 @@ private Q_SLOTS:
         QVERIFY(!nf->text().isEmpty() && nf->toolTip().startsWith("The calibration (readings 1 and 2) was taken at 432 MHz"));
         QVERIFY(nf->palette().color(QPalette::Base) != s.edit("NF1")->palette().color(QPalette::Base));
         QCOMPARE(s.w.findChild<QLabel *>("guardLine")->text().count('\n'), 0); // one warning
+    }
+
+    // Options > Device: every control named; OK sets a Ku-band LNB and the IF line under Frequency follows.
+    void deviceDialog()
+    {
+        Shown s;
+        auto *ifLine = s.w.findChild<QLabel *>("lblIf");
+        QVERIFY(ifLine->isHidden());
+        s.b.meter.sheet().setText(Field::Frequency, "11000.000");
+        QTimer::singleShot(0, &s.w, [] {
+            auto *dlg = s_dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            for (QWidget *c : dlg->findChildren<QWidget *>())
+                if (qobject_cast<QComboBox *>(c) || qobject_cast<QAbstractSpinBox *>(c))
+                    QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
+            dlg->findChild<QComboBox *>("cboDeviceMode")->setCurrentIndex(1);
+            dlg->findChild<QComboBox *>("cboSideband")->setCurrentIndex(1);
+            dlg->findChild<QDoubleSpinBox *>("spnLo")->setValue(9750);
+            QCOMPARE(dlg->findChild<QComboBox *>("cboLoPreset")->currentIndex(), 1); // the preset it matches
+            dlg->accept();
+        });
+        s.w.findChild<QAction *>("mnuDevice")->trigger();
+        QVERIFY(s_dialog);
+        QCOMPARE(s.b.meter.sheet().device.mode, physics::DeviceMode::DownConverter);
+        QCOMPARE(ifLine->text(), QStringLiteral("IF 1250.000 MHz"));
+        QVERIFY(ifLine->isVisible());
+        QCOMPARE(ifLine->accessibleName(), QStringLiteral("Receiver IF"));
     }
 
     void benchNeverCoversThePanel()

@@ -91,6 +91,69 @@ private Q_SLOTS:
             QCOMPARE(m.session().ZeroMeas.Ms, 0.0);
         }
     }
+
+    // A converter's DUT results against the amplifier reading of the same
+    // levels (dB row above: NF 7.50 dB, gain 17.7 dB), and the IF line.
+    void converter_data()
+    {
+        using physics::DeviceMode, physics::Sideband;
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("sideband");
+        QTest::addColumn<double>("irDb");
+        QTest::addColumn<QString>("rf");
+        QTest::addColumn<double>("nfStep");   // NF(1) minus the amplifier's, dB; NaN: no DUT result
+        QTest::addColumn<double>("gainStep"); // Gain(1) minus the amplifier's, dB
+        QTest::addColumn<QString>("ifLine");
+        const double none = std::nan("");
+        QTest::newRow("amplifier") << int(DeviceMode::Amplifier) << int(Sideband::Dsb) << 0.0 << "11000" << 0.0 << 0.0 << "";
+        QTest::newRow("LNB DSB: +3.01 dB, gain -3.01 dB") << int(DeviceMode::DownConverter) << int(Sideband::Dsb)
+                                                          << 30.0 << "11000" << 3.0103 << -3.0103 << "IF 1250.000 MHz";
+        QTest::newRow("LNB USB, IR 0 dB as DSB") << int(DeviceMode::DownConverter) << int(Sideband::Usb) << 0.0
+                                                 << "11000" << 3.0103 << -3.0103 << "IF 1250.000 MHz";
+        QTest::newRow("LNB USB, IR 999 dB as amplifier") << int(DeviceMode::DownConverter) << int(Sideband::Usb)
+                                                         << 999.0 << "11000" << 0.0 << 0.0 << "IF 1250.000 MHz";
+        QTest::newRow("LNB LSB with the RF above the LO: refused")
+            << int(DeviceMode::DownConverter) << int(Sideband::Lsb) << 999.0 << "11000" << none << none
+            << "No IF: this sideband puts it at or below 0 MHz";
+        QTest::newRow("up-converter DSB: refused") << int(DeviceMode::UpConverter) << int(Sideband::Dsb) << 0.0
+                                                   << "144" << none << none
+                                                   << "An up-converter has no DSB plan: choose LSB or USB";
+    }
+    void converter()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, sideband);
+        QFETCH(double, irDb);
+        QFETCH(QString, rf);
+        QFETCH(double, nfStep);
+        QFETCH(double, gainStep);
+        QFETCH(QString, ifLine);
+        Instrument m{Services{}};
+        m.Form_Load();
+        Sheet &s = m.sheet();
+        s.setText(Field::Thot, "9000");
+        s.setText(Field::Frequency, rf);
+        for (int i = 0; i < 4; ++i)
+            s.setText(kLevels[i], QStringList{"10", "20", "30", "38"}[i]);
+        ResultsCalc(s);
+        QStringList amplifier;
+        for (Field f : kResults)
+            amplifier << s.text(f);
+        s.device = {static_cast<physics::DeviceMode>(mode), 9750, static_cast<physics::Sideband>(sideband), irDb};
+        ResultsCalc(s);
+        QCOMPARE(ifText(s), ifLine);
+        for (int i = 0; i < 6; ++i) // the calibration and the combined path stay as they are
+            QCOMPARE(s.text(kResults[i]), amplifier[i]);
+        if (std::isnan(nfStep)) {
+            QCOMPARE(s.text(Field::Gain) + s.text(Field::Teq) + s.text(Field::NF), QString());
+            return;
+        }
+        // Each shown value is rounded to its last digit: 0.005 dB (NF), 0.05 dB (gain).
+        QVERIFY(std::fabs(s.text(Field::NF).toDouble() - amplifier[8].toDouble() - nfStep) <= 0.0101);
+        QVERIFY(std::fabs(s.text(Field::Gain).toDouble() - amplifier[6].toDouble() - gainStep) <= 0.101);
+        if (nfStep == 0)
+            QCOMPARE(s.text(Field::Teq) + s.text(Field::NF), amplifier[7] + amplifier[8]);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstResults)

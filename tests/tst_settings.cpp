@@ -27,6 +27,9 @@ QString valueOf(Instrument &m, const QString &name)
         {"SourceOffTemp", QString::number(m.session().SourceOffK)}, // then ENR's lock and the import's state
         {"HotColdLoads", QString::number(m.session().HotColdLoads) + QString::number(m.sheet().locked(Field::ENR)) +
                              QString::number(m.sheet().enabled(Control::mnuEnrImp))},
+        {"Device", deviceModeKey(m.sheet().device.mode) + ' ' + QString::number(m.sheet().device.loMhz) + ' ' +
+                       sidebandKey(m.sheet().device.sideband) + ' ' +
+                       QString::number(m.sheet().device.imageRejectionDb)},
         {"BaseUrl", m.session().BaseUrl},
         {"EnrFileName", m.session().EnrFileName},
         {"EnrInterpolation", m.session().EnrInterpolation},
@@ -76,6 +79,16 @@ private Q_SLOTS:
         QTest::newRow("hot and cold loads: ENR empty and locked")
             << "default/HotColdLoads=True;default/Tcold=77;default/Thot=296.5" << "HotColdLoads=110;ENR=;Tcold=77.0;Thot=296.5" << QString();
         QTest::newRow("hot and cold loads unreadable") << "default/HotColdLoads=perhaps" << "HotColdLoads=001;ENR=20.00" << kReset + "HotColdLoads.";
+        QTest::newRow("device: an amplifier when not stored") << QString() << "Device=Amplifier 9750 USB 0" << QString();
+        QTest::newRow("device: C-band LNB kept, decimal comma")
+            << "default/DeviceMode=DownConverter;default/LO=5150;default/Sideband=LSB;default/ImageRejection=12,5"
+            << "Device=DownConverter 5150 LSB 12.5" << QString();
+        QTest::newRow("device: each value unreadable or out of range")
+            << "default/DeviceMode=Mixer;default/LO=0;default/Sideband=both;default/ImageRejection=-3"
+            << "Device=Amplifier 9750 USB 0" << kReset + "DeviceMode, LO, Sideband, ImageRejection.";
+        QTest::newRow("device: LO and rejection beyond their limits")
+            << "default/DeviceMode=UpConverter;default/LO=100001;default/ImageRejection=1000"
+            << "Device=UpConverter 9750 USB 0" << kReset + "LO, ImageRejection.";
         QTest::newRow("limits kept")
             << "default/Interval=100;default/Frequency=100000;default/Att22=200;default/Tatt2=77.36"
             << "Interval=100.000;Frequency=100000.000;Att22=200.00;Tatt2=77.4" << QString();
@@ -227,6 +240,34 @@ private Q_SLOTS:
         Instrument &n = again.loaded();
         QCOMPARE(n.session().SourceOffK, kelvin);
         QCOMPARE(n.session().HotColdLoads, loads);
+    }
+
+    // The device's keys are written only for a converter, and read back.
+    void deviceKeysRoundTrip_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("written"); // DeviceMode|LO|Sideband|ImageRejection as stored, empty: absent
+        QTest::newRow("amplifier: no keys") << int(physics::DeviceMode::Amplifier) << "|||";
+        QTest::newRow("up-converter") << int(physics::DeviceMode::UpConverter) << "UpConverter|10600.5|DSB|27.5";
+    }
+    void deviceKeysRoundTrip()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, written);
+        TestBench b;
+        Instrument &m = b.loaded();
+        m.sheet().device = {static_cast<physics::DeviceMode>(mode), 10600.5, physics::Sideband::Dsb, 27.5};
+        m.Form_Unload();
+        QStringList keys;
+        for (const char *k : {"DeviceMode", "LO", "Sideband", "ImageRejection"})
+            keys << b.settings.values.value(QStringLiteral("default/") + k);
+        QCOMPARE(keys.join('|'), written);
+        TestBench again;
+        again.settings.values = b.settings.values;
+        const DeviceSetup d = again.loaded().sheet().device;
+        QCOMPARE(d.converter(), mode != int(physics::DeviceMode::Amplifier));
+        if (d.converter())
+            QCOMPARE(QString::number(d.loMhz) + sidebandKey(d.sideband) + QString::number(d.imageRejectionDb), "10600.5DSB27.5");
     }
 
     // Typed Notes: refused whole beyond the limit (a paste into the middle loses neither side), with a

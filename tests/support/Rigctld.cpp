@@ -45,14 +45,25 @@ void Rigctld::stop()
 
 double Rigctld::frequencyHz() const
 {
-    QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, m_port);
-    if (!s.waitForConnected(2000) || s.write("f\n") != 2)
-        return -1;
-    while (!s.canReadLine())
-        if (!s.waitForReadyRead(2000))
-            return -1;
-    bool ok = false;
-    const double hz = s.readLine().trimmed().toDouble(&ok);
-    return ok ? hz : -1;
+    // rigctld serves one client at a time: right after a sweep's own client
+    // has left it may still be closing the radio and drop this query, so a
+    // query that gets no answer is asked again (three times at most).
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0)
+            QThread::msleep(300);
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, m_port);
+        if (!s.waitForConnected(2000) || s.write("f\n") != 2)
+            continue;
+        bool answered = true;
+        while (answered && !s.canReadLine())
+            answered = s.waitForReadyRead(2000);
+        if (!answered)
+            continue;
+        bool ok = false;
+        const double hz = s.readLine().trimmed().toDouble(&ok);
+        if (ok)
+            return hz;
+    }
+    return -1;
 }

@@ -58,6 +58,14 @@ std::optional<physics::LevelPair> SweepCalibration::at(double f) const
     return std::nullopt;
 }
 
+std::optional<SourceTemps> SweepCalibration::sourceAt(double f) const
+{
+    for (int i = 0; i < mhz.size() && i < source.size(); ++i)
+        if (sameMhz(mhz[i], f))
+            return source[i];
+    return std::nullopt;
+}
+
 Sweep::Sweep(IRig *rig, ReadingFactory makeReading, const SweepPlan &plan, const RigConfig &rigConfig,
              const SweepCalibration &calibration, QObject *parent)
     : Operation(parent), m_rig(rig), m_makeReading(std::move(makeReading)), m_plan(plan),
@@ -69,6 +77,7 @@ Sweep::Sweep(IRig *rig, ReadingFactory makeReading, const SweepPlan &plan, const
     m_points.resize(n);
     for (int i = 0; i < n; ++i) {
         m_points[i].mhz = m_plan.mhz[i];
+        m_points[i].ifMhz = i < m_plan.ifMhz.size() ? m_plan.ifMhz[i] : m_plan.mhz[i];
         if (i < m_plan.source.size())
             m_points[i].source = m_plan.source[i];
     }
@@ -391,7 +400,7 @@ SweepCalibration Sweep::calibration() const
         return c;
     for (const SweepPoint &p : m_points)
         if (p.state == SweepPoint::State::Measured)
-            c.mhz.append(p.mhz), c.levels.append({*p.loDb, *p.hiDb});
+            c.mhz.append(p.ifMhz), c.levels.append({*p.loDb, *p.hiDb}), c.source.append(p.source);
     return c;
 }
 

@@ -56,9 +56,18 @@
 struct SweepPoint {
     enum class State { Pending, Measured, Failed };
     State state = State::Pending;
-    double mhz = 0;       // planned frequency
-    double tunedMhz = 0;  // what the receiver reported after tuning (0 before)
-    SourceTemps source;   // at the noise source's output
+    double mhz = 0;       // planned frequency: the device's input (the RF of a converter)
+    // Where the receiver is tuned for it: the IF of a frequency-converting
+    // device (SweepPlan::device), `mhz` itself for an amplifier.
+    double ifMhz = 0;
+    double tunedMhz = 0;  // what the receiver reported after tuning (0 before): an IF
+    // The RF that moves by +1 MHz when the IF does: +1 or -1 (an inverting
+    // plan, LO above the RF), for placing a point the receiver tuned off.
+    double rfPerIf = 1;
+    SourceTemps source;   // at the noise source's output, at `mhz`
+    // At the calibration's frequency (the IF) when it differs from `source`:
+    // the calibration path of a measurement, from the calibration sweep.
+    std::optional<SourceTemps> calSource;
     std::optional<double> loDb, hiDb; // levels, dB full scale with the zero removed
     QString failure;      // why the point failed
     // The path measured: receiver alone (calibration) or device + receiver.
@@ -70,15 +79,23 @@ struct SweepPoint {
     physics::DeviceResult device; // measurement only
     // Where a measured point lies on the frequency axis: where the receiver
     // was (within its tuning step of the plan). Others: the planned frequency.
-    double axisMhz() const { return state == State::Measured && tunedMhz > 0 ? tunedMhz : mhz; }
+    double axisMhz() const
+    {
+        return state == State::Measured && tunedMhz > 0 ? mhz + (tunedMhz - ifMhz) * rfPerIf : mhz;
+    }
 };
 
-// A calibration point's levels, for the measurement at the same frequency.
+// A calibration point's levels, for the measurement at the same receiver
+// frequency. Kept by the receiver's frequency (the IF of a converter), so a
+// calibration serves every LO whose IFs it covers.
 struct SweepCalibration {
-    QVector<double> mhz;
+    QVector<double> mhz;                // where the receiver was tuned
     QVector<physics::LevelPair> levels; // dB full scale, zero removed
+    QVector<SourceTemps> source;        // the source's temperatures used there
     // The level pair measured at `mhz` (within a millionth), if any.
     std::optional<physics::LevelPair> at(double mhz) const;
+    // The source's temperatures at that point, if any.
+    std::optional<SourceTemps> sourceAt(double mhz) const;
 };
 
 class Sweep : public Operation

@@ -9,6 +9,7 @@
 
 #include "physics/Conversions.h"
 #include "physics/YFactor.h"
+#include "sheet/DeviceSetup.h"
 
 #include <QString>
 #include <QVector>
@@ -81,8 +82,14 @@ enum class SweepKind { Calibration, Measurement };
 // Everything a sweep needs, read from the main window when it starts.
 struct SweepPlan {
     SweepKind kind = SweepKind::Calibration;
-    QVector<double> mhz;
-    QVector<SourceTemps> source; // one per frequency
+    QVector<double> mhz;         // the device's input: the RF of a converter
+    // The device measured. A converter's receiver is tuned to the IF of each
+    // frequency (`ifMhz`); an amplifier's to the frequency itself.
+    DeviceSetup device;
+    QVector<double> ifMhz;       // one per frequency
+    // One per frequency: at `mhz` for a measurement, at the IF for a
+    // calibration (the receiver alone works there).
+    QVector<SourceTemps> source;
     // The ENR table the temperatures come from (a copy: the user may load
     // another during the sweep), for a receiver that tunes slightly off the
     // planned frequency; null with fixed temperatures.

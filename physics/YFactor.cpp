@@ -79,10 +79,12 @@ CascadeResult cascade(const CascadeInput &in)
 {
     CascadeResult r;
     // Source temperatures at the instrument input, calibration path.
+    const double calHot = in.calTHot.value_or(in.tHot);
+    const double calCold = in.calTCold.value_or(in.tCold);
     const double th2 =
-        AttenuatorTemp(AttenuatorTemp(in.tHot * in.calHotMatch, in.tAtt1, in.att11), in.tAtt2, in.att12);
+        AttenuatorTemp(AttenuatorTemp(calHot * in.calHotMatch, in.tAtt1, in.att11), in.tAtt2, in.att12);
     const double tc2 =
-        AttenuatorTemp(AttenuatorTemp(in.tCold * in.calColdMatch, in.tAtt1, in.att11), in.tAtt2, in.att12);
+        AttenuatorTemp(AttenuatorTemp(calCold * in.calColdMatch, in.tAtt1, in.att11), in.tAtt2, in.att12);
     r.instrument.tHot = th2;
     r.instrument.tCold = tc2;
     if (in.instrument)

@@ -65,6 +65,11 @@ struct CascadeInput {
     // (dev), source on (hot) and off (cold). The uncertainty budget varies
     // them; the sheet's results leave them at 1.
     double calHotMatch = 1, calColdMatch = 1, devHotMatch = 1, devColdMatch = 1;
+    // The source's temperatures in the calibration path when they differ
+    // from those of the device path (K): a frequency-converting device is
+    // measured at its RF, the receiver alone is calibrated at the IF, where
+    // the source's ENR is another. tHot / tCold when absent.
+    std::optional<double> calTHot = std::nullopt, calTCold = std::nullopt;
 };
 
 // One Y-factor measurement. ok: every quantity below is finite (a Y of

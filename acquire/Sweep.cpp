@@ -2,6 +2,7 @@
 
 #include "acquire/NoiseSwitch.h"
 #include "physics/Conversions.h"
+#include "physics/Converter.h"
 
 #include <QStringList>
 
@@ -78,6 +79,7 @@ Sweep::Sweep(IRig *rig, ReadingFactory makeReading, const SweepPlan &plan, const
     for (int i = 0; i < n; ++i) {
         m_points[i].mhz = m_plan.mhz[i];
         m_points[i].ifMhz = i < m_plan.ifMhz.size() ? m_plan.ifMhz[i] : m_plan.mhz[i];
+        m_points[i].rfPerIf = rfPerIf(m_plan.device, m_plan.mhz[i]);
         if (i < m_plan.source.size())
             m_points[i].source = m_plan.source[i];
     }
@@ -108,11 +110,18 @@ QString Sweep::check() const
     if (!m_rig)
         return QStringLiteral("Receiver control is not available in this program.");
     if (m_plan.kind == SweepKind::Measurement)
-        for (double f : m_plan.mhz)
-            if (!m_calibration.at(f))
+        for (const SweepPoint &p : m_points) {
+            if (m_calibration.at(p.ifMhz))
+                continue;
+            if (!m_plan.device.converter())
                 return QStringLiteral("There is no calibration at %1: run a calibration sweep over the same "
                                       "frequencies first.")
-                    .arg(mhzText(f));
+                    .arg(mhzText(p.mhz));
+            // Calibrations are kept by the IF: any LO whose IFs they cover will do.
+            return QStringLiteral("There is no calibration at the IF %1 (RF %2): run a calibration sweep "
+                                  "that covers the same IFs first.")
+                .arg(mhzText(p.ifMhz), mhzText(p.mhz));
+        }
     return QString();
 }
 
@@ -156,14 +165,19 @@ void Sweep::onOpened(const RigResult &r)
     m_toleranceHz = r.tuningStepHz > 0 ? r.tuningStepHz : kUnknownStepHz;
     // The whole plan before the first tuning: a sweep that would stop
     // half-way at the receiver's band edge measures nothing.
+    // A converter's receiver works at the IFs.
     QString ranges;
-    const QString outside = firstOutside(m_plan.mhz, r.receiveRanges, ranges);
+    QVector<double> tunings;
+    for (const SweepPoint &p : std::as_const(m_points))
+        tunings.append(p.ifMhz);
+    const QString outside = firstOutside(tunings, r.receiveRanges, ranges);
     if (!outside.isEmpty()) {
         const QString rig = m_rigName.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_rigName);
         return finish(Outcome::Failed,
-                      QStringLiteral("The receiver%1 cannot tune to %2: it receives %3 only. "
+                      QStringLiteral("The receiver%1 cannot tune to %2%3: it receives %4 only. "
                                      "Nothing was measured.")
-                          .arg(rig, outside, ranges));
+                          .arg(rig, m_plan.device.converter() ? QStringLiteral("the IF ") : QString(),
+                               outside, ranges));
     }
     next();
 }
@@ -198,7 +212,7 @@ void Sweep::next()
         return;
     }
     enter(Stage::Tuning);
-    const double hz = m_plan.mhz[step.point] * 1e6;
+    const double hz = m_points[step.point].ifMhz * 1e6;
     m_rig->tune(hz, kRigTimeoutMs, [this](const RigResult &r) { onTuned(r); });
 }
 
@@ -227,20 +241,25 @@ void Sweep::onTuned(const RigResult &r)
         return;
     // A receiver that ignored the tuning (or landed beyond its own step)
     // would label its readings with the wrong frequency.
-    const double plannedHz = p.mhz * 1e6;
+    const double plannedHz = p.ifMhz * 1e6;
     if (!(std::abs(r.hz - plannedHz) <= m_toleranceHz * (1 + 1e-9))) { // a NaN too
         const QString why = QStringLiteral("the receiver reports %1 after tuning to %2")
-                                .arg(mhzText(p.tunedMhz), mhzText(p.mhz));
+                                .arg(mhzText(p.tunedMhz), mhzText(p.ifMhz));
         failPoint(i, why);
         if (m_plan.stopOnFailure && m_stage != Stage::Done)
             return finish(Outcome::Failed, QStringLiteral("The receiver reports %1 after tuning to %2.")
-                                               .arg(mhzText(p.tunedMhz), mhzText(p.mhz)));
+                                               .arg(mhzText(p.tunedMhz), mhzText(p.ifMhz)));
         return next();
     }
-    // Within a step: the source's ENR where the receiver actually is. Just
-    // past the table's last knot the planned value stays (no extrapolation).
-    if (m_plan.enr && !sameMhz(p.tunedMhz, p.mhz)) {
-        const SourcePlan at = sourceTemps({p.tunedMhz}, m_plan.enr.get(), p.source);
+    // Within a step: the source's ENR where the source actually works: the
+    // receiver's frequency for a calibration, the RF it stands for in a
+    // measurement. Just past the table's last knot the planned value stays
+    // (no extrapolation).
+    const double sourceMhz =
+        m_plan.kind == SweepKind::Calibration ? p.tunedMhz : p.mhz + (p.tunedMhz - p.ifMhz) * p.rfPerIf;
+    const double plannedSourceMhz = m_plan.kind == SweepKind::Calibration ? p.ifMhz : p.mhz;
+    if (m_plan.enr && !sameMhz(sourceMhz, plannedSourceMhz)) {
+        const SourcePlan at = sourceTemps({sourceMhz}, m_plan.enr.get(), p.source);
         if (at.error.isEmpty())
             p.source = at.temps.first();
     }
@@ -344,10 +363,18 @@ void Sweep::computePoint(int i)
     in.tCold = p.source.tCold;
     const physics::LevelPair measured{*p.loDb, *p.hiDb};
     const bool calibrating = m_plan.kind == SweepKind::Calibration;
-    if (calibrating)
+    const bool converter = m_plan.device.converter();
+    if (calibrating) {
         in.instrument = measured;
-    else
-        in.instrument = m_calibration.at(p.mhz), in.combined = measured;
+    } else {
+        in.instrument = m_calibration.at(p.ifMhz), in.combined = measured;
+        // A converter's receiver was calibrated at the IF, with the source's
+        // ENR there; an amplifier's at this same frequency.
+        if (converter)
+            p.calSource = m_calibration.sourceAt(p.ifMhz);
+        if (p.calSource)
+            in.calTHot = p.calSource->tHot, in.calTCold = p.calSource->tCold;
+    }
     if (!(measured.lo < measured.hi))
         return failPoint(i, QStringLiteral("the source-on level is not above the source-off level"));
     const physics::CascadeResult r = physics::cascade(in);
@@ -355,10 +382,8 @@ void Sweep::computePoint(int i)
     p.path = calibrating ? rx : r.combined;
     // The receiver's power step per kelvin at its input: how the device
     // gain is weighed against it.
-    const double th2 = physics::AttenuatorTemp(physics::AttenuatorTemp(in.tHot, in.tAtt1, in.att11), in.tAtt2, in.att12);
-    const double tc2 = physics::AttenuatorTemp(physics::AttenuatorTemp(in.tCold, in.tAtt1, in.att11), in.tAtt2, in.att12);
     p.rxTeK = rx.te;
-    p.rxSlopeDb = physics::toDb(rx.dP / (th2 - tc2));
+    p.rxSlopeDb = physics::toDb(rx.dP / (rx.tHot - rx.tCold));
     if (!rx.ok || !(rx.te > 0) || !std::isfinite(p.rxSlopeDb))
         return failPoint(i, calibrating ? QStringLiteral("the receiver's noise temperature is not positive")
                                         : QStringLiteral("the calibration at this frequency is not usable"));
@@ -366,6 +391,20 @@ void Sweep::computePoint(int i)
         return failPoint(i, QStringLiteral("the noise temperature is not positive"));
     if (!calibrating) {
         p.device = r.device;
+        if (converter && p.device.ok) {
+            // Referred to the wanted sideband, the image's excess taken as
+            // the RF's (as the spot measurement does).
+            physics::ImageCorrectionInput ci;
+            ci.te = p.device.te, ci.gain = p.device.gain;
+            ci.tHot = r.combined.tHot, ci.tCold = r.combined.tCold;
+            ci.imageRejectionDb = physics::imageRejectionFor(m_plan.device.mode, m_plan.device.sideband,
+                                                             m_plan.device.imageRejectionDb);
+            const physics::ImageCorrection c = physics::correctForImage(ci);
+            if (!c.ok())
+                return failPoint(
+                    i, QStringLiteral("the image correction failed: %1").arg(converterErrorText(c.error)));
+            p.device = c.device;
+        }
         if (!p.device.ok || !std::isfinite(p.device.nfDb))
             return failPoint(i, QStringLiteral("the device's noise temperature is not positive"));
     }

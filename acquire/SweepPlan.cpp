@@ -144,7 +144,8 @@ FrequencyList planFrequencies(const Sheet &sheet, const EnrTable &table, const S
 }
 
 PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKind kind,
-                         const SweepFrequencies &f, double settleS, bool stopOnFailure)
+                         const SweepFrequencies &f, double settleS, bool stopOnFailure,
+                         const EnrTable *calTable)
 {
     PlanResult r;
     // A refused plan is empty: nothing of it may run.
@@ -179,7 +180,23 @@ PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKin
     p.limits = s.checked(Control::mnuOptionsLimits);
     p.stopOnFailure = stopOnFailure;
 
+    // The device: an amplifier is tuned to each frequency itself, a
+    // converter to the IF its plan gives for it.
+    p.device = s.device;
+    for (double rf : p.mhz) {
+        const physics::FrequencyPlan fp =
+            physics::frequencyPlan(p.device.mode, p.device.loMhz, p.device.sideband, rf);
+        if (!fp.ok())
+            return refuse(QStringLiteral("%1 cannot be measured with the LO at %2. %3.")
+                              .arg(mhzText(rf), mhzText(p.device.loMhz), converterErrorText(fp.error)));
+        p.ifMhz.append(fp.ifMhz);
+    }
+
     const bool useTable = s.enabled(Control::mnuEnrUnl) && table.size() >= 2;
+    // A converter's receiver alone is calibrated at the IF, where the
+    // calibration table gives the source's ENR.
+    const bool atIf = kind == SweepKind::Calibration && p.device.converter();
+    const EnrTable &sourceTable = atIf && calTable && calTable->size() >= 2 ? *calTable : table;
     // The ENR shown for fixed temperatures is the one Thot stands for (the
     // main window keeps its ENR field in step with Thot the same way).
     SourceTemps fixed{physics::EnrFromThot(value(Field::Thot)), value(Field::Thot), value(Field::Tcold)};
@@ -189,13 +206,36 @@ PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKin
         fixed.enrDb = std::nan(""); // loads have no ENR
     if (!useTable && !(fixed.tCold > 0 && fixed.tHot > fixed.tCold))
         return refuse(QStringLiteral("Thot must be > 0 and > Tcold"));
-    const SourcePlan src = sourceTemps(p.mhz, useTable ? &table : nullptr, fixed);
+    const SourcePlan src = sourceTemps(atIf ? p.ifMhz : p.mhz, useTable ? &sourceTable : nullptr, fixed);
     if (!src.error.isEmpty())
-        return refuse(src.error);
+        return refuse(atIf
+                          ? QStringLiteral(
+                                "The calibration at the IF: %1 The calibration ENR table must cover the IFs.")
+                                .arg(src.error)
+                          : src.error);
     p.source = src.temps;
     if (useTable)
-        p.enr = std::make_shared<const EnrTable>(table);
+        p.enr = std::make_shared<const EnrTable>(sourceTable);
     return r;
+}
+
+double rfPerIf(const DeviceSetup &device, double rfMhz)
+{
+    using physics::DeviceMode;
+    using physics::Sideband;
+    switch (device.mode) {
+    case DeviceMode::Amplifier:
+        return 1;
+    case DeviceMode::DownConverter:
+        // USB: RF = LO + IF; LSB: RF = LO - IF; DSB: whichever side the RF is on.
+        if (device.sideband == Sideband::Dsb)
+            return rfMhz >= device.loMhz ? 1 : -1;
+        return device.sideband == Sideband::Lsb ? -1 : 1;
+    case DeviceMode::UpConverter:
+        // USB: IF = LO + RF; LSB: IF = LO - RF.
+        return device.sideband == Sideband::Lsb ? -1 : 1;
+    }
+    return 1;
 }
 
 QString frequencyListText(const QVector<double> &mhz)

@@ -118,5 +118,16 @@ struct PlanResult {
     SweepPlan plan;
     QString error;
 };
+//
+// For a frequency-converting device (the sheet's device) the frequencies are
+// the RF; every one needs an IF by the device's frequency plan, and the
+// receiver is tuned there. A calibration measures the receiver alone at the
+// IFs, with the source's ENR at the IF from `calTable` (the calibration
+// table; null: `table`); a measurement works at the RF with `table`.
 PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKind kind,
-                         const SweepFrequencies &f, double settleS, bool stopOnFailure);
+                         const SweepFrequencies &f, double settleS, bool stopOnFailure,
+                         const EnrTable *calTable = nullptr);
+// +1 when the RF rises with the IF in this plan, -1 when it falls (the LO
+// above the RF of a down-converter, the difference product of an
+// up-converter).
+double rfPerIf(const DeviceSetup &device, double rfMhz);

@@ -5,6 +5,7 @@
 
 #include "physics/Converter.h"
 #include "physics/YFactor.h"
+#include "sheet/DeviceSetup.h"
 
 #include <QString>
 #include <array>
@@ -42,8 +43,6 @@ void ResultsCalc(Sheet &s);
 // converter the IF the receiver is to be tuned to ("IF 1250.000 MHz") for
 // the RF in the Frequency field, or why the frequency plan is refused.
 QString ifText(const Sheet &s);
-// A sentence for a refused frequency plan or image correction.
-QString converterErrorText(physics::ConverterError e);
 
 // Empty the nine result fields, colour the three temperatures dark red and
 // disable the four report outlets.

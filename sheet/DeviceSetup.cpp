@@ -62,3 +62,35 @@ bool validImageRejectionDb(double db)
 {
     return std::isfinite(db) && db >= 0 && db <= DeviceSetup::kMaxImageRejectionDb;
 }
+
+QString converterErrorText(physics::ConverterError e)
+{
+    using E = physics::ConverterError;
+    switch (e) {
+    case E::None:
+        return QString();
+    case E::NotFinite:
+        return QStringLiteral("The frequencies must be numbers");
+    case E::RfNotPositive:
+        return QStringLiteral("The RF must be above 0 MHz");
+    case E::LoNotPositive:
+        return QStringLiteral("The LO must be above 0 MHz");
+    case E::IfNotPositive:
+        return QStringLiteral("No IF: this sideband puts it at or below 0 MHz");
+    case E::IfNotBelowRf:
+        return QStringLiteral("No IF: a down-converter's IF must lie below its RF");
+    case E::IfNotAboveRf:
+        return QStringLiteral("No IF: an up-converter's IF must lie above its RF");
+    case E::DsbUpConverter:
+        return QStringLiteral("An up-converter has no DSB plan: choose LSB or USB");
+    case E::NoExcessAtRf:
+        return QStringLiteral("The source is not hotter on than off at the RF");
+    case E::NegativeExcessAtImage:
+        return QStringLiteral("The source is colder on than off at the image");
+    case E::ImageRejectionBelowZero:
+        return QStringLiteral("The image rejection must be 0 dB or more");
+    case E::GainNotPositive:
+        return QStringLiteral("The device's gain is not positive");
+    }
+    return QString();
+}

@@ -36,3 +36,5 @@ std::optional<physics::Sideband> sidebandFromKey(const QString &key);
 // An LO (MHz) or an image rejection (dB) as accepted: finite and in range.
 bool validLoMhz(double mhz);
 bool validImageRejectionDb(double db);
+// A sentence for a refused frequency plan or image correction.
+QString converterErrorText(physics::ConverterError e);

@@ -251,6 +251,69 @@ private Q_SLOTS:
             QCOMPARE(r.plan.mhz.last(), range.size() == 3 ? range[1] : r.plan.mhz.last());
     }
 
+    // A converter's plan: the receiver's IF for every RF, the source's ENR at the RF for a measurement and at
+    // the IF for a calibration (one table serving both), and the refusals before anything is tuned.
+    void converterPlan_data()
+    {
+        QTest::addColumn<int>("sideband"); // physics::Sideband of a down-converter, LO 9750 MHz unless "lo"
+        QTest::addColumn<double>("lo");
+        QTest::addColumn<bool>("calibration");
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("error");          // part of the refusal; empty: accepted
+        QTest::addColumn<QList<double>>("ifAndEnr"); // IF and ENR of each point
+        const int usb = int(physics::Sideband::Usb), lsb = int(physics::Sideband::Lsb),
+                  dsb = int(physics::Sideband::Dsb);
+        QTest::newRow("Ku LNB, measurement at the RF") << usb << 9750.0 << false << "10700 11700"
+                                                       << "" << QList<double>{950, 13.4, 1950, 13.0};
+        QTest::newRow("Ku LNB, calibration at the IF") << usb << 9750.0 << true << "10700 11700"
+                                                       << "" << QList<double>{950, 15.05, 1950, 14.55};
+        QTest::newRow("DSB, the RF below the LO") << dsb << 11000.0 << false << "10700"
+                                                  << "" << QList<double>{300, 13.4};
+        QTest::newRow("LO above the RF with USB: no IF")
+            << usb << 12000.0 << false << "11000"
+            << "11000 MHz cannot be measured with the LO at 12000 MHz. No IF: this sideband puts it at or "
+               "below 0 MHz."
+            << QList<double>{};
+        QTest::newRow("LSB with the LO below: no IF") << lsb << 9750.0 << false << "10700"
+                                                      << "No IF" << QList<double>{};
+        QTest::newRow("RF outside the measurement table")
+            << usb << 9750.0 << false << "10700 12500"
+            << "12500 MHz lies outside the ENR table (700 MHz to 12000 MHz)" << QList<double>{};
+        QTest::newRow("IF outside the calibration table")
+            << usb << 10000.0 << true << "10500"
+            << "The calibration at the IF: 500 MHz lies outside the ENR table" << QList<double>{};
+    }
+    void converterPlan()
+    {
+        QFETCH(int, sideband);
+        QFETCH(double, lo);
+        QFETCH(bool, calibration);
+        QFETCH(QString, list);
+        QFETCH(QString, error);
+        QFETCH(QList<double>, ifAndEnr);
+        TestBench tb;
+        Instrument &m = tb.loaded();
+        m.session().EnrFileName = m_dir.filePath(QStringLiteral("lnb.tab"));
+        m.session().EnrInterpolation = QStringLiteral("linear");
+        QVERIFY(writeFile(m.session().EnrFileName, "700\t15.2\n950\t15.05\n1950\t14.55\n10700\t13.4\n"
+                                                   "11700\t13.0\n12000\t12.9\n"));
+        QCOMPARE(loadEnrTable(m), 0);
+        m.sheet().device.mode = physics::DeviceMode::DownConverter;
+        m.sheet().device.loMhz = lo;
+        m.sheet().device.sideband = physics::Sideband(sideband);
+        SweepFrequencies f;
+        f.source = SweepFrequencies::Source::List;
+        f.list = list;
+        const PlanResult r =
+            makeSweepPlan(m.session(), m.enrTable(),
+                          calibration ? SweepKind::Calibration : SweepKind::Measurement, f, 0.5, false);
+        QVERIFY2(error.isEmpty() ? r.error.isEmpty() : r.error.contains(error), qPrintable(r.error));
+        QList<double> got;
+        for (int i = 0; i < r.plan.mhz.size(); ++i)
+            got << r.plan.ifMhz[i] << r.plan.source[i].enrDb;
+        QCOMPARE(got, ifAndEnr);
+    }
+
     // Each point's source temperatures: a table's ENR on top of the source's temperature when off (as the
     // main window rounds them), or typed hot and cold loads without ENR, read by hand.
     void planSourceTemperatures_data()
@@ -508,6 +571,11 @@ private Q_SLOTS:
         QTest::newRow("dummy rig in process, 1000 to 2000 MHz")
             << 1 << "1000 1500 2000" << QStringLiteral("The receiver (Hamlib Dummy) ") + dummy;
         QTest::newRow("rigctld, 120 MHz to 3 GHz") << 2 << "120 140 2000 3000" << dummy;
+        // A Ku-band LNB (LO 9750 MHz, USB) over 10.7 to 11.7 GHz needs IFs up to 1950 MHz.
+        QTest::newRow("an LNB's IF above the receiver's range")
+            << 2 << "lnb 10700 11200 11700"
+            << QStringLiteral("cannot tune to the IF 1950 MHz: it receives 0.15 MHz to 1500 MHz only. "
+                              "Nothing was measured.");
     }
     void receiveRangeBeforeTheFirstTuning()
     {
@@ -518,6 +586,14 @@ private Q_SLOTS:
             message = QStringLiteral("The receiver (rigctld at %1) ").arg(m_rigctld.address()) + message;
         const double before = m_rigctld.frequencyHz();
         const int recordings = bench().audio().recordings();
+        const DeviceSetup amplifier = m_instrument.sheet().device;
+        if (list.startsWith(QLatin1String("lnb"))) {
+            m_instrument.sheet().device.mode = physics::DeviceMode::DownConverter;
+            m_instrument.sheet().device.loMhz = 9750;
+            m_instrument.sheet().device.sideband = physics::Sideband::Usb;
+            list = list.mid(4);
+        }
+        const auto restore = qScopeGuard([&] { m_instrument.sheet().device = amplifier; });
         const std::unique_ptr<Sweep> s = makeSweep(
             listPlan(list), {}, nullptr, RigConfig{model, model == 2 ? m_rigctld.address() : QString(), 0});
         QList<double> tuned;

@@ -744,6 +744,8 @@ private Q_SLOTS:
             tolNf = std::hypot(tolNf, r[0] - base[0]);
             tolGain = std::hypot(tolGain, r[1] - base[1]);
         }
+        qInfo("NF %.2f dB, true %.3f +- %.3f; gain %.1f dB, true %.2f +- %.2f", nf, trueNf, tolNf, gain, trueGain,
+              tolGain);
         QVERIFY2(std::abs(nf - trueNf) < tolNf + 0.005,
                  qPrintable(QStringLiteral("NF %1, true %2 +- %3").arg(nf).arg(trueNf).arg(tolNf)));
         QVERIFY2(std::abs(gain - trueGain) < tolGain + 0.05,

@@ -1,5 +1,7 @@
 #include "acquire/Bench.h"
 
+#include "calc/Results.h"
+#include "sheet/DeviceSetup.h"
 #include "sheet/NumText.h"
 #include "sheet/Sheet.h"
 
@@ -129,6 +131,31 @@ bool within(double v, double lo, double hi)
     return std::isfinite(v) && v >= lo && v <= hi;
 }
 
+QString validateConverter(const BenchConverter &c)
+{
+    if (!c.converter())
+        return QString();
+    if (!validLoMhz(c.loMhz))
+        return QStringLiteral("The bench's LO must be above 0 and up to %1 MHz.")
+            .arg(NumToText(DeviceSetup::kMaxLoMhz));
+    if (c.sideband == physics::Sideband::Dsb)
+        return QStringLiteral("The bench's converter takes LSB or USB as its wanted sideband; a "
+                              "double-sideband device is one with an image rejection of 0 dB.");
+    if (!validImageRejectionDb(c.imageRejectionDb))
+        return rangeText("The bench's image rejection", 0, DeviceSetup::kMaxImageRejectionDb, " dB");
+    return QString();
+}
+
+// "down-converter (LO 9750 MHz, USB)" for the messages.
+QString converterText(const BenchConverter &c)
+{
+    return QStringLiteral("%1 (LO %2 MHz, %3)")
+        .arg(c.mode == physics::DeviceMode::DownConverter ? QStringLiteral("down-converter")
+                                                          : QStringLiteral("up-converter"),
+             NumToText(c.loMhz),
+             c.sideband == physics::Sideband::Lsb ? QStringLiteral("LSB") : QStringLiteral("USB"));
+}
+
 } // namespace
 
 Bench::Bench()
@@ -182,6 +209,8 @@ QString Bench::validate(const BenchSettings &s)
         return rangeText("The sound card floor", floorMinDbfs, floorMaxDbfs, " dB full scale");
     if (!within(s.dcOffset, -dcMax, dcMax))
         return rangeText("The DC offset", -dcMax, dcMax, " of full scale");
+    if (QString err = validateConverter(s.converter); !err.isEmpty())
+        return err;
     if (QString err = BenchResponse::validate(s.dutResponse); !err.isEmpty())
         return err;
     return BenchResponse::validate(s.sourceEnr);
@@ -229,6 +258,42 @@ BenchTruth Bench::truthAt(double mhz) const
     t.dutTeK = teFromNf(t.dutNfDb);
     t.rxNfDb = m_settings.rxNfDb;
     t.rxTeK = teFromNf(m_settings.rxNfDb);
+    t.ifMhz = mhz;
+    t.enrIfDb = t.enrDb, t.thotIfK = t.thotK;
+    t.ownTeK = t.dutTeK;
+    t.readGainDb = t.dutGainDb, t.readTeK = t.dutTeK, t.readNfDb = t.dutNfDb;
+    const BenchConverter &c = s.converter;
+    if (!c.converter())
+        return t;
+
+    t.loMhz = c.loMhz;
+    const physics::FrequencyPlan plan = physics::frequencyPlan(c.mode, c.loMhz, c.sideband, mhz);
+    t.planError = validateConverter(c);
+    if (t.planError.isEmpty() && !plan.ok())
+        t.planError = converterErrorText(plan.error);
+    if (!t.planError.isEmpty())
+        return t;
+    t.ifMhz = plan.ifMhz;
+    t.imageMhz = plan.imageMhz.value_or(0);
+    t.enrIfDb = BenchResponse::enrDbAt(s.sourceEnr, t.ifMhz, s.enrDb);
+    t.thotIfK = ThotFromEnr(t.enrIfDb, s.tcoldK);
+    t.enrImageDb = BenchResponse::enrDbAt(s.sourceEnr, t.imageMhz, s.enrDb);
+    // The image terminated at T0 counts as the device's noise (IEEE SSB).
+    const double rho = fromDb(-c.imageRejectionDb);
+    t.dutTeK = t.ownTeK + rho * kT0;
+    t.dutNfDb = 10.0 * std::log10(1.0 + t.dutTeK / kT0);
+    // The amplifier formula: the excess (Thot - Tcold = 290 K 10^(ENR/10))
+    // at the image over that at the RF is r; Att21 scales both alike. The
+    // cold side is the source's Tcold behind Att21, the same at both.
+    const double r = fromDb(t.enrImageDb - t.enrDb);
+    const double tc = Bench::validate(m_atts).isEmpty()
+                          ? throughAttenuator(s.tcoldK, m_atts.tatt1, m_atts.att21)
+                          : s.tcoldK;
+    const double factor = 1.0 + rho * r;
+    t.readGainDb = t.dutGainDb + 10.0 * std::log10(factor);
+    t.readTeK = (t.ownTeK + tc * (1.0 + rho)) / factor - tc;
+    t.readNfDb = t.readTeK > -kT0 ? 10.0 * std::log10(1.0 + t.readTeK / kT0)
+                                  : std::numeric_limits<double>::quiet_NaN();
     return t;
 }
 
@@ -260,13 +325,66 @@ double Bench::sheetMhzFrom(const Sheet &sheet)
     return ParseNumber(sheet.text(Field::Frequency));
 }
 
+double Bench::sheetRfMhz() const
+{
+    if (std::isfinite(m_sheetMhz) && m_sheetMhz > 0)
+        return m_sheetMhz;
+    return kDefaultMhz;
+}
+
 double Bench::tunedMhz() const
 {
     if (m_tuned)
         return m_tunedMhz;
-    if (std::isfinite(m_sheetMhz) && m_sheetMhz > 0)
-        return m_sheetMhz;
-    return kDefaultMhz;
+    const double rf = sheetRfMhz();
+    const BenchConverter &c = m_settings.converter;
+    if (!c.converter())
+        return rf;
+    const physics::FrequencyPlan plan = physics::frequencyPlan(c.mode, c.loMhz, c.sideband, rf);
+    return plan.ok() ? plan.ifMhz : rf;
+}
+
+std::optional<double> Bench::rfOfTunedIf() const
+{
+    // The inverse of the plan for the wanted sideband; the plan then checks
+    // that the RF is one the converter takes.
+    const BenchConverter &c = m_settings.converter;
+    const double f = m_tunedMhz;
+    double rf = 0;
+    if (c.mode == physics::DeviceMode::DownConverter)
+        rf = c.sideband == physics::Sideband::Lsb ? c.loMhz - f : c.loMhz + f;
+    else
+        rf = c.sideband == physics::Sideband::Usb ? f - c.loMhz : c.loMhz - f;
+    if (c.sideband == physics::Sideband::Dsb || !physics::frequencyPlan(c.mode, c.loMhz, c.sideband, rf).ok())
+        return std::nullopt;
+    return rf;
+}
+
+double Bench::rfMhz() const
+{
+    if (!m_tuned)
+        return sheetRfMhz();
+    if (!m_settings.converter.converter())
+        return m_tunedMhz;
+    return rfOfTunedIf().value_or(m_tunedMhz);
+}
+
+QString Bench::frequencyError() const
+{
+    const BenchConverter &c = m_settings.converter;
+    if (!c.converter())
+        return QString();
+    if (QString err = validateConverter(c); !err.isEmpty())
+        return err;
+    if (m_tuned)
+        return rfOfTunedIf() ? QString()
+                             : QStringLiteral("The bench's %1 has no RF for the receiver's %2 MHz.")
+                                   .arg(converterText(c), NumToText(m_tunedMhz));
+    const physics::FrequencyPlan plan = physics::frequencyPlan(c.mode, c.loMhz, c.sideband, sheetRfMhz());
+    if (plan.ok())
+        return QString();
+    return QStringLiteral("The bench's %1 cannot take the RF of %2 MHz: %3.")
+        .arg(converterText(c), NumToText(sheetRfMhz()), converterErrorText(plan.error));
 }
 
 void Bench::setManualSource(bool on)
@@ -307,11 +425,24 @@ BenchState Bench::state() const
 double Bench::receiverInputTempK(const BenchState &st, const BenchAttenuators &a) const
 {
     const BenchTruth t = truth();
-    const double ts = st.sourceOn && m_settings.sourceSwitches ? t.thotK : t.tcoldK;
-    if (!st.combined)
-        return throughAttenuator(throughAttenuator(ts, a.tatt1, a.att11), a.tatt2, a.att12);
+    const bool hot = st.sourceOn && m_settings.sourceSwitches;
+    const double ts = hot ? t.thotK : t.tcoldK;
+    if (!st.combined) // the source at the IF (for an amplifier the RF)
+        return throughAttenuator(throughAttenuator(hot ? t.thotIfK : t.tcoldK, a.tatt1, a.att11), a.tatt2,
+                                 a.att12);
     const double atDut = throughAttenuator(ts, a.tatt1, a.att21);
-    const double dutOut = fromDb(t.dutGainDb) * (atDut + t.dutTeK);
+    const BenchConverter &c = m_settings.converter;
+    double dutOut = 0;
+    if (!c.converter()) {
+        dutOut = fromDb(t.dutGainDb) * (atDut + t.dutTeK);
+    } else {
+        // Gs (Ta + T_own) + Gi Ta_i: the source at the image through Att21
+        // too, received with Gi = Gs / IR.
+        const double gs = fromDb(t.dutGainDb);
+        const double atImage =
+            throughAttenuator(hot ? ThotFromEnr(t.enrImageDb, t.tcoldK) : t.tcoldK, a.tatt1, a.att21);
+        dutOut = gs * (atDut + t.ownTeK) + gs * fromDb(-c.imageRejectionDb) * atImage;
+    }
     return throughAttenuator(dutOut, a.tatt2, a.att22);
 }
 
@@ -356,6 +487,8 @@ QString Bench::generate(const BenchState &st, int rate, qint64 samples, QVector<
     QString err = validate(m_settings);
     if (err.isEmpty())
         err = validate(m_atts);
+    if (err.isEmpty())
+        err = frequencyError();
     if (!err.isEmpty())
         return err;
     if (rate <= 0 || samples < 0)

@@ -36,11 +36,38 @@
 // after each tuning of a sweep), or before any tuneTo() the main window's
 // Frequency field as last given to setSheetMhz(), else kDefaultMhz. The
 // DUT's gain and noise figure follow BenchSettings::dutResponse and the
-// source's ENR follows BenchSettings::sourceEnr at that frequency (linear in
+// source's ENR follows BenchSettings::sourceEnr at that frequency (for a
+// converter, below: the DUT at the RF, the ENR at IF, RF and image; linear in
 // dB between points, constant outside; acquire/BenchResponse.h); an empty
 // list means the constant dutGainDb/dutNfDb or enrDb. truthAt() gives the
 // true values at any frequency, truth() those at tunedMhz(). The receiver's
 // own noise figure and gain do not depend on frequency.
+//
+// Converter. The DUT may be a frequency converter (BenchSettings::converter,
+// physics/Converter.h): mode, LO (MHz), the sideband it converts as its
+// wanted one, image rejection IR (dB). "RF" is where the source and the
+// DUT's input work, "IF" where the receiver listens. A down-converter takes
+// RF = LO - IF (LSB) or LO + IF (USB); an up-converter gives IF = LO + RF
+// (USB) or LO - RF (LSB). The bench has no DSB setting: a double-sideband
+// device is one with IR 0 dB (the image received as strongly as the RF),
+// so that every IF has one RF. tunedMhz() is the receiver's frequency, the
+// IF: a tuneTo() gives it (a rig tunes the receiver), the sheet's Frequency
+// (setSheetMhz) is the RF and the bench works out the IF from its own LO and
+// sideband. rfMhz() is the RF. A frequency the plan refuses (an LSB
+// down-converter with its LO below the RF, an IF with no RF) makes every
+// recording fail with the reason (frequencyError()).
+//   Calibration path: the source at the IF (its ENR there) through Att11
+// and Att12 to the receiver. Combined path: the source at the RF (Ts) and at
+// the image (Ts_i, the ENR there) through Att21 (Ta, Ta_i behind it), then
+//     T_out = Gs (Ta + T_own) + Gi Ta_i,   Gi = Gs / IR (linear),
+// through Att22 to the receiver at the IF. Gs and T_own follow dutResponse
+// (or dutGainDb, dutNfDb) at the RF: the typed gain is the single-sideband
+// gain, the typed noise figure the converter's own noise T_own = 290 K
+// (10^(NF/10) - 1), referred to its input in the wanted sideband. The IEEE
+// single-sideband noise temperature (image terminated at 290 K, its noise
+// counted as the device's) is then Te_ssb = T_own + 290 K / IR, so any typed
+// value is a possible device; a DSB device of NF 0 dB has Te_ssb = 290 K.
+// An amplifier is Gi = 0 at one frequency: the bench as it always was.
 //
 // Its sound card and serial port (audio(), serial()) are devices like the
 // real ones: whoever reads from the bench uses them directly; the bench
@@ -48,6 +75,7 @@
 
 #include "acquire/BenchDevices.h"
 #include "acquire/BenchResponse.h"
+#include "physics/Converter.h"
 
 #include <QString>
 #include <QVector>
@@ -56,6 +84,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <random>
 #include <utility>
 
@@ -79,6 +108,16 @@ inline constexpr double attMaxDb = 200, tattMaxK = 1e6;
 // well below the Nyquist frequency).
 inline constexpr double bandMaxOfRate = 0.45;
 } // namespace BenchRange
+
+// The bench DUT as a frequency converter (see the header comment).
+struct BenchConverter {
+    physics::DeviceMode mode = physics::DeviceMode::Amplifier; // Amplifier: LO and the rest unused
+    double loMhz = 9750.0;                                     // local oscillator (MHz)
+    physics::Sideband sideband = physics::Sideband::Usb;       // Lsb or Usb; Dsb is refused
+    double imageRejectionDb = 0;                               // IR (dB), 0: a DSB device
+
+    bool converter() const { return mode != physics::DeviceMode::Amplifier; }
+};
 
 // The bench's true values, as the user sets them in the bench window.
 struct BenchSettings {
@@ -111,6 +150,8 @@ struct BenchSettings {
     QVector<BenchResponsePoint> dutResponse = BenchResponse::defaultDutResponse();
     // The source's ENR against frequency; empty = enrDb at every frequency.
     QVector<BenchEnrPoint> sourceEnr;
+    // The DUT as a converter; the default amplifier is the plain bench.
+    BenchConverter converter;
 };
 
 // Losses (dB) and physical temperatures (K) of the two attenuators.
@@ -128,12 +169,30 @@ struct BenchState {
 };
 
 // True values derived from the settings, to compare with what TQX measures.
+// For an amplifier the IF is the RF, there is no image and the amplifier
+// formula's reading is the DUT's own figures.
 struct BenchTruth {
-    double mhz = 0;                        // the frequency these values hold at (MHz)
-    double enrDb = 0;                      // source ENR (dB)
-    double thotK = 0, tcoldK = 0;          // source (K)
+    double mhz = 0;                        // the RF these values hold at (MHz)
+    double enrDb = 0;                      // source ENR at the RF (dB)
+    double thotK = 0, tcoldK = 0;          // source at the RF (K)
+    // The DUT's true figures: for a converter its single-sideband gain Gs
+    // and IEEE single-sideband Te and NF, what a measurement in its own
+    // device mode recovers.
     double dutGainDb = 0, dutTeK = 0, dutNfDb = 0;
     double rxTeK = 0, rxNfDb = 0;          // receiver alone
+    // Converter only (else 0, and ifMhz = mhz). An empty planError: the
+    // frequencies hold; otherwise why the bench refuses this RF.
+    QString planError;
+    double ifMhz = 0, loMhz = 0, imageMhz = 0; // MHz
+    double enrIfDb = 0, thotIfK = 0;           // source at the IF: the calibration path
+    double enrImageDb = 0;                     // source at the image (dB)
+    double ownTeK = 0;                         // T_own: the typed noise figure (K)
+    // What the amplifier formula reads (a measurement in Amplifier mode, or
+    // with no image response): Ga = Gs (1 + r / IR), r the source's excess at
+    // the image over that at the RF, and Ta from Ga (Ta + Tc) = Gs (Tc +
+    // T_own) + Gi Tc_i, Tc the source's Tcold behind Att21 at Tatt1. readNfDb
+    // is NaN when Ta is at or below -290 K.
+    double readGainDb = 0, readTeK = 0, readNfDb = 0;
 };
 
 class Bench
@@ -166,9 +225,11 @@ public:
     // Tatt1, Tatt2 in K), as the results calculation reads them.
     static BenchAttenuators attenuatorsFrom(const Sheet &sheet);
 
-    // True values at `mhz` (MHz), and at the frequency the bench works at.
+    // True values with the DUT's input at `mhz` (MHz, the RF; for an
+    // amplifier also where the receiver listens), and at the RF the bench
+    // works at now.
     BenchTruth truthAt(double mhz) const;
-    BenchTruth truth() const { return truthAt(tunedMhz()); }
+    BenchTruth truth() const { return truthAt(rfMhz()); }
 
     // --- frequency --------------------------------------------------------
     // The receiver is now tuned to `mhz` (MHz, finite and above 0; anything
@@ -183,8 +244,16 @@ public:
     // The sheet's Frequency field as a number (0 when it holds none).
     static double sheetMhzFrom(const Sheet &sheet);
     bool isTuned() const { return m_tuned; }
-    // The frequency the bench's devices work at (MHz), see above.
+    // The receiver's frequency (MHz): for a converter the IF, see above. When
+    // the plan refuses the sheet's RF there is no IF: the RF, so that the
+    // value stays a number (frequencyError() says why).
     double tunedMhz() const;
+    // The RF at the DUT's input (MHz): the sheet's, or for a tuned converter
+    // the RF of the receiver's IF (the IF itself when there is none).
+    double rfMhz() const;
+    // Empty when the converter's plan holds at the frequency now, else why
+    // not (recordings then fail with it).
+    QString frequencyError() const;
 
     // --- switches ---------------------------------------------------------
     // Manual switches, used while the virtual port is closed.
@@ -246,6 +315,10 @@ public:
 
 private:
     void notify() const;
+    // The sheet's RF, or kDefaultMhz.
+    double sheetRfMhz() const;
+    // For a tuned converter: the RF of the receiver's IF, if any.
+    std::optional<double> rfOfTunedIf() const;
     // Noise and statistical bandwidth (Hz) of the band-pass at `rate`,
     // computed once per rate and band.
     std::pair<double, double> bandwidths(int rate) const;

@@ -10,6 +10,7 @@
 #include "gui/Dialogs.h"
 
 #include "acquire/Bench.h"
+#include "gui/BenchConverterBox.h"
 #include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 
@@ -63,6 +64,12 @@ QString dbText(double ms)
                                        : QString();
 }
 
+// A true value, empty when it has none (a noise figure below -290 K).
+QString fixedText(double v, const char *format)
+{
+    return std::isfinite(v) ? FormatFixed(v, QLatin1String(format)) : QString();
+}
+
 class VirtualBenchDialog : public QDialog
 {
 public:
@@ -78,6 +85,7 @@ private:
                             int decimals, double step);
     QLineEdit *addShow(QGridLayout *grid, const char *name, const QString &label);
     QLineEdit *addPoints(QGridLayout *grid, const char *name, const QString &label, const QString &text);
+    void setRowVisible(QWidget *field, bool visible);
     void applySettings();
     void refresh();
 
@@ -87,11 +95,14 @@ private:
     QDoubleSpinBox *m_enr, *m_tcold, *m_dutGain, *m_dutNf, *m_rxNf, *m_rxGain;
     QDoubleSpinBox *m_bandLow, *m_bandHigh, *m_floor, *m_dc, *m_drift;
     QSpinBox *m_seed;
+    BenchConverterBox *m_converter;
     // Frequency dependence as text ("MHz gain NF; ..." and "MHz ENR; ...").
     QLineEdit *m_response, *m_sourceEnr;
     QString m_pointsProblem; // why the last typed points were not taken, or empty
     QLineEdit *m_trueMhz;
     QLineEdit *m_thot, *m_trueGain, *m_trueTe, *m_trueNf, *m_rxTe;
+    QLineEdit *m_trueRf, *m_trueImage, *m_thotIf; // a converter's only
+    QLabel *m_truthKind;
     QLineEdit *m_expected[5];
     QCheckBox *m_source, *m_receiver, *m_switches;
     QRadioButton *m_pathInstrument, *m_pathCombined;
@@ -129,6 +140,8 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
     m_dutNf = addSpin(dutGrid, "benchDutNf", QStringLiteral("&NF (dB)"), nfMinDb, nfMaxDb, 2, 0.1);
     m_response = addPoints(dutGrid, "benchDutResponse", QStringLiteral("Res&ponse (MHz gain NF; ...)"),
                            BenchResponse::toText(s.dutResponse));
+
+    m_converter = new BenchConverterBox(s.converter, this);
 
     auto *rxBox = new QGroupBox(QStringLiteral("Receiver and sound card"), this);
     auto *rxGrid = new QGridLayout(rxBox);
@@ -214,6 +227,13 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
     m_trueTe = addShow(truthGrid, "benchTrueTe", QStringLiteral("DUT Te (K)"));
     m_trueNf = addShow(truthGrid, "benchTrueNf", QStringLiteral("DUT NF (dB)"));
     m_rxTe = addShow(truthGrid, "benchRxTe", QStringLiteral("Receiver Te (K)"));
+    m_trueRf = addShow(truthGrid, "benchTrueRf", QStringLiteral("RF (MHz)"));
+    m_trueImage = addShow(truthGrid, "benchTrueImage", QStringLiteral("Image (MHz)"));
+    m_thotIf = addShow(truthGrid, "benchThotIf", QStringLiteral("Thot at the IF (K)"));
+    m_truthKind = new QLabel(truthBox);
+    m_truthKind->setObjectName(QStringLiteral("benchTruthKind"));
+    m_truthKind->setWordWrap(true);
+    truthGrid->addWidget(m_truthKind, truthGrid->rowCount(), 0, 1, 2);
     auto *levelsBox = new QGroupBox(QStringLiteral("Expected levels (dB), zero subtracted"), this);
     auto *levelsGrid = new QGridLayout(levelsBox);
     const char *const names[5] = {"Zero (SCZ)", "1 Noise LO", "2 Noise HI", "3 Noise LO", "4 Noise HI"};
@@ -266,7 +286,7 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
             tabs->addTab(w, name);
         };
         page(QStringLiteral("Readings"), {switchBox, truthBox, levelsBox, m_status});
-        page(QStringLiteral("Source, DUT"), {sourceBox, dutBox, howTo});
+        page(QStringLiteral("Source, DUT"), {sourceBox, dutBox, m_converter, howTo});
         page(QStringLiteral("Receiver"), {rxBox, m_attenuators});
         // Scrolls only on a screen too small for it (large fonts): the top of
         // the first tab, with the true values, stays in view.
@@ -295,6 +315,7 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
         col1->addStretch();
         auto *col2 = new QVBoxLayout;
         col2->addWidget(rxBox);
+        col2->addWidget(m_converter);
         col2->addWidget(m_attenuators);
         col2->addWidget(m_status);
         col2->addStretch();
@@ -317,6 +338,7 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
     for (QDoubleSpinBox *b : {m_enr, m_tcold, m_dutGain, m_dutNf, m_rxNf, m_rxGain, m_bandLow, m_bandHigh,
                               m_floor, m_dc, m_drift})
         connect(b, &QDoubleSpinBox::valueChanged, this, &VirtualBenchDialog::applySettings);
+    m_converter->setOnChange([this] { applySettings(); });
     connect(m_seed, &QSpinBox::valueChanged, this, &VirtualBenchDialog::applySettings);
     connect(m_switches, &QCheckBox::toggled, this, &VirtualBenchDialog::applySettings);
     for (QLineEdit *e : {m_response, m_sourceEnr})
@@ -329,6 +351,8 @@ VirtualBenchDialog::VirtualBenchDialog(Instrument &m, QWidget *parent, bool comp
 
     m_bench.setListener([this] { refresh(); });
     connect(&m_instrument, &Instrument::routeChanged, this, &VirtualBenchDialog::refresh);
+    // The device mode of Options > Device picks which truth shows.
+    connect(&m_instrument, &Instrument::sheetChanged, this, &VirtualBenchDialog::refresh);
     refresh();
 }
 
@@ -354,6 +378,14 @@ QDoubleSpinBox *VirtualBenchDialog::addSpin(QGridLayout *grid, const char *name,
     grid->addWidget(l, row, 0);
     grid->addWidget(box, row, 1);
     return box;
+}
+
+void VirtualBenchDialog::setRowVisible(QWidget *field, bool visible)
+{
+    field->setVisible(visible);
+    for (QLabel *l : findChildren<QLabel *>())
+        if (l->buddy() == field)
+            l->setVisible(visible);
 }
 
 QLineEdit *VirtualBenchDialog::addShow(QGridLayout *grid, const char *name, const QString &label)
@@ -420,6 +452,7 @@ void VirtualBenchDialog::applySettings()
     s.gainDriftDbPerMin = m_drift->value();
     s.sourceSwitches = m_switches->isChecked();
     s.seed = quint64(m_seed->value());
+    s.converter = m_converter->converter();
     // Typed points are taken only whole and valid; otherwise the bench keeps
     // the previous ones, the text stays for correction and the status says why.
     QVector<BenchResponsePoint> response;
@@ -441,17 +474,34 @@ void VirtualBenchDialog::applySettings()
 void VirtualBenchDialog::refresh()
 {
     const BenchTruth t = m_bench.truth();
-    m_trueMhz->setText(NumToText(t.mhz));
+    const bool converter = m_bench.settings().converter.converter();
+    m_trueMhz->setText(NumToText(m_bench.tunedMhz()));
     m_trueMhz->setToolTip(m_bench.isTuned() ? QStringLiteral("Where a sweep last tuned the receiver")
+                          : converter       ? QStringLiteral("The IF of the main window's Frequency (the RF)")
                                             : QStringLiteral("The main window's Frequency"));
+    for (QLineEdit *e : {m_trueRf, m_trueImage, m_thotIf})
+        setRowVisible(e, converter);
+    m_truthKind->setVisible(converter);
+    const bool planOk = t.planError.isEmpty();
+    m_trueRf->setText(NumToText(t.mhz));
+    m_trueImage->setText(planOk ? NumToText(t.imageMhz) : QString());
+    m_thotIf->setText(planOk ? fixedText(t.thotIfK, "0.0") : QString());
+    // The truth a measurement in the main window's device mode recovers: a
+    // converter's own single-sideband figures, or the amplifier formula's.
+    const bool ssb = !converter || m_instrument.sheet().device.converter();
+    m_truthKind->setText(
+        ssb ? QStringLiteral("DUT: single-sideband figures, as Options > Device (a converter) "
+                             "measures them.")
+            : QStringLiteral("DUT: as the amplifier formula reads it (Options > Device: "
+                             "Amplifier); the image adds to its gain."));
     // The constants apply only where no points are given.
     m_dutGain->setEnabled(m_bench.settings().dutResponse.isEmpty());
     m_dutNf->setEnabled(m_bench.settings().dutResponse.isEmpty());
     m_enr->setEnabled(m_bench.settings().sourceEnr.isEmpty());
     m_thot->setText(FormatFixed(t.thotK, QStringLiteral("0.0")));
-    m_trueGain->setText(FormatFixed(t.dutGainDb, QStringLiteral("0.00")));
-    m_trueTe->setText(FormatFixed(t.dutTeK, QStringLiteral("0.0")));
-    m_trueNf->setText(FormatFixed(t.dutNfDb, QStringLiteral("0.00")));
+    m_trueGain->setText(fixedText(ssb ? t.dutGainDb : t.readGainDb, "0.00"));
+    m_trueTe->setText(fixedText(ssb ? t.dutTeK : t.readTeK, "0.0"));
+    m_trueNf->setText(fixedText(ssb ? t.dutNfDb : t.readNfDb, "0.00"));
     m_rxTe->setText(FormatFixed(t.rxTeK, QStringLiteral("0.0")));
 
     // What the bench will use: the sheet's attenuators, the rate of the last
@@ -462,6 +512,8 @@ void VirtualBenchDialog::refresh()
         problem = Bench::validate(m_bench.settings());
     if (problem.isEmpty())
         problem = Bench::validate(a);
+    if (problem.isEmpty())
+        problem = m_bench.frequencyError();
     const int rate = m_bench.lastRate();
     if (problem.isEmpty() && m_bench.settings().bandHighHz >= BenchRange::bandMaxOfRate * rate)
         problem = QStringLiteral("The audio band must end below %1 Hz at %2 samples per second.")

@@ -6,6 +6,7 @@
 #include "calc/Results.h"
 #include "instrument/Commands.h"
 #include "instrument/MeasurementSeries.h"
+#include "instrument/DeviceMode.h"
 #include "instrument/Guards.h"
 #include "sheet/NumText.h"
 #include "support/TestPlatform.h"
@@ -22,6 +23,8 @@ Q_DECLARE_METATYPE(BenchAttenuators)
 Q_DECLARE_METATYPE(BenchState)
 Q_DECLARE_METATYPE(QList<GuardKind>)
 Q_DECLARE_METATYPE(CalibrationState)
+Q_DECLARE_METATYPE(BenchConverter)
+Q_DECLARE_METATYPE(DeviceSetup)
 
 namespace {
 
@@ -34,12 +37,12 @@ const Control kButtons[4] = {Control::btnNoise11, Control::btnNoise12, Control::
 const BenchAttenuators kAtts{0, 0, 3, 0, 290, 290}; // 3 dB before the DUT
 
 // The main window's parameters set to the bench's truth, 1 s per reading.
-void fillParameters(Sheet &s, const Bench &bench)
+void fillParameters(Sheet &s, const Bench &bench, const BenchAttenuators &atts = kAtts)
 {
     const std::pair<Field, double> values[] = {
-        {Field::Interval, 1},        {Field::Thot, bench.truth().thotK}, {Field::Tcold, bench.truth().tcoldK},
-        {Field::Att11, kAtts.att11}, {Field::Att12, kAtts.att12},        {Field::Att21, kAtts.att21},
-        {Field::Att22, kAtts.att22}, {Field::Tatt1, kAtts.tatt1},        {Field::Tatt2, kAtts.tatt2}};
+        {Field::Interval, 1},       {Field::Thot, bench.truth().thotK}, {Field::Tcold, bench.truth().tcoldK},
+        {Field::Att11, atts.att11}, {Field::Att12, atts.att12},        {Field::Att21, atts.att21},
+        {Field::Att22, atts.att22}, {Field::Tatt1, atts.tatt1},        {Field::Tatt2, atts.tatt2}};
     for (auto [f, v] : values)
         s.setText(f, FormatFixed(v, QStringLiteral("0.0000")));
 }
@@ -80,7 +83,11 @@ private Q_SLOTS:
         m_instrument.session().ComPort = 5;
         m_instrument.setRoute(DeviceRoute::Bench);
     }
-    void cleanup() { m_instrument.setRoute(DeviceRoute::SoundCard); }
+    void cleanup()
+    {
+        setDeviceSetup(m_instrument, DeviceSetup{});
+        m_instrument.setRoute(DeviceRoute::SoundCard);
+    }
 
     // Two set-ups A and B per row: each mean square matches the model, and their ratio (floor
     // removed) is the ratio of total noise temperatures worked out by hand: Thot = 290 (10^1.5 + 1)
@@ -589,6 +596,160 @@ private Q_SLOTS:
         }
         // The sheet shows the last complete run (a cancelled one is undone), rounded as always.
         QCOMPARE(sheet.text(Field::NF), FormatFixed(*done.last().nf1Db, QStringLiteral("0.00")));
+    }
+
+    // The DUT as a converter: the frequency plan, the amplifier formula's reading against the
+    // single-sideband truth (correctForImage takes one back to the other), and the bench's own noise
+    // powers giving that reading: the combined path's step per kelvin of RF step is Ga, its cold
+    // level Ga (Ta + Tc) behind Att22. Refused plans name the reason.
+    void converterTruth_data()
+    {
+        QTest::addColumn<BenchConverter>("conv");
+        QTest::addColumn<double>("rf");
+        QTest::addColumn<QString>("enr"); // source ENR points
+        QTest::addColumn<QList<double>>("ifImage");
+        QTest::addColumn<QString>("error"); // part of the reason; empty: valid
+        using M = physics::DeviceMode;
+        using S = physics::Sideband;
+        const BenchConverter lnb{M::DownConverter, 9750, S::Usb, 20}, dsb{M::DownConverter, 9750, S::Usb, 0};
+        QTest::newRow("Ku LNB, USB, IR 20 dB") << lnb << 11000.0 << "" << QList<double>{1250, 8500} << "";
+        QTest::newRow("DSB, ENR 1 dB higher at the image")
+            << dsb << 11000.0 << "1250 15; 8500 16; 11000 15" << QList<double>{1250, 8500} << "";
+        QTest::newRow("LSB down-converter, IR 10 dB") << BenchConverter{M::DownConverter, 1500, S::Lsb, 10}
+                                                      << 1000.0 << "" << QList<double>{500, 2000} << "";
+        QTest::newRow("USB up-converter 28 -> 144 MHz")
+            << BenchConverter{M::UpConverter, 116, S::Usb, 0} << 28.0 << "" << QList<double>{144, 260} << "";
+        QTest::newRow("LNB below its LO: no IF") << lnb << 9000.0 << "" << QList<double>{} << "No IF";
+        QTest::newRow("DSB as a sideband refused") << BenchConverter{M::DownConverter, 9750, S::Dsb, 0}
+                                                   << 11000.0 << "" << QList<double>{} << "LSB or USB";
+        QTest::newRow("LO out of range") << BenchConverter{M::DownConverter, 0, S::Usb, 0} << 11000.0 << ""
+                                         << QList<double>{} << "LO must";
+    }
+    void converterTruth()
+    {
+        QFETCH(BenchConverter, conv);
+        QFETCH(double, rf);
+        QFETCH(QString, enr);
+        QFETCH(QList<double>, ifImage);
+        QFETCH(QString, error);
+        BenchSettings s;
+        s.dutResponse.clear(), s.dutGainDb = 30, s.dutNfDb = 1;
+        s.converter = conv;
+        QCOMPARE(BenchResponse::parse(enr, s.sourceEnr), QString());
+        Bench b;
+        b.setSettings(s);
+        const BenchAttenuators atts{0, 0, 3, 10, 350, 290}; // a warm Att21: Tcold about 320 K behind it
+        b.setAttenuators(atts);
+        b.setSheetMhz(rf);
+        QVERIFY2(b.frequencyError().contains(error), qPrintable(b.frequencyError()));
+        if (!error.isEmpty()) {
+            QVector<qint16> v;
+            QVERIFY(b.generate(kStates[0], kRate, 100, v).contains(error));
+            return;
+        }
+        const BenchTruth t = b.truth();
+        QCOMPARE(QList<double>({b.tunedMhz(), t.imageMhz}), ifImage);
+        b.tuneTo(ifImage[0]); // the receiver tuned to the IF: the same RF
+        QCOMPARE(b.rfMhz(), rf);
+        const double l21 = std::pow(10.0, 0.3), tc = s.tcoldK / l21 + 350 * (1 - 1 / l21);
+        auto excess = [&](double enrDb) { return ThotFromEnr(enrDb, s.tcoldK) / l21 + 350 * (1 - 1 / l21); };
+        physics::ImageCorrectionInput in;
+        in.te = t.readTeK, in.gain = std::pow(10.0, t.readGainDb / 10);
+        in.tHot = excess(t.enrDb), in.tCold = tc, in.tHotImage = excess(t.enrImageDb), in.tColdImage = tc;
+        in.imageRejectionDb = conv.imageRejectionDb;
+        const physics::ImageCorrection c = physics::correctForImage(in);
+        QVERIFY(c.ok());
+        QVERIFY(std::abs(c.device.gainDb - t.dutGainDb) < 1e-9 && std::abs(c.device.te - t.dutTeK) < 1e-7);
+        const double l22 = 10, hot = b.receiverInputTempK(kStates[3]),
+                     cold = b.receiverInputTempK(kStates[2]);
+        QVERIFY(std::abs((hot - cold) * l22 / (in.tHot - tc) / in.gain - 1) < 1e-12);
+        QVERIFY(std::abs((cold - 290 * (1 - 1 / l22)) * l22 / (in.gain * (t.readTeK + tc)) - 1) < 1e-12);
+        // The calibration path sees the source at the IF.
+        QCOMPARE(b.receiverInputTempK(kStates[1]), t.thotIfK);
+    }
+
+    // A Ku-band LNB (LO 9750 MHz, RF 11000 MHz, IF 1250 MHz; Gs 55 dB, own noise 0.7 dB) measured on the
+    // bench with Options > Device set: in its own mode the single-sideband truth comes back; a DSB
+    // device read as single-sideband with no image response (or as an amplifier) reads the amplifier
+    // formula's figures, NF 3.01 dB low and gain 3.01 dB high. Att22 40 dB keeps the 55 dB within
+    // the sound card's range.
+    void converterSpotMeasurement_data()
+    {
+        QTest::addColumn<double>("benchIrDb");
+        QTest::addColumn<DeviceSetup>("device");
+        QTest::addColumn<bool>("ssbTruth"); // false: the amplifier formula's reading, 3.01 dB off
+        using M = physics::DeviceMode;
+        using S = physics::Sideband;
+        QTest::newRow("DSB LNB, measured as DSB")
+            << 0.0 << DeviceSetup{M::DownConverter, 9750, S::Dsb, 0} << true;
+        QTest::newRow("LNB of IR 20 dB, measured as USB IR 20 dB")
+            << 20.0 << DeviceSetup{M::DownConverter, 9750, S::Usb, 20} << true;
+        QTest::newRow("DSB LNB read as USB IR 999 dB: NF low, gain high")
+            << 0.0 << DeviceSetup{M::DownConverter, 9750, S::Usb, 999} << false;
+        QTest::newRow("DSB LNB read as an amplifier") << 0.0 << DeviceSetup{} << false;
+    }
+    void converterSpotMeasurement()
+    {
+        QFETCH(double, benchIrDb);
+        QFETCH(DeviceSetup, device);
+        QFETCH(bool, ssbTruth);
+        BenchSettings s;
+        s.seed = 21, s.dutGainDb = 55, s.dutNfDb = 0.7;
+        s.dutResponse.clear();
+        s.converter = {physics::DeviceMode::DownConverter, 9750, physics::Sideband::Usb, benchIrDb};
+        bench().setSettings(s);
+        const BenchAttenuators atts{0, 0, 0, 40, 290, 290};
+        Sheet &sheet = m_instrument.sheet();
+        QVERIFY(setDeviceSetup(m_instrument, device));
+        sheet.setText(Field::Frequency, QStringLiteral("11000"));
+        QVERIFY(m_instrument.validate(Field::Frequency));
+        QCOMPARE(bench().tunedMhz(), 1250.0); // the receiver at the IF
+        fillParameters(sheet, bench(), atts);
+        m_instrument.session().ComEnabled = 1;
+        bench().setReceiverConnected(false);
+        click(Control::btnNoise00);
+        bench().setReceiverConnected(true);
+        for (Control c : kButtons)
+            click(c);
+        QCOMPARE(m_tb.messages.texts(), QStringList());
+        const double nf = ParseNumber(sheet.text(Field::NF)), gain = ParseNumber(sheet.text(Field::Gain));
+        const BenchTruth t = bench().truth();
+        if (!ssbTruth && benchIrDb == 0) // F_ssb = 2 F_a, Gs = Ga / 2: the image fills the other sideband
+            QVERIFY(std::abs(t.dutNfDb - t.readNfDb - 3.0103) < 1e-4 &&
+                    std::abs(t.readGainDb - t.dutGainDb - 3.0103) < 1e-4);
+        const double trueNf = ssbTruth ? t.dutNfDb : t.readNfDb,
+                     trueGain = ssbTruth ? t.dutGainDb : t.readGainDb;
+        // Each reading off by its 99.9 % uncertainty in turn, through the results calculation,
+        // root-sum-square.
+        const double perReadingDb = nmucUncertainty(bench().statisticalBandwidthHz(kRate), 1.0, 99.9, false);
+        TestBench scratch;
+        Sheet &u = scratch.meter.sheet();
+        fillParameters(u, bench(), atts);
+        u.device = device, u.setText(Field::Frequency, QStringLiteral("11000"));
+        double tolNf = 0, tolGain = 0, base[2] = {};
+        for (int moved = -1; moved < 4; ++moved) {
+            for (int i = 0; i < 4; ++i) {
+                const double ms =
+                    bench().expectedMeanSquare(kStates[i], kRate, atts) - bench().floorMeanSquare();
+                u.setText(kFields[i], FormatFixed(10 * std::log10(ms) + (i == moved ? perReadingDb : 0),
+                                                  QStringLiteral("0.000000")));
+            }
+            ResultsCalc(u);
+            const double r[2] = {ParseNumber(u.text(Field::NF)), ParseNumber(u.text(Field::Gain))};
+            if (moved < 0) {
+                base[0] = r[0], base[1] = r[1];
+                QVERIFY2(std::abs(r[0] - trueNf) < 0.01 && std::abs(r[1] - trueGain) < 0.1, // exact levels
+                         qPrintable(QStringLiteral("NF %1, gain %2").arg(r[0]).arg(r[1])));
+            }
+            tolNf = std::hypot(tolNf, r[0] - base[0]);
+            tolGain = std::hypot(tolGain, r[1] - base[1]);
+        }
+        qInfo("NF %.2f dB, true %.3f +- %.3f; gain %.1f dB, true %.2f +- %.2f", nf, trueNf, tolNf, gain, trueGain,
+              tolGain);
+        QVERIFY2(std::abs(nf - trueNf) < tolNf + 0.005,
+                 qPrintable(QStringLiteral("NF %1, true %2 +- %3").arg(nf).arg(trueNf).arg(tolNf)));
+        QVERIFY2(std::abs(gain - trueGain) < tolGain + 0.05,
+                 qPrintable(QStringLiteral("gain %1, true %2 +- %3").arg(gain).arg(trueGain).arg(tolGain)));
     }
 
     // A truth the bench cannot simulate is reported through the recording's message; the field stays.

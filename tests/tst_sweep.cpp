@@ -395,6 +395,115 @@ private Q_SLOTS:
         }
     }
 
+    // A Ku-band LNB on the bench (LO 9750 MHz, gain 55 dB, its own noise 0.7 dB) swept over RF 10.70 to
+    // 11.20 GHz, IF 950 to 1450 MHz (the dummy rig receives up to 1500 MHz), with one ENR table for both
+    // paths: 15.05 to 14.55 dB at the IFs, 13.2 dB at the RF and the image. The calibration at the IFs
+    // and the measurement at the RFs give the single-sideband gain and noise figure at every point within
+    // what the four readings allow; the calibration then serves another LO with the same IFs.
+    void lnbAcrossTheBand_data()
+    {
+        QTest::addColumn<double>("benchIrDb");
+        QTest::addColumn<int>("sideband"); // as set under Options, Device
+        QTest::newRow("double sideband") << 0.0 << int(physics::Sideband::Dsb);
+        QTest::newRow("USB, image rejection 20 dB") << 20.0 << int(physics::Sideband::Usb);
+    }
+    void lnbAcrossTheBand()
+    {
+        QFETCH(double, benchIrDb);
+        QFETCH(int, sideband);
+        Session &session = m_instrument.session();
+        Sheet &sheet = m_instrument.sheet();
+        const BenchSettings before = bench().settings();
+        const QStringList texts = {sheet.text(Field::Att22), sheet.text(Field::Thot), sheet.text(Field::Tcold)};
+        const auto restore = qScopeGuard([&] {
+            bench().setSettings(before);
+            sheet.device = DeviceSetup();
+            EnrUnload(session, m_instrument.enrTable());
+            sheet.setText(Field::Att22, texts[0]), sheet.setText(Field::Thot, texts[1]);
+            sheet.setText(Field::Tcold, texts[2]);
+        });
+        BenchSettings b = before;
+        b.dutResponse.clear(), b.dutGainDb = 55, b.dutNfDb = 0.7;
+        b.sourceEnr = {{950, 15.05}, {1950, 14.55}, {8000, 13.2}, {12750, 13.2}};
+        b.converter = {physics::DeviceMode::DownConverter, 9750, physics::Sideband::Usb, benchIrDb};
+        bench().setSettings(b);
+        const BenchAttenuators atts{0, 0, 0, 40, 290, 290}; // 55 dB of gain inside the sound card's range
+        sheet.setText(Field::Att22, QStringLiteral("40"));
+        sheet.device.mode = physics::DeviceMode::DownConverter;
+        sheet.device.loMhz = 9750;
+        sheet.device.sideband = physics::Sideband(sideband);
+        sheet.device.imageRejectionDb = benchIrDb;
+        session.EnrFileName = m_dir.filePath(QStringLiteral("lnb.tab"));
+        session.EnrInterpolation = QStringLiteral("linear"); // the bench's own interpolation
+        QVERIFY(writeFile(session.EnrFileName, "950\t15.05\n1950\t14.55\n8000\t13.2\n12750\t13.2\n"));
+        QCOMPARE(loadEnrTable(m_instrument), 0);
+        session.ComEnabled = 1;
+
+        const QString freqs = QStringLiteral("10700 10825 10950 11075 11200");
+        const std::unique_ptr<Sweep> cal = run(SweepKind::Calibration, freqs);
+        QCOMPARE(cal->message(), QString());
+        const SweepCalibration calibration = cal->calibration();
+        QCOMPARE(calibration.mhz, QVector<double>({950, 1075, 1200, 1325, 1450}));
+        const std::unique_ptr<Sweep> meas = run(SweepKind::Measurement, freqs, calibration);
+        QCOMPARE(meas->message(), QString());
+        QCOMPARE(m_rigctld.frequencyHz(), 1450e6);
+
+        const double perReadingDb = nmucUncertainty(bench().statisticalBandwidthHz(kRate), kInterval, 99.9, false);
+        const BenchState states[4] = {{false, false, true}, {true, false, true}, {false, true, true}, {true, true, true}};
+        for (const SweepPoint &p : meas->points()) {
+            QCOMPARE(int(p.state), int(SweepPoint::State::Measured));
+            QCOMPARE(p.tunedMhz, p.ifMhz);
+            QCOMPARE(p.axisMhz(), p.mhz);
+            QVERIFY(p.calSource && p.calSource->enrDb > 14.5 && p.source.enrDb == 13.2);
+            bench().tuneTo(p.ifMhz);
+            const BenchTruth truth = bench().truthAt(p.mhz);
+            // The results from the bench's expected levels, each reading off by its 99.9 % uncertainty in
+            // turn: the tolerance, root-sum-square.
+            physics::CascadeInput in = meas->plan().params;
+            in.tHot = p.source.tHot, in.tCold = p.source.tCold;
+            in.calTHot = p.calSource->tHot, in.calTCold = p.calSource->tCold;
+            double tolNf = 0, tolGain = 0, base[2] = {};
+            for (int moved = -1; moved < 4; ++moved) {
+                double db[4];
+                for (int i = 0; i < 4; ++i)
+                    db[i] = 10 * std::log10(bench().expectedMeanSquare(states[i], kRate, atts)) +
+                            (i == moved ? perReadingDb : 0);
+                in.instrument = physics::LevelPair{db[0], db[1]}, in.combined = physics::LevelPair{db[2], db[3]};
+                const physics::CascadeResult r = physics::cascade(in);
+                physics::ImageCorrectionInput ci;
+                ci.te = r.device.te, ci.gain = r.device.gain, ci.tHot = r.combined.tHot, ci.tCold = r.combined.tCold;
+                ci.imageRejectionDb = physics::imageRejectionFor(sheet.device.mode, sheet.device.sideband, benchIrDb);
+                const physics::DeviceResult d = physics::correctForImage(ci).device;
+                if (moved < 0)
+                    base[0] = d.nfDb, base[1] = d.gainDb;
+                tolNf = std::hypot(tolNf, d.nfDb - base[0]), tolGain = std::hypot(tolGain, d.gainDb - base[1]);
+            }
+            const QString at = QStringLiteral("RF %1 MHz, IF %2 MHz: NF %3 (true %4 +- %5), gain %6 (true %7 +- %8)")
+                                   .arg(p.mhz).arg(p.ifMhz).arg(p.device.nfDb).arg(truth.dutNfDb).arg(tolNf)
+                                   .arg(p.device.gainDb).arg(truth.dutGainDb).arg(tolGain);
+            qInfo("%s", qPrintable(at));
+            QVERIFY2(std::abs(base[0] - truth.dutNfDb) < 0.01 && std::abs(base[1] - truth.dutGainDb) < 0.01,
+                     qPrintable(at)); // the expected levels give the truth
+            QVERIFY2(std::abs(p.device.nfDb - truth.dutNfDb) < tolNf + 0.01, qPrintable(at));
+            QVERIFY2(std::abs(p.device.gainDb - truth.dutGainDb) < tolGain + 0.01, qPrintable(at));
+        }
+
+        // The calibration is kept by the IF: the high band's LO (10600 MHz) over RFs with the same IFs needs
+        // no new one; another LO does.
+        for (double lo : {10600.0, 10000.0}) {
+            sheet.device.loMhz = lo;
+            SweepFrequencies f;
+            f.source = SweepFrequencies::Source::List;
+            f.list = lo == 10600 ? QStringLiteral("11550 12050") : QStringLiteral("10900");
+            const PlanResult plan = makeSweepPlan(session, m_instrument.enrTable(), SweepKind::Measurement, f, 0, false);
+            QCOMPARE(plan.error, QString());
+            QCOMPARE(makeSweep(plan.plan, calibration)->check(),
+                     lo == 10600 ? QString()
+                                 : QStringLiteral("There is no calibration at the IF 900 MHz (RF 10900 MHz): run a "
+                                                  "calibration sweep that covers the same IFs first."));
+        }
+    }
+
     // Averages apply per level of every point: N readings each, the plan
     // taking the count from the session.
     void averagesEveryLevel()

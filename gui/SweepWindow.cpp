@@ -343,6 +343,8 @@ void SweepWindow::beginPoints(SweepKind kind, const QVector<SweepPoint> &points,
     m_table->setRowCount(int(m_points.size()));
     for (int i = 0; i < m_points.size(); ++i)
         showPoint(i);
+    if (device.converter())
+        m_table->resizeColumnsToContents(); // the RF and IF are wider than their captions
     m_chart->setPoints(kind, m_points, device);
     updateTruth();
 }

@@ -5,6 +5,7 @@
 #include "instrument/SweepCommands.h"
 #include "instrument/UncertaintyBudget.h"
 #include "remote/PointBudget.h"
+#include "report/DeviceText.h"
 #include "sheet/NumText.h"
 
 #include <QCryptographicHash>
@@ -44,6 +45,13 @@ SpotResult spotFromSheet(Instrument &m)
     SpotResult r;
     SweepPoint &p = r.point;
     p.mhz = p.tunedMhz = fieldValue(s, Field::Frequency);
+    // A converter's receiver listened at the IF of that RF (none: refused plan).
+    const physics::FrequencyPlan plan =
+        physics::frequencyPlan(s.device.mode, s.device.loMhz, s.device.sideband, p.mhz);
+    p.ifMhz = plan.ok() ? plan.ifMhz : kNan;
+    if (s.device.converter())
+        p.tunedMhz = p.ifMhz;
+    r.device = s.device;
     p.source.enrDb = fieldValue(s, Field::ENR);
     p.source.tHot = fieldValue(s, Field::Thot);
     p.source.tCold = fieldValue(s, Field::Tcold);
@@ -82,7 +90,14 @@ QByteArray spotCsv(const SpotResult &r)
                                csvNumber(p.device.te, 1),
                                csvNumber(p.device.nfDb, 3),
                                csvNumber(p.device.gainDb, 3)};
-    return out + cells.join(QLatin1Char(',')).toUtf8() + '\n';
+    if (!r.device.converter())
+        return out + cells.join(QLatin1Char(',')).toUtf8() + '\n';
+    out.chop(1);
+    out += ",IF (MHz),LO (MHz),Device mode,Sideband,Image rejection (dB)\n";
+    const QStringList plan = {csvNumber(p.ifMhz, 6), csvNumber(r.device.loMhz, 6),
+                              deviceModeName(r.device.mode), sidebandKey(r.device.sideband),
+                              imageRejectionText(r.device)};
+    return out + (cells + plan).join(QLatin1Char(',')).toUtf8() + '\n';
 }
 
 QByteArray resultsJson(Instrument &m, const QString &command, const QVector<SweepPoint> &points,
@@ -102,6 +117,17 @@ QByteArray resultsJson(Instrument &m, const QString &command, const QVector<Swee
     const RigConfig rig = currentRigConfig(m);
     settings.insert(QStringLiteral("rig_model"), rig.model);
     settings.insert(QStringLiteral("rig_port"), rig.port);
+    // A converter (the sweep's plan, or the sheet's for a spot): Frequency
+    // and frequency_mhz are its RF, if_mhz where the receiver was tuned.
+    const DeviceSetup &device = plan ? plan->device : s.device;
+    if (device.converter()) {
+        settings.insert(QStringLiteral("device_mode"), deviceModeName(device.mode));
+        settings.insert(QStringLiteral("lo_mhz"), jsonNumber(device.loMhz));
+        settings.insert(QStringLiteral("sideband"), sidebandKey(device.sideband));
+        settings.insert(
+            QStringLiteral("image_rejection_db"),
+            jsonNumber(physics::imageRejectionFor(device.mode, device.sideband, device.imageRejectionDb)));
+    }
 
     QJsonObject enr;
     if (s.enabled(Control::mnuEnrUnl)) {
@@ -119,6 +145,10 @@ QByteArray resultsJson(Instrument &m, const QString &command, const QVector<Swee
         QJsonObject o;
         o.insert(QStringLiteral("frequency_mhz"), p.mhz);
         o.insert(QStringLiteral("tuned_mhz"), jsonNumber(p.tunedMhz > 0 ? p.tunedMhz : kNan));
+        if (device.converter()) {
+            o.insert(QStringLiteral("if_mhz"), jsonNumber(p.ifMhz > 0 ? p.ifMhz : kNan));
+            o.insert(QStringLiteral("lo_mhz"), jsonNumber(device.loMhz));
+        }
         o.insert(QStringLiteral("state"), p.state == SweepPoint::State::Measured ? QStringLiteral("measured")
                                           : p.state == SweepPoint::State::Failed
                                               ? QStringLiteral("failed")
@@ -128,8 +158,10 @@ QByteArray resultsJson(Instrument &m, const QString &command, const QVector<Swee
         o.insert(QStringLiteral("enr_db"), jsonNumber(p.source.enrDb));
         QJsonObject levels{{QStringLiteral("lo_db"), jsonNumber(p.loDb.value_or(kNan))},
                            {QStringLiteral("hi_db"), jsonNumber(p.hiDb.value_or(kNan))}};
+        // The calibration is kept where the receiver was: a converter's IF.
         std::optional<physics::LevelPair> cal =
-            spot ? std::optional(spot->calLevels) : m.sweepCalibration().at(p.mhz);
+            spot ? std::optional(spot->calLevels)
+                 : m.sweepCalibration().at(device.converter() ? p.ifMhz : p.mhz);
         if (cal) {
             levels.insert(QStringLiteral("calibration_lo_db"), jsonNumber(cal->lo));
             levels.insert(QStringLiteral("calibration_hi_db"), jsonNumber(cal->hi));

@@ -13,15 +13,19 @@
 class Instrument;
 
 // One spot measurement from the sheet, as a one-point list: the levels go
-// to loDb/hiDb (device path) and the calibration levels to `calLevels`.
+// to loDb/hiDb (device path) and the calibration levels to `calLevels`. A
+// converter's point has its RF in `mhz`, the IF in ifMhz and tunedMhz.
 struct SpotResult {
     SweepPoint point;
+    DeviceSetup device; // the sheet's
     physics::LevelPair calLevels;
     double zeroDb = 0;
     bool hasZero = false;
 };
 SpotResult spotFromSheet(Instrument &m);
 
+// The spot's CSV: one header row and one row; a converter's has the sweep
+// CSV's five converter columns (report/SweepCsv.h) at its end.
 QByteArray spotCsv(const SpotResult &r);
 // The JSON document; `points` are a sweep's (kind Measurement) or the spot's.
 QByteArray resultsJson(Instrument &m, const QString &command, const QVector<SweepPoint> &points,

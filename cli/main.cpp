@@ -132,8 +132,9 @@ QString writeOutputs(Instrument &m, const CliOptions &o, const Runner &runner)
     const QVector<SweepPoint> points =
         sweep ? runner.points(SweepKind::Measurement) : QVector<SweepPoint>{spot.point};
     if (!o.csvFile.isEmpty())
-        if (QString e =
-                writeWhole(o.csvFile, sweep ? sweepCsv(SweepKind::Measurement, points) : spotCsv(spot));
+        if (QString e = writeWhole(o.csvFile, sweep ? sweepCsv(SweepKind::Measurement, points,
+                                                               runner.plan(SweepKind::Measurement).device)
+                                                    : spotCsv(spot));
             !e.isEmpty())
             return e;
     if (!o.jsonFile.isEmpty())

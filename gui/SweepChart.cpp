@@ -187,10 +187,12 @@ void SweepChart::setTrace(int axis, const QList<QPointF> &points)
     s->replace(part);
 }
 
-void SweepChart::setPoints(SweepKind kind, const QVector<SweepPoint> &points)
+void SweepChart::setPoints(SweepKind kind, const QVector<SweepPoint> &points, const DeviceSetup &device)
 {
     m_kind = kind;
     m_points = points;
+    m_converter = device.converter();
+    m_x->setTitleText(m_converter ? QStringLiteral("RF (MHz)") : QStringLiteral("Frequency (MHz)"));
     m_failed->clear();
     m_nf->setName(kind == SweepKind::Calibration ? QStringLiteral("Receiver NF") : QStringLiteral("NF"));
     QList<QPointF> nf, gain;
@@ -331,9 +333,19 @@ void SweepChart::mouseMoveEvent(QMouseEvent *e)
         if (p.state != SweepPoint::State::Pending &&
             (!best || std::abs(p.axisMhz() - v.x()) < std::abs(best->axisMhz() - v.x())))
             best = &p;
-    QString text = QStringLiteral("%1 MHz").arg(QLocale().toString(v.x(), 'f', 3));
+    const QLocale locale;
+    QString text = (m_converter ? QStringLiteral("RF %1 MHz") : QStringLiteral("%1 MHz"))
+                       .arg(locale.toString(v.x(), 'f', 3));
+    if (best && m_converter) {
+        // The IF the receiver reported for a measured point, else the planned one.
+        const bool tuned = best->state == SweepPoint::State::Measured && best->tunedMhz > 0;
+        text += QStringLiteral("   nearest point RF %1 MHz, IF %2 MHz: ")
+                    .arg(locale.toString(best->axisMhz(), 'f', 3),
+                         locale.toString(tuned ? best->tunedMhz : best->ifMhz, 'f', 3));
+    } else if (best) {
+        text += QStringLiteral("   nearest point %1 MHz: ").arg(locale.toString(best->axisMhz(), 'f', 3));
+    }
     if (best) {
-        text += QStringLiteral("   nearest point %1 MHz: ").arg(QLocale().toString(best->axisMhz(), 'f', 3));
         if (best->state == SweepPoint::State::Failed)
             text += QStringLiteral("failed (%1)").arg(best->failure);
         else if (m_kind == SweepKind::Calibration)

@@ -1,10 +1,12 @@
 #pragma once
 // The sweep's plot: noise figure (left axis, dB) and gain (right axis, dB)
-// against frequency (MHz). Measured points appear as they arrive; failed
-// points are marked on the frequency axis, never plotted as a number. A
-// reference trace from a saved sweep is drawn dashed in lighter colours of
-// its own, and on the virtual bench the bench's true curves dotted. Moving
-// the mouse over the plot reports the nearest measured point (readout()).
+// against frequency (MHz): a converter's RF at the device input, its axis
+// then titled "RF (MHz)", while the readout names the IF the receiver was
+// on too. Measured points appear as they arrive; failed points are marked
+// on the frequency axis, never plotted as a number. A reference trace from
+// a saved sweep is drawn dashed in lighter colours of its own, and on the
+// virtual bench the bench's true curves dotted. Moving the mouse over the
+// plot reports the nearest measured point (readout()).
 //
 // A point that arrives is appended to its series; the axes change only when
 // it lies outside them, so a point costs the same at the ten-thousandth as
@@ -41,9 +43,10 @@ class SweepChart : public QChartView
 public:
     explicit SweepChart(QWidget *parent = nullptr);
 
-    // The points of the sweep shown (replaces the previous ones); the
-    // frequency axis spans them all, measured or not.
-    void setPoints(SweepKind kind, const QVector<SweepPoint> &points);
+    // The points of the sweep shown (replaces the previous ones) and the
+    // device the sweep was of; the frequency axis spans them all, measured
+    // or not.
+    void setPoints(SweepKind kind, const QVector<SweepPoint> &points, const DeviceSetup &device = {});
     // Point `i` of those has changed: measured or failed now.
     void updatePoint(int i, const SweepPoint &point);
     void setReference(const SweepTrace &trace); // an empty trace removes it
@@ -92,6 +95,7 @@ private:
     QLineSeries *m_refNf = nullptr, *m_refGain = nullptr;
     QLineSeries *m_trueNf = nullptr, *m_trueGain = nullptr;
     SweepKind m_kind = SweepKind::Calibration;
+    bool m_converter = false; // x is the RF, the readout adds the IF
     QVector<SweepPoint> m_points;
     Bounds m_bounds;
 };

@@ -6,6 +6,7 @@
 #include "instrument/Instrument.h"
 #include "instrument/RigSettings.h"
 #include "instrument/SweepCommands.h"
+#include "report/DeviceText.h"
 #include "report/SweepCsv.h"
 #include "sheet/Session.h"
 
@@ -45,6 +46,17 @@ const QString kCaption = QStringLiteral("TQX sweep");
 const QStringList kColumns = {QStringLiteral("Frequency (MHz)"), QStringLiteral("Tuned (MHz)"), QStringLiteral("ENR (dB)"),
                               QStringLiteral("Y (dB)"),          QStringLiteral("Te (K)"),      QStringLiteral("NF (dB)"),
                               QStringLiteral("Gain (dB)"),       QStringLiteral("Receiver Te (K)"), QStringLiteral("Status")};
+// A converter's table: the RF, the planned IF and the IF the receiver reported.
+QStringList columnsFor(const DeviceSetup &device)
+{
+    if (!device.converter())
+        return kColumns;
+    QStringList c = kColumns;
+    c[0] = QStringLiteral("RF (MHz)");
+    c[1] = QStringLiteral("Tuned IF (MHz)");
+    c.insert(1, QStringLiteral("IF (MHz)"));
+    return c;
+}
 
 // In the user's locale, without digit grouping (a table of numbers).
 QString number(double v, int decimals)
@@ -241,6 +253,12 @@ QWidget *SweepWindow::buildResults()
     m_readout->setObjectName(QStringLiteral("sweepReadout"));
     m_readout->setAccessibleName(QStringLiteral("Plot readout"));
     connect(m_chart, &SweepChart::readout, m_readout, &QLabel::setText);
+    m_plan = new QLabel(top);
+    m_plan->setObjectName(QStringLiteral("sweepPlan"));
+    m_plan->setAccessibleName(QStringLiteral("Frequency plan"));
+    m_plan->setWordWrap(true);
+    m_plan->hide(); // an amplifier's sweep has no plan to show
+    tv->addWidget(m_plan);
     tv->addWidget(m_chart, 1);
     tv->addWidget(m_readout);
     tv->addWidget(m_files);
@@ -289,7 +307,7 @@ bool SweepWindow::startSweep(SweepKind kind)
     if (!sweep)
         return false;
     m_sweep = sweep;
-    beginPoints(kind, m_sweep->points());
+    beginPoints(kind, m_sweep->points(), m_sweep->plan().device);
     connect(m_sweep, &Sweep::pointChanged, this, &SweepWindow::onPointChanged);
     connect(m_sweep, &Sweep::progress, this, &SweepWindow::onProgress);
     connect(m_sweep, &Sweep::sourcePrompt, this, &SweepWindow::onPrompt);
@@ -301,14 +319,33 @@ bool SweepWindow::startSweep(SweepKind kind)
     return true;
 }
 
-void SweepWindow::beginPoints(SweepKind kind, const QVector<SweepPoint> &points)
+void SweepWindow::beginPoints(SweepKind kind, const QVector<SweepPoint> &points, const DeviceSetup &device)
 {
     m_kind = kind;
     m_points = points;
+    if (m_device.converter() != device.converter()) {
+        const QStringList columns = columnsFor(device);
+        m_table->setColumnCount(int(columns.size()));
+        m_table->setHorizontalHeaderLabels(columns);
+        m_table->resizeColumnsToContents();
+    }
+    m_device = device;
+    // A converter's frequency plan: the RF on the plot, the IF in the table.
+    m_plan->setVisible(device.converter());
+    m_plan->setText(device.converter()
+                        ? QStringLiteral("%1: LO %2 MHz, %3, image rejection %4 dB")
+                              .arg(deviceModeName(device.mode), number(device.loMhz, 3),
+                                   sidebandKey(device.sideband),
+                                   number(physics::imageRejectionFor(device.mode, device.sideband,
+                                                                     device.imageRejectionDb),
+                                          1))
+                        : QString());
     m_table->setRowCount(int(m_points.size()));
     for (int i = 0; i < m_points.size(); ++i)
         showPoint(i);
-    m_chart->setPoints(kind, m_points);
+    if (device.converter())
+        m_table->resizeColumnsToContents(); // the RF and IF are wider than their captions
+    m_chart->setPoints(kind, m_points, device);
     updateTruth();
 }
 
@@ -344,16 +381,18 @@ void SweepWindow::showPoint(int row)
     const QString status = ok ? QStringLiteral("ok")
                               : p.state == SweepPoint::State::Failed ? QStringLiteral("failed: ") + p.failure
                                                                      : QString();
-    const QString cells[] = {number(p.mhz, 3),
-                             p.tunedMhz > 0 ? number(p.tunedMhz, 6) : QString(),
-                             number(p.source.enrDb, 2),
-                             ok ? number(p.path.yDb, 3) : QString(),
-                             ok ? number(cal ? p.path.te : p.device.te, 1) : QString(),
-                             ok ? number(cal ? p.path.nfDb : p.device.nfDb, 2) : QString(),
-                             ok && !cal ? number(p.device.gainDb, 2) : QString(),
-                             ok ? number(p.rxTeK, 1) : QString(),
-                             status};
-    for (int c = 0; c < int(std::size(cells)); ++c) {
+    QStringList cells = {number(p.mhz, 3),
+                         p.tunedMhz > 0 ? number(p.tunedMhz, 6) : QString(),
+                         number(p.source.enrDb, 2),
+                         ok ? number(p.path.yDb, 3) : QString(),
+                         ok ? number(cal ? p.path.te : p.device.te, 1) : QString(),
+                         ok ? number(cal ? p.path.nfDb : p.device.nfDb, 2) : QString(),
+                         ok && !cal ? number(p.device.gainDb, 2) : QString(),
+                         ok ? number(p.rxTeK, 1) : QString(),
+                         status};
+    if (m_device.converter())
+        cells.insert(1, number(p.ifMhz, 3));
+    for (int c = 0; c < int(cells.size()); ++c) {
         auto *item = new QTableWidgetItem(cells[c]);
         if (p.state == SweepPoint::State::Failed)
             item->setForeground(QColor(192, 0, 0));
@@ -422,7 +461,10 @@ void SweepWindow::onEnded()
         measured += p.state == SweepPoint::State::Measured;
     if (m_kind == SweepKind::Calibration && measured > 0) {
         const SweepCalibration cal = m_sweep->calibration(); // the instrument keeps it
-        m_calStatus->setText(QStringLiteral("Calibration: %1 points from %2 to %3 MHz.")
+        // Kept where the receiver was: a converter's IF.
+        m_calStatus->setText((m_device.converter()
+                                  ? QStringLiteral("Calibration: %1 points from IF %2 to %3 MHz.")
+                                  : QStringLiteral("Calibration: %1 points from %2 to %3 MHz."))
                                  .arg(cal.mhz.size())
                                  .arg(number(cal.mhz.first(), 3), number(cal.mhz.last(), 3)));
     }
@@ -433,7 +475,7 @@ void SweepWindow::onEnded()
                                                              : QStringLiteral("Sweep failed");
     m_status->setText(QStringLiteral("%1: %2 of %3 points measured.").arg(how).arg(measured).arg(m_points.size()));
     m_progress->setValue(outcome == Sweep::Outcome::Finished ? m_progress->maximum() : m_progress->value());
-    m_chart->setPoints(m_kind, m_points);
+    m_chart->setPoints(m_kind, m_points, m_device);
     m_table->resizeColumnsToContents();
     updateButtons();
     if (!message.isEmpty())
@@ -474,7 +516,7 @@ void SweepWindow::exportCsv()
     if (!path)
         return;
     QSaveFile out(*path);
-    const QByteArray bytes = sweepCsv(m_kind, m_points);
+    const QByteArray bytes = sweepCsv(m_kind, m_points, m_device);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
         error(QStringLiteral("Cannot write %1: %2").arg(*path, out.errorString()));
 }

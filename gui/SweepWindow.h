@@ -39,8 +39,9 @@ public:
     void stopSweep();
     const QVector<SweepPoint> &points() const { return m_points; }
     // What the window shows of a sweep: every point as it starts, then each
-    // one as it changes (what the running sweep's signals feed).
-    void beginPoints(SweepKind kind, const QVector<SweepPoint> &points);
+    // one as it changes (what the running sweep's signals feed). A
+    // converter's sweep shows the RF on the plot and the IF beside it.
+    void beginPoints(SweepKind kind, const QVector<SweepPoint> &points, const DeviceSetup &device = {});
     void updatePoint(int i, const SweepPoint &point);
     bool running() const { return m_sweep != nullptr; }
 
@@ -68,6 +69,7 @@ private:
     Instrument &m_instrument;
     QPointer<Sweep> m_sweep; // owned by the Instrument while it runs
     SweepKind m_kind = SweepKind::Calibration;
+    DeviceSetup m_device; // of the sweep shown (its plan's)
     QVector<SweepPoint> m_points;
 
     QButtonGroup *m_source = nullptr;
@@ -79,6 +81,7 @@ private:
     QPushButton *m_exportButton = nullptr, *m_plotButton = nullptr, *m_refButton = nullptr;
     QProgressBar *m_progress = nullptr;
     QLabel *m_status = nullptr, *m_calStatus = nullptr, *m_readout = nullptr;
+    QLabel *m_plan = nullptr; // a converter's LO, sideband and image rejection
     SweepChart *m_chart = nullptr;
     QTableWidget *m_table = nullptr;
     QWidget *m_files = nullptr; // the row of file buttons under the plot

@@ -1,6 +1,7 @@
 #include "report/SweepCsv.h"
 
 #include "physics/Conversions.h"
+#include "report/DeviceText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,10 @@ const QStringList kHeader = {
     QStringLiteral("ENR (dB)"),    QStringLiteral("Y (dB)"),          QStringLiteral("Te (K)"),
     QStringLiteral("NF (dB)"),     QStringLiteral("Gain (dB)"),       QStringLiteral("Receiver Te (K)"),
     QStringLiteral("Receiver NF (dB)"), QStringLiteral("Receiver slope (dB)"), QStringLiteral("Status")};
+// A converter sweep's columns, after all of the above.
+const QStringList kConverterHeader = {QStringLiteral("IF (MHz)"), QStringLiteral("LO (MHz)"),
+                                      QStringLiteral("Device mode"), QStringLiteral("Sideband"),
+                                      QStringLiteral("Image rejection (dB)")};
 
 // C-locale number with `decimals` places; empty when not finite.
 QString num(double v, int decimals)
@@ -83,10 +88,16 @@ QList<Record> splitRecords(const QString &text)
 
 } // namespace
 
-QByteArray sweepCsv(SweepKind kind, const QVector<SweepPoint> &points)
+QByteArray sweepCsv(SweepKind kind, const QVector<SweepPoint> &points, const DeviceSetup &device)
 {
-    const bool cal = kind == SweepKind::Calibration;
-    QString out = kHeader.join(QLatin1Char(',')) + QLatin1Char('\n');
+    const bool cal = kind == SweepKind::Calibration, converter = device.converter();
+    QString out =
+        (converter ? kHeader + kConverterHeader : kHeader).join(QLatin1Char(',')) + QLatin1Char('\n');
+    // The same for every row: a row read alone still names its frequency plan.
+    const QString plan = converter ? QStringList{num(device.loMhz, 6), deviceModeName(device.mode),
+                                                 sidebandKey(device.sideband), imageRejectionText(device)}
+                                         .join(QLatin1Char(','))
+                                   : QString();
     for (const SweepPoint &p : points) {
         const bool ok = p.state == SweepPoint::State::Measured;
         QStringList row;
@@ -103,6 +114,8 @@ QByteArray sweepCsv(SweepKind kind, const QVector<SweepPoint> &points)
                 << quoted(p.state == SweepPoint::State::Failed ? QStringLiteral("failed: ") + p.failure
                                                                : QStringLiteral("not measured"));
         }
+        if (converter)
+            row << num(p.ifMhz, 6) << plan;
         out += row.join(QLatin1Char(',')) + QLatin1Char('\n');
     }
     return out.toUtf8();

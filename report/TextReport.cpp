@@ -3,6 +3,8 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Messages.h"
+#include "report/DeviceText.h"
+#include "sheet/NumText.h"
 #include "sheet/Session.h"
 
 #include <QDir>
@@ -81,6 +83,18 @@ QString TextResults(const Session &m)
     field("Gain(1) (dB)", Field::Gain);
     field("Teq(1) (K)", Field::Teq);
     field("NF(1) (dB)", Field::NF);
+    // A converter's results are referred to one sideband of this frequency
+    // plan; its lines follow the fixed ones so that those keep their places.
+    // Frequency is the RF.
+    const DeviceSetup &d = s.device;
+    if (d.converter()) {
+        const QString &rf = s.text(Field::Frequency);
+        data(QStringLiteral("Device mode"), deviceModeName(d.mode));
+        data(QStringLiteral("LO (MHz)"), mhzText(d.loMhz));
+        data(QStringLiteral("Sideband"), sidebandKey(d.sideband));
+        data(QStringLiteral("Image rejection (dB)"), imageRejectionText(d));
+        data(QStringLiteral("IF (MHz)"), IsNumber(rf) ? ifMhzText(d, ParseNumber(rf)) : QString());
+    }
     line(QString());
     line(QStringLiteral("Notes:"));
     // The notes keep their own line breaks, as CR LF like every other line.

@@ -28,8 +28,16 @@ QString systemReason(int errnum);
 QString NotesText(const Sheet &s);
 
 // The report: 34 fixed lines ("label" TAB "value", or a heading alone),
-// then the notes verbatim, every line ended by CR LF. Side-effect free; may
-// be called before any result exists.
+// then the notes verbatim, every line ended by CR LF. For a converter
+// (Sheet::device) five lines follow "NF(1) (dB)" before the blank line:
+//   Device mode           "Down-converter" or "Up-converter"
+//   LO (MHz)              "9750.000"
+//   Sideband              "LSB", "USB" or "DSB"
+//   Image rejection (dB)  "20.0", the figure the results used (DSB: 0.0)
+//   IF (MHz)              "1250.000" for the Frequency (the RF); empty when
+//                         the plan refuses that RF
+// An amplifier's report has none of them. Side-effect free; may be called
+// before any result exists.
 QString TextResults(const Session &m);
 
 // mnuSaveText: file-save dialog, then the report plus one more CR LF as

@@ -3,7 +3,9 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Messages.h"
+#include "report/DeviceText.h"
 #include "report/TextReport.h"
+#include "sheet/NumText.h"
 #include "sheet/Session.h"
 
 #include <QFile>
@@ -16,37 +18,54 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// Record file format: UTF-8 text, lines ended by CR LF, fields separated by
-// one TAB, nothing quoted. The header line (written only into an empty file)
-// has 18 names each followed by a TAB; a data line has 18 fields joined by
-// TAB, the notes percent-encoded so that they cannot break the line.
+// The record file's format: see TsvRecord.h.
 
 namespace {
 
 const char *const kHeaderNames[] = {"Program", "Version", "ObsTime", "Title", "Frequency", "Tatt1",
                                     "Tatt2", "Source", "Thot", "Tcold", "Y2", "Teq2",
                                     "NF2", "Y21", "Gain", "Teq", "NF", "Notes"};
+// A converter's columns, after all of the above (the settings file's keys).
+const char *const kConverterNames[] = {"DeviceMode", "LO", "Sideband", "ImageRejection", "IF"};
 
-QByteArray headerLine()
+QByteArray headerLine(bool converter)
 {
     QByteArray line;
     for (const char *name : kHeaderNames)
         line += QByteArray(name) + '\t';
+    if (converter)
+        for (const char *name : kConverterNames)
+            line += QByteArray(name) + '\t';
     return line + "\r\n";
 }
 
 QByteArray dataLine(const Session &m)
 {
     const Sheet &s = m.sheet();
-    const QStringList fields = {
-        QStringLiteral("TQX"), versionText(), m.ObsTime,
-        s.text(Field::Title), s.text(Field::Frequency), s.text(Field::Tatt1), s.text(Field::Tatt2),
-        s.text(Field::Source), s.text(Field::Thot), s.text(Field::Tcold),
-        s.text(Field::Y2dB),  // column Y2: the instrument's Y factor (dB)
-        s.text(Field::Teq1),  // column Teq2: the instrument's Teq (K)
-        s.text(Field::NF1),   // column NF2: the instrument's noise figure (dB)
-        s.text(Field::Y12dB), // column Y21: the combination's Y factor (dB)
-        s.text(Field::Gain), s.text(Field::Teq), s.text(Field::NF), UrlEncode(NotesText(s))};
+    QStringList fields = {QStringLiteral("TQX"),
+                          versionText(),
+                          m.ObsTime,
+                          s.text(Field::Title),
+                          s.text(Field::Frequency),
+                          s.text(Field::Tatt1),
+                          s.text(Field::Tatt2),
+                          s.text(Field::Source),
+                          s.text(Field::Thot),
+                          s.text(Field::Tcold),
+                          s.text(Field::Y2dB),  // column Y2: the instrument's Y factor (dB)
+                          s.text(Field::Teq1),  // column Teq2: the instrument's Teq (K)
+                          s.text(Field::NF1),   // column NF2: the instrument's noise figure (dB)
+                          s.text(Field::Y12dB), // column Y21: the combination's Y factor (dB)
+                          s.text(Field::Gain),
+                          s.text(Field::Teq),
+                          s.text(Field::NF),
+                          UrlEncode(NotesText(s))};
+    const DeviceSetup &d = s.device;
+    if (d.converter()) {
+        const QString &rf = s.text(Field::Frequency);
+        fields << deviceModeName(d.mode) << mhzText(d.loMhz) << sidebandKey(d.sideband)
+               << imageRejectionText(d) << (IsNumber(rf) ? ifMhzText(d, ParseNumber(rf)) : QString());
+    }
     return (fields.join(QLatin1Char('\t')) + QStringLiteral("\r\n")).toUtf8();
 }
 
@@ -103,7 +122,7 @@ int appendRecord(const Session &m)
     struct stat st {};
     int error = ::fstat(fd, &st) == 0 ? 0 : errno;
     if (error == 0 && st.st_size == 0)
-        error = writeLine(fd, headerLine());
+        error = writeLine(fd, headerLine(m.sheet().device.converter()));
     if (error == 0)
         error = writeLine(fd, dataLine(m));
     // Linux closes the descriptor even when close() reports EINTR.

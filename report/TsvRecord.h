@@ -4,6 +4,26 @@
 // (Session::TsvFileName, relative to the current directory), preceded by a
 // header line when the file is empty. The file is only ever appended to and
 // never read. User-interface thread only.
+//
+// Record file format: UTF-8 text, lines ended by CR LF, fields separated by
+// one TAB, nothing quoted. The header line (written only into an empty file)
+// has 18 names each followed by a TAB:
+//   Program Version ObsTime Title Frequency Tatt1 Tatt2 Source Thot Tcold
+//   Y2 Teq2 NF2 Y21 Gain Teq NF Notes
+// A data line has 18 fields joined by TAB, the notes percent-encoded so that
+// they cannot break the line. A converter's record (Sheet::device) has five
+// more fields after the notes, so that every earlier column keeps its place
+// in a file of any age:
+//   DeviceMode      "Down-converter" or "Up-converter"
+//   LO              the LO, MHz ("9750.000")
+//   Sideband        "LSB", "USB" or "DSB"
+//   ImageRejection  dB, the figure the results used ("20.0"; DSB 0.0)
+//   IF              MHz for the Frequency (the RF), "1250.000"; empty when
+//                   the frequency plan refuses the RF
+// A file started by a converter's record names them in its header too (23
+// names, each followed by a TAB); in a file started with 18 names they stand
+// unnamed after Notes. An amplifier's record never has them: its header and
+// line are those of every earlier version.
 
 #include <QString>
 

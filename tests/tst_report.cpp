@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 
 Q_DECLARE_METATYPE(Control)
+Q_DECLARE_METATYPE(DeviceSetup)
+Q_DECLARE_METATYPE(SweepKind)
 
 namespace {
 // Every field the outlets read, in report order: label (%u: the units; no value: a heading) and whether
@@ -41,6 +43,12 @@ QString expectedReport(const QString &unit, const QString &notes)
     for (const Item &i : kItems)
         lines << QString::fromUtf8(i.label).replace("%u", unit) + (i.value ? "\t" + QString::fromUtf8(i.value) : QString());
     return (lines << "" << "Notes:" << notes).join("\r\n") + "\r\n";
+}
+DeviceSetup converter(physics::DeviceMode mode, double loMhz, physics::Sideband sideband, double irDb)
+{
+    DeviceSetup d;
+    d.mode = mode, d.loMhz = loMhz, d.sideband = sideband, d.imageRejectionDb = irDb;
+    return d;
 }
 QByteArray tsvLine(const QByteArray &encodedNotes)
 {
@@ -197,6 +205,97 @@ private Q_SLOTS:
                                            "Receiver Te (K),Receiver NF (dB),Receiver slope (dB),Status\n" + rows);
         QCOMPARE(t.error, error);
         QCOMPARE(QList<double>(t.mhz.begin(), t.mhz.end()), mhz);
+    }
+
+    // A converter adds its frequency plan after the last fixed line of the report and after the notes of the
+    // record, so that every earlier line and column keeps its place; the IF is that of the Frequency (RF,
+    // 145 MHz). A file started by a converter names the columns; an older file just gets the longer line.
+    void converterRecords_data()
+    {
+        using M = physics::DeviceMode;
+        using S = physics::Sideband;
+        QTest::addColumn<DeviceSetup>("device");
+        QTest::addColumn<QString>("fields"); // mode, LO, sideband, image rejection, IF
+        QTest::newRow("down-converter LSB: IF = LO - RF") << converter(M::DownConverter, 155, S::Lsb, 25.04)
+                                                          << "Down-converter|155.000|LSB|25.0|10.000";
+        QTest::newRow("DSB: image rejection used is 0 dB") << converter(M::DownConverter, 100.5, S::Dsb, 30)
+                                                           << "Down-converter|100.500|DSB|0.0|44.500";
+        QTest::newRow("up-converter USB: IF = LO + RF") << converter(M::UpConverter, 1151.25, S::Usb, 0)
+                                                        << "Up-converter|1151.250|USB|0.0|1296.250";
+        QTest::newRow("plan refuses the RF: IF empty") << converter(M::DownConverter, 9750, S::Usb, 20)
+                                                       << "Down-converter|9750.000|USB|20.0|";
+    }
+    void converterRecords()
+    {
+        QFETCH(DeviceSetup, device);
+        QFETCH(QString, fields);
+        sheet().device = device;
+        sheet().setText(Field::Notes, "n");
+        const QStringList f = fields.split('|');
+        const QString lines = "Device mode\t" + f[0] + "\r\nLO (MHz)\t" + f[1] + "\r\nSideband\t" + f[2] +
+                              "\r\nImage rejection (dB)\t" + f[3] + "\r\nIF (MHz)\t" + f[4] + "\r\n";
+        QCOMPARE(TextResults(meter().session()),
+                 expectedReport("dB", "n").replace("NF(1) (dB)\t7.50\r\n", "NF(1) (dB)\t7.50\r\n" + lines));
+        const QByteArray line = tsvLine("n").chopped(2) + '\t' + fields.replace('|', '\t').toUtf8() + "\r\n";
+        const QString fresh = m_dir->filePath("new.tab"), old = m_dir->filePath("old.tab");
+        QFile older(old);
+        QVERIFY(older.open(QIODevice::WriteOnly) && older.write(kHeader + tsvLine("earlier")) > 0);
+        older.close();
+        for (const QString &file : {fresh, old}) {
+            meter().session().TsvFileName = file;
+            sheet().setEnabled(Control::mnuSaveTsv, true);
+            meter().click(Control::mnuSaveTsv);
+        }
+        QCOMPARE(readFile(fresh), kHeader.chopped(2) + "DeviceMode\tLO\tSideband\tImageRejection\tIF\t\r\n" + line);
+        QCOMPARE(readFile(old), kHeader + tsvLine("earlier") + line);
+        QCOMPARE(m_bench->messages.lines(), QStringList());
+    }
+
+    // The sweep CSV: an amplifier's file exactly as ever; a converter's with the RF as Frequency, the planned IF,
+    // the LO and the plan in every row after the status. Either reads back as a reference trace on the RF.
+    void sweepCsvText_data()
+    {
+        QTest::addColumn<SweepKind>("kind");
+        QTest::addColumn<DeviceSetup>("device");
+        QTest::addColumn<QString>("expected"); // "@": the fixed columns' header
+        const QString ok = "10700.000000,950.001000,15.20,5.123,%1,1.300,%2,290.0,3.010,-120.000,ok";
+        const QString failed = "10800.000000,,15.20,,,,,,,,\"failed: Noise HI(12) clipped, hot\"";
+        QTest::newRow("amplifier measurement: the columns of old")
+            << SweepKind::Measurement << DeviceSetup()
+            << "@\nmeasurement," + ok.arg("100.0", "55.500") + "\nmeasurement," + failed + "\n";
+        const QString lnb = "9750.000000,Down-converter,USB,20.0";
+        QTest::newRow("LNB measurement: IF, LO and plan per row")
+            << SweepKind::Measurement << converter(physics::DeviceMode::DownConverter, 9750, physics::Sideband::Usb, 20)
+            << "@,IF (MHz),LO (MHz),Device mode,Sideband,Image rejection (dB)\nmeasurement," + ok.arg("100.0", "55.500") +
+                   ",950.000000," + lnb + "\nmeasurement," + failed + ",1050.000000," + lnb + "\n";
+        QTest::newRow("DSB calibration: receiver's columns, image rejection 0")
+            << SweepKind::Calibration << converter(physics::DeviceMode::DownConverter, 9750, physics::Sideband::Dsb, 20)
+            << "@,IF (MHz),LO (MHz),Device mode,Sideband,Image rejection (dB)\ncalibration," + ok.arg("200.0", "") +
+                   ",950.000000,9750.000000,Down-converter,DSB,0.0\ncalibration," + failed +
+                   ",1050.000000,9750.000000,Down-converter,DSB,0.0\n";
+    }
+    void sweepCsvText()
+    {
+        QFETCH(SweepKind, kind);
+        QFETCH(DeviceSetup, device);
+        QFETCH(QString, expected);
+        SweepPoint a, b;
+        a.state = SweepPoint::State::Measured;
+        a.mhz = 10700, a.ifMhz = 950, a.tunedMhz = 950.001, a.source.enrDb = 15.2;
+        a.path.yDb = 5.123, a.path.te = 200.04, a.path.nfDb = 1.3, a.rxTeK = 290, a.rxSlopeDb = -120;
+        a.device.te = 100.04, a.device.nfDb = 1.3, a.device.gainDb = 55.5;
+        b.state = SweepPoint::State::Failed;
+        b.mhz = 10800, b.ifMhz = 1050, b.source.enrDb = 15.2, b.failure = "Noise HI(12) clipped, hot";
+        const QByteArray csv = sweepCsv(kind, {a, b}, device);
+        QCOMPARE(QString::fromUtf8(csv), expected.replace("@", "Sweep,Frequency (MHz),Tuned (MHz),ENR (dB),Y (dB),Te (K),"
+                                                               "NF (dB),Gain (dB),Receiver Te (K),Receiver NF (dB),"
+                                                               "Receiver slope (dB),Status"));
+        const SweepTrace t = parseSweepCsv(csv);
+        QCOMPARE(t.error, QString());
+        QCOMPARE(t.kind, kind);
+        QCOMPARE(t.mhz, QVector<double>{10700});
+        QCOMPARE(t.nfDb, QVector<double>{1.3});
+        QCOMPARE(t.gainDb, kind == SweepKind::Measurement ? QVector<double>{55.5} : QVector<double>());
     }
 
     // A series as CSV: ISO 8601 UTC stamps whatever zone the run was stamped in, elapsed seconds from the

@@ -1,6 +1,7 @@
 // The sweep CSV reader over arbitrary bytes: a trace it accepts has one finite frequency and noise figure per
 // point (a gain only where the file gives one). And any bytes as the reason of a failed point, written and
-// read back, must stay inside their quoted field: the one measured point beside it comes back unchanged.
+// read back, must stay inside their quoted field: the one measured point beside it comes back unchanged, with
+// or without a converter's columns after the status.
 #include "report/SweepCsv.h"
 
 #include <cmath>
@@ -39,7 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     measured.mhz = 145.5;
     measured.device.nfDb = 1.25;
     measured.device.gainDb = 20.5;
-    const SweepTrace back = parseSweepCsv(sweepCsv(SweepKind::Measurement, {failed, measured, failed}));
+    measured.ifMhz = 1250.5;
+    DeviceSetup device;
+    if (size % 2)
+        device.mode = physics::DeviceMode::DownConverter;
+    const SweepTrace back = parseSweepCsv(sweepCsv(SweepKind::Measurement, {failed, measured, failed}, device));
     check(back.error.isEmpty() && back.mhz == QVector<double>{145.5} && back.nfDb == QVector<double>{1.25} &&
           back.gainDb == QVector<double>{20.5});
     return 0;

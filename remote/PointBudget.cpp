@@ -9,7 +9,7 @@
 double pointUncertainty(Instrument &m, const SweepPlan &plan, const SweepPoint &point, physics::BudgetOut out)
 {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::optional<physics::LevelPair> cal = m.sweepCalibration().at(point.mhz);
+    const std::optional<physics::LevelPair> cal = m.sweepCalibration().at(point.ifMhz); // kept by the receiver's frequency
     if (point.state != SweepPoint::State::Measured || !cal || !point.loDb || !point.hiDb)
         return nan;
     BudgetInputs b = budgetInputs(m);

@@ -302,7 +302,7 @@ private Q_SLOTS:
         }
         for (int i = 0; i < 4; ++i)
             sheet().setText(QList<Field>{Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22}[i],
-                            QStringList{"10", "20", "30", "38"}[i]);
+                            QStringList{"10", "13", "30", "38"}[i]);
         QVERIFY(meter().validate(Field::Frequency));
         QCOMPARE(ifText(sheet()), ifLine);
         QCOMPARE(sheet().text(Field::ENR), FormatFixed(enr, "0.00")); // the device input's ENR stays on the sheet
@@ -312,7 +312,7 @@ private Q_SLOTS:
         in.tHot = thot(enr);
         in.tCold = 290;
         in.tAtt1 = in.tAtt2 = 290;
-        in.instrument = physics::LevelPair{10, 20};
+        in.instrument = physics::LevelPair{10, 13};
         in.combined = physics::LevelPair{30, 38};
         if (!std::isnan(calEnr)) {
             in.calTHot = thot(calEnr);
@@ -330,9 +330,11 @@ private Q_SLOTS:
             dut = physics::correctForImage(ci).device;
         }
         const bool known = !std::isnan(calEnr);
-        QCOMPARE(sheet().text(Field::Teq1) + '|' + sheet().text(Field::NF) + '|' + sheet().text(Field::NF2),
-                 (known ? FormatSig(r.instrument.te, 3) + '|' + FormatFixed(dut.nfDb, "0.00") : "|") + '|' +
-                     FormatFixed(r.combined.nfDb, "0.00"));
+        // Teq1 and the gain follow the calibration ENR one for one; NF2 the measurement ENR alone.
+        QCOMPARE(QStringList({sheet().text(Field::Teq1), sheet().text(Field::Gain), sheet().text(Field::NF),
+                              sheet().text(Field::NF2)}),
+                 QStringList({known ? FormatSig(r.instrument.te, 3) : "", known ? FormatFixed(dut.gainDb, "0.0") : "",
+                              known ? FormatFixed(dut.nfDb, "0.00") : "", FormatFixed(r.combined.nfDb, "0.00")}));
         // An amplifier without a table of its own: the calibration path is the device path, as always.
         QCOMPARE(sheet().calibrationEnr.state == Sheet::CalibrationEnr::State::Typed, !device.converter() && !ownTable);
     }

@@ -52,7 +52,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("enabled");
-        const QStringList disabled = {"mnuEnrUnl", "mnuSaveText", "mnuSaveTsv", "mnuSaveWave", "mnuCopyTextClip",
+        const QStringList disabled = {"mnuEnrUnl", "mnuCalEnrUnl", "mnuSaveText", "mnuSaveTsv", "mnuSaveWave", "mnuCopyTextClip",
                                       "mnuPlayWave", "btnSaveTsv"};
         for (int i = 0; i < int(Control::Count); ++i)
             QTest::newRow(controlName(Control(i))) << QString(controlName(Control(i))) << !disabled.contains(controlName(Control(i)));

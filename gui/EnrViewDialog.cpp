@@ -71,7 +71,7 @@ QString legendName(Interpolation method)
     return QStringLiteral("Spline");
 }
 
-QChart *chartOf(const EnrTable &t, double mhz, bool loaded)
+QChart *chartOf(const EnrTable &t, double mhz, bool loaded, const QString &markerName)
 {
     auto *chart = new QChart;
     chart->setTitle(loaded ? QStringLiteral("ENR of the loaded table")
@@ -166,7 +166,7 @@ QChart *chartOf(const EnrTable &t, double mhz, bool loaded)
     series << faint << chosenCurve << points;
     if (std::isfinite(mhz) && mhz >= f0 && mhz <= f1) {
         auto *marker = new QLineSeries;
-        marker->setName(QStringLiteral("Current frequency"));
+        marker->setName(markerName);
         chart->setTitle(QStringLiteral("ENR of the loaded table: %1 dB at %2 MHz")
                             .arg(FormatFixed(csinterpolate(t, mhz), QStringLiteral("0.00")), NumToText(mhz)));
         marker->append(mhz, lo);
@@ -257,8 +257,11 @@ QDialog *createEnrViewDialog(Instrument &m, QWidget *parent)
         const bool cal = calibration();
         const bool has = cal || loaded;
         QChart *old = view->chart();
-        view->setChart(chartOf(
-            shown(), cal ? calibrationMhz(m.sheet()) : ParseNumber(m.sheet().text(Field::Frequency)), has));
+        // The calibration table is read where the receiver alone is calibrated (a converter's IF).
+        view->setChart(
+            cal ? chartOf(shown(), calibrationMhz(m.sheet()), has, QStringLiteral("Calibration frequency"))
+                : chartOf(shown(), ParseNumber(m.sheet().text(Field::Frequency)), has,
+                          QStringLiteral("Current frequency")));
         delete old;
         const QSignalBlocker quiet(choice);
         choice->setCurrentIndex(choice->findData(static_cast<int>(shown().method)));

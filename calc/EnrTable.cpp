@@ -252,76 +252,108 @@ EnrFileContents ParseEnrFile(const QByteArray &bytes)
     return r;
 }
 
-int LoadEnrTable(Session &m, EnrTable &table, IMessages &messages)
+namespace {
+
+// A table read and accepted, before the table in use changes.
+struct ReadTable {
+    EnrTable table;
+    std::optional<QString> source; // the file's "#* " description
+    QString enrText;               // the ENR at the frequency checked ("0.00"), or empty
+};
+
+// The ENR text of `t` at mhz when it lies in (0, 200) dB as shown with two
+// decimals; none otherwise.
+std::optional<QString> enrTextAt(const EnrTable &t, double mhz)
 {
-    Sheet &s = m.sheet();
+    const QString text = FormatFixed(csinterpolate(t, mhz), QStringLiteral("0.00")); // empty when not finite
+    const double v = ParseNumber(text);
+    return v > 0 && v < 200 ? std::optional<QString>(text) : std::nullopt;
+}
+
+bool withinKnots(const EnrTable &t, double mhz)
+{
+    return t.size() >= 2 && mhz >= t.freq.first() && mhz <= t.freq.last();
+}
+
+// Both tables' load: read `fileName` with a bound, parse it, fit the curves,
+// take the method remembered in `interpolation` (a new table: the natural
+// spline, and the monotone cubic offered where the spline swings beyond its
+// data), and check the ENR at mhz, where the table is read first (outside
+// the knots only when `extrapolates`; otherwise nothing is checked there).
+// Every problem goes to `messages`; a refusal empties both names.
+std::optional<ReadTable> readEnrTable(const Session &m, QString &fileName, QString &interpolation,
+                                      IMessages &messages, double mhz, bool extrapolates)
+{
     if (m.HotColdLoads) { // the name stays: the table returns with the switched source
         messages.show(kTqxCaption,
                       QStringLiteral("Hot and cold loads are in use (Options); no ENR table is loaded."),
                       MsgIcon::Exclamation);
-        return 1;
+        return std::nullopt;
     }
-    const FileBytes file = readBounded(m.EnrFileName);
+    auto refuse = [&]() -> std::optional<ReadTable> {
+        fileName.clear();
+        interpolation.clear();
+        return std::nullopt;
+    };
+    const FileBytes file = readBounded(fileName);
     if (file.notFound) {
         messages.show(kTqxCaption, QStringLiteral("ENR File not found, load aborted."), MsgIcon::Critical);
-        m.EnrFileName.clear();
-        m.EnrInterpolation.clear();
-        return 1;
+        return refuse();
     }
     if (file.tooLarge) {
         messages.show(kTqxCaption, QStringLiteral("ENR File larger than 1 MiB, load aborted."),
                       MsgIcon::Critical);
-        m.EnrFileName.clear();
-        m.EnrInterpolation.clear();
-        return 1;
+        return refuse();
     }
 
-    // The table in use stays untouched until the whole load has succeeded.
     EnrFileContents contents = ParseEnrFile(file.data);
     for (const EnrFileMessage &msg : contents.messages)
         messages.show(msg.caption, msg.text, msg.icon);
-    if (contents.failed) {
-        m.EnrFileName.clear();
-        m.EnrInterpolation.clear();
-        return 1;
-    }
-    EnrTable &loaded = contents.table;
+    if (contents.failed)
+        return refuse();
+    ReadTable r{std::move(contents.table), contents.source, QString()};
+    EnrTable &loaded = r.table;
     fitSpline(loaded);
-    const std::optional<physics::Interpolation> remembered = interpolationFromKey(m.EnrInterpolation);
+    const std::optional<physics::Interpolation> remembered = interpolationFromKey(interpolation);
     loaded.method = remembered.value_or(physics::Interpolation::NaturalSpline);
 
-    // Apply at the current frequency; the value must lie in (0, 200) dB as
-    // shown with two decimals.
-    const double mhz = ParseNumber(s.text(Field::Frequency));
-    auto enrTextAt = [mhz](const EnrTable &t) -> std::optional<QString> {
-        const QString text =
-            FormatFixed(csinterpolate(t, mhz), QStringLiteral("0.00")); // empty when not finite
-        const double v = ParseNumber(text);
-        return v > 0 && v < 200 ? std::optional<QString>(text) : std::nullopt;
-    };
-    std::optional<QString> enrText = enrTextAt(loaded);
+    const bool checked = extrapolates || withinKnots(loaded, mhz);
+    auto textAt = [&] { return checked ? enrTextAt(loaded, mhz) : std::optional<QString>(QString()); };
+    std::optional<QString> enrText = textAt();
     // A new table whose spline swings beyond its data: say where and by how
     // much, and offer the curve that cannot.
     if (enrText && !remembered) {
         const std::vector<physics::Excursion> over = splineOvershoots(loaded);
         if (!over.empty() && messages.ask(kOvershootCaption, overshootQuestion(over))) {
             loaded.method = physics::Interpolation::MonotoneCubic;
-            enrText = enrTextAt(loaded);
+            enrText = textAt();
         }
     }
     if (!enrText) {
-        m.EnrFileName.clear();
-        m.EnrInterpolation.clear();
         messages.show(kTqxCaption, QStringLiteral("ENR data out of range, load aborted."), MsgIcon::Critical);
-        return 1;
+        return refuse();
     }
-    const double v = ParseNumber(*enrText);
-    m.EnrInterpolation = interpolationKey(loaded.method);
+    interpolation = interpolationKey(loaded.method);
+    r.enrText = *enrText;
+    return r;
+}
 
-    table = std::move(loaded);
-    if (contents.source)
-        s.setText(Field::Source, *contents.source);
-    s.setText(Field::ENR, *enrText);
+} // namespace
+
+int LoadEnrTable(Session &m, EnrTable &table, IMessages &messages)
+{
+    Sheet &s = m.sheet();
+    // Applied at the current frequency; the table in use stays untouched
+    // until the whole load has succeeded.
+    std::optional<ReadTable> read = readEnrTable(m, m.EnrFileName, m.EnrInterpolation, messages,
+                                                 ParseNumber(s.text(Field::Frequency)), true);
+    if (!read)
+        return 1;
+    const double v = ParseNumber(read->enrText);
+    table = std::move(read->table);
+    if (read->source)
+        s.setText(Field::Source, *read->source);
+    s.setText(Field::ENR, read->enrText);
     s.setText(Field::Tcold, FormatFixed(m.SourceOffK, QStringLiteral("0.00")));
     // Thot from the ENR as shown (rounded): the excess noise, 290 K *
     // 10^(ENR/10), on top of the source's physical temperature when off.
@@ -332,10 +364,24 @@ int LoadEnrTable(Session &m, EnrTable &table, IMessages &messages)
     return 0;
 }
 
-void EnrImport(Session &m, EnrTable &table, IMessages &messages, IFileDialogs *fileDialogs)
+int LoadCalibrationEnrTable(Session &m, EnrTable &table, IMessages &messages, double mhz)
+{
+    std::optional<ReadTable> read =
+        readEnrTable(m, m.CalEnrFileName, m.CalEnrInterpolation, messages, mhz, false);
+    if (!read)
+        return 1;
+    table = std::move(read->table);
+    m.sheet().setEnabled(Control::mnuCalEnrUnl, true);
+    return 0;
+}
+
+namespace {
+
+// A file chosen for a table; none when cancelled or without dialogs.
+std::optional<QString> chooseEnrFile(IFileDialogs *fileDialogs)
 {
     if (!fileDialogs)
-        return;
+        return std::nullopt;
     FileDialogRequest req;
     req.initialDir = QString(); // the process's current directory
     // Vendor calibration files usually end in .enr; any file is read by content.
@@ -343,7 +389,25 @@ void EnrImport(Session &m, EnrTable &table, IMessages &messages, IFileDialogs *f
     req.filterIndex = 1;
     req.fileName = QString();
     req.mustExist = true;
-    const std::optional<QString> path = fileDialogs->openFile(req);
+    return fileDialogs->openFile(req);
+}
+
+void clearTable(EnrTable &t)
+{
+    t.freq.fill(0.0, 2);
+    t.enr.fill(0.0, 2);
+    t.y2.fill(0.0, 2);
+    t.slopes.fill(0.0, 2);
+    t.method = physics::Interpolation::NaturalSpline;
+    for (QVector<double> *column : {&t.unc, &t.onMag, &t.onPhase, &t.offMag, &t.offPhase})
+        column->clear();
+}
+
+} // namespace
+
+void EnrImport(Session &m, EnrTable &table, IMessages &messages, IFileDialogs *fileDialogs)
+{
+    const std::optional<QString> path = chooseEnrFile(fileDialogs);
     if (!path)
         return; // cancelled: nothing changes
     m.EnrFileName = *path;
@@ -353,16 +417,33 @@ void EnrImport(Session &m, EnrTable &table, IMessages &messages, IFileDialogs *f
 
 void EnrUnload(Session &m, EnrTable &t)
 {
-    t.freq.fill(0.0, 2);
-    t.enr.fill(0.0, 2);
-    t.y2.fill(0.0, 2);
-    t.slopes.fill(0.0, 2);
-    t.method = physics::Interpolation::NaturalSpline;
-    for (QVector<double> *column : {&t.unc, &t.onMag, &t.onPhase, &t.offMag, &t.offPhase})
-        column->clear();
+    clearTable(t);
     m.EnrFileName.clear();
     m.EnrInterpolation.clear();
     Sheet &s = m.sheet();
     s.setEnabled(Control::mnuEnrUnl, false);
     setEnrFieldsLocked(s, false);
+}
+
+void CalEnrImport(Session &m, EnrTable &table, IMessages &messages, IFileDialogs *fileDialogs, double mhz)
+{
+    const std::optional<QString> path = chooseEnrFile(fileDialogs);
+    if (!path)
+        return;
+    // A refused file leaves the table in use (and its name) as it was.
+    QString previousName = m.CalEnrFileName, previousMethod = m.CalEnrInterpolation;
+    m.CalEnrFileName = *path;
+    m.CalEnrInterpolation.clear();
+    if (LoadCalibrationEnrTable(m, table, messages, mhz) != 0 && m.sheet().enabled(Control::mnuCalEnrUnl)) {
+        m.CalEnrFileName = previousName;
+        m.CalEnrInterpolation = previousMethod;
+    }
+}
+
+void CalEnrUnload(Session &m, EnrTable &t)
+{
+    clearTable(t);
+    m.CalEnrFileName.clear();
+    m.CalEnrInterpolation.clear();
+    m.sheet().setEnabled(Control::mnuCalEnrUnl, false);
 }

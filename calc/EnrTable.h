@@ -2,7 +2,9 @@
 // ENR table of the noise source (excess noise ratio in dB against frequency
 // in MHz) with its interpolation (natural cubic spline by default, or linear
 // in dB, or monotone cubic; see physics/Spline.h), and the File menu entries
-// that import and unload it. User-interface thread only.
+// that import and unload it; also the calibration path's own table (the
+// receiver alone is calibrated at a converter's IF, where the source's ENR
+// differs from the one at the RF). User-interface thread only.
 //
 // The interpolation chosen is not part of the file, which other programs and
 // older versions read as it is: it is remembered beside the file's name
@@ -123,3 +125,19 @@ int LoadEnrTable(Session &m, EnrTable &table, IMessages &messages);
 void EnrImport(Session &m, EnrTable &table, IMessages &messages, IFileDialogs *fileDialogs);
 // mnuEnrUnl: forget the table and its method, unlock the fields.
 void EnrUnload(Session &m, EnrTable &table);
+
+// The calibration path's own table: Session::CalEnrFileName loaded into
+// `table` with the parser, the messages and the method choice of
+// LoadEnrTable, and mnuCalEnrUnl enabled. Nothing on the sheet's fields
+// changes (ENR, Thot and Tcold stay those of the device input). The ENR is
+// checked at mhz, where the calibration reads it (calibrationMhz in
+// calc/Results.h), when that lies within the knots: a table is never
+// extrapolated for the calibration. 0 on success, 1 on failure (the name
+// and method emptied, `table` untouched).
+int LoadCalibrationEnrTable(Session &m, EnrTable &table, IMessages &messages, double mhz);
+// mnuCalEnrImp: choose a file, then LoadCalibrationEnrTable with no method
+// remembered; a refused file leaves a table in use, and its name, as they were.
+void CalEnrImport(Session &m, EnrTable &table, IMessages &messages, IFileDialogs *fileDialogs, double mhz);
+// mnuCalEnrUnl: forget the calibration table; the calibration path reads the
+// measurement table again.
+void CalEnrUnload(Session &m, EnrTable &table);

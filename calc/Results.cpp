@@ -4,12 +4,14 @@
 
 #include "calc/Results.h"
 
+#include "calc/EnrTable.h"
 #include "physics/YFactor.h"
 #include "sheet/NumText.h"
 #include "sheet/Session.h"
 
 #include <QLocale>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -82,21 +84,57 @@ CascadeInputs cascadeInputsFrom(const Sheet &s)
     }
     in.instrument = usablePair(r.levels[0], r.levels[1]);
     in.combined = usablePair(r.levels[2], r.levels[3]);
+    // The calibration path's own source temperatures when a calibration
+    // ENR table gives them (a converter's IF); otherwise Thot and Tcold.
+    const Sheet::CalibrationEnr &cal = s.calibrationEnr;
+    if (cal.state == Sheet::CalibrationEnr::State::Table) {
+        in.calTHot = cal.tHot;
+        in.calTCold = cal.tCold;
+    }
     return r;
 }
+
+namespace {
+
+// The calibration path's ENR as the table gives it, after `where` ("IF
+// 1250.000 MHz"; empty for an amplifier): nothing when typed.
+QString calibrationEnrText(const Sheet::CalibrationEnr &cal, const QString &where)
+{
+    using State = Sheet::CalibrationEnr::State;
+    const QString fmtMhz = QStringLiteral("0.000");
+    switch (cal.state) {
+    case State::Typed:
+        return where;
+    case State::Table: {
+        const QString enr = FormatFixed(cal.enrDb, QStringLiteral("0.00"));
+        return where.isEmpty() ? QStringLiteral("Calibration ENR %1 dB").arg(enr)
+                               : QStringLiteral("%1, calibration ENR %2 dB").arg(where, enr);
+    }
+    case State::Outside: {
+        const QString outside = QStringLiteral("outside the calibration ENR table (%1 to %2 MHz)")
+                                    .arg(FormatFixed(cal.lowMhz, fmtMhz), FormatFixed(cal.highMhz, fmtMhz));
+        return where.isEmpty() ? QStringLiteral("Frequency %1").arg(outside)
+                               : QStringLiteral("%1, %2").arg(where, outside);
+    }
+    }
+    return where;
+}
+
+} // namespace
 
 QString ifText(const Sheet &s)
 {
     const DeviceSetup &d = s.device;
     if (!d.converter())
-        return QString();
+        return calibrationEnrText(s.calibrationEnr, QString());
     const QString &rf = s.text(Field::Frequency);
     if (!IsNumber(rf))
         return converterErrorText(physics::ConverterError::NotFinite);
     const physics::FrequencyPlan plan = physics::frequencyPlan(d.mode, d.loMhz, d.sideband, ParseNumber(rf));
     if (!plan.ok())
         return converterErrorText(plan.error);
-    return QStringLiteral("IF %1 MHz").arg(FormatFixed(plan.ifMhz, QStringLiteral("0.000")));
+    return calibrationEnrText(
+        s.calibrationEnr, QStringLiteral("IF %1 MHz").arg(FormatFixed(plan.ifMhz, QStringLiteral("0.000"))));
 }
 
 void ResultsReset(Sheet &s)
@@ -124,6 +162,10 @@ void ResultsCalc(Sheet &s)
     // logarithm of a non-positive ratio, an overflow) stops here and leaves
     // the rest empty.
     const physics::YFactorResult &cal = r.instrument;
+    // A calibration frequency outside the calibration ENR table's knots
+    // gives the receiver no source temperatures (nothing is extrapolated):
+    // its temperature, and so the device's results, stay empty.
+    const bool calSourceKnown = s.calibrationEnr.state != Sheet::CalibrationEnr::State::Outside;
     if (in.instrument) {
         if (!cal.ok)
             return;
@@ -133,8 +175,9 @@ void ResultsCalc(Sheet &s)
                 s.setEnabled(c, true);
         }
         s.setText(Field::Y2dB, FormatFixed(cal.yDb, kFmtY));
-        s.setText(Field::Teq1, FormatSig(cal.te, kTeDigits));
-        if (cal.te > 0) {
+        if (calSourceKnown)
+            s.setText(Field::Teq1, FormatSig(cal.te, kTeDigits));
+        if (calSourceKnown && cal.te > 0) {
             s.setColour(Field::Teq1, Colour::DarkBlue);
             s.setText(Field::NF1, FormatFixed(cal.nfDb, kFmtNF));
         }
@@ -154,7 +197,7 @@ void ResultsCalc(Sheet &s)
 
     // Device under test (1): needs a valid instrument temperature.
     physics::DeviceResult dut = r.device;
-    if (!dut.ok)
+    if (!dut.ok || !calSourceKnown)
         return;
     if (s.device.converter()) {
         // The amplifier formula credits the whole output step to the wanted
@@ -206,4 +249,44 @@ void LimitsToggle(Session &m)
     // Levels taken under the old clipping rule no longer apply.
     discardReadings(m);
     ResultsReset(s);
+}
+
+double calibrationMhz(const Sheet &s)
+{
+    const double mhz = ParseNumber(s.text(Field::Frequency));
+    const DeviceSetup &d = s.device;
+    if (!d.converter())
+        return mhz;
+    const physics::FrequencyPlan plan = physics::frequencyPlan(d.mode, d.loMhz, d.sideband, mhz);
+    return plan.ok() ? plan.ifMhz : std::numeric_limits<double>::quiet_NaN();
+}
+
+Sheet::CalibrationEnr calibrationEnrFrom(const Sheet &s, const EnrTable *table, bool ownTable,
+                                         double sourceOffK)
+{
+    Sheet::CalibrationEnr c;
+    // An amplifier is calibrated at its own frequency: only a table of its
+    // own makes the calibration path differ from the device path.
+    if (!table || table->size() < 2 || !(s.device.converter() || ownTable))
+        return c;
+    c.mhz = calibrationMhz(s);
+    if (!std::isfinite(c.mhz))
+        return c; // no frequency plan: the IF line says why
+    c.lowMhz = table->freq.first();
+    c.highMhz = table->freq.last();
+    // Within the knots only, and in (0, 200) dB as shown, as the fields take it.
+    const QString text = c.mhz >= c.lowMhz && c.mhz <= c.highMhz
+                             ? FormatFixed(csinterpolate(*table, c.mhz), QStringLiteral("0.00"))
+                             : QString();
+    const double enr = ParseNumber(text);
+    if (!(enr > 0 && enr < 200)) {
+        c.state = Sheet::CalibrationEnr::State::Outside;
+        return c;
+    }
+    // Thot and Tcold as the fields would show them for this ENR.
+    c.state = Sheet::CalibrationEnr::State::Table;
+    c.enrDb = enr;
+    c.tCold = ParseNumber(FormatFixed(sourceOffK, QStringLiteral("0.00")));
+    c.tHot = ParseNumber(FormatFixed(ThotFromEnr(enr, sourceOffK), QStringLiteral("0.0")));
+    return c;
 }

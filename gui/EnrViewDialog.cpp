@@ -1,4 +1,5 @@
-// The ENR view: the loaded table's points, the curve through them by the
+// The ENR view: the measurement or the calibration table (a selector with
+// the files' names), the table's points, the curve through them by the
 // chosen interpolation with the other two faint behind it, the uncertainty
 // band where the file gives one, and the current frequency marked (Qt
 // Charts). The choice of interpolation here is the instrument's command; the
@@ -6,6 +7,7 @@
 #include "gui/Dialogs.h"
 
 #include "calc/EnrTable.h"
+#include "calc/Results.h"
 #include "calc/VendorEnr.h"
 #include "instrument/Commands.h"
 #include "instrument/Instrument.h"
@@ -17,12 +19,14 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -67,7 +71,7 @@ QString legendName(Interpolation method)
     return QStringLiteral("Spline");
 }
 
-QChart *chartOf(const EnrTable &t, double mhz, bool loaded)
+QChart *chartOf(const EnrTable &t, double mhz, bool loaded, const QString &markerName)
 {
     auto *chart = new QChart;
     chart->setTitle(loaded ? QStringLiteral("ENR of the loaded table")
@@ -162,7 +166,7 @@ QChart *chartOf(const EnrTable &t, double mhz, bool loaded)
     series << faint << chosenCurve << points;
     if (std::isfinite(mhz) && mhz >= f0 && mhz <= f1) {
         auto *marker = new QLineSeries;
-        marker->setName(QStringLiteral("Current frequency"));
+        marker->setName(markerName);
         chart->setTitle(QStringLiteral("ENR of the loaded table: %1 dB at %2 MHz")
                             .arg(FormatFixed(csinterpolate(t, mhz), QStringLiteral("0.00")), NumToText(mhz)));
         marker->append(mhz, lo);
@@ -206,48 +210,80 @@ QDialog *createEnrViewDialog(Instrument &m, QWidget *parent)
     auto *dlg = new QDialog(parent);
     dlg->setObjectName(QStringLiteral("frmEnrView"));
     dlg->setWindowTitle(QStringLiteral("ENR view"));
-    const bool loaded = m.sheet().enabled(Control::mnuEnrUnl);
+    const Sheet &s = m.sheet();
+    const bool loaded = s.enabled(Control::mnuEnrUnl);
+    const bool calLoaded = s.enabled(Control::mnuCalEnrUnl);
     auto *layout = new QVBoxLayout(dlg);
+    // Which table: the measurement table (the device input, the Frequency)
+    // or the calibration path's own (the receiver alone, a converter's IF),
+    // each with its file's name.
+    auto *which = new QComboBox(dlg);
+    which->setObjectName(QStringLiteral("enrWhich"));
+    which->setAccessibleName(QStringLiteral("ENR table shown"));
+    auto fileName = [](const QString &path) { return QFileInfo(path).fileName(); };
+    which->addItem(loaded ? QStringLiteral("Measurement table: %1").arg(fileName(m.session().EnrFileName))
+                          : QStringLiteral("Measurement table: none"));
+    if (calLoaded)
+        which->addItem(QStringLiteral("Calibration table: %1").arg(fileName(m.session().CalEnrFileName)));
+    else if (loaded)
+        which->addItem(QStringLiteral("Calibration table: the measurement table"));
+    which->setCurrentIndex(!loaded && calLoaded ? 1 : 0);
+    which->setVisible(loaded || calLoaded);
+    auto calibration = [which, calLoaded] { return calLoaded && which->currentIndex() == 1; };
+    auto shown = [&m, calibration]() -> const EnrTable & {
+        return calibration() ? m.calEnrTable() : m.enrTable();
+    };
     auto *view = new QChartView(dlg);
     view->setRenderHint(QPainter::Antialiasing);
     view->setAccessibleName(QStringLiteral("ENR curve"));
     view->setMinimumSize(640, 420);
-    auto redraw = [&m, view] {
+    auto *row = new QHBoxLayout;
+    auto *label = new QLabel(QStringLiteral("&Interpolation between the points:"), dlg);
+    auto *choice = new QComboBox(dlg);
+    choice->setObjectName(QStringLiteral("enrInterpolation"));
+    choice->setAccessibleName(QStringLiteral("Interpolation between the points"));
+    for (Interpolation method : kMethods)
+        choice->addItem(interpolationName(method), static_cast<int>(method));
+    label->setBuddy(choice);
+    row->addWidget(label);
+    row->addWidget(choice);
+    row->addStretch(1);
+    auto *warning = new QLabel(dlg);
+    warning->setObjectName(QStringLiteral("enrOvershoot"));
+    warning->setWordWrap(true);
+    // The chart, the method and the spline's warning of the table shown; the
+    // marker at the frequency where that table is read.
+    auto redraw = [&m, view, choice, warning, calibration, shown, loaded] {
+        const bool cal = calibration();
+        const bool has = cal || loaded;
         QChart *old = view->chart();
-        view->setChart(chartOf(m.enrTable(), ParseNumber(m.sheet().text(Field::Frequency)),
-                               m.sheet().enabled(Control::mnuEnrUnl)));
+        // The calibration table is read where the receiver alone is calibrated (a converter's IF).
+        view->setChart(
+            cal ? chartOf(shown(), calibrationMhz(m.sheet()), has, QStringLiteral("Calibration frequency"))
+                : chartOf(shown(), ParseNumber(m.sheet().text(Field::Frequency)), has,
+                          QStringLiteral("Current frequency")));
         delete old;
+        const QSignalBlocker quiet(choice);
+        choice->setCurrentIndex(choice->findData(static_cast<int>(shown().method)));
+        choice->setEnabled(has);
+        warning->setText(has ? overshootText(shown()) : QString());
+        warning->setVisible(!warning->text().isEmpty());
     };
     redraw();
+    layout->addWidget(which);
     layout->addWidget(view, 1);
-    if (!loaded) {
+    if (!loaded && !calLoaded) {
         layout->addWidget(new QLabel(QStringLiteral("Import a table with File > Import ENR file."), dlg));
-    } else {
-        auto *row = new QHBoxLayout;
-        auto *label = new QLabel(QStringLiteral("&Interpolation between the points:"), dlg);
-        auto *choice = new QComboBox(dlg);
-        choice->setObjectName(QStringLiteral("enrInterpolation"));
-        choice->setAccessibleName(QStringLiteral("Interpolation between the points"));
-        for (Interpolation method : kMethods)
-            choice->addItem(interpolationName(method), static_cast<int>(method));
-        choice->setCurrentIndex(choice->findData(static_cast<int>(m.enrTable().method)));
-        label->setBuddy(choice);
-        row->addWidget(label);
-        row->addWidget(choice);
-        row->addStretch(1);
-        layout->addLayout(row);
-        const QString over = overshootText(m.enrTable());
-        if (!over.isEmpty()) {
-            auto *warning = new QLabel(over, dlg);
-            warning->setObjectName(QStringLiteral("enrOvershoot"));
-            warning->setWordWrap(true);
-            layout->addWidget(warning);
-        }
-        QObject::connect(choice, &QComboBox::currentIndexChanged, dlg, [&m, choice, redraw](int) {
-            chooseEnrInterpolation(m, static_cast<Interpolation>(choice->currentData().toInt()));
-            redraw();
-        });
+        label->hide();
+        choice->hide();
     }
+    layout->addLayout(row);
+    layout->addWidget(warning);
+    QObject::connect(which, &QComboBox::currentIndexChanged, dlg, [redraw](int) { redraw(); });
+    QObject::connect(choice, &QComboBox::currentIndexChanged, dlg, [&m, choice, calibration, redraw](int) {
+        chooseEnrInterpolation(m, static_cast<Interpolation>(choice->currentData().toInt()), calibration());
+        redraw();
+    });
     auto *buttons = new QDialogButtonBox(dlg);
     QPushButton *close = buttons->addButton(QStringLiteral("&Close"), QDialogButtonBox::RejectRole);
     close->setAccessibleName(QStringLiteral("Close"));

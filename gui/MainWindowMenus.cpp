@@ -37,6 +37,9 @@ void MainWindow::buildMenus()
     file->setObjectName(QStringLiteral("mnuFile"));
     makeAction(file, Control::mnuEnrImp, QStringLiteral("Import ENR file"));
     makeAction(file, Control::mnuEnrUnl, QStringLiteral("Unload ENR file"));
+    // The source's ENR where the receiver alone is calibrated (a converter's IF).
+    makeAction(file, Control::mnuCalEnrImp, QStringLiteral("Import c&alibration ENR file..."));
+    makeAction(file, Control::mnuCalEnrUnl, QStringLiteral("Unload calibration ENR file"));
     makeAction(file, Control::mnuEnrView, QStringLiteral("ENR &view"));
     file->addSeparator();
     makeAction(file, Control::mnuSaveText, QStringLiteral("&Save text file"),

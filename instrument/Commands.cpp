@@ -86,11 +86,32 @@ void toggleBench(Instrument &m)
 
 int loadEnrTable(Instrument &m)
 {
-    return LoadEnrTable(m.session(), m.enrTable(), m.messages());
+    const int status = LoadEnrTable(m.session(), m.enrTable(), m.messages());
+    calibrationEnrLookUp(m); // the measurement table may serve the calibration too
+    ResultsCalc(m.sheet());
+    return status;
 }
 
-void chooseEnrInterpolation(Instrument &m, physics::Interpolation method)
+int loadCalibrationEnrTable(Instrument &m)
 {
+    const int status =
+        LoadCalibrationEnrTable(m.session(), m.calEnrTable(), m.messages(), calibrationMhz(m.sheet()));
+    calibrationEnrLookUp(m);
+    ResultsCalc(m.sheet());
+    return status;
+}
+
+void chooseEnrInterpolation(Instrument &m, physics::Interpolation method, bool calibration)
+{
+    if (calibration) {
+        if (!m.sheet().enabled(Control::mnuCalEnrUnl))
+            return;
+        m.calEnrTable().method = method;
+        m.session().CalEnrInterpolation = interpolationKey(method);
+        calibrationEnrLookUp(m);
+        ResultsCalc(m.sheet());
+        return;
+    }
     if (!m.sheet().enabled(Control::mnuEnrUnl))
         return;
     m.enrTable().method = method;
@@ -111,6 +132,12 @@ void runCommand(Instrument &m, Control c)
     case Control::mnuSaveTsv: RecordTsv(s, msg, false); break;
     case Control::btnSaveTsv: RecordTsv(s, msg, true); break;
     case Control::mnuTsvFile: ChooseTsvFile(s, sv.fileDialogs); break;
+    case Control::mnuCalEnrImp:
+        CalEnrImport(s, m.calEnrTable(), msg, sv.fileDialogs, calibrationMhz(s.sheet()));
+        break;
+    case Control::mnuCalEnrUnl:
+        CalEnrUnload(s, m.calEnrTable());
+        break;
     case Control::mnuSaveWave: SaveWaveFile(s, msg, sv.fileDialogs); break;
     case Control::mnuPrint: PrintForm(msg, sv.printing); break;
     case Control::mnuExit: break; // the front end closes, which runs Form_Unload
@@ -147,6 +174,12 @@ void runCommand(Instrument &m, Control c)
     case Control::mnuEnrView: m.requestDialog(DialogId::EnrView); break;
     case Control::mnuBudget: m.requestDialog(DialogId::Budget); break;
     case Control::Count: break;
+    }
+    // A table in or out changes the calibration path's source.
+    if (c == Control::mnuEnrImp || c == Control::mnuEnrUnl || c == Control::mnuCalEnrImp ||
+        c == Control::mnuCalEnrUnl) {
+        calibrationEnrLookUp(m);
+        ResultsCalc(s.sheet());
     }
 }
 

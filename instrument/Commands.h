@@ -21,11 +21,14 @@ void runDoubleClick(Instrument &m, Field f);
 // Loads the session's ENR file into the instrument's table (start-up and
 // import); 0 on success.
 int loadEnrTable(Instrument &m);
+// The same for the calibration path's own table (Session::CalEnrFileName).
+int loadCalibrationEnrTable(Instrument &m);
 
 // The interpolation of the loaded ENR table (the ENR view's choice):
 // remembered beside the table, and the ENR at the current frequency read
 // again with it, the results recalculated. Nothing without a table.
-void chooseEnrInterpolation(Instrument &m, physics::Interpolation method);
+// `calibration`: the same for the calibration path's own table.
+void chooseEnrInterpolation(Instrument &m, physics::Interpolation method, bool calibration = false);
 
 // The serial lines that switch the noise source on the current route.
 NoiseSourceLines noiseSourceLines(const Instrument &m);

@@ -1,6 +1,7 @@
 #include "instrument/DeviceMode.h"
 
 #include "calc/Results.h"
+#include "instrument/FieldRules.h"
 #include "instrument/Instrument.h"
 #include "sheet/NumText.h"
 
@@ -29,6 +30,7 @@ bool setDeviceSetup(Instrument &m, const DeviceSetup &device)
         return false;
     }
     m.sheet().device = device;
+    calibrationEnrLookUp(m); // a new IF reads the calibration table elsewhere
     ResultsCalc(m.sheet());
     return true;
 }

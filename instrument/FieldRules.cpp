@@ -162,23 +162,33 @@ bool levelValidate(Instrument &m, Field f)
 void enrTableLookUp(Instrument &m)
 {
     Sheet &s = m.sheet();
-    if (!s.enabled(Control::mnuEnrUnl))
-        return;
-    const double e = csinterpolate(m.enrTable(), ParseNumber(s.text(Field::Frequency)));
-    const QString enrText = FormatFixed(e, QStringLiteral("0.00")); // empty when not finite
-    const double v = ParseNumber(enrText);
-    if (v > 0 && v < 200) {
-        // As the table's load: Tcold the source's physical temperature when
-        // off, Thot the excess noise of the ENR as shown on top of it.
-        const double tOff = m.session().SourceOffK;
-        s.setText(Field::ENR, enrText);
-        s.setText(Field::Tcold, FormatFixed(tOff, QStringLiteral("0.00")));
-        s.setText(Field::Thot, FormatFixed(ThotFromEnr(v, tOff), QStringLiteral("0.0")));
-    } else {
-        EnrUnload(m.session(), m.enrTable());
-        m.message(QStringLiteral("TQX ENR File error:"), QStringLiteral("ENR data out of range, file unloaded."),
-                  MsgIcon::Critical);
+    if (s.enabled(Control::mnuEnrUnl)) {
+        const double e = csinterpolate(m.enrTable(), ParseNumber(s.text(Field::Frequency)));
+        const QString enrText = FormatFixed(e, QStringLiteral("0.00")); // empty when not finite
+        const double v = ParseNumber(enrText);
+        if (v > 0 && v < 200) {
+            // As the table's load: Tcold the source's physical temperature when
+            // off, Thot the excess noise of the ENR as shown on top of it.
+            const double tOff = m.session().SourceOffK;
+            s.setText(Field::ENR, enrText);
+            s.setText(Field::Tcold, FormatFixed(tOff, QStringLiteral("0.00")));
+            s.setText(Field::Thot, FormatFixed(ThotFromEnr(v, tOff), QStringLiteral("0.0")));
+        } else {
+            EnrUnload(m.session(), m.enrTable());
+            m.message(QStringLiteral("TQX ENR File error:"),
+                      QStringLiteral("ENR data out of range, file unloaded."), MsgIcon::Critical);
+        }
     }
+    calibrationEnrLookUp(m);
+}
+
+void calibrationEnrLookUp(Instrument &m)
+{
+    Sheet &s = m.sheet();
+    const bool own = s.enabled(Control::mnuCalEnrUnl);
+    const bool inUse = !m.session().HotColdLoads && (own || s.enabled(Control::mnuEnrUnl));
+    s.calibrationEnr =
+        calibrationEnrFrom(s, inUse ? &m.calibrationEnrTable() : nullptr, own, m.session().SourceOffK);
 }
 
 bool FieldValidate(Instrument &m, Field f)

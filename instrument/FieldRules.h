@@ -21,6 +21,12 @@ bool FieldValidate(Instrument &m, Field f);
 // A loaded ENR table read again at the current Frequency (after a new
 // frequency or a new interpolation): ENR, Tcold and Thot; a value outside
 // (0, 200) dB unloads the table with a message. Nothing without a table.
+// Then calibrationEnrLookUp.
 void enrTableLookUp(Instrument &m);
+// The calibration path's source (Sheet::calibrationEnr) from the
+// calibration table in use at the calibration frequency (a converter's IF):
+// after a new frequency, device, table, interpolation or source
+// temperature. Typed with hot and cold loads or without a table.
+void calibrationEnrLookUp(Instrument &m);
 // Leaving the Units list: a new selection discards the zero and all levels.
 void UnitsValidate(Instrument &m);

@@ -72,6 +72,7 @@ Instrument::Instrument(const Services &services, QObject *parent)
     , m_services(services)
     , m_messages(std::make_unique<MessageChannel>(*this))
     , m_enrTable(std::make_unique<EnrTable>())
+    , m_calEnrTable(std::make_unique<EnrTable>())
     , m_calNoiseSource(std::make_unique<CalNoiseSource>())
     , m_nmuc(std::make_unique<Nmuc>())
     , m_comSetup(std::make_unique<ComSetup>())
@@ -251,10 +252,17 @@ QString Instrument::versionText()
     return ::versionText();
 }
 
+const EnrTable &Instrument::calibrationEnrTable() const
+{
+    return sheet().enabled(Control::mnuCalEnrUnl) ? *m_calEnrTable : *m_enrTable;
+}
+
 void Instrument::startUp()
 {
     if (!m_session.EnrFileName.isEmpty() && !m_session.HotColdLoads) // loads use no table
         loadEnrTable(*this);
+    if (!m_session.CalEnrFileName.isEmpty() && !m_session.HotColdLoads)
+        loadCalibrationEnrTable(*this);
     restoreAudioDevices(*this);
     syncBench();
 }

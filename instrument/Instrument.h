@@ -79,7 +79,16 @@ public:
     void message(const QString &caption, const QString &text, MsgIcon icon);
 
     // --- models of the subsystems and dialogs ----------------------------
+    // The measurement table: the source's ENR at the device input (the
+    // Frequency; a converter's RF).
     EnrTable &enrTable() { return *m_enrTable; }
+    // The calibration path's own table (empty until one is loaded:
+    // Session::CalEnrFileName, mnuCalEnrUnl enabled).
+    EnrTable &calEnrTable() { return *m_calEnrTable; }
+    // The table the calibration path reads (the receiver alone, at a
+    // converter's IF): its own when loaded, else the measurement table. A
+    // table is in use when mnuCalEnrUnl or mnuEnrUnl is enabled.
+    const EnrTable &calibrationEnrTable() const;
     CalNoiseSource &calNoiseSource() { return *m_calNoiseSource; }
     Nmuc &nmuc() { return *m_nmuc; }
     ComSetup &comSetup() { return *m_comSetup; }
@@ -188,6 +197,7 @@ private:
     std::unique_ptr<MessageChannel> m_messages;
     std::unique_ptr<Operation> m_operation;
     std::unique_ptr<EnrTable> m_enrTable;
+    std::unique_ptr<EnrTable> m_calEnrTable;
     std::unique_ptr<CalNoiseSource> m_calNoiseSource;
     std::unique_ptr<Nmuc> m_nmuc;
     std::unique_ptr<ComSetup> m_comSetup;

@@ -163,6 +163,14 @@ void Instrument::Form_Load()
         m.EnrInterpolation.clear();
         repaired << QStringLiteral("EnrInterpolation");
     }
+    // The calibration path's own table, the same way; absent keys (an older
+    // file, a user without one): the measurement table serves both paths.
+    m.CalEnrFileName = get(kDefault, "CalEnrFileName", QString());
+    m.CalEnrInterpolation = get(kDefault, "CalEnrInterpolation", QString());
+    if (!m.CalEnrInterpolation.isEmpty() && !interpolationFromKey(m.CalEnrInterpolation)) {
+        m.CalEnrInterpolation.clear();
+        repaired << QStringLiteral("CalEnrInterpolation");
+    }
     const auto averages = wholeNumber(get(kDefault, "Averages", QStringLiteral("1")));
     const bool averagesValid = averages && *averages >= 1 && *averages <= Session::kMaxAverages;
     m.Averages = averagesValid ? *averages : 1;
@@ -257,8 +265,9 @@ void Instrument::Form_Load()
         message(QStringLiteral("TQX"), told.join(u' '), MsgIcon::Exclamation);
 
     // Initial menu states.
-    for (Control c : {Control::mnuEnrUnl, Control::mnuSaveText, Control::mnuSaveTsv, Control::mnuSaveWave,
-                      Control::mnuCopyTextClip, Control::mnuPlayWave, Control::btnSaveTsv})
+    for (Control c :
+         {Control::mnuEnrUnl, Control::mnuCalEnrUnl, Control::mnuSaveText, Control::mnuSaveTsv,
+          Control::mnuSaveWave, Control::mnuCopyTextClip, Control::mnuPlayWave, Control::btnSaveTsv})
         s.setEnabled(c, false);
     s.setChecked(Control::mnuOptionsVerbose, false);
     for (Field f : {Field::Teq1, Field::Teq2, Field::Teq})
@@ -289,6 +298,10 @@ void Instrument::Form_Unload()
         put("EnrFileName", m.EnrFileName);
         if (!m.EnrInterpolation.isEmpty())
             put("EnrInterpolation", m.EnrInterpolation);
+        if (!m.CalEnrFileName.isEmpty()) // written only when set: a file without one stays as it was
+            put("CalEnrFileName", m.CalEnrFileName);
+        if (!m.CalEnrInterpolation.isEmpty())
+            put("CalEnrInterpolation", m.CalEnrInterpolation);
         put("Att11", s.text(Field::Att11));
         put("Att12", s.text(Field::Att12));
         put("Att21", s.text(Field::Att21));

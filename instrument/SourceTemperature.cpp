@@ -57,6 +57,7 @@ void hotColdFields(Session &m, bool on)
     if (on) {
         // A table in use is set aside: the name stays for the switched source.
         s.setEnabled(Control::mnuEnrUnl, false);
+        s.setEnabled(Control::mnuCalEnrUnl, false);
         for (Field f : {Field::Thot, Field::Tcold}) {
             s.setLocked(f, false);
             s.setColour(f, Colour::WindowText);
@@ -70,6 +71,7 @@ void hotColdFields(Session &m, bool on)
     s.setLocked(Field::ENR, on);
     s.setColour(Field::ENR, Colour::WindowText);
     s.setEnabled(Control::mnuEnrImp, !on);
+    s.setEnabled(Control::mnuCalEnrImp, !on);
 }
 
 bool setHotColdLoads(Instrument &m, bool on)
@@ -83,6 +85,9 @@ bool setHotColdLoads(Instrument &m, bool on)
     hotColdFields(s, on);
     if (!on && !s.EnrFileName.isEmpty())
         loadEnrTable(m); // reports its own problems; a failure forgets the name
+    if (!on && !s.CalEnrFileName.isEmpty())
+        loadCalibrationEnrTable(m);
+    calibrationEnrLookUp(m);
     ResultsCalc(m.sheet());
     return true;
 }

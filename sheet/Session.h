@@ -40,6 +40,12 @@ struct Session {
     // calc/EnrTable.h), remembered beside it because the file format has
     // no place for it; empty while none was chosen.
     QString EnrInterpolation;
+    // The calibration path's own ENR table and its interpolation, the same
+    // way: empty when the calibration uses the table above (the receiver
+    // alone is calibrated at a converter's IF, where a separate calibration
+    // of the source may state its ENR).
+    QString CalEnrFileName;
+    QString CalEnrInterpolation;
     QString OsVersion;
     bool LimitsEnabled = true;
     int ComEnabled = 0; // the noise source is switched through a serial port

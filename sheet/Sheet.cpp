@@ -17,7 +17,8 @@ const char *const kControlNames[] = {
     "mnuAudioInput", "mnuInputMonitor",
     "mnuEnrView", "mnuBudget",
     "mnuSweep",
-    "mnuRigControl", "mnuOptionsBench", "mnuTsvFile"};
+    "mnuRigControl", "mnuOptionsBench", "mnuTsvFile",
+    "mnuCalEnrImp", "mnuCalEnrUnl"};
 static_assert(sizeof(kControlNames) / sizeof(kControlNames[0]) == static_cast<int>(Control::Count));
 } // namespace
 

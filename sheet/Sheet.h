@@ -33,6 +33,7 @@ enum class Control : int {
     mnuRigControl,
     mnuOptionsBench, // readings from the virtual bench (checked) or the sound card
     mnuTsvFile,      // choose the TSV record file for this run
+    mnuCalEnrImp, mnuCalEnrUnl, // the calibration path's own ENR table
     Count
 };
 
@@ -95,6 +96,24 @@ public:
     // The device measured: an amplifier, or a converter whose RF is the
     // Frequency field (sheet/DeviceSetup.h). The results read it.
     DeviceSetup device;
+
+    // The noise source as the calibration path sees it when an ENR table
+    // gives it: the receiver alone is calibrated at the IF of a converter
+    // (at the Frequency of an amplifier), where the source's ENR is not the
+    // one at the device input. Set by the field rules from the calibration
+    // ENR table in use; the results read it. Typed: no table gives it, the
+    // calibration path uses Thot and Tcold as the device path does.
+    struct CalibrationEnr {
+        enum class State { Typed, Table, Outside };
+        State state = State::Typed;
+        double mhz = 0;     // where the table is read, MHz
+        double enrDb = 0;   // the ENR there as shown (two decimals), dB (Table)
+        double tHot = 0;    // K, from that ENR as the Thot field would show it (Table)
+        double tCold = 0;   // K, the source's physical temperature when off (Table)
+        double lowMhz = 0;  // the table's first and last knot, MHz (Outside:
+        double highMhz = 0; // no ENR is extrapolated beyond them)
+    };
+    CalibrationEnr calibrationEnr;
 
     QString windowCaption;
 

@@ -1,8 +1,10 @@
 // ENR table: parsing and its failure messages, decimal marks in any locale, loading over a loaded table,
-// import, unload and reload at start-up.
+// import, unload and reload at start-up; the calibration path's table at a converter's IF.
 #include "support/TestPlatform.h"
 
 #include "calc/EnrTable.h"
+#include "calc/Results.h"
+#include "instrument/DeviceMode.h"
 #include "instrument/Commands.h"
 #include "instrument/SourceTemperature.h"
 #include "instrument/UncertaintyBudget.h"
@@ -255,6 +257,88 @@ private Q_SLOTS:
 
     // Import (cancelled, then a file), unload (texts stay), and the reload of the remembered file at start-up; a vanished
     // file is reported and forgotten.
+    // The results from the right ENR on each path: the device path at the Frequency (the RF) from the
+    // measurement table, the calibration path (the receiver alone) at the IF from the calibration table in
+    // use. The expected figures come from the physics with those source temperatures.
+    void calibrationTable_data()
+    {
+        using physics::DeviceMode;
+        QTest::addColumn<int>("mode");        // down-converter: LO 9750 MHz, USB, image rejection 20 dB
+        QTest::addColumn<bool>("ownTable");   // the calibration table below loaded, else the measurement table serves
+        QTest::addColumn<QString>("rf");      // Frequency, MHz
+        QTest::addColumn<double>("enr");      // measurement table's ENR at the Frequency, dB
+        QTest::addColumn<double>("calEnr");   // calibration path's ENR, dB; NaN: none (Teq1 and the device empty)
+        QTest::addColumn<QString>("ifLine");
+        const int amp = int(DeviceMode::Amplifier), lnb = int(DeviceMode::DownConverter);
+        QTest::newRow("amplifier, one table: as always") << amp << false << "11000" << 15.0 << 15.0 << "";
+        QTest::newRow("amplifier, own calibration table at the Frequency")
+            << amp << true << "1250" << 14.5 << 5.5 << "Calibration ENR 5.50 dB";
+        QTest::newRow("amplifier, Frequency outside the calibration table")
+            << amp << true << "11000" << 15.0 << qQNaN()
+            << "Frequency outside the calibration ENR table (1000.000 to 2000.000 MHz)";
+        QTest::newRow("LNB, calibration table at the IF")
+            << lnb << true << "11000" << 15.0 << 5.5 << "IF 1250.000 MHz, calibration ENR 5.50 dB";
+        QTest::newRow("LNB, measurement table read at the IF too")
+            << lnb << false << "11000" << 15.0 << 14.5 << "IF 1250.000 MHz, calibration ENR 14.50 dB";
+        QTest::newRow("LNB, IF outside the calibration table: no extrapolation")
+            << lnb << true << "12000" << 15.5 << qQNaN()
+            << "IF 2250.000 MHz, outside the calibration ENR table (1000.000 to 2000.000 MHz)";
+    }
+    void calibrationTable()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, ownTable);
+        QFETCH(QString, rf);
+        QFETCH(double, enr);
+        QFETCH(double, calEnr);
+        QFETCH(QString, ifLine);
+        const DeviceSetup device{physics::DeviceMode(mode), 9750, physics::Sideband::Usb, 20};
+        QVERIFY(setDeviceSetup(meter(), device));
+        QCOMPARE(load(file("1000\t14\n1250\t14.5\n11000\t15\n12000\t15.5\n"), rf), 0);
+        if (ownTable) {
+            meter().session().CalEnrFileName = file("#* other calibration\n1000\t5\n1250\t5.5\n2000\t6\n", "cal.tab");
+            QCOMPARE(loadCalibrationEnrTable(meter()), 0);
+            QCOMPARE(&meter().calibrationEnrTable(), &meter().calEnrTable());
+        }
+        for (int i = 0; i < 4; ++i)
+            sheet().setText(QList<Field>{Field::Noise11, Field::Noise12, Field::Noise21, Field::Noise22}[i],
+                            QStringList{"10", "13", "30", "38"}[i]);
+        QVERIFY(meter().validate(Field::Frequency));
+        QCOMPARE(ifText(sheet()), ifLine);
+        QCOMPARE(sheet().text(Field::ENR), FormatFixed(enr, "0.00")); // the device input's ENR stays on the sheet
+
+        auto thot = [](double db) { return ParseNumber(FormatFixed(ThotFromEnr(db, 290), "0.0")); };
+        physics::CascadeInput in;
+        in.tHot = thot(enr);
+        in.tCold = 290;
+        in.tAtt1 = in.tAtt2 = 290;
+        in.instrument = physics::LevelPair{10, 13};
+        in.combined = physics::LevelPair{30, 38};
+        if (!std::isnan(calEnr)) {
+            in.calTHot = thot(calEnr);
+            in.calTCold = 290.0;
+        }
+        const physics::CascadeResult r = physics::cascade(in);
+        physics::DeviceResult dut = r.device;
+        if (device.converter()) {
+            physics::ImageCorrectionInput ci;
+            ci.te = dut.te;
+            ci.gain = dut.gain;
+            ci.tHot = r.combined.tHot;
+            ci.tCold = r.combined.tCold;
+            ci.imageRejectionDb = physics::imageRejectionFor(device.mode, device.sideband, 20);
+            dut = physics::correctForImage(ci).device;
+        }
+        const bool known = !std::isnan(calEnr);
+        // Teq1 and the gain follow the calibration ENR one for one; NF2 the measurement ENR alone.
+        QCOMPARE(QStringList({sheet().text(Field::Teq1), sheet().text(Field::Gain), sheet().text(Field::NF),
+                              sheet().text(Field::NF2)}),
+                 QStringList({known ? FormatSig(r.instrument.te, 3) : "", known ? FormatFixed(dut.gainDb, "0.0") : "",
+                              known ? FormatFixed(dut.nfDb, "0.00") : "", FormatFixed(r.combined.nfDb, "0.00")}));
+        // An amplifier without a table of its own: the calibration path is the device path, as always.
+        QCOMPARE(sheet().calibrationEnr.state == Sheet::CalibrationEnr::State::Typed, !device.converter() && !ownTable);
+    }
+
     void importUnloadReload()
     {
         sheet().setText(Field::Frequency, "1500.000");

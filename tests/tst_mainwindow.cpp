@@ -52,7 +52,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("enabled");
-        const QStringList disabled = {"mnuEnrUnl", "mnuSaveText", "mnuSaveTsv", "mnuSaveWave", "mnuCopyTextClip",
+        const QStringList disabled = {"mnuEnrUnl", "mnuCalEnrUnl", "mnuSaveText", "mnuSaveTsv", "mnuSaveWave", "mnuCopyTextClip",
                                       "mnuPlayWave", "btnSaveTsv"};
         for (int i = 0; i < int(Control::Count); ++i)
             QTest::newRow(controlName(Control(i))) << QString(controlName(Control(i))) << !disabled.contains(controlName(Control(i)));
@@ -79,7 +79,7 @@ private Q_SLOTS:
                 menu.last() += a->isSeparator() ? QString() : '|' + a->text() + ' ' + a->shortcut().toString();
         }
         QCOMPARE(menu, (QStringList{
-            "&File|Import ENR file |Unload ENR file |ENR &view |&Save text file Ctrl+S|&Record TSV Ctrl+R|TSV record &file... |Save &Wave file |&Print |E&xit ",
+            "&File|Import ENR file |Unload ENR file |Import c&alibration ENR file... |Unload calibration ENR file |ENR &view |&Save text file Ctrl+S|&Record TSV Ctrl+R|TSV record &file... |Save &Wave file |&Print |E&xit ",
             "&Edit|&Copy text results to Clipboard ",
             "&Utility|Sound Card Control - &Record Ctrl+D|Sound Card Control - &Playback Ctrl+K|&Audio properties Ctrl+A"
             "|Play &Wave samples Ctrl+P|&Virtual bench |Input &monitor |Uncertainty &budget |&Frequency sweep "

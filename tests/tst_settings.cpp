@@ -33,6 +33,8 @@ QString valueOf(Instrument &m, const QString &name)
         {"BaseUrl", m.session().BaseUrl},
         {"EnrFileName", m.session().EnrFileName},
         {"EnrInterpolation", m.session().EnrInterpolation},
+        {"CalEnrFileName", m.session().CalEnrFileName},
+        {"CalEnrInterpolation", m.session().CalEnrInterpolation},
         {"IntervalTag", m.sheet().intervalTag},
         {"Nmuc", [] {
              Nmuc n;
@@ -65,6 +67,9 @@ private Q_SLOTS:
         QTest::newRow("German locale")
             << QString() << "Interval=0,150;Thot=29290,0;ENR=20,00;Nmuc=0,1 0,64" << QString();
         QTest::newRow("table's interpolation kept") << "default/EnrInterpolation=monotone" << "EnrInterpolation=monotone" << QString();
+        QTest::newRow("calibration table kept") << "default/CalEnrFileName=/data/lnb-if.tab;default/CalEnrInterpolation=linear"
+                                                << "CalEnrFileName=/data/lnb-if.tab;CalEnrInterpolation=linear;EnrFileName=" << QString();
+        QTest::newRow("unknown calibration interpolation dropped") << "default/CalEnrInterpolation=cubic" << "CalEnrInterpolation=" << kReset + "CalEnrInterpolation.";
         QTest::newRow("unknown interpolation dropped") << "default/EnrInterpolation=cubic" << "EnrInterpolation=" << kReset + "EnrInterpolation.";
         QTest::newRow("averages kept") << "default/Averages=999" << "Averages=999" << QString();
         QTest::newRow("averages out of range") << "default/Averages=1000" << "Averages=1" << kReset + "Averages.";
@@ -214,32 +219,43 @@ private Q_SLOTS:
         QCOMPARE(readFile(ours), readFile(theirs));
     }
 
-    // The source's keys are written only away from their defaults, and read back.
+    // The source's keys, and the calibration table's, are written only away from their defaults, and read
+    // back: a file without them stays as it was.
     void sourceKeysRoundTrip_data()
     {
         QTest::addColumn<double>("kelvin");
         QTest::addColumn<bool>("loads");
-        QTest::addColumn<QString>("written"); // SourceOffTemp|HotColdLoads as stored, empty: absent
-        QTest::newRow("defaults: no keys") << 290.0 << false << "|";
-        QTest::newRow("296.5 K") << 296.5 << false << "296.5|";
-        QTest::newRow("hot and cold loads") << 290.0 << true << "|True";
+        QTest::addColumn<QString>("calTable"); // CalEnrFileName; its interpolation "monotone" when set
+        QTest::addColumn<QString>("written"); // SourceOffTemp|HotColdLoads|CalEnrFileName|CalEnrInterpolation as stored, empty: absent
+        QTest::newRow("defaults: no keys") << 290.0 << false << "" << "|||";
+        QTest::newRow("296.5 K") << 296.5 << false << "" << "296.5|||";
+        QTest::newRow("hot and cold loads") << 290.0 << true << "" << "|True||";
+        QTest::newRow("calibration table") << 290.0 << false << "/data/if.tab" << "||/data/if.tab|monotone";
     }
     void sourceKeysRoundTrip()
     {
         QFETCH(double, kelvin);
         QFETCH(bool, loads);
+        QFETCH(QString, calTable);
         QFETCH(QString, written);
         TestBench b;
         Instrument &m = b.loaded();
         m.session().SourceOffK = kelvin;
         m.session().HotColdLoads = loads;
+        m.session().CalEnrFileName = calTable;
+        m.session().CalEnrInterpolation = calTable.isEmpty() ? "" : "monotone";
         m.Form_Unload();
-        QCOMPARE(b.settings.values.value("default/SourceOffTemp") + '|' + b.settings.values.value("default/HotColdLoads"), written);
+        QStringList keys;
+        for (const char *k : {"SourceOffTemp", "HotColdLoads", "CalEnrFileName", "CalEnrInterpolation"})
+            keys << b.settings.values.value(QStringLiteral("default/") + k, "");
+        QCOMPARE(keys.join('|'), written);
+        QCOMPARE(b.settings.values.contains("default/CalEnrFileName"), !calTable.isEmpty());
         TestBench again;
         again.settings.values = b.settings.values;
         Instrument &n = again.loaded();
         QCOMPARE(n.session().SourceOffK, kelvin);
         QCOMPARE(n.session().HotColdLoads, loads);
+        QCOMPARE(n.session().CalEnrFileName, calTable);
     }
 
     // The device's keys are written only for a converter, and read back.

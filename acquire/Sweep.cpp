@@ -368,10 +368,10 @@ void Sweep::computePoint(int i)
         in.instrument = measured;
     } else {
         in.instrument = m_calibration.at(p.ifMhz), in.combined = measured;
-        // A converter's receiver was calibrated at the IF, with the source's
-        // ENR there; an amplifier's at this same frequency.
-        if (converter)
-            p.calSource = m_calibration.sourceAt(p.ifMhz);
+        // The receiver was calibrated at this point's receiver frequency (a
+        // converter's IF) with the source temperatures there, from the
+        // calibration table when one of its own is loaded.
+        p.calSource = m_calibration.sourceAt(p.ifMhz);
         if (p.calSource)
             in.calTHot = p.calSource->tHot, in.calTCold = p.calSource->tCold;
     }

@@ -65,8 +65,9 @@ struct SweepPoint {
     // plan, LO above the RF), for placing a point the receiver tuned off.
     double rfPerIf = 1;
     SourceTemps source;   // at the noise source's output, at `mhz`
-    // At the calibration's frequency (the IF) when it differs from `source`:
-    // the calibration path of a measurement, from the calibration sweep.
+    // A measurement's calibration path: the source's temperatures the
+    // calibration sweep used at this point's receiver frequency (the IF of a
+    // converter); none without a calibration that recorded them.
     std::optional<SourceTemps> calSource;
     std::optional<double> loDb, hiDb; // levels, dB full scale with the zero removed
     QString failure;      // why the point failed

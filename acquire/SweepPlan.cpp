@@ -192,11 +192,14 @@ PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKin
         p.ifMhz.append(fp.ifMhz);
     }
 
-    const bool useTable = s.enabled(Control::mnuEnrUnl) && table.size() >= 2;
-    // A converter's receiver alone is calibrated at the IF, where the
-    // calibration table gives the source's ENR.
-    const bool atIf = kind == SweepKind::Calibration && p.device.converter();
-    const EnrTable &sourceTable = atIf && calTable && calTable->size() >= 2 ? *calTable : table;
+    // The receiver alone is calibrated at the IF (a converter's) or at the
+    // frequency itself, with the calibration table's ENR there when one of
+    // its own is loaded; otherwise the measurement table serves both.
+    const bool calibrating = kind == SweepKind::Calibration;
+    const bool atIf = calibrating && p.device.converter();
+    const bool ownCal = calibrating && calTable && calTable != &table && calTable->size() >= 2;
+    const bool useTable = ownCal || (s.enabled(Control::mnuEnrUnl) && table.size() >= 2);
+    const EnrTable &sourceTable = ownCal ? *calTable : table;
     // The ENR shown for fixed temperatures is the one Thot stands for (the
     // main window keeps its ENR field in step with Thot the same way).
     SourceTemps fixed{physics::EnrFromThot(value(Field::Thot)), value(Field::Thot), value(Field::Tcold)};
@@ -206,7 +209,7 @@ PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKin
         fixed.enrDb = std::nan(""); // loads have no ENR
     if (!useTable && !(fixed.tCold > 0 && fixed.tHot > fixed.tCold))
         return refuse(QStringLiteral("Thot must be > 0 and > Tcold"));
-    const SourcePlan src = sourceTemps(atIf ? p.ifMhz : p.mhz, useTable ? &sourceTable : nullptr, fixed);
+    const SourcePlan src = sourceTemps(calibrating ? p.ifMhz : p.mhz, useTable ? &sourceTable : nullptr, fixed);
     if (!src.error.isEmpty())
         return refuse(atIf
                           ? QStringLiteral(

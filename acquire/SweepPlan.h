@@ -123,7 +123,9 @@ struct PlanResult {
 // the RF; every one needs an IF by the device's frequency plan, and the
 // receiver is tuned there. A calibration measures the receiver alone at the
 // IFs, with the source's ENR at the IF from `calTable` (the calibration
-// table; null: `table`); a measurement works at the RF with `table`.
+// table in use; null or `table` itself: the measurement table serves both);
+// a measurement works at the RF with `table`. An amplifier's calibration
+// likewise reads `calTable` at its own frequencies.
 PlanResult makeSweepPlan(const Session &session, const EnrTable &table, SweepKind kind,
                          const SweepFrequencies &f, double settleS, bool stopOnFailure,
                          const EnrTable *calTable = nullptr);

@@ -34,7 +34,7 @@ Sweep *startSweep(Instrument &m, SweepKind kind, const SweepFrequencies &frequen
     if (m.busy())
         return error(QStringLiteral("A reading is running; start the sweep when it has ended."));
     const PlanResult planned =
-        makeSweepPlan(m.session(), m.enrTable(), kind, frequencies, settleS, stopOnFailure);
+        makeSweepPlan(m.session(), m.enrTable(), kind, frequencies, settleS, stopOnFailure, &m.calibrationEnrTable());
     if (!planned.error.isEmpty())
         return error(planned.error);
     Sweep::ReadingFactory readings = [&m](const ReadingPlan &plan) { return makeReading(m, plan); };

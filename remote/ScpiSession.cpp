@@ -275,4 +275,5 @@ void ScpiSession::buildHandlers()
     });
     addAnalyserHandlers();
     addTqxHandlers();
+    addDeviceHandlers();
 }

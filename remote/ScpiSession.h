@@ -77,6 +77,7 @@ private:
     void buildHandlers();
     void addAnalyserHandlers();
     void addTqxHandlers();
+    void addDeviceHandlers(); // remote/ScpiDevice.cpp
     void add(const char *pattern, bool waits,
              std::function<void(const scpi::Command &, const QVector<int> &)> run);
     void process();

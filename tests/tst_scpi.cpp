@@ -192,6 +192,44 @@ private Q_SLOTS:
         send(QStringLiteral("*CLS"));
     }
 
+    // The device measured: mode, LO, sideband and image rejection as Options > Device sets them, the IF
+    // of the Frequency field's RF, and the refusals.
+    void deviceSetup_data()
+    {
+        QTest::addColumn<QString>("commands");
+        QTest::addColumn<QStringList>("replies");
+        QTest::addColumn<QString>("error"); // start of the first error; empty: none
+        QTest::newRow("Ku LNB")
+            << "FREQ:FIX 11 GHZ;:TQX:DEV:MODE DOWN;LOSC 9750 MHZ;SID USB;IMAG 20;MODE?;LOSC?;SID?;IMAG?;IF?;IF? 10.7 GHZ"
+            << QStringList{"DOWN;+9.75000000E+009;USB;+2.00000000E+001;+1.25000000E+009;+9.50000000E+008"} << "";
+        QTest::newRow("amplifier: the IF is the RF") << "FREQ:FIX 11 GHZ;:TQX:DEV:MODE AMPL;MODE?;IF?"
+                                                     << QStringList{"AMPL;+1.10000000E+010"} << "";
+        QTest::newRow("LSB with the LO below: no IF")
+            << "TQX:DEV:MODE DOWN;LOSC 9750 MHZ;SID LSB;TQX:DEV:IF?" << QStringList{}
+            << "-200,\"Execution error;No IF: this sideband puts it at or below 0 MHz";
+        QTest::newRow("up-converter with DSB: kept, no IF")
+            << "TQX:DEV:MODE UPC;SID DSB;SID?;IF?" << QStringList{"DSB"}
+            << "-200,\"Execution error;An up-converter has no DSB plan";
+        QTest::newRow("no such mode") << "TQX:DEV:MODE MIXER" << QStringList{} << "-224,";
+        QTest::newRow("image rejection out of range") << "TQX:DEV:IMAG 1000" << QStringList{} << "-222,";
+    }
+    void deviceSetup()
+    {
+        QFETCH(QString, commands);
+        QFETCH(QStringList, replies);
+        QFETCH(QString, error);
+        m_instrument.sheet().device = DeviceSetup();
+        m_instrument.sheet().setText(Field::Frequency, QStringLiteral("11000"));
+        const auto restore = qScopeGuard([this] {
+            m_instrument.sheet().device = DeviceSetup();
+            m_instrument.sheet().setText(Field::Frequency, QStringLiteral("10"));
+            send(QStringLiteral("*CLS"));
+        });
+        QCOMPARE(send(commands), replies);
+        const QString e = nextError();
+        QVERIFY2(error.isEmpty() ? e.startsWith(QLatin1String("0,")) : e.startsWith(error), qPrintable(e));
+    }
+
     void errorQueueOverflows()
     {
         for (int i = 0; i < 40; ++i)

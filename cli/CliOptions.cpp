@@ -51,6 +51,11 @@ QString cliHelpText()
                           "Options (every command):\n"
                           "  --enr DB                the noise source's ENR\n"
                           "  --enr-table FILE        an ENR table instead\n"
+                          "  --cal-enr-table FILE    the source's ENR table for the calibration (at the IF)\n"
+                          "  --device KIND           amplifier, down-converter or up-converter\n"
+                          "  --lo F                  a converter's LO (9750M, 10.6G)\n"
+                          "  --sideband SB           lsb, usb or dsb\n"
+                          "  --image-rejection DB    a converter's image rejection (0 to 999)\n"
                           "  --interval S            seconds per reading\n"
                           "  --frequency F           the spot frequency (100M, 1.2G, 435e6)\n"
                           "  --bench                 read from the virtual bench\n"
@@ -156,6 +161,33 @@ CliParse parseCliArguments(const QStringList &args)
             const std::optional<QString> t = take();
             ok = t && !t->isEmpty();
             o.enrTable = t.value_or(QString());
+        } else if (name == QLatin1String("--cal-enr-table")) {
+            const std::optional<QString> t = take();
+            ok = t && !t->isEmpty();
+            o.calEnrTable = t.value_or(QString());
+        } else if (name == QLatin1String("--device")) {
+            const QString t = take().value_or(QString()).toLower();
+            ok = t == QLatin1String("amplifier") || t == QLatin1String("down-converter") ||
+                 t == QLatin1String("up-converter");
+            o.deviceMode = t == QLatin1String("amplifier")        ? physics::DeviceMode::Amplifier
+                           : t == QLatin1String("down-converter") ? physics::DeviceMode::DownConverter
+                                                                  : physics::DeviceMode::UpConverter;
+        } else if (name == QLatin1String("--lo")) {
+            const std::optional<QString> t = take();
+            const std::optional<double> hz = t ? parseFrequencyHz(*t) : std::nullopt;
+            ok = hz && *hz > 0 && *hz <= 1e11;
+            o.loMhz = hz.value_or(0) / 1e6;
+        } else if (name == QLatin1String("--sideband")) {
+            const QString t = take().value_or(QString()).toLower();
+            ok = t == QLatin1String("lsb") || t == QLatin1String("usb") || t == QLatin1String("dsb");
+            o.sideband = t == QLatin1String("lsb")   ? physics::Sideband::Lsb
+                         : t == QLatin1String("usb") ? physics::Sideband::Usb
+                                                     : physics::Sideband::Dsb;
+        } else if (name == QLatin1String("--image-rejection")) {
+            const std::optional<QString> t = take();
+            const std::optional<double> v = t ? number(*t) : std::nullopt;
+            ok = v && *v >= 0 && *v <= 999;
+            o.imageRejectionDb = v;
         } else if (name == QLatin1String("--bench")) {
             ok = flag(o.bench);
         } else if (name == QLatin1String("--rig")) {

@@ -3,6 +3,8 @@
 // and its options, parsed into values and checked before anything opens a
 // device. Pure; Qt Core only.
 
+#include "physics/Converter.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +16,12 @@ struct CliOptions {
     // Overrides of the stored settings (every subcommand).
     std::optional<double> enrDb, intervalS, frequencyMhz;
     QString enrTable;   // --enr-table FILE
+    QString calEnrTable; // --cal-enr-table FILE: the calibration path's own table
+    // The device measured (--device, --lo, --sideband, --image-rejection);
+    // each unset one keeps the stored setting.
+    std::optional<physics::DeviceMode> deviceMode;
+    std::optional<double> loMhz, imageRejectionDb;
+    std::optional<physics::Sideband> sideband;
     bool bench = false; // --bench: the virtual bench as the route
     std::optional<int> rigModel;
     QString rigPort; // --rig MODEL:PORT

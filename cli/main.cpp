@@ -6,6 +6,7 @@
 #include "cli/CliOptions.h"
 #include "cli/Outputs.h"
 #include "instrument/Commands.h"
+#include "instrument/DeviceMode.h"
 #include "instrument/Instrument.h"
 #include "instrument/SweepCommands.h"
 #include "qtplatform/AudioQt.h"
@@ -116,12 +117,36 @@ QString applyOverrides(Instrument &m, const CliOptions &o)
         if (QString e = set(Field::ENR, *o.enrDb); !e.isEmpty())
             return e;
     }
+    if (!o.calEnrTable.isEmpty()) {
+        m.session().CalEnrFileName = o.calEnrTable;
+        if (loadCalibrationEnrTable(m) != 0)
+            return QStringLiteral("The calibration ENR table %1 was refused.").arg(o.calEnrTable);
+    }
+    if (o.deviceMode || o.loMhz || o.sideband || o.imageRejectionDb) {
+        DeviceSetup d = m.sheet().device;
+        d.mode = o.deviceMode.value_or(d.mode);
+        d.loMhz = o.loMhz.value_or(d.loMhz);
+        d.sideband = o.sideband.value_or(d.sideband);
+        d.imageRejectionDb = o.imageRejectionDb.value_or(d.imageRejectionDb);
+        if (!setDeviceSetup(m, d))
+            return QStringLiteral("The device (--device, --lo, --sideband, --image-rejection) was refused.");
+    }
     if (o.intervalS)
         if (QString e = set(Field::Interval, *o.intervalS); !e.isEmpty())
             return e;
     if (o.frequencyMhz)
         if (QString e = set(Field::Frequency, *o.frequencyMhz); !e.isEmpty())
             return e;
+    // A spot measurement of a converter needs an IF for its RF (a sweep's
+    // plan checks every frequency itself).
+    const DeviceSetup &d = m.sheet().device;
+    if (o.command == CliOptions::Command::Measure && d.converter()) {
+        const double rf = ParseNumber(m.sheet().text(Field::Frequency));
+        const physics::FrequencyPlan plan = physics::frequencyPlan(d.mode, d.loMhz, d.sideband, rf);
+        if (!plan.ok())
+            return QStringLiteral("%1 MHz cannot be measured with the LO at %2 MHz. %3.")
+                .arg(NumToText(rf), NumToText(d.loMhz), converterErrorText(plan.error));
+    }
     return QString();
 }
 

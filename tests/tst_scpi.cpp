@@ -286,6 +286,13 @@ private Q_SLOTS:
         QTest::newRow("bad port") << QStringList{"serve", "--port", "70000"}
                                   << "Option --port needs a valid value (see tqx-cli --help).";
         QTest::newRow("rig model and port") << QStringList{"serve", "--rig", "2:localhost:4532"} << "";
+        QTest::newRow("an LNB") << QStringList{"measure", "--device", "down-converter", "--lo=9750M", "--sideband",
+                                               "USB", "--image-rejection", "20", "--cal-enr-table", "if.tab"}
+                                << "";
+        QTest::newRow("no such device") << QStringList{"measure", "--device", "mixer"}
+                                        << "Option --device needs a valid value (see tqx-cli --help).";
+        QTest::newRow("image rejection out of range") << QStringList{"measure", "--image-rejection", "1000"}
+                                                      << "Option --image-rejection needs a valid value (see tqx-cli --help).";
         QTest::newRow("no command") << QStringList{}
                                     << "No command given: measure, sweep or serve (see tqx-cli --help).";
     }
@@ -295,6 +302,11 @@ private Q_SLOTS:
         QFETCH(QString, error);
         const CliParse p = parseCliArguments(args);
         QCOMPARE(p.error, error);
+        if (error.isEmpty() && args.contains(QStringLiteral("--device"))) {
+            const CliOptions &o = p.options;
+            QVERIFY(o.deviceMode == physics::DeviceMode::DownConverter && o.loMhz == 9750.0 &&
+                    o.sideband == physics::Sideband::Usb && o.imageRejectionDb == 20.0 && o.calEnrTable == "if.tab");
+        }
         if (error.isEmpty() && args.contains(QStringLiteral("--rig")))
             QCOMPARE(p.options.rigPort, QStringLiteral("localhost:4532"));
         if (error.isEmpty() && p.options.command == CliOptions::Command::Sweep)

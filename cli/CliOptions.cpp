@@ -33,6 +33,18 @@ std::optional<double> parseFrequencyHz(const QString &text)
     return *v * factor;
 }
 
+namespace {
+// The value named by `text` (any case) among `words`; nothing for another text.
+template <class T>
+std::optional<T> word(const std::optional<QString> &text, std::initializer_list<std::pair<const char *, T>> words)
+{
+    for (const auto &[w, value] : words)
+        if (text && text->compare(QLatin1String(w), Qt::CaseInsensitive) == 0)
+            return value;
+    return std::nullopt;
+}
+} // namespace
+
 QString cliHelpText()
 {
     return QStringLiteral("Usage: tqx-cli COMMAND [OPTIONS]\n"
@@ -166,23 +178,20 @@ CliParse parseCliArguments(const QStringList &args)
             ok = t && !t->isEmpty();
             o.calEnrTable = t.value_or(QString());
         } else if (name == QLatin1String("--device")) {
-            const QString t = take().value_or(QString()).toLower();
-            ok = t == QLatin1String("amplifier") || t == QLatin1String("down-converter") ||
-                 t == QLatin1String("up-converter");
-            o.deviceMode = t == QLatin1String("amplifier")        ? physics::DeviceMode::Amplifier
-                           : t == QLatin1String("down-converter") ? physics::DeviceMode::DownConverter
-                                                                  : physics::DeviceMode::UpConverter;
+            using physics::DeviceMode;
+            o.deviceMode = word<DeviceMode>(take(), {{"amplifier", DeviceMode::Amplifier},
+                                         {"down-converter", DeviceMode::DownConverter},
+                                         {"up-converter", DeviceMode::UpConverter}});
+            ok = o.deviceMode.has_value();
         } else if (name == QLatin1String("--lo")) {
             const std::optional<QString> t = take();
             const std::optional<double> hz = t ? parseFrequencyHz(*t) : std::nullopt;
             ok = hz && *hz > 0 && *hz <= 1e11;
             o.loMhz = hz.value_or(0) / 1e6;
         } else if (name == QLatin1String("--sideband")) {
-            const QString t = take().value_or(QString()).toLower();
-            ok = t == QLatin1String("lsb") || t == QLatin1String("usb") || t == QLatin1String("dsb");
-            o.sideband = t == QLatin1String("lsb")   ? physics::Sideband::Lsb
-                         : t == QLatin1String("usb") ? physics::Sideband::Usb
-                                                     : physics::Sideband::Dsb;
+            using physics::Sideband;
+            o.sideband = word<Sideband>(take(), {{"lsb", Sideband::Lsb}, {"usb", Sideband::Usb}, {"dsb", Sideband::Dsb}});
+            ok = o.sideband.has_value();
         } else if (name == QLatin1String("--image-rejection")) {
             const std::optional<QString> t = take();
             const std::optional<double> v = t ? number(*t) : std::nullopt;

@@ -71,6 +71,18 @@ class TestBenchMeasurement : public QObject
         QVERIFY(waitIdle(m_instrument));
     }
 
+    // The zero with the receiver's audio unplugged, then the four readings
+    // with the bench's own serial lines switching source and path.
+    void measureWithSwitching()
+    {
+        m_instrument.session().ComEnabled = 1;
+        bench().setReceiverConnected(false);
+        click(Control::btnNoise00);
+        bench().setReceiverConnected(true);
+        for (Control c : kButtons)
+            click(c);
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -206,12 +218,7 @@ private Q_SLOTS:
         s.dutResponse.clear();
         bench().setSettings(s);
         fillParameters(m_instrument.sheet(), bench());
-        m_instrument.session().ComEnabled = 1;
-        bench().setReceiverConnected(false);
-        click(Control::btnNoise00);
-        bench().setReceiverConnected(true);
-        for (Control c : kButtons)
-            click(c);
+        measureWithSwitching();
         QCOMPARE(m_tb.messages.texts(), QStringList());
         QCOMPARE(bench().audio().recordings(), 5);
         QVERIFY(!bench().serial().isOpen() && !bench().state().sourceOn); // released after every reading
@@ -705,12 +712,7 @@ private Q_SLOTS:
         QVERIFY(m_instrument.validate(Field::Frequency));
         QCOMPARE(bench().tunedMhz(), 1250.0); // the receiver at the IF
         fillParameters(sheet, bench(), atts);
-        m_instrument.session().ComEnabled = 1;
-        bench().setReceiverConnected(false);
-        click(Control::btnNoise00);
-        bench().setReceiverConnected(true);
-        for (Control c : kButtons)
-            click(c);
+        measureWithSwitching();
         QCOMPARE(m_tb.messages.texts(), QStringList());
         const double nf = ParseNumber(sheet.text(Field::NF)), gain = ParseNumber(sheet.text(Field::Gain));
         const BenchTruth t = bench().truth();

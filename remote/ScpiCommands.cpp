@@ -383,30 +383,44 @@ void ScpiSession::addTqxHandlers()
             return error(scpi::IllegalParameter, c.params[1]);
         setField(*f, *text);
     });
-    add("TQX:SOURce:TABLe:LOAD", true, [this](const Command &c, const Suffixes &) {
-        if (!wantParams(c, 1))
-            return;
-        const std::optional<QString> name = scpi::parseString(c.params[0]);
-        if (!name)
-            return error(scpi::IllegalParameter, c.params[0]);
-        const QString folder =
-            m_options.enrFolder.isEmpty() ? QString() : QDir(m_options.enrFolder).canonicalPath();
-        const QString path = QFileInfo(QDir(folder), *name).canonicalFilePath();
-        if (folder.isEmpty() || path.isEmpty() || !path.startsWith(folder + QLatin1Char('/')))
-            return error(scpi::ExecutionError,
-                         QStringLiteral("ENR tables load only from the folder allowed for "
-                                        "remote use"));
-        m_instrument.session().EnrFileName = path;
-        if (loadEnrTable(m_instrument) != 0)
-            error(scpi::ExecutionError,
-                  m_message.isEmpty() ? QStringLiteral("the table was refused") : m_message);
-        Q_EMIT m_instrument.sheetChanged();
-    });
-    add("TQX:SOURce:TABLe:UNLoad", true, [this](const Command &, const Suffixes &) {
-        if (m_instrument.sheet().enabled(Control::mnuEnrUnl))
-            m_instrument.click(Control::mnuEnrUnl);
-        Q_EMIT m_instrument.sheetChanged();
-    });
+    // The measurement table, or the calibration path's own (CALTable: read
+    // at the IF of a converter), only from the folder allowed for remote use.
+    for (const bool calibration : {false, true}) {
+        const QString base = calibration ? QStringLiteral("TQX:SOURce:CALTable") : QStringLiteral("TQX:SOURce:TABLe");
+        const Control unload = calibration ? Control::mnuCalEnrUnl : Control::mnuEnrUnl;
+        add((base + QStringLiteral(":LOAD")).toLatin1().constData(), true,
+            [this, calibration](const Command &c, const Suffixes &) {
+                if (!wantParams(c, 1))
+                    return;
+                const std::optional<QString> name = scpi::parseString(c.params[0]);
+                if (!name)
+                    return error(scpi::IllegalParameter, c.params[0]);
+                const QString folder =
+                    m_options.enrFolder.isEmpty() ? QString() : QDir(m_options.enrFolder).canonicalPath();
+                const QString path = QFileInfo(QDir(folder), *name).canonicalFilePath();
+                if (folder.isEmpty() || path.isEmpty() || !path.startsWith(folder + QLatin1Char('/')))
+                    return error(scpi::ExecutionError,
+                                 QStringLiteral("ENR tables load only from the folder allowed for "
+                                                "remote use"));
+                (calibration ? m_instrument.session().CalEnrFileName : m_instrument.session().EnrFileName) = path;
+                if ((calibration ? loadCalibrationEnrTable(m_instrument) : loadEnrTable(m_instrument)) != 0)
+                    error(scpi::ExecutionError,
+                          m_message.isEmpty() ? QStringLiteral("the table was refused") : m_message);
+                Q_EMIT m_instrument.sheetChanged();
+            });
+        add((base + QStringLiteral(":UNLoad")).toLatin1().constData(), true,
+            [this, unload](const Command &, const Suffixes &) {
+                if (m_instrument.sheet().enabled(unload))
+                    m_instrument.click(unload);
+                Q_EMIT m_instrument.sheetChanged();
+            });
+        add(base.toLatin1().constData(), true, [this, calibration, unload](const Command &, const Suffixes &) {
+            const bool loaded = m_instrument.sheet().enabled(unload);
+            const QString &file =
+                calibration ? m_instrument.session().CalEnrFileName : m_instrument.session().EnrFileName;
+            answer(QLatin1Char('"') + (loaded ? QFileInfo(file).fileName() : QString()) + QLatin1Char('"'));
+        });
+    }
     // The source's physical temperature when off: a table's Tcold, and what
     // its Thot stands on.
     add("TQX:SOURce:TABLe:TCOLd", true, [this](const Command &c, const Suffixes &) {
@@ -418,12 +432,6 @@ void ScpiSession::addTqxHandlers()
             !setSourceOffK(m_instrument, v))
             error(scpi::ExecutionError, m_message);
         Q_EMIT m_instrument.sheetChanged();
-    });
-    add("TQX:SOURce:TABLe", true, [this](const Command &, const Suffixes &) {
-        const bool loaded = m_instrument.sheet().enabled(Control::mnuEnrUnl);
-        answer(QLatin1Char('"') +
-               (loaded ? QFileInfo(m_instrument.session().EnrFileName).fileName() : QString()) +
-               QLatin1Char('"'));
     });
     add("TQX:ROUTe", true, [this](const Command &c, const Suffixes &) {
         if (c.query)

@@ -242,30 +242,40 @@ private Q_SLOTS:
         QCOMPARE(nextError(), QStringLiteral("0,\"No error\""));
     }
 
-    // ENR tables load only from the folder the user allowed, whatever the path says.
+    // ENR tables, the measurement table and the calibration path's own, load only from the folder the user
+    // allowed, whatever the path says.
     void tableLoadStaysInItsFolder_data()
     {
+        QTest::addColumn<QString>("table"); // TABL or CALT
         QTest::addColumn<QString>("folder"); // below the test's own folder; empty: none allowed
         QTest::addColumn<QString>("name");
-        QTest::newRow("no folder allowed") << ""
-                                           << "enr.txt";
-        QTest::newRow("climbing out") << "allowed"
-                                      << "../secret.txt";
-        QTest::newRow("absolute path elsewhere") << "allowed"
-                                                 << "/etc/passwd";
+        QTest::addColumn<QString>("loaded"); // the table's query afterwards
+        QTest::newRow("no folder allowed") << "TABL" << "" << "enr.txt" << "\"\"";
+        QTest::newRow("climbing out") << "TABL" << "allowed" << "../secret.txt" << "\"\"";
+        QTest::newRow("absolute path elsewhere") << "TABL" << "allowed" << "/etc/passwd" << "\"\"";
+        QTest::newRow("calibration table climbing out") << "CALT" << "allowed" << "../secret.txt" << "\"\"";
+        QTest::newRow("calibration table in the folder") << "CALT" << "allowed" << "if.tab" << "\"if.tab\"";
     }
     void tableLoadStaysInItsFolder()
     {
+        QFETCH(QString, table);
         QFETCH(QString, folder);
         QFETCH(QString, name);
+        QFETCH(QString, loaded);
         QDir(m_dir.path()).mkpath(QStringLiteral("allowed"));
         QFile secret(m_dir.filePath(QStringLiteral("secret.txt")));
         QVERIFY(secret.open(QIODevice::WriteOnly));
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("allowed/if.tab")), "950\t15.1\n1450\t14.9\n1950\t14.6\n"));
         m_session.setEnrFolder(folder.isEmpty() ? QString() : m_dir.filePath(folder));
-        send(QStringLiteral("TQX:SOUR:TABL:LOAD \"%1\"").arg(name));
-        QVERIFY(nextError().startsWith(
-            QStringLiteral("-200,\"Execution error;ENR tables load only from the folder")));
-        QCOMPARE(send(QStringLiteral("TQX:SOUR:TABL?")), QStringList{"\"\""});
+        send(QStringLiteral("TQX:SOUR:%1:LOAD \"%2\"").arg(table, name));
+        const QString e = nextError();
+        QVERIFY2(loaded != "\"\"" ? e.startsWith(QLatin1String("0,"))
+                                   : e.startsWith(QLatin1String("-200,\"Execution error;ENR tables load only from the folder")),
+                 qPrintable(e));
+        QCOMPARE(send(QStringLiteral("TQX:SOUR:%1?").arg(table)), QStringList{loaded});
+        QCOMPARE(send(QStringLiteral("TQX:SOUR:TABL?")), QStringList{"\"\""}); // the measurement table untouched
+        send(QStringLiteral("TQX:SOUR:%1:UNL").arg(table));
+        QCOMPARE(send(QStringLiteral("TQX:SOUR:%1?").arg(table)), QStringList{"\"\""});
     }
 
     void cliArguments_data()

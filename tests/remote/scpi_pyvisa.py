@@ -104,6 +104,15 @@ def main():
             check(codes == ["-222", "-113", "-222", "-224", "0"], f"error queue {codes}")
             check(inst.query("FREQ:STAR?") == "+1.00000000E+008", "a refused start changed nothing")
 
+            # The device measured: a Ku-band LNB's plan, and an IF the plan refuses.
+            inst.write("TQX:DEV:MODE DOWN;LOSC 9750 MHZ;SID USB;IMAG 20")
+            check(inst.query("TQX:DEV:MODE?;SID?;IMAG?") == "DOWN;USB;+2.00000000E+001", "device set")
+            check(inst.query("TQX:DEV:IF? 11 GHZ") == "+1.25000000E+009", "IF of 11 GHz at LO 9750 MHz")
+            inst.write("TQX:DEV:SID LSB;:TQX:DEV:IF? 11 GHZ")
+            err = inst.query("SYST:ERR?")
+            check(err.startswith('-200,"Execution error;No IF'), f"LSB below the LO refused: {err!r}")
+            inst.write("TQX:DEV:MODE AMPL")
+
             # A second client is told the instrument is in use; the first goes on.
             with socket.create_connection(("127.0.0.1", port), timeout=5) as second:
                 second.settimeout(5)

@@ -363,7 +363,6 @@ void Sweep::computePoint(int i)
     in.tCold = p.source.tCold;
     const physics::LevelPair measured{*p.loDb, *p.hiDb};
     const bool calibrating = m_plan.kind == SweepKind::Calibration;
-    const bool converter = m_plan.device.converter();
     if (calibrating) {
         in.instrument = measured;
     } else {
@@ -390,21 +389,12 @@ void Sweep::computePoint(int i)
     if (!p.path.ok || !std::isfinite(p.path.nfDb))
         return failPoint(i, QStringLiteral("the noise temperature is not positive"));
     if (!calibrating) {
-        p.device = r.device;
-        if (converter && p.device.ok) {
-            // Referred to the wanted sideband, the image's excess taken as
-            // the RF's (as the spot measurement does).
-            physics::ImageCorrectionInput ci;
-            ci.te = p.device.te, ci.gain = p.device.gain;
-            ci.tHot = r.combined.tHot, ci.tCold = r.combined.tCold;
-            ci.imageRejectionDb = physics::imageRejectionFor(m_plan.device.mode, m_plan.device.sideband,
-                                                             m_plan.device.imageRejectionDb);
-            const physics::ImageCorrection c = physics::correctForImage(ci);
-            if (!c.ok())
-                return failPoint(
-                    i, QStringLiteral("the image correction failed: %1").arg(converterErrorText(c.error)));
-            p.device = c.device;
-        }
+        // Referred to the wanted sideband for a converter, as the spot
+        // measurement does.
+        const physics::ImageCorrection figures = deviceFigures(m_plan.device, r);
+        if (r.device.ok && figures.error != physics::ConverterError::None)
+            return failPoint(i, QStringLiteral("the image correction failed: %1").arg(converterErrorText(figures.error)));
+        p.device = figures.device;
         if (!p.device.ok || !std::isfinite(p.device.nfDb))
             return failPoint(i, QStringLiteral("the device's noise temperature is not positive"));
     }

@@ -196,28 +196,18 @@ void ResultsCalc(Sheet &s)
     s.setText(Field::NF2, FormatFixed(comb.nfDb, kFmtNF));
 
     // Device under test (1): needs a valid instrument temperature.
-    physics::DeviceResult dut = r.device;
-    if (!dut.ok || !calSourceKnown)
+    if (!r.device.ok || !calSourceKnown)
         return;
-    if (s.device.converter()) {
-        // The amplifier formula credits the whole output step to the wanted
-        // sideband; refer it to that sideband alone, the image's noise
-        // counted as the device's (IEEE SSB). The source temperatures are
-        // those at the device input, taken as equal at the image.
-        const DeviceSetup &d = s.device;
-        if (!physics::frequencyPlan(d.mode, d.loMhz, d.sideband, ParseNumber(s.text(Field::Frequency))).ok())
-            return;
-        physics::ImageCorrectionInput ci;
-        ci.te = dut.te;
-        ci.gain = dut.gain;
-        ci.tHot = comb.tHot;
-        ci.tCold = comb.tCold;
-        ci.imageRejectionDb = physics::imageRejectionFor(d.mode, d.sideband, d.imageRejectionDb);
-        const physics::ImageCorrection corr = physics::correctForImage(ci);
-        if (!corr.ok())
-            return;
-        dut = corr.device;
-    }
+    // A converter's figures need a frequency plan for the RF (IEEE SSB,
+    // sheet/DeviceSetup.h).
+    const DeviceSetup &d = s.device;
+    if (d.converter() &&
+        !physics::frequencyPlan(d.mode, d.loMhz, d.sideband, ParseNumber(s.text(Field::Frequency))).ok())
+        return;
+    const physics::ImageCorrection figures = deviceFigures(d, r);
+    if (!figures.ok())
+        return;
+    const physics::DeviceResult &dut = figures.device;
     s.setText(Field::Teq, FormatSig(dut.te, kTeDigits));
     s.setText(Field::Gain, FormatFixed(dut.gainDb, kFmtGain));
     if (!(shownValue(s.text(Field::Teq)) > 0) || !std::isfinite(dut.nfDb))

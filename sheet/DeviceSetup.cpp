@@ -94,3 +94,16 @@ QString converterErrorText(physics::ConverterError e)
     }
     return QString();
 }
+
+physics::ImageCorrection deviceFigures(const DeviceSetup &device, const physics::CascadeResult &r)
+{
+    if (!device.converter() || !r.device.ok)
+        return {physics::ConverterError::None, r.device, 1};
+    physics::ImageCorrectionInput ci;
+    ci.te = r.device.te;
+    ci.gain = r.device.gain;
+    ci.tHot = r.combined.tHot;
+    ci.tCold = r.combined.tCold;
+    ci.imageRejectionDb = physics::imageRejectionFor(device.mode, device.sideband, device.imageRejectionDb);
+    return physics::correctForImage(ci);
+}

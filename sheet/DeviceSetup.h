@@ -38,3 +38,9 @@ bool validLoMhz(double mhz);
 bool validImageRejectionDb(double db);
 // A sentence for a refused frequency plan or image correction.
 QString converterErrorText(physics::ConverterError e);
+// The device's figures of `r` as the sheet shows them: an amplifier's as
+// `cascade` gives them; a converter's referred to its wanted sideband
+// (physics::correctForImage), the amplifier formula having credited the
+// whole output step to it. The image takes the source temperatures of the
+// RF at the device input (r.combined), for want of the ENR at the image.
+physics::ImageCorrection deviceFigures(const DeviceSetup &device, const physics::CascadeResult &r);

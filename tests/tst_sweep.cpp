@@ -469,11 +469,7 @@ private Q_SLOTS:
                     db[i] = 10 * std::log10(bench().expectedMeanSquare(states[i], kRate, atts)) +
                             (i == moved ? perReadingDb : 0);
                 in.instrument = physics::LevelPair{db[0], db[1]}, in.combined = physics::LevelPair{db[2], db[3]};
-                const physics::CascadeResult r = physics::cascade(in);
-                physics::ImageCorrectionInput ci;
-                ci.te = r.device.te, ci.gain = r.device.gain, ci.tHot = r.combined.tHot, ci.tCold = r.combined.tCold;
-                ci.imageRejectionDb = physics::imageRejectionFor(sheet.device.mode, sheet.device.sideband, benchIrDb);
-                const physics::DeviceResult d = physics::correctForImage(ci).device;
+                const physics::DeviceResult d = deviceFigures(sheet.device, physics::cascade(in)).device;
                 if (moved < 0)
                     base[0] = d.nfDb, base[1] = d.gainDb;
                 tolNf = std::hypot(tolNf, d.nfDb - base[0]), tolGain = std::hypot(tolGain, d.gainDb - base[1]);

@@ -96,16 +96,23 @@ void MainWindow::buildMenus()
         std::unique_ptr<QDialog> dlg(createAveragingDialog(m_instrument, this));
         dlg->exec();
     });
+    // A modal dialog that changes the sheet: the field being typed is taken
+    // first, and the window follows the sheet afterwards.
+    auto sheetDialog = [this, opt](const QString &text, const QString &name,
+                                   QDialog *(*create)(Instrument &, QWidget *)) {
+        QAction *action = opt->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, [this, create] {
+            if (!validateFocused())
+                return;
+            std::unique_ptr<QDialog> dlg(create(m_instrument, this));
+            dlg->exec();
+            syncFromSheet();
+        });
+    };
     // The noise source: its temperature when off, or hot and cold loads.
-    QAction *sourceTemp = opt->addAction(QStringLiteral("Noise source &temperature..."));
-    sourceTemp->setObjectName(QStringLiteral("mnuSourceTemperature"));
-    connect(sourceTemp, &QAction::triggered, this, [this] {
-        if (!validateFocused())
-            return;
-        std::unique_ptr<QDialog> dlg(createSourceTemperatureDialog(m_instrument, this));
-        dlg->exec();
-        syncFromSheet();
-    });
+    sheetDialog(QStringLiteral("Noise source &temperature..."), QStringLiteral("mnuSourceTemperature"),
+                createSourceTemperatureDialog);
     m_hotCold = opt->addAction(QStringLiteral("&Hot and cold loads"));
     m_hotCold->setObjectName(QStringLiteral("mnuHotColdLoads"));
     m_hotCold->setCheckable(true);
@@ -115,15 +122,7 @@ void MainWindow::buildMenus()
         syncFromSheet(); // a refusal puts the check mark back
     });
     // The device measured: an amplifier or a converter (the results follow).
-    QAction *device = opt->addAction(QStringLiteral("&Device..."));
-    device->setObjectName(QStringLiteral("mnuDevice"));
-    connect(device, &QAction::triggered, this, [this] {
-        if (!validateFocused())
-            return;
-        std::unique_ptr<QDialog> dlg(createDeviceDialog(m_instrument, this));
-        dlg->exec();
-        syncFromSheet();
-    });
+    sheetDialog(QStringLiteral("&Device..."), QStringLiteral("mnuDevice"), createDeviceDialog);
     makeAction(opt, Control::mnuNmuc, QStringLiteral("&Uncertainty calculator"));
     makeAction(opt, Control::mnuComSetup, QStringLiteral("&Com port setup"));
     makeAction(opt, Control::mnuAudioInput, QStringLiteral("Audio &input"));
